@@ -1,0 +1,34 @@
+// One node per token: the lexer fills kind, value and line, and the parser hangs the same node
+// into the code tree. kind and value are laid out like a ScriptValue, so a literal node is
+// copied out as a whole value. A node owns the nodes on its four operand links and its next
+// chain; a string literal node owns one reference on its ScriptString.
+#pragma once
+
+#include "TokenKind.h"
+
+#include <script/runtime/ScriptValue.h>
+
+#include <cstdint>
+
+namespace nimbolt {
+
+struct CodeNode {
+    CodeNode* next { nullptr };
+    CodeNode* first { nullptr };
+    CodeNode* second { nullptr };
+    CodeNode* third { nullptr };
+    CodeNode* fourth { nullptr };
+    // kind and value together form a ScriptValue: kind sits in the tag's place.
+    ScriptValue token { static_cast<ValueTag>(TokenKind::EndOfInput), { .bits = 0 } };
+    int32_t line { 0 };
+
+    int32_t kind() const { return static_cast<int32_t>(token.tag); }
+    void setKind(int32_t kind) { token.tag = static_cast<ValueTag>(kind); }
+    Atom atom() const { return token.payload.integer; }
+};
+
+// Frees the node, everything on its operand links and everything along its next chain, and
+// releases the strings of string literal nodes. Works without recursion, however deep the tree.
+void freeTree(CodeNode* node);
+
+}

@@ -1,0 +1,51 @@
+// A script error as the host receives it: code, message and line (column is always 0). Counted;
+// an Error value holds one reference, which the generic value operations never take or drop:
+// whoever moves an Error value hands that reference on, and the final receiver releases it.
+#pragma once
+
+#include <script/runtime/RefCounted.h>
+#include <script/runtime/Status.h>
+
+#include <cstdint>
+
+namespace nimbolt {
+
+class ErrorObject final : public RefCounted {
+public:
+    void getPosition(int32_t& line, int32_t& column) const
+    {
+        line = m_line;
+        column = m_column;
+    }
+    void getError(int32_t& code, const char*& message) const
+    {
+        code = m_code;
+        message = m_message;
+    }
+    int32_t line() const { return m_line; }
+    int32_t code() const { return m_code; }
+    const char* message() const { return m_message; }
+
+private:
+    friend ErrorObject* makeError(int32_t, int32_t, int32_t);
+    ErrorObject(int32_t line, int32_t column, int32_t code, const char* message)
+        : m_code(code)
+        , m_message(message)
+        , m_line(line)
+        , m_column(column)
+    {
+    }
+
+    int32_t m_code;
+    const char* m_message;
+    int32_t m_line;
+    int32_t m_column;
+};
+
+// The message of an error code; any code outside -1000 ... -1012 gives "some error".
+const char* errorMessage(int32_t code);
+
+// A new error with count 1, or null when memory runs out.
+ErrorObject* makeError(int32_t line, int32_t column, int32_t code);
+
+}

@@ -1,0 +1,77 @@
+// Interns names into atoms: each distinct name gets one 32-bit atom, atom = bucket + 16 x serial,
+// where the bucket is the signed byte sum of the name modulo 11 and the serial counts the atoms
+// made so far (1 for the first). Atoms are never 0 and a name keeps its atom for the table's life.
+#pragma once
+
+#include "RefCounted.h"
+#include "ScriptObject.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace nimbolt {
+
+class AtomTable final : public RefCounted {
+public:
+    static constexpr int BucketCount = 11;
+
+    // A new empty table with count 1, or null when memory runs out.
+    static AtomTable* create();
+
+    // The name's atom, made on first use; 0 only when memory runs out.
+    Atom intern(const char* name, size_t length);
+    Atom intern(std::string_view name) { return intern(name.data(), name.size()); }
+
+    // Copies min(length, capacity - 1) bytes and a zero; returns that count, or -1 for an
+    // atom this table never made.
+    int32_t nameOf(Atom atom, char* buffer, int32_t capacity) const;
+
+    int32_t atomCount() const { return m_serial; }
+
+    static constexpr int bucketOf(const char* name, size_t length)
+    {
+        int32_t sum = 0;
+        for (size_t i = 0; i < length; ++i)
+            sum += static_cast<signed char>(name[i]);
+        // Names are ASCII; a non-ASCII name still lands in a valid bucket.
+        return (sum % BucketCount + BucketCount) % BucketCount;
+    }
+
+private:
+    struct Entry {
+        Entry* next;
+        Atom atom;
+        int32_t length;
+        char name[1];
+    };
+
+    AtomTable() = default;
+    ~AtomTable() override;
+
+    int32_t m_serial { 0 };
+    Entry* m_buckets[BucketCount] {};
+};
+
+// The three atoms every engine interns first, in this order, so they are equal in every
+// engine. They hold their values before any engine exists, and engine creation stores them
+// again from its own table.
+struct FixedAtoms {
+    Atom prototype;
+    Atom length;
+    Atom charAt;
+};
+
+inline constexpr FixedAtoms InitialFixedAtoms {
+    AtomTable::bucketOf("prototype", 9) + 16 * 1,
+    AtomTable::bucketOf("length", 6) + 16 * 2,
+    AtomTable::bucketOf("charAt", 6) + 16 * 3,
+};
+
+const FixedAtoms& fixedAtoms();
+
+// Interns prototype, length and charAt into a new table and records their atoms process-wide.
+// Returns false when memory runs out.
+bool internFixedAtoms(AtomTable& table);
+
+}

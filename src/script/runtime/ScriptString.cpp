@@ -1,0 +1,143 @@
+#include "ScriptString.h"
+
+#include "AtomTable.h"
+#include "PropertyTable.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace nimbolt {
+
+static int32_t s_liveStrings = 0;
+static PropertyTable* s_stringMembers = nullptr;
+
+int32_t ScriptString::liveCount() { return s_liveStrings; }
+PropertyTable* ScriptString::sharedMemberTable() { return s_stringMembers; }
+
+static Status lengthMember(ScriptObject* self, InvokeOp op, int32_t, const ScriptValue*, ScriptValue* result)
+{
+    if (op != InvokeOp::GetMember)
+        return Status::Failed;
+    *result = ScriptValue::integer(static_cast<ScriptString*>(self)->length());
+    return Status::Ok;
+}
+
+static Status charAtMember(ScriptObject* self, InvokeOp op, int32_t argc, const ScriptValue* args,
+    ScriptValue* result)
+{
+    if (op != InvokeOp::CallMember)
+        return Status::Failed;
+    auto* string = static_cast<ScriptString*>(self);
+    *result = UndefinedValue;
+    if (argc < 1)
+        return Status::Ok;
+    int32_t index = valueToInteger(args[0]);
+    if (index < 0 || index >= string->length())
+        return Status::Ok;
+    if (ScriptString* character = createString(string->bytes() + index, 1))
+        *result = makeStringValue(character);
+    return Status::Ok;
+}
+
+// The shared table is built from the process-wide fixed atoms the first time a string exists.
+static bool ensureMemberTable()
+{
+    if (s_stringMembers)
+        return true;
+    PropertyTable* table = PropertyTable::create();
+    if (!table)
+        return false;
+    if (!table->define(fixedAtoms().length, ScriptValue::memberHandler(lengthMember)).ok()
+        || !table->define(fixedAtoms().charAt, ScriptValue::memberHandler(charAtMember)).ok()) {
+        table->release();
+        return false;
+    }
+    s_stringMembers = table;
+    return true;
+}
+
+ScriptString* ScriptString::allocate(int32_t length)
+{
+    if (length < 0)
+        length = 0;
+    void* memory = ::operator new(sizeof(ScriptString) + static_cast<size_t>(length), std::nothrow);
+    if (!memory)
+        return nullptr;
+    auto* string = ::new (memory) ScriptString(length);
+    if (!ensureMemberTable()) {
+        string->~ScriptString();
+        ::operator delete(memory);
+        return nullptr;
+    }
+    ++s_liveStrings;
+    return string;
+}
+
+void ScriptString::operator delete(void* memory) { ::operator delete(memory); }
+
+ScriptString* createString(const char* bytes, int32_t length)
+{
+    ScriptString* string = ScriptString::allocate(length);
+    if (string && string->m_length > 0)
+        std::memcpy(string->m_text, bytes, static_cast<size_t>(string->m_length));
+    return string;
+}
+
+ScriptString* createStringBuffer(int32_t length, char** text)
+{
+    ScriptString* string = ScriptString::allocate(length);
+    if (string)
+        *text = string->m_text;
+    return string;
+}
+
+int32_t ScriptString::release()
+{
+    int32_t count = --m_refCount;
+    if (count == 0) {
+        delete this;
+        if (--s_liveStrings == 0 && s_stringMembers) {
+            PropertyTable* table = s_stringMembers;
+            s_stringMembers = nullptr;
+            table->release();
+        }
+    }
+    return count;
+}
+
+int32_t ScriptString::copyText(char* buffer, int32_t capacity) const
+{
+    if (capacity <= 0)
+        return 0;
+    int32_t count = m_length < capacity - 1 ? m_length : capacity - 1;
+    if (count > 0)
+        std::memcpy(buffer, m_text, static_cast<size_t>(count));
+    buffer[count] = 0;
+    return count;
+}
+
+Status ScriptString::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result)
+{
+    switch (op) {
+    case InvokeOp::PutMember:
+    case InvokeOp::GetMember:
+    case InvokeOp::CallMember: {
+        ScriptValue member;
+        if (!s_stringMembers || !s_stringMembers->get(atom, member).ok()) {
+            *result = UndefinedValue;
+            return Status::Failed;
+        }
+        *result = UndefinedValue;
+        return member.payload.handler(this, op, argc, args, result);
+    }
+    case InvokeOp::StoreItem:
+    case InvokeOp::Apply:
+    case InvokeOp::Construct:
+        *result = UndefinedValue;
+        return Status::Failed;
+    }
+    return Status::Ok;
+}
+
+}

@@ -1,0 +1,66 @@
+// An immutable, counted run of bytes: the payload of every String value. Lengths, indexes and
+// comparisons are in bytes; the text is never interpreted. All strings share one member table
+// (length, charAt) that exists exactly while at least one string is alive.
+#pragma once
+
+#include "ScriptObject.h"
+#include "ScriptValue.h"
+
+#include <cstdint>
+#include <string_view>
+
+namespace nimbolt {
+
+class PropertyTable;
+
+class ScriptString final : public ScriptObject {
+public:
+    int32_t length() const { return m_length; }
+    // The text, or null for the empty string. Not zero-terminated.
+    const char* bytes() const { return m_length > 0 ? m_text : nullptr; }
+    std::string_view view() const { return { m_text, static_cast<size_t>(m_length) }; }
+
+    // Copies min(length, capacity - 1) bytes followed by a zero; returns the bytes copied.
+    int32_t copyText(char* buffer, int32_t capacity) const;
+
+    int32_t release() override;
+    Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
+
+    // The number of strings alive in the process, and the shared member table (null when none).
+    static int32_t liveCount();
+    static PropertyTable* sharedMemberTable();
+
+private:
+    friend ScriptString* createString(const char*, int32_t);
+    friend ScriptString* createStringBuffer(int32_t, char**);
+
+    static ScriptString* allocate(int32_t length);
+    explicit ScriptString(int32_t length)
+        : m_length(length)
+    {
+    }
+    ~ScriptString() override = default;
+    static void operator delete(void* memory);
+
+    int32_t m_length;
+    char m_text[1];
+};
+
+// A new string with count 1 holding a copy of the bytes, or null when memory runs out. A negative
+// length is taken as 0.
+ScriptString* createString(const char* bytes, int32_t length);
+inline ScriptString* createString(std::string_view text)
+{
+    return createString(text.data(), static_cast<int32_t>(text.size()));
+}
+// A new string of the given length whose bytes the caller fills through *text before anyone else
+// sees it; null when memory runs out.
+ScriptString* createStringBuffer(int32_t length, char** text);
+
+inline ScriptValue makeStringValue(ScriptString* string)
+{
+    return { ValueTag::String, { .object = string } };
+}
+inline ScriptString* stringOf(const ScriptValue& value) { return static_cast<ScriptString*>(value.payload.object); }
+
+}
