@@ -1,0 +1,627 @@
+// Expression evaluation. Every variable and member is reached through invoke (plain names on
+// the engine through its own name access); call arguments travel on the engine's value stack.
+// Operators follow the language's own rules: every real is false, mixed number/string
+// operations work on text, strings compare on their common prefix, integers wrap in 32 bits.
+#include "ErrorObject.h"
+#include "Interpreter.h"
+
+#include <script/runtime/ScriptString.h>
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+namespace nimbolt {
+
+Status raiseError(ScriptValue* result, int32_t line, int32_t code)
+{
+    releaseValue(*result);
+    ErrorObject* error = makeError(line, 0, code);
+    *result = error ? ScriptValue::error(error) : UndefinedValue;
+    return Status::Failed;
+}
+
+static bool isReferenceTag(ValueTag tag)
+{
+    return tag == ValueTag::String || tag == ValueTag::Object || tag == ValueTag::Function;
+}
+
+// Takes a failed operand's Error value (if any) into the result.
+static void moveInto(ScriptValue& from, ScriptValue* result)
+{
+    releaseValue(*result);
+    *result = from;
+    from = UndefinedValue;
+}
+
+static int32_t plainOperatorOf(int32_t kind)
+{
+    switch (kind) {
+    case TokenKind::UnsignedShiftRightAssign:
+        return TokenKind::UnsignedShiftRight;
+    case TokenKind::ShiftLeftAssign:
+        return TokenKind::ShiftLeft;
+    case TokenKind::ShiftRightAssign:
+        return TokenKind::ShiftRight;
+    case TokenKind::AddAssign:
+        return '+';
+    case TokenKind::SubtractAssign:
+        return '-';
+    case TokenKind::ModuloAssign:
+        return '%';
+    case TokenKind::MultiplyAssign:
+        return '*';
+    case TokenKind::DivideAssign:
+        return '/';
+    case TokenKind::AndAssign:
+        return '&';
+    case TokenKind::OrAssign:
+        return '|';
+    case TokenKind::XorAssign:
+        return '^';
+    default:
+        return kind;
+    }
+}
+
+static int32_t wrapAdd(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
+static int32_t wrapSub(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }
+static int32_t wrapMul(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b)); }
+
+// Integer operations; false for a division that would trap.
+static bool integerOperation(int32_t kind, int32_t a, int32_t b, int32_t& out)
+{
+    switch (kind) {
+    case '+':
+        out = wrapAdd(a, b);
+        return true;
+    case '-':
+        out = wrapSub(a, b);
+        return true;
+    case '*':
+        out = wrapMul(a, b);
+        return true;
+    case '/':
+        if (b == 0 || (a == INT32_MIN && b == -1))
+            return false;
+        out = a / b;
+        return true;
+    case '%':
+        if (b == 0 || (a == INT32_MIN && b == -1))
+            return false;
+        out = a % b;
+        return true;
+    case '&':
+        out = a & b;
+        return true;
+    case '|':
+        out = a | b;
+        return true;
+    case '^':
+        out = a ^ b;
+        return true;
+    case TokenKind::ShiftLeft:
+        out = static_cast<int32_t>(static_cast<uint32_t>(a) << (b & 31));
+        return true;
+    case TokenKind::ShiftRight:
+        out = a >> (b & 31);
+        return true;
+    case TokenKind::UnsignedShiftRight:
+        out = static_cast<int32_t>(static_cast<uint32_t>(a) >> (b & 31));
+        return true;
+    case '<':
+        out = a < b;
+        return true;
+    case '>':
+        out = a > b;
+        return true;
+    case TokenKind::LessOrEqual:
+        out = a <= b;
+        return true;
+    case TokenKind::GreaterOrEqual:
+        out = a >= b;
+        return true;
+    case TokenKind::Equals:
+        out = a == b;
+        return true;
+    case TokenKind::NotEquals:
+        out = a != b;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Truncation toward zero to 64 bits, low 32 bits kept (0 outside the 64-bit range and for NaN).
+static int32_t truncateToInteger(double value)
+{
+    if (!(value > -9223372036854775808.0 && value < 9223372036854775808.0))
+        return 0;
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(value))));
+}
+
+static Status realOperation(int32_t kind, double a, double b, ScriptValue* result)
+{
+    switch (kind) {
+    case '+':
+        *result = ScriptValue::real(a + b);
+        return Status::Ok;
+    case '-':
+        *result = ScriptValue::real(a - b);
+        return Status::Ok;
+    case '*':
+        *result = ScriptValue::real(a * b);
+        return Status::Ok;
+    case '/':
+        *result = ScriptValue::real(a / b);
+        return Status::Ok;
+    case '%': {
+        int32_t left = truncateToInteger(a);
+        int32_t right = truncateToInteger(b);
+        int32_t remainder;
+        if (!integerOperation('%', left, right, remainder))
+            return Status::SomeError;
+        *result = ScriptValue::real(remainder);
+        return Status::Ok;
+    }
+    case '&':
+    case '|':
+    case '^':
+    case TokenKind::ShiftLeft:
+    case TokenKind::ShiftRight:
+    case TokenKind::UnsignedShiftRight: {
+        int32_t value;
+        integerOperation(kind, truncateToInteger(a), truncateToInteger(b), value);
+        *result = ScriptValue::integer(value);
+        return Status::Ok;
+    }
+    case '<':
+        *result = ScriptValue::integer(a < b);
+        return Status::Ok;
+    case '>':
+        *result = ScriptValue::integer(a > b);
+        return Status::Ok;
+    case TokenKind::LessOrEqual:
+        *result = ScriptValue::integer(a <= b);
+        return Status::Ok;
+    case TokenKind::GreaterOrEqual:
+        *result = ScriptValue::integer(a >= b);
+        return Status::Ok;
+    case TokenKind::Equals:
+        *result = ScriptValue::integer(a == b);
+        return Status::Ok;
+    case TokenKind::NotEquals:
+        *result = ScriptValue::integer(a != b);
+        return Status::Ok;
+    default:
+        return Status::Failed;
+    }
+}
+
+static Status stringOperation(int32_t kind, ScriptString* a, ScriptString* b, ScriptValue* result)
+{
+    if (kind == '+') {
+        char* text;
+        ScriptString* joined = createStringBuffer(a->length() + b->length(), &text);
+        if (!joined)
+            return Status::Failed;
+        if (a->length() > 0)
+            std::memcpy(text, a->bytes(), static_cast<size_t>(a->length()));
+        if (b->length() > 0)
+            std::memcpy(text + a->length(), b->bytes(), static_cast<size_t>(b->length()));
+        *result = makeStringValue(joined);
+        return Status::Ok;
+    }
+    int32_t common = a->length() < b->length() ? a->length() : b->length();
+    int difference = common > 0 ? std::memcmp(a->bytes(), b->bytes(), static_cast<size_t>(common)) : 0;
+    int32_t truth;
+    switch (kind) {
+    case '<':
+        truth = difference < 0;
+        break;
+    case '>':
+        truth = difference > 0;
+        break;
+    case TokenKind::LessOrEqual:
+        truth = difference <= 0;
+        break;
+    case TokenKind::GreaterOrEqual:
+        truth = difference >= 0;
+        break;
+    case TokenKind::Equals:
+        truth = difference == 0;
+        break;
+    case TokenKind::NotEquals:
+        truth = difference != 0;
+        break;
+    default:
+        return Status::Failed;
+    }
+    *result = ScriptValue::integer(truth);
+    return Status::Ok;
+}
+
+Status applyOperator(int32_t kind, ScriptValue& left, ScriptValue& right, ScriptValue* result)
+{
+    kind = plainOperatorOf(kind);
+    if (left.tag == ValueTag::Integer && right.tag == ValueTag::Integer) {
+        int32_t value;
+        if (!integerOperation(kind, left.payload.integer, right.payload.integer, value))
+            return kind == '/' || kind == '%' ? Status::SomeError : Status::Failed;
+        *result = ScriptValue::integer(value);
+        return Status::Ok;
+    }
+    if (left.isNumber() && right.isNumber()) {
+        double a = left.tag == ValueTag::Real ? left.payload.real : left.payload.integer;
+        double b = right.tag == ValueTag::Real ? right.payload.real : right.payload.integer;
+        return realOperation(kind, a, b, result);
+    }
+    Status status = toString(left);
+    if (status.ok())
+        status = toString(right);
+    if (status.ok())
+        status = stringOperation(kind, stringOf(left), stringOf(right), result);
+    releaseValue(left);
+    releaseValue(right);
+    return status;
+}
+
+// Reports a failed operator: -1000 (a trapping division) as "some error", anything else as
+// "not support operator", at the operator's line.
+static Status operatorFailure(Status status, const CodeNode* node, ScriptValue* result)
+{
+    return raiseError(result, node->line, status == Status::SomeError ? -1000 : -1006);
+}
+
+Status resolveTarget(ScriptEngine& engine, const CodeNode* node, ScriptObject*& object, Atom& atom,
+    ScriptValue* scratch)
+{
+    object = nullptr;
+    switch (node->kind()) {
+    case '.': {
+        if (Status status = evaluate(engine, node->first, scratch); !status.ok())
+            return status;
+        if (!isReferenceTag(scratch->tag))
+            return raiseError(scratch, node->first->line, -1003);
+        object = scratch->payload.object;
+        *scratch = UndefinedValue;
+        atom = node->second->atom();
+        return Status::Ok;
+    }
+    case TokenKind::Identifier:
+        engine.addRef();
+        object = &engine;
+        atom = node->atom();
+        return Status::Ok;
+    default:
+        return raiseError(scratch, node->line, -1004);
+    }
+}
+
+Status assignTo(ScriptEngine& engine, const CodeNode* target, const ScriptValue& value, ScriptValue* result)
+{
+    if (target->kind() == TokenKind::Identifier)
+        return engine.putVariable(target->atom(), value, result);
+    if (target->kind() == '[') {
+        if (Status status = evaluate(engine, target->first, result); !status.ok())
+            return status;
+        if (!isReferenceTag(result->tag))
+            return raiseError(result, target->first->line, -1003);
+        ScriptObject* object = result->payload.object;
+        *result = UndefinedValue;
+        int32_t mark = engine.topSlot();
+        ScriptValue index = UndefinedValue;
+        Status status = evaluate(engine, target->second, &index);
+        if (!status.ok()) {
+            moveInto(index, result);
+            object->release();
+            return status;
+        }
+        status = engine.pushValue(index);
+        releaseValue(index);
+        if (status.ok())
+            status = engine.pushValue(value);
+        if (status.ok())
+            status = object->invoke(0, InvokeOp::StoreItem, 2, engine.slots() + mark + 1, result);
+        while (engine.topSlot() > mark)
+            (void)engine.popValue();
+        object->release();
+        return status;
+    }
+    ScriptObject* object;
+    Atom atom;
+    if (Status status = resolveTarget(engine, target, object, atom, result); !status.ok())
+        return status;
+    Status status = object->invoke(atom, InvokeOp::PutMember, 1, &value, result);
+    object->release();
+    return status;
+}
+
+Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const ScriptValue* args,
+    ScriptValue* result)
+{
+    switch (node->kind()) {
+    case '(': {
+        const CodeNode* callee = node->first;
+        if (callee->kind() == TokenKind::Identifier) {
+            *result = UndefinedValue;
+            return engine.invoke(callee->atom(), InvokeOp::CallMember, argc, args, result);
+        }
+        ScriptObject* object;
+        Atom atom;
+        if (Status status = resolveTarget(engine, callee, object, atom, result); !status.ok())
+            return status;
+        *result = UndefinedValue;
+        Status status = object->invoke(atom, InvokeOp::CallMember, argc, args, result);
+        object->release();
+        return status;
+    }
+    case TokenKind::New: {
+        engine.getVariable(node->first->atom(), *result);
+        if (result->tag != ValueTag::Function && result->tag != ValueTag::Object)
+            return raiseError(result, node->first->line, -1005);
+        ScriptObject* object = result->payload.object;
+        *result = UndefinedValue;
+        Status status = object->invoke(0, InvokeOp::Construct, argc, args, result);
+        object->release();
+        return status;
+    }
+    default: {
+        if (Status status = evaluate(engine, node->first, result); !status.ok())
+            return status;
+        if (!isReferenceTag(result->tag))
+            return raiseError(result, node->first->line, -1003);
+        ScriptObject* object = result->payload.object;
+        *result = UndefinedValue;
+        Status status = object->invoke(0, InvokeOp::Apply, argc, args, result);
+        object->release();
+        return status;
+    }
+    }
+}
+
+// Evaluates the argument list onto the value stack, applies the call and pops the arguments
+// again, also after a failure.
+static Status evaluateCall(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+{
+    int32_t mark = engine.topSlot();
+    int32_t count = 0;
+    Status status = Status::Ok;
+    const CodeNode* argument = node->second;
+    for (; argument; argument = node->kind() == '[' ? nullptr : argument->next) {
+        status = evaluate(engine, argument, result);
+        if (!status.ok())
+            break;
+        status = engine.pushValue(*result);
+        releaseValue(*result);
+        if (!status.ok())
+            break;
+        ++count;
+    }
+    if (status.ok())
+        status = applyCall(engine, node, count, engine.slots() + mark + 1, result);
+    while (engine.topSlot() > mark)
+        (void)engine.popValue();
+    return status;
+}
+
+// Postfix and prefix ++ and --: the target's value as an integer, stepped and stored back.
+static Status evaluateStep(ScriptEngine& engine, const CodeNode* node, const CodeNode* target, int32_t step,
+    bool prefix, ScriptValue* result)
+{
+    ScriptObject* object;
+    Atom atom;
+    if (Status status = resolveTarget(engine, target, object, atom, result); !status.ok())
+        return status;
+    Status status = object->invoke(atom, InvokeOp::GetMember, 0, nullptr, result);
+    if (status.ok())
+        status = toInteger(*result);
+    if (!status.ok()) {
+        object->release();
+        return status;
+    }
+    int32_t old = result->payload.integer;
+    ScriptValue stepped = ScriptValue::integer(wrapAdd(old, step));
+    if (prefix) {
+        *result = UndefinedValue;
+        status = object->invoke(atom, InvokeOp::PutMember, 1, &stepped, result);
+    } else {
+        ScriptValue scratch = UndefinedValue;
+        status = object->invoke(atom, InvokeOp::PutMember, 1, &stepped, &scratch);
+        if (status.ok() || scratch.tag != ValueTag::Error)
+            releaseValue(scratch);
+        else
+            moveInto(scratch, result);
+    }
+    object->release();
+    (void)node;
+    return status;
+}
+
+static Status evaluateNode(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+{
+    switch (node->kind()) {
+    case TokenKind::IntegerLiteral:
+    case TokenKind::RealLiteral:
+    case TokenKind::StringLiteral:
+        *result = node->token;
+        retainValue(*result);
+        return Status::Ok;
+    case TokenKind::Identifier:
+        engine.getVariable(node->atom(), *result);
+        return Status::Ok;
+    case TokenKind::This:
+        *result = engine.thisValue();
+        retainValue(*result);
+        return Status::Ok;
+    case '.': {
+        if (Status status = evaluate(engine, node->first, result); !status.ok())
+            return status;
+        if (!isReferenceTag(result->tag))
+            return raiseError(result, node->first->line, -1003);
+        ScriptObject* object = result->payload.object;
+        *result = UndefinedValue;
+        Status status = object->invoke(node->second->atom(), InvokeOp::GetMember, 0, nullptr, result);
+        object->release();
+        return status;
+    }
+    case '(':
+    case '[':
+    case TokenKind::New:
+        return evaluateCall(engine, node, result);
+    case '!': {
+        if (Status status = evaluate(engine, node->second, result); !status.ok())
+            return status;
+        toBoolean(*result);
+        result->payload.integer = !result->payload.integer;
+        return Status::Ok;
+    }
+    case '~': {
+        if (Status status = evaluate(engine, node->second, result); !status.ok())
+            return status;
+        if (Status status = toInteger(*result); !status.ok())
+            return status;
+        result->payload.integer = ~result->payload.integer;
+        return Status::Ok;
+    }
+    case TokenKind::UnaryPlus:
+        return evaluate(engine, node->second, result);
+    case TokenKind::Negate: {
+        if (Status status = evaluate(engine, node->second, result); !status.ok())
+            return status;
+        if (Status status = toNumber(*result); !status.ok())
+            return status;
+        if (result->tag == ValueTag::Integer)
+            result->payload.integer = wrapSub(0, result->payload.integer);
+        else
+            result->payload.real = -result->payload.real;
+        return Status::Ok;
+    }
+    case '?': {
+        if (Status status = evaluate(engine, node->first, result); !status.ok())
+            return status;
+        toBoolean(*result);
+        const CodeNode* branch = result->payload.integer ? node->second : node->third;
+        *result = UndefinedValue;
+        return evaluate(engine, branch, result);
+    }
+    case TokenKind::LogicalAnd:
+    case TokenKind::LogicalOr: {
+        if (Status status = evaluate(engine, node->first, result); !status.ok())
+            return status;
+        toBoolean(*result);
+        bool decided = node->kind() == TokenKind::LogicalAnd ? !result->payload.integer : result->payload.integer;
+        if (decided)
+            return Status::Ok;
+        *result = UndefinedValue;
+        if (Status status = evaluate(engine, node->second, result); !status.ok())
+            return status;
+        toBoolean(*result);
+        return Status::Ok;
+    }
+    case ',': {
+        if (Status status = evaluate(engine, node->first, result); !status.ok())
+            return status;
+        releaseValue(*result);
+        *result = UndefinedValue;
+        return evaluate(engine, node->second, result);
+    }
+    case '*':
+    case '/':
+    case '%':
+    case '+':
+    case '-':
+    case TokenKind::ShiftLeft:
+    case TokenKind::ShiftRight:
+    case TokenKind::UnsignedShiftRight:
+    case '<':
+    case '>':
+    case TokenKind::LessOrEqual:
+    case TokenKind::GreaterOrEqual:
+    case TokenKind::Equals:
+    case TokenKind::NotEquals:
+    case '&':
+    case '^':
+    case '|': {
+        ScriptValue left = UndefinedValue;
+        if (Status status = evaluate(engine, node->first, &left); !status.ok()) {
+            moveInto(left, result);
+            return status;
+        }
+        // Fast path: both operands integers needs no temporaries beyond the two values.
+        if (Status status = evaluate(engine, node->second, result); !status.ok()) {
+            releaseValue(left);
+            return status;
+        }
+        ScriptValue right = *result;
+        *result = UndefinedValue;
+        if (Status status = applyOperator(node->kind(), left, right, result); !status.ok())
+            return operatorFailure(status, node, result);
+        return Status::Ok;
+    }
+    case '=': {
+        if (Status status = evaluate(engine, node->second, result); !status.ok())
+            return status;
+        ScriptValue value = *result;
+        *result = UndefinedValue;
+        Status status = assignTo(engine, node->first, value, result);
+        releaseValue(value);
+        return status;
+    }
+    case TokenKind::UnsignedShiftRightAssign:
+    case TokenKind::ShiftLeftAssign:
+    case TokenKind::ShiftRightAssign:
+    case TokenKind::AddAssign:
+    case TokenKind::SubtractAssign:
+    case TokenKind::ModuloAssign:
+    case TokenKind::MultiplyAssign:
+    case TokenKind::DivideAssign:
+    case TokenKind::AndAssign:
+    case TokenKind::OrAssign:
+    case TokenKind::XorAssign: {
+        ScriptValue left = UndefinedValue;
+        if (Status status = evaluate(engine, node->first, &left); !status.ok()) {
+            moveInto(left, result);
+            return status;
+        }
+        if (Status status = evaluate(engine, node->second, result); !status.ok()) {
+            releaseValue(left);
+            return status;
+        }
+        ScriptValue right = *result;
+        *result = UndefinedValue;
+        if (Status status = applyOperator(node->kind(), left, right, result); !status.ok())
+            return operatorFailure(status, node, result);
+        ScriptValue value = *result;
+        *result = UndefinedValue;
+        Status status = assignTo(engine, node->first, value, result);
+        releaseValue(value);
+        return status;
+    }
+    case TokenKind::Increment:
+        return evaluateStep(engine, node, node->first, 1, false, result);
+    case TokenKind::Decrement:
+        return evaluateStep(engine, node, node->first, -1, false, result);
+    case TokenKind::PreIncrement:
+        return evaluateStep(engine, node, node->second, 1, true, result);
+    case TokenKind::PreDecrement:
+        return evaluateStep(engine, node, node->second, -1, true, result);
+    default:
+        // delete, and anything else without meaning as an expression.
+        return raiseError(result, node->line, -1000);
+    }
+}
+
+Status evaluate(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+{
+    if (engine.nativeStackExhausted())
+        return raiseError(result, node->line, -1001);
+    Status status = evaluateNode(engine, node, result);
+    if (status.isErrorCode()) {
+        // A failure whose code has no Error value yet becomes one at this node's line.
+        return raiseError(result, node->line, status.code());
+    }
+    return status;
+}
+
+}

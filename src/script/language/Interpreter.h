@@ -1,0 +1,42 @@
+// The tree-walking interpreter over the code tree: evaluate computes an expression, execute
+// runs a statement and reports how it completed, runProgram runs a whole parsed program.
+//
+// Status convention: 0 (or a completion code for statements) is success; -1 is a failure whose
+// Error value, when there is one, is in the result slot; other negative statuses (-1000 from a
+// host refusing an op, say) travel up unchanged and the program runner reports them as
+// "some error". Result slots are passed empty and receive owned values.
+#pragma once
+
+#include "CodeNode.h"
+#include "ScriptEngine.h"
+
+namespace nimbolt {
+
+enum Completion : int32_t {
+    Normal = 0,
+    Break = 1,
+    Continue = 2,
+    Return = 3,
+};
+
+Status evaluate(ScriptEngine& engine, const CodeNode* node, ScriptValue* result);
+// The object and member a target designates. object receives a reference the caller releases.
+Status resolveTarget(ScriptEngine& engine, const CodeNode* node, ScriptObject*& object, Atom& atom,
+    ScriptValue* scratch);
+Status assignTo(ScriptEngine& engine, const CodeNode* target, const ScriptValue& value, ScriptValue* result);
+// A call, item read or construction whose arguments are already on the value stack.
+Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const ScriptValue* args,
+    ScriptValue* result);
+// Consumes both operands. -1 when the operator has no meaning for strings; -1000 for an integer
+// division by zero and its kin.
+Status applyOperator(int32_t kind, ScriptValue& left, ScriptValue& right, ScriptValue* result);
+
+Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result);
+Status runList(ScriptEngine& engine, const CodeNode* first, ScriptValue* result);
+// Runs a program on the engine and consumes its tree: 0, or -1 with an Error value in the result.
+Status runProgram(ScriptEngine& engine, ScriptObject* self, CodeNode* program, ScriptValue* result);
+
+// Replaces the result with a new Error value for code at line; returns -1.
+Status raiseError(ScriptValue* result, int32_t line, int32_t code);
+
+}

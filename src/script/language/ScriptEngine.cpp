@@ -1,0 +1,136 @@
+#include "ScriptEngine.h"
+
+#include <script/runtime/ScriptValue.h>
+
+#include <new>
+#include <sys/resource.h>
+
+namespace nimbolt {
+
+ScriptEngine* ScriptEngine::create()
+{
+    auto* engine = new (std::nothrow) ScriptEngine;
+    if (!engine)
+        return nullptr;
+    for (ScriptValue& slot : engine->m_stack)
+        slot = UndefinedValue;
+    engine->m_scopes = PropertyTable::create();
+    engine->m_atoms = AtomTable::create();
+    if (!engine->m_scopes || !engine->m_atoms || !internFixedAtoms(*engine->m_atoms)) {
+        engine->release();
+        return nullptr;
+    }
+    return engine;
+}
+
+ScriptEngine::~ScriptEngine()
+{
+    while (m_top > 0)
+        releaseValue(m_stack[m_top--]);
+    if (m_scopes)
+        m_scopes->release();
+    if (m_atoms)
+        m_atoms->release();
+    if (m_site)
+        m_site->release();
+}
+
+void ScriptEngine::setSite(ScriptSite* site)
+{
+    if (site)
+        site->addRef();
+    if (m_site)
+        m_site->release();
+    m_site = site;
+}
+
+Status ScriptEngine::putVariable(Atom atom, const ScriptValue& value, ScriptValue* result)
+{
+    if (ScriptValue* stored = m_scopes->find(atom)) {
+        replaceValue(*stored, value);
+        *result = *stored;
+    } else {
+        if (Status status = m_scopes->define(atom, value); !status.ok())
+            return status;
+        *result = value;
+    }
+    retainValue(*result);
+    return Status::Ok;
+}
+
+Status ScriptEngine::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result)
+{
+    switch (op) {
+    case InvokeOp::PutMember:
+        return putVariable(atom, argc > 0 ? args[0] : UndefinedValue, result);
+    case InvokeOp::GetMember:
+        getVariable(atom, *result);
+        return Status::Ok;
+    case InvokeOp::CallMember: {
+        ScriptValue callee;
+        getVariable(atom, callee);
+        Status status = callValue(callee, this, argc, args, result);
+        releaseValue(callee);
+        return status;
+    }
+    default:
+        return Status::Failed;
+    }
+}
+
+void ScriptEngine::closeScope()
+{
+    ScriptValue popped;
+    for (;;) {
+        if (m_scopes->entryCount() == 0)
+            return;
+        (void)m_scopes->pop(popped);
+        if (popped.tag == ValueTag::ScopeMarker)
+            return;
+        releaseValue(popped);
+    }
+}
+
+Status ScriptEngine::enterFrame()
+{
+    if (Status status = pushValue(ScriptValue::integer(m_frameBase)); !status.ok())
+        return status;
+    m_frameBase = m_top;
+    return Status::Ok;
+}
+
+void ScriptEngine::leaveFrame()
+{
+    if (m_top == 0)
+        return;
+    m_frameBase = m_stack[m_top].payload.integer;
+    m_stack[m_top--] = UndefinedValue;
+}
+
+// How much machine stack a run may use: most of the thread's limit, at most 6 MiB.
+static uintptr_t nativeStackBudget()
+{
+    constexpr uintptr_t ceiling = 6u << 20;
+    rlimit limit {};
+    if (getrlimit(RLIMIT_STACK, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return ceiling;
+    uintptr_t usable = limit.rlim_cur > (1u << 20) ? limit.rlim_cur - (1u << 20) : limit.rlim_cur / 2;
+    return usable < ceiling ? usable : ceiling;
+}
+
+void ScriptEngine::enterRun()
+{
+    if (m_runDepth++ == 0) {
+        auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+        uintptr_t budget = nativeStackBudget();
+        m_stackLimit = here > budget ? here - budget : 0;
+    }
+}
+
+void ScriptEngine::leaveRun()
+{
+    if (--m_runDepth == 0)
+        m_stackLimit = 0;
+}
+
+}

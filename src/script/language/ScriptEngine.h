@@ -1,0 +1,110 @@
+// One interpreter context: every name binding of the scripts run on it (one scope table that is
+// a stack for the whole engine, so scope is dynamic), the value stack on which calls pass their
+// arguments and keep their frames, the atom table and the host's site. Script variables are the
+// engine's members: a plain name is read, assigned and called through invoke on the engine.
+//
+// The value stack has 4097 slots; slot 0 is never used and at most 4095 values are on it. A
+// frame is three slots: argument count, this, saved frame base (at the frame base).
+#pragma once
+
+#include "ScriptSite.h"
+
+#include <script/runtime/AtomTable.h>
+#include <script/runtime/PropertyTable.h>
+#include <script/runtime/ScriptObject.h>
+#include <script/runtime/ScriptValue.h>
+
+#include <cstdint>
+
+namespace nimbolt {
+
+class ScriptEngine final : public ScriptObject {
+public:
+    static constexpr int32_t StackSlots = 4097;
+    static constexpr int32_t MaxValues = 4095;
+
+    // A new engine with count 1 whose atom table starts with prototype, length and charAt; null
+    // when memory runs out.
+    static ScriptEngine* create();
+
+    Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
+
+    // Name access without the dispatch of invoke; the same rules.
+    void getVariable(Atom atom, ScriptValue& result)
+    {
+        if (ScriptValue* stored = m_scopes->find(atom)) {
+            result = *stored;
+            retainValue(result);
+        } else {
+            result = UndefinedValue;
+        }
+    }
+    Status putVariable(Atom atom, const ScriptValue& value, ScriptValue* result);
+
+    // A new binding in the innermost open scope; the scope table keeps its own reference.
+    Status defineLocal(Atom atom, const ScriptValue& value) { return m_scopes->define(atom, value); }
+    Status openScope() { return m_scopes->push(ScriptValue::scopeMarker()); }
+    // Pops and releases bindings down to and including the newest scope marker (or until the
+    // table is empty).
+    void closeScope();
+
+    Status pushValue(const ScriptValue& value)
+    {
+        if (m_top >= MaxValues)
+            return Status::StackOverflow;
+        m_stack[++m_top] = value;
+        retainValue(value);
+        return Status::Ok;
+    }
+    Status popValue()
+    {
+        if (m_top == 0)
+            return Status::StackUnderflow;
+        releaseValue(m_stack[m_top--]);
+        return Status::Ok;
+    }
+    void peekValue(ScriptValue& out) const
+    {
+        out = m_stack[m_top];
+        retainValue(out);
+    }
+    int32_t topSlot() const { return m_top; }
+    int32_t frameBase() const { return m_frameBase; }
+    const ScriptValue* slots() const { return m_stack; }
+    Status enterFrame();
+    void leaveFrame();
+    // The this value of the running code: the slot below the frame base (undefined without a
+    // frame).
+    const ScriptValue& thisValue() const { return m_frameBase > 1 ? m_stack[m_frameBase - 1] : m_stack[0]; }
+
+    AtomTable& atomTable() { return *m_atoms; }
+    PropertyTable& scopeTable() { return *m_scopes; }
+    // The site, or null; the engine holds one reference.
+    ScriptSite* site() const { return m_site; }
+    void setSite(ScriptSite* site);
+
+    // Native recursion guard: evaluation and statement execution check the machine stack and
+    // fail with "stack overflow" long before it runs out, however the script nests.
+    bool nativeStackExhausted() const
+    {
+        return reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) < m_stackLimit;
+    }
+    // Brackets a run so the guard measures from the outermost one.
+    void enterRun();
+    void leaveRun();
+
+private:
+    ScriptEngine() = default;
+    ~ScriptEngine() override;
+
+    PropertyTable* m_scopes { nullptr };
+    AtomTable* m_atoms { nullptr };
+    ScriptSite* m_site { nullptr };
+    int32_t m_frameBase { 0 };
+    int32_t m_top { 0 };
+    int32_t m_runDepth { 0 };
+    uintptr_t m_stackLimit { 0 };
+    ScriptValue m_stack[StackSlots];
+};
+
+}

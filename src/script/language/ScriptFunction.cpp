@@ -1,0 +1,251 @@
+#include "ScriptFunction.h"
+
+#include "Interpreter.h"
+
+#include <script/runtime/AtomTable.h>
+
+#include <cstddef>
+#include <new>
+
+namespace nimbolt {
+
+int32_t PrototypeView::addRef() { return function().addRef(); }
+int32_t PrototypeView::release() { return function().release(); }
+
+ScriptFunction* createFunction(ScriptEngine& engine, CodeNode* definition)
+{
+    auto* function = new (std::nothrow) ScriptFunction(engine, definition);
+    if (!function) {
+        freeTree(definition);
+        return nullptr;
+    }
+    function->m_prototypeTable = PropertyTable::create();
+    function->m_ownTable = PropertyTable::create();
+    if (!function->m_prototypeTable || !function->m_ownTable) {
+        if (function->m_prototypeTable)
+            function->m_prototypeTable->release();
+        if (function->m_ownTable)
+            function->m_ownTable->release();
+        function->m_prototypeTable = function->m_ownTable = nullptr;
+        delete function;
+        return nullptr;
+    }
+    // The self-reference: the prototype member holds the view, and so the function.
+    if (!function->m_prototypeTable->define(fixedAtoms().prototype, ScriptValue::object(&function->m_prototypeView))
+             .ok()) {
+        function->m_destroying = true;
+        delete function;
+        return nullptr;
+    }
+    return function;
+}
+
+ScriptFunction::~ScriptFunction()
+{
+    if (m_prototypeTable)
+        m_prototypeTable->release();
+    if (m_ownTable)
+        m_ownTable->release();
+    freeTree(m_definition);
+}
+
+int32_t ScriptFunction::release()
+{
+    int32_t count = --m_refCount;
+    if (count == 1 && !m_destroying) {
+        // Only the self-reference is left. Releasing the prototype table drops it, which comes
+        // back here while m_destroying is set.
+        m_destroying = true;
+        delete this;
+    }
+    return count;
+}
+
+// Reading: prototype table first, then own table.
+static Status getMember(PropertyTable& prototypeTable, PropertyTable* ownTable, Atom atom, ScriptValue* result)
+{
+    if (prototypeTable.get(atom, *result).ok())
+        return Status::Ok;
+    if (ownTable && ownTable->get(atom, *result).ok())
+        return Status::Ok;
+    return Status::NotAMember;
+}
+
+static Status callMember(PropertyTable& prototypeTable, PropertyTable* ownTable, ScriptObject* self, Atom atom,
+    int32_t argc, const ScriptValue* args, ScriptValue* result)
+{
+    ScriptValue member = UndefinedValue;
+    (void)getMember(prototypeTable, ownTable, atom, &member);
+    Status status = callValue(member, self, argc, args, result);
+    releaseValue(member);
+    return status;
+}
+
+// Assignment to an own member that exists; prototype members are read-only.
+static Status replaceOwnMember(PropertyTable& prototypeTable, PropertyTable& ownTable, Atom atom,
+    const ScriptValue& value, ScriptValue* result)
+{
+    if (ScriptValue* stored = ownTable.find(atom)) {
+        replaceValue(*stored, value);
+        *result = *stored;
+        retainValue(*result);
+        return Status::Ok;
+    }
+    *result = UndefinedValue;
+    return prototypeTable.find(atom) ? Status::ReadOnlyMember : Status::NotAMember;
+}
+
+static const ScriptValue& argumentOrUndefined(int32_t argc, const ScriptValue* args)
+{
+    return argc > 0 ? args[0] : UndefinedValue;
+}
+
+// Makes an instance of parent, runs the definition with it as this and seals it. A constructor
+// that fails with an Error hands that Error on instead of the half-made instance.
+static Status construct(ScriptObject& parent, ScriptEngine& engine, PropertyTable& prototypeTable,
+    const CodeNode& definition, int32_t argc, const ScriptValue* args, ScriptValue* result)
+{
+    ScriptInstance* instance = createInstance(parent, engine, prototypeTable, definition);
+    if (!instance)
+        return Status::Failed;
+    *result = ScriptValue::object(instance);
+    ScriptValue scratch = UndefinedValue;
+    Status status = callFunction(engine, definition, instance, argc, args, &scratch);
+    instance->seal();
+    if (scratch.tag == ValueTag::Error) {
+        releaseValue(*result);
+        *result = scratch;
+    } else {
+        releaseValue(scratch);
+    }
+    return status;
+}
+
+Status ScriptFunction::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result)
+{
+    switch (op) {
+    case InvokeOp::PutMember:
+        return replaceOwnMember(*m_prototypeTable, *m_ownTable, atom, argumentOrUndefined(argc, args), result);
+    case InvokeOp::GetMember:
+        return getMember(*m_prototypeTable, m_ownTable, atom, result);
+    case InvokeOp::CallMember:
+        return callMember(*m_prototypeTable, m_ownTable, this, atom, argc, args, result);
+    case InvokeOp::Construct:
+        return construct(*this, m_engine, *m_prototypeTable, *m_definition, argc, args, result);
+    default:
+        return Status::Failed;
+    }
+}
+
+Status ScriptFunction::call(ScriptObject* self, int32_t argc, const ScriptValue* args, ScriptValue* result)
+{
+    return callFunction(m_engine, *m_definition, self, argc, args, result);
+}
+
+Status PrototypeView::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result)
+{
+    ScriptFunction& owner = function();
+    switch (op) {
+    case InvokeOp::PutMember: {
+        const ScriptValue& value = argumentOrUndefined(argc, args);
+        if (ScriptValue* stored = owner.m_prototypeTable->find(atom)) {
+            replaceValue(*stored, value);
+        } else if (Status status = owner.m_prototypeTable->define(atom, value); !status.ok()) {
+            return status;
+        }
+        *result = value;
+        retainValue(*result);
+        return Status::Ok;
+    }
+    case InvokeOp::GetMember:
+        return getMember(*owner.m_prototypeTable, owner.m_ownTable, atom, result);
+    case InvokeOp::CallMember:
+        return callMember(*owner.m_prototypeTable, owner.m_ownTable, &owner, atom, argc, args, result);
+    default:
+        return Status::Failed;
+    }
+}
+
+ScriptInstance* createInstance(ScriptObject& parent, ScriptEngine& engine, PropertyTable& prototypeTable,
+    const CodeNode& definition)
+{
+    auto* instance = new (std::nothrow) ScriptInstance(parent, engine, prototypeTable, definition);
+    if (!instance)
+        return nullptr;
+    instance->m_ownTable = PropertyTable::create();
+    if (!instance->m_ownTable) {
+        delete instance;
+        return nullptr;
+    }
+    parent.addRef();
+    return instance;
+}
+
+ScriptInstance::~ScriptInstance()
+{
+    if (m_ownTable) {
+        m_ownTable->release();
+        m_parent.release();
+    }
+}
+
+Status ScriptInstance::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result)
+{
+    switch (op) {
+    case InvokeOp::PutMember: {
+        const ScriptValue& value = argumentOrUndefined(argc, args);
+        Status status = replaceOwnMember(m_prototypeTable, *m_ownTable, atom, value, result);
+        if (status != Status::NotAMember || m_sealed)
+            return status;
+        if (Status defined = m_ownTable->define(atom, value); !defined.ok())
+            return defined;
+        *result = value;
+        retainValue(*result);
+        return Status::Ok;
+    }
+    case InvokeOp::GetMember:
+        return getMember(m_prototypeTable, m_ownTable, atom, result);
+    case InvokeOp::CallMember:
+        return callMember(m_prototypeTable, m_ownTable, this, atom, argc, args, result);
+    case InvokeOp::Construct:
+        if (!m_sealed)
+            return Status::Failed;
+        return construct(*this, m_engine, m_prototypeTable, m_definition, argc, args, result);
+    default:
+        return Status::Failed;
+    }
+}
+
+Status callFunction(ScriptEngine& engine, const CodeNode& definition, ScriptObject* self, int32_t argc,
+    const ScriptValue* args, ScriptValue* result)
+{
+    if (Status status = engine.openScope(); !status.ok())
+        return status;
+    *result = UndefinedValue;
+    int32_t index = 0;
+    for (const CodeNode* parameter = definition.second; parameter; parameter = parameter->next, ++index) {
+        if (Status status = engine.defineLocal(parameter->atom(), index < argc ? args[index] : UndefinedValue);
+            !status.ok()) {
+            engine.closeScope();
+            return status;
+        }
+    }
+    int32_t mark = engine.topSlot();
+    Status status = engine.pushValue(ScriptValue::integer(argc));
+    if (status.ok())
+        status = engine.pushValue(ScriptValue::object(self ? self : &engine));
+    if (status.ok())
+        status = engine.enterFrame();
+    if (status.ok()) {
+        engine.enterRun();
+        status = runList(engine, definition.third, result);
+        engine.leaveRun();
+        engine.leaveFrame();
+    }
+    while (engine.topSlot() > mark)
+        (void)engine.popValue();
+    engine.closeScope();
+    return status.ok() ? Status::Ok : status;
+}
+
+}

@@ -1,0 +1,115 @@
+// Script functions and the instances new makes from them. A function has two interfaces on one
+// count: itself and its prototype view, the value of its prototype member. The prototype table
+// holds that view, and so one reference on the function itself: a function nothing else holds
+// has count 1 and is destroyed when a release brings its count down to 1.
+//
+// Members are read from the prototype table first, then from the own table. Writes through a
+// function or an instance never touch a name the prototype table holds (read-only member); an
+// instance gains new own members only while its constructor runs.
+#pragma once
+
+#include "CodeNode.h"
+#include "ScriptEngine.h"
+
+#include <script/runtime/PropertyTable.h>
+#include <script/runtime/ScriptObject.h>
+
+namespace nimbolt {
+
+class ScriptFunction;
+
+class PrototypeView final : public ScriptObject {
+public:
+    int32_t addRef() override;
+    int32_t release() override;
+    Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
+
+private:
+    friend class ScriptFunction;
+    explicit PrototypeView(ScriptFunction& function)
+        : m_function(function)
+    {
+    }
+    ScriptFunction& function() { return m_function; }
+
+    ScriptFunction& m_function;
+};
+
+class ScriptFunction final : public CallableObject {
+public:
+    int32_t release() override;
+    Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
+    Status call(ScriptObject* self, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
+
+    ScriptEngine& engine() const { return m_engine; }
+    PropertyTable& prototypeTable() const { return *m_prototypeTable; }
+    const CodeNode& definition() const { return *m_definition; }
+    PrototypeView& prototypeView() { return m_prototypeView; }
+
+private:
+    friend ScriptFunction* createFunction(ScriptEngine&, CodeNode*);
+    friend class PrototypeView;
+    ScriptFunction(ScriptEngine& engine, CodeNode* definition)
+        : m_prototypeView(*this)
+        , m_engine(engine)
+        , m_definition(definition)
+    {
+    }
+    ~ScriptFunction() override;
+
+    PrototypeView m_prototypeView;
+    ScriptEngine& m_engine;
+    PropertyTable* m_prototypeTable { nullptr };
+    PropertyTable* m_ownTable { nullptr };
+    CodeNode* m_definition;
+    bool m_destroying { false };
+};
+
+class ScriptInstance final : public ScriptObject {
+public:
+    Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
+
+    bool sealed() const { return m_sealed; }
+    void seal() { m_sealed = true; }
+
+private:
+    friend ScriptInstance* createInstance(ScriptObject&, ScriptEngine&, PropertyTable&, const CodeNode&);
+    ScriptInstance(ScriptObject& parent, ScriptEngine& engine, PropertyTable& prototypeTable,
+        const CodeNode& definition)
+        : m_parent(parent)
+        , m_engine(engine)
+        , m_prototypeTable(prototypeTable)
+        , m_definition(definition)
+    {
+    }
+    ~ScriptInstance() override;
+
+    ScriptObject& m_parent;
+    ScriptEngine& m_engine;
+    PropertyTable& m_prototypeTable;
+    PropertyTable* m_ownTable { nullptr };
+    const CodeNode& m_definition;
+    bool m_sealed { false };
+};
+
+// A new instance (count 1, under construction) of parent, holding a reference on it; null when
+// memory runs out.
+ScriptInstance* createInstance(ScriptObject& parent, ScriptEngine& engine, PropertyTable& prototypeTable,
+    const CodeNode& definition);
+
+// A function for a definition node (which it then owns), with count 1 plus the self-reference;
+// null when memory runs out (the node is then freed).
+ScriptFunction* createFunction(ScriptEngine& engine, CodeNode* definition);
+
+// Runs a function definition's body with this (the engine when null) and the arguments: a new
+// scope with the parameters bound, a frame, the body. Returns the body's status when negative,
+// otherwise 0; the body's value is in the result.
+Status callFunction(ScriptEngine& engine, const CodeNode& definition, ScriptObject* self, int32_t argc,
+    const ScriptValue* args, ScriptValue* result);
+inline Status callFunction(ScriptFunction& function, ScriptObject* self, int32_t argc, const ScriptValue* args,
+    ScriptValue* result)
+{
+    return callFunction(function.engine(), function.definition(), self, argc, args, result);
+}
+
+}

@@ -1,0 +1,64 @@
+// What a host holds to run scripts: one engine, the host's site, and the compile-and-run step
+// that turns a text into a code tree and runs it, at global level or in a throw-away scope.
+// Parse and run-time errors are reported once through the site and never returned as statuses.
+//
+// States: Closed (no engine, or an engine without a site), Ready, Running. runText and
+// runTextInScope refuse to nest; evalString nests and puts the outer state back afterwards.
+#pragma once
+
+#include "ScriptEngine.h"
+#include "ScriptSite.h"
+
+#include <script/runtime/AtomTable.h>
+#include <script/runtime/RefCounted.h>
+#include <script/runtime/ScriptString.h>
+
+#include <cstdint>
+
+namespace nimbolt {
+
+enum class RunnerState : int32_t {
+    Closed = 0,
+    Running = 1,
+    Ready = 5,
+};
+
+class ScriptRunner final : public RefCounted {
+public:
+    // Defines a global name in the engine's current scope (the engine retains the value); -1
+    // without an engine.
+    Status defineGlobal(const char* name, const ScriptValue& value);
+    RunnerState getState() const { return m_state; }
+    Status setSite(ScriptSite* site);
+    // The site with a new reference, or null.
+    ScriptSite* getSite() const;
+    // The engine's atom table with a new reference (the caller releases it); -1 without an engine.
+    Status getAtomTable(AtomTable*& out) const;
+    // Closes an open runner (releasing the engine and every global) or opens a closed one.
+    Status toggleOpen();
+    Status runText(const char* text, int32_t length);
+    Status runTextInScope(const char* text, int32_t length);
+    // Runs a string's text in a new scope with this (the engine when null), writing the value
+    // into result. -1 and an undefined result after a run-time error (already reported).
+    Status evalString(ScriptObject* self, ScriptString& text, ScriptValue* result);
+
+    ScriptEngine* engine() const { return m_engine; }
+
+private:
+    friend ScriptRunner* createRunner();
+    ScriptRunner() = default;
+    ~ScriptRunner() override;
+
+    enum class Scope { Global, Own };
+    Status compileAndRun(ScriptObject* self, const char* text, int32_t length, Scope scope, ScriptValue* result);
+    void report(ErrorObject& error);
+
+    RunnerState m_state { RunnerState::Closed };
+    ScriptEngine* m_engine { nullptr };
+    ScriptSite* m_site { nullptr };
+};
+
+// A new runner with count 1: Closed, no engine, no site. Null when memory runs out.
+ScriptRunner* createRunner();
+
+}

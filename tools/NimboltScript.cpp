@@ -1,0 +1,107 @@
+// nimbolt-script: runs script files on one runner, in order, as a document runs the script
+// elements of its head. Errors are printed as "(line) message" on standard error; Echo writes to
+// standard output. Exit status: 2 when a file could not be read, else 1 when any error was
+// reported, else 0.
+#include <script/language/ErrorObject.h>
+#include <script/language/MathObject.h>
+#include <script/language/ScriptRunner.h>
+#include <script/runtime/MemberTable.h>
+#include <script/runtime/ScriptArray.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+using namespace nimbolt;
+
+namespace {
+
+class ConsoleSite final : public ScriptSite {
+public:
+    Status reportError(ErrorObject& error) override
+    {
+        std::fflush(stdout);
+        std::fprintf(stderr, "(%d) %s\n", error.line(), error.message());
+        ++m_errors;
+        return Status::Ok;
+    }
+    int errors() const { return m_errors; }
+
+private:
+    int m_errors { 0 };
+};
+
+bool readAll(std::FILE* file, std::string& text)
+{
+    char buffer[65536];
+    size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, count);
+    return !std::ferror(file);
+}
+
+bool readSource(const char* path, std::string& text)
+{
+    if (std::strcmp(path, "-") == 0)
+        return readAll(stdin, text);
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file)
+        return false;
+    bool ok = readAll(file, text);
+    std::fclose(file);
+    return ok;
+}
+
+const GlobalConstructorRow consoleGlobals[] = {
+    { "Array", createArrayGlobal },
+    { "Math", createMathGlobal },
+    { nullptr, nullptr },
+};
+
+}
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: nimbolt-script FILE...   (a FILE of - reads standard input)\n");
+        return 2;
+    }
+
+    auto* site = new ConsoleSite;
+    ScriptRunner* runner = createRunner();
+    if (!runner || !runner->setSite(site).ok() || !runner->toggleOpen().ok()) {
+        std::fprintf(stderr, "nimbolt-script: cannot start the script engine\n");
+        return 2;
+    }
+    AtomTable* atoms = nullptr;
+    if (runner->getAtomTable(atoms).ok()) {
+        for (const GlobalConstructorRow* row = consoleGlobals; row->name; ++row) {
+            ScriptObject* global = row->factory(*atoms);
+            if (!global)
+                continue;
+            (void)runner->defineGlobal(row->name, ScriptValue::object(global));
+            global->release();
+        }
+        atoms->release();
+    }
+
+    bool unreadable = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string text;
+        if (!readSource(argv[i], text)) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "nimbolt-script: cannot read %s\n", argv[i]);
+            unreadable = true;
+            continue;
+        }
+        (void)runner->runText(text.data(), static_cast<int32_t>(text.size()));
+    }
+
+    int errors = site->errors();
+    runner->release();
+    site->release();
+    std::fflush(stdout);
+    if (unreadable)
+        return 2;
+    return errors > 0 ? 1 : 0;
+}
