@@ -4,9 +4,11 @@
 // operations work on text, strings compare on their common prefix, integers wrap in 32 bits.
 #include "ErrorObject.h"
 #include "Interpreter.h"
+#include "ScriptFunction.h"
 
 #include <script/runtime/ScriptString.h>
 
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -329,7 +331,7 @@ Status assignTo(ScriptEngine& engine, const CodeNode* target, const ScriptValue&
         return status;
     }
     ScriptObject* object;
-    Atom atom;
+    Atom atom = 0;
     if (Status status = resolveTarget(engine, target, object, atom, result); !status.ok())
         return status;
     Status status = object->invoke(atom, InvokeOp::PutMember, 1, &value, result);
@@ -344,8 +346,15 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
     case '(': {
         const CodeNode* callee = node->first;
         if (callee->kind() == TokenKind::Identifier) {
+            // CallMember on the engine: the variable's value called with the engine as this.
+            ScriptValue function;
+            engine.getVariable(callee->atom(), function);
             *result = UndefinedValue;
-            return engine.invoke(callee->atom(), InvokeOp::CallMember, argc, args, result);
+            Status status = function.tag == ValueTag::Function
+                ? callFunction(*static_cast<ScriptFunction*>(function.payload.object), &engine, argc, args, result)
+                : callValue(function, &engine, argc, args, result);
+            releaseValue(function);
+            return status;
         }
         ScriptObject* object;
         Atom atom;
@@ -382,7 +391,7 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
 
 // Evaluates the argument list onto the value stack, applies the call and pops the arguments
 // again, also after a failure.
-static Status evaluateCall(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+[[gnu::noinline]] static Status evaluateCall(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
 {
     int32_t mark = engine.topSlot();
     int32_t count = 0;
@@ -392,10 +401,11 @@ static Status evaluateCall(ScriptEngine& engine, const CodeNode* node, ScriptVal
         status = evaluate(engine, argument, result);
         if (!status.ok())
             break;
-        status = engine.pushValue(*result);
-        releaseValue(*result);
-        if (!status.ok())
+        status = engine.pushMoved(*result);
+        if (!status.ok()) {
+            releaseValue(*result);
             break;
+        }
         ++count;
     }
     if (status.ok())
@@ -406,11 +416,11 @@ static Status evaluateCall(ScriptEngine& engine, const CodeNode* node, ScriptVal
 }
 
 // Postfix and prefix ++ and --: the target's value as an integer, stepped and stored back.
-static Status evaluateStep(ScriptEngine& engine, const CodeNode* node, const CodeNode* target, int32_t step,
+[[gnu::noinline]] static Status evaluateStep(ScriptEngine& engine, const CodeNode* node, const CodeNode* target, int32_t step,
     bool prefix, ScriptValue* result)
 {
     ScriptObject* object;
-    Atom atom;
+    Atom atom = 0;
     if (Status status = resolveTarget(engine, target, object, atom, result); !status.ok())
         return status;
     Status status = object->invoke(atom, InvokeOp::GetMember, 0, nullptr, result);
@@ -438,23 +448,90 @@ static Status evaluateStep(ScriptEngine& engine, const CodeNode* node, const Cod
     return status;
 }
 
-static Status evaluateNode(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+// Node kinds are sparse (ASCII codes, 300s, 400s, 500s); evaluation dispatches on a dense index
+// so that the switch is one table jump.
+enum class NodeOperation : uint8_t {
+    Other,
+    Literal,
+    Identifier,
+    This,
+    Member,
+    Call,
+    Not,
+    Complement,
+    UnaryPlus,
+    Negate,
+    Conditional,
+    Logical,
+    Comma,
+    Infix,
+    Assign,
+    CompoundAssign,
+    PostIncrement,
+    PostDecrement,
+    PreIncrement,
+    PreDecrement,
+};
+
+static constexpr int32_t OperationTableSize = 530;
+
+static constexpr auto operationTable = [] {
+    std::array<NodeOperation, OperationTableSize> table {};
+    auto set = [&](int32_t kind, NodeOperation operation) { table[static_cast<size_t>(kind)] = operation; };
+    set(TokenKind::IntegerLiteral, NodeOperation::Literal);
+    set(TokenKind::RealLiteral, NodeOperation::Literal);
+    set(TokenKind::StringLiteral, NodeOperation::Literal);
+    set(TokenKind::Identifier, NodeOperation::Identifier);
+    set(TokenKind::This, NodeOperation::This);
+    set('.', NodeOperation::Member);
+    set('(', NodeOperation::Call);
+    set('[', NodeOperation::Call);
+    set(TokenKind::New, NodeOperation::Call);
+    set('!', NodeOperation::Not);
+    set('~', NodeOperation::Complement);
+    set(TokenKind::UnaryPlus, NodeOperation::UnaryPlus);
+    set(TokenKind::Negate, NodeOperation::Negate);
+    set('?', NodeOperation::Conditional);
+    set(TokenKind::LogicalAnd, NodeOperation::Logical);
+    set(TokenKind::LogicalOr, NodeOperation::Logical);
+    set(',', NodeOperation::Comma);
+    for (int32_t kind : { '*', '/', '%', '+', '-', '<', '>', '&', '^', '|' })
+        set(kind, NodeOperation::Infix);
+    for (int32_t kind : { TokenKind::ShiftLeft, TokenKind::ShiftRight, TokenKind::UnsignedShiftRight,
+             TokenKind::LessOrEqual, TokenKind::GreaterOrEqual, TokenKind::Equals, TokenKind::NotEquals })
+        set(kind, NodeOperation::Infix);
+    set('=', NodeOperation::Assign);
+    for (int32_t kind : { TokenKind::UnsignedShiftRightAssign, TokenKind::ShiftLeftAssign, TokenKind::ShiftRightAssign,
+             TokenKind::AddAssign, TokenKind::SubtractAssign, TokenKind::ModuloAssign, TokenKind::MultiplyAssign,
+             TokenKind::DivideAssign, TokenKind::AndAssign, TokenKind::OrAssign, TokenKind::XorAssign })
+        set(kind, NodeOperation::CompoundAssign);
+    set(TokenKind::Increment, NodeOperation::PostIncrement);
+    set(TokenKind::Decrement, NodeOperation::PostDecrement);
+    set(TokenKind::PreIncrement, NodeOperation::PreIncrement);
+    set(TokenKind::PreDecrement, NodeOperation::PreDecrement);
+    return table;
+}();
+
+static NodeOperation operationOf(int32_t kind)
 {
-    switch (node->kind()) {
-    case TokenKind::IntegerLiteral:
-    case TokenKind::RealLiteral:
-    case TokenKind::StringLiteral:
+    return kind >= 0 && kind < OperationTableSize ? operationTable[static_cast<size_t>(kind)] : NodeOperation::Other;
+}
+
+[[gnu::noinline]] static Status evaluateNode(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+{
+    switch (operationOf(node->kind())) {
+    case NodeOperation::Literal:
         *result = node->token;
         retainValue(*result);
         return Status::Ok;
-    case TokenKind::Identifier:
+    case NodeOperation::Identifier:
         engine.getVariable(node->atom(), *result);
         return Status::Ok;
-    case TokenKind::This:
+    case NodeOperation::This:
         *result = engine.thisValue();
         retainValue(*result);
         return Status::Ok;
-    case '.': {
+    case NodeOperation::Member: {
         if (Status status = evaluate(engine, node->first, result); !status.ok())
             return status;
         if (!isReferenceTag(result->tag))
@@ -465,18 +542,16 @@ static Status evaluateNode(ScriptEngine& engine, const CodeNode* node, ScriptVal
         object->release();
         return status;
     }
-    case '(':
-    case '[':
-    case TokenKind::New:
+    case NodeOperation::Call:
         return evaluateCall(engine, node, result);
-    case '!': {
+    case NodeOperation::Not: {
         if (Status status = evaluate(engine, node->second, result); !status.ok())
             return status;
         toBoolean(*result);
         result->payload.integer = !result->payload.integer;
         return Status::Ok;
     }
-    case '~': {
+    case NodeOperation::Complement: {
         if (Status status = evaluate(engine, node->second, result); !status.ok())
             return status;
         if (Status status = toInteger(*result); !status.ok())
@@ -484,9 +559,9 @@ static Status evaluateNode(ScriptEngine& engine, const CodeNode* node, ScriptVal
         result->payload.integer = ~result->payload.integer;
         return Status::Ok;
     }
-    case TokenKind::UnaryPlus:
+    case NodeOperation::UnaryPlus:
         return evaluate(engine, node->second, result);
-    case TokenKind::Negate: {
+    case NodeOperation::Negate: {
         if (Status status = evaluate(engine, node->second, result); !status.ok())
             return status;
         if (Status status = toNumber(*result); !status.ok())
@@ -497,7 +572,7 @@ static Status evaluateNode(ScriptEngine& engine, const CodeNode* node, ScriptVal
             result->payload.real = -result->payload.real;
         return Status::Ok;
     }
-    case '?': {
+    case NodeOperation::Conditional: {
         if (Status status = evaluate(engine, node->first, result); !status.ok())
             return status;
         toBoolean(*result);
@@ -505,8 +580,7 @@ static Status evaluateNode(ScriptEngine& engine, const CodeNode* node, ScriptVal
         *result = UndefinedValue;
         return evaluate(engine, branch, result);
     }
-    case TokenKind::LogicalAnd:
-    case TokenKind::LogicalOr: {
+    case NodeOperation::Logical: {
         if (Status status = evaluate(engine, node->first, result); !status.ok())
             return status;
         toBoolean(*result);
@@ -519,39 +593,29 @@ static Status evaluateNode(ScriptEngine& engine, const CodeNode* node, ScriptVal
         toBoolean(*result);
         return Status::Ok;
     }
-    case ',': {
+    case NodeOperation::Comma: {
         if (Status status = evaluate(engine, node->first, result); !status.ok())
             return status;
         releaseValue(*result);
         *result = UndefinedValue;
         return evaluate(engine, node->second, result);
     }
-    case '*':
-    case '/':
-    case '%':
-    case '+':
-    case '-':
-    case TokenKind::ShiftLeft:
-    case TokenKind::ShiftRight:
-    case TokenKind::UnsignedShiftRight:
-    case '<':
-    case '>':
-    case TokenKind::LessOrEqual:
-    case TokenKind::GreaterOrEqual:
-    case TokenKind::Equals:
-    case TokenKind::NotEquals:
-    case '&':
-    case '^':
-    case '|': {
+    case NodeOperation::Infix: {
         ScriptValue left = UndefinedValue;
         if (Status status = evaluate(engine, node->first, &left); !status.ok()) {
             moveInto(left, result);
             return status;
         }
-        // Fast path: both operands integers needs no temporaries beyond the two values.
         if (Status status = evaluate(engine, node->second, result); !status.ok()) {
             releaseValue(left);
             return status;
+        }
+        if (left.tag == ValueTag::Integer && result->tag == ValueTag::Integer) {
+            int32_t value;
+            if (!integerOperation(node->kind(), left.payload.integer, result->payload.integer, value))
+                return operatorFailure(Status::SomeError, node, result);
+            result->payload.integer = value;
+            return Status::Ok;
         }
         ScriptValue right = *result;
         *result = UndefinedValue;
@@ -559,7 +623,7 @@ static Status evaluateNode(ScriptEngine& engine, const CodeNode* node, ScriptVal
             return operatorFailure(status, node, result);
         return Status::Ok;
     }
-    case '=': {
+    case NodeOperation::Assign: {
         if (Status status = evaluate(engine, node->second, result); !status.ok())
             return status;
         ScriptValue value = *result;
@@ -568,17 +632,7 @@ static Status evaluateNode(ScriptEngine& engine, const CodeNode* node, ScriptVal
         releaseValue(value);
         return status;
     }
-    case TokenKind::UnsignedShiftRightAssign:
-    case TokenKind::ShiftLeftAssign:
-    case TokenKind::ShiftRightAssign:
-    case TokenKind::AddAssign:
-    case TokenKind::SubtractAssign:
-    case TokenKind::ModuloAssign:
-    case TokenKind::MultiplyAssign:
-    case TokenKind::DivideAssign:
-    case TokenKind::AndAssign:
-    case TokenKind::OrAssign:
-    case TokenKind::XorAssign: {
+    case NodeOperation::CompoundAssign: {
         ScriptValue left = UndefinedValue;
         if (Status status = evaluate(engine, node->first, &left); !status.ok()) {
             moveInto(left, result);
@@ -598,21 +652,22 @@ static Status evaluateNode(ScriptEngine& engine, const CodeNode* node, ScriptVal
         releaseValue(value);
         return status;
     }
-    case TokenKind::Increment:
+    case NodeOperation::PostIncrement:
         return evaluateStep(engine, node, node->first, 1, false, result);
-    case TokenKind::Decrement:
+    case NodeOperation::PostDecrement:
         return evaluateStep(engine, node, node->first, -1, false, result);
-    case TokenKind::PreIncrement:
+    case NodeOperation::PreIncrement:
         return evaluateStep(engine, node, node->second, 1, true, result);
-    case TokenKind::PreDecrement:
+    case NodeOperation::PreDecrement:
         return evaluateStep(engine, node, node->second, -1, true, result);
-    default:
-        // delete, and anything else without meaning as an expression.
-        return raiseError(result, node->line, -1000);
+    case NodeOperation::Other:
+        break;
     }
+    // delete, and anything else without meaning as an expression.
+    return raiseError(result, node->line, -1000);
 }
 
-Status evaluate(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+Status evaluateComposite(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
 {
     if (engine.nativeStackExhausted())
         return raiseError(result, node->line, -1001);

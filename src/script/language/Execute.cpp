@@ -5,6 +5,8 @@
 #include "Interpreter.h"
 #include "ScriptFunction.h"
 
+#include <array>
+
 namespace nimbolt {
 
 // Evaluates a condition into its truth; on failure the condition's error moves into result.
@@ -16,6 +18,10 @@ static Status evaluateCondition(ScriptEngine& engine, const CodeNode* node, Scri
         releaseValue(*result);
         *result = value;
         return status;
+    }
+    if (value.tag == ValueTag::Integer) {
+        truth = value.payload.integer != 0;
+        return Status::Ok;
     }
     toBoolean(value);
     truth = value.payload.integer != 0;
@@ -45,32 +51,77 @@ static bool continueLoop(Status body, Status& code)
     return false;
 }
 
+// Statement kinds are sparse; execution dispatches on a dense index.
+enum class StatementOperation : uint8_t {
+    Expression,
+    Block,
+    Empty,
+    Break,
+    Continue,
+    Return,
+    If,
+    While,
+    Do,
+    For,
+    Var,
+    Case,
+    Default,
+    Meaningless,
+};
+
+static constexpr int32_t StatementTableSize = 530;
+
+static constexpr auto statementTable = [] {
+    std::array<StatementOperation, StatementTableSize> table {};
+    auto set = [&](int32_t kind, StatementOperation operation) { table[static_cast<size_t>(kind)] = operation; };
+    set('{', StatementOperation::Block);
+    set(';', StatementOperation::Empty);
+    set('}', StatementOperation::Empty);
+    set(TokenKind::Break, StatementOperation::Break);
+    set(TokenKind::Continue, StatementOperation::Continue);
+    set(TokenKind::Return, StatementOperation::Return);
+    set(TokenKind::If, StatementOperation::If);
+    set(TokenKind::While, StatementOperation::While);
+    set(TokenKind::Do, StatementOperation::Do);
+    set(TokenKind::For, StatementOperation::For);
+    set(TokenKind::Var, StatementOperation::Var);
+    set(TokenKind::Case, StatementOperation::Case);
+    set(TokenKind::Default, StatementOperation::Default);
+    set(':', StatementOperation::Meaningless);
+    set(TokenKind::Goto, StatementOperation::Meaningless);
+    set(TokenKind::Switch, StatementOperation::Meaningless);
+    set(TokenKind::Function, StatementOperation::Meaningless);
+    return table;
+}();
+
 Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result)
 {
     if (engine.nativeStackExhausted())
         return raiseError(result, statement->line, -1001);
-    switch (statement->kind()) {
-    case '{': {
+    int32_t kind = statement->kind();
+    StatementOperation operation = kind >= 0 && kind < StatementTableSize ? statementTable[static_cast<size_t>(kind)]
+                                                                          : StatementOperation::Expression;
+    switch (operation) {
+    case StatementOperation::Block: {
         if (Status status = engine.openScope(); !status.ok())
             return status;
         Status code = runList(engine, statement->first, result);
         engine.closeScope();
         return code;
     }
-    case ';':
-    case '}':
+    case StatementOperation::Empty:
         return Normal;
-    case TokenKind::Break:
+    case StatementOperation::Break:
         return Break;
-    case TokenKind::Continue:
+    case StatementOperation::Continue:
         return Continue;
-    case TokenKind::Return:
+    case StatementOperation::Return:
         if (statement->first) {
             if (Status status = evaluate(engine, statement->first, result); !status.ok())
                 return status;
         }
         return Return;
-    case TokenKind::If: {
+    case StatementOperation::If: {
         bool truth = false;
         if (Status status = evaluateCondition(engine, statement->first, result, truth); !status.ok())
             return status;
@@ -80,7 +131,7 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
             return execute(engine, statement->third, result);
         return Normal;
     }
-    case TokenKind::While: {
+    case StatementOperation::While: {
         Status code = Normal;
         for (;;) {
             bool truth = false;
@@ -92,7 +143,7 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
                 return code;
         }
     }
-    case TokenKind::Do: {
+    case StatementOperation::Do: {
         Status code = Normal;
         for (;;) {
             if (!continueLoop(execute(engine, statement->first, result), code))
@@ -104,7 +155,7 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
                 return Normal;
         }
     }
-    case TokenKind::For: {
+    case StatementOperation::For: {
         if (statement->first) {
             if (Status status = execute(engine, statement->first, result); !status.ok())
                 return status;
@@ -126,7 +177,7 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
             }
         }
     }
-    case TokenKind::Var:
+    case StatementOperation::Var:
         for (const CodeNode* declarator = statement->first; declarator; declarator = declarator->next) {
             ScriptValue value = UndefinedValue;
             if (declarator->first) {
@@ -142,20 +193,18 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
                 return status;
         }
         return Normal;
-    case TokenKind::Case:
+    case StatementOperation::Case:
         return execute(engine, statement->second, result);
-    case TokenKind::Default:
+    case StatementOperation::Default:
         return execute(engine, statement->first, result);
-    case ':':
-    case TokenKind::Goto:
-    case TokenKind::Switch:
-    case TokenKind::Function:
+    case StatementOperation::Meaningless:
         // Labels, goto, switch and nested function declarations parse but have no meaning
         // when run.
         return raiseError(result, statement->line, -1000);
-    default:
-        return evaluate(engine, statement, result);
+    case StatementOperation::Expression:
+        break;
     }
+    return evaluate(engine, statement, result);
 }
 
 Status runList(ScriptEngine& engine, const CodeNode* first, ScriptValue* result)

@@ -19,7 +19,23 @@ enum Completion : int32_t {
     Return = 3,
 };
 
-Status evaluate(ScriptEngine& engine, const CodeNode* node, ScriptValue* result);
+Status evaluateComposite(ScriptEngine& engine, const CodeNode* node, ScriptValue* result);
+
+inline Status evaluate(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+{
+    // The leaves need neither the stack check nor the general dispatch.
+    switch (node->kind()) {
+    case TokenKind::IntegerLiteral:
+    case TokenKind::RealLiteral:
+        *result = node->token;
+        return Status::Ok;
+    case TokenKind::Identifier:
+        engine.getVariable(node->atom(), *result);
+        return Status::Ok;
+    default:
+        return evaluateComposite(engine, node, result);
+    }
+}
 // The object and member a target designates. object receives a reference the caller releases.
 Status resolveTarget(ScriptEngine& engine, const CodeNode* node, ScriptObject*& object, Atom& atom,
     ScriptValue* scratch);

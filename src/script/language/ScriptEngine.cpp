@@ -82,7 +82,7 @@ void ScriptEngine::closeScope()
 {
     ScriptValue popped;
     for (;;) {
-        if (m_scopes->entryCount() == 0)
+        if (m_scopes->isEmpty())
             return;
         (void)m_scopes->pop(popped);
         if (popped.tag == ValueTag::ScopeMarker)

@@ -56,6 +56,26 @@ public:
         retainValue(value);
         return Status::Ok;
     }
+    // Pushes the value, taking over its reference (it is left undefined); on failure the value
+    // is left as it was.
+    Status pushMoved(ScriptValue& value)
+    {
+        if (m_top >= MaxValues)
+            return Status::StackOverflow;
+        m_stack[++m_top] = value;
+        value = UndefinedValue;
+        return Status::Ok;
+    }
+    // Pushes the engine itself as an Object value. The engine outlives its own stack, so the slot
+    // holds no count; it must be taken off with dropUncounted.
+    Status pushSelf()
+    {
+        if (m_top >= MaxValues)
+            return Status::StackOverflow;
+        m_stack[++m_top] = ScriptValue::object(this);
+        return Status::Ok;
+    }
+    void dropUncounted() { m_stack[m_top--] = UndefinedValue; }
     Status popValue()
     {
         if (m_top == 0)
@@ -92,6 +112,7 @@ public:
     // Brackets a run so the guard measures from the outermost one.
     void enterRun();
     void leaveRun();
+    bool running() const { return m_runDepth > 0; }
 
 private:
     ScriptEngine() = default;

@@ -231,16 +231,25 @@ Status callFunction(ScriptEngine& engine, const CodeNode& definition, ScriptObje
         }
     }
     int32_t mark = engine.topSlot();
+    bool selfIsEngine = !self || self == &engine;
     Status status = engine.pushValue(ScriptValue::integer(argc));
     if (status.ok())
-        status = engine.pushValue(ScriptValue::object(self ? self : &engine));
+        status = selfIsEngine ? engine.pushSelf() : engine.pushValue(ScriptValue::object(self));
     if (status.ok())
         status = engine.enterFrame();
     if (status.ok()) {
-        engine.enterRun();
+        // A host calling a kept function directly starts a run of its own.
+        bool outermost = !engine.running();
+        if (outermost)
+            engine.enterRun();
         status = runList(engine, definition.third, result);
-        engine.leaveRun();
+        if (outermost)
+            engine.leaveRun();
         engine.leaveFrame();
+    }
+    if (selfIsEngine && engine.topSlot() == mark + 2) {
+        engine.dropUncounted();
+        engine.dropUncounted();
     }
     while (engine.topSlot() > mark)
         (void)engine.popValue();

@@ -39,77 +39,36 @@ PropertyTable::~PropertyTable()
         delete chunk;
         chunk = newer;
     }
+    delete m_spare;
 }
 
-// Makes sure the newest chunk has a free entry. A chunk is normally added as soon as the
-// previous one fills; this only retries when that allocation failed.
-bool PropertyTable::makeRoom()
+bool PropertyTable::addChunk()
 {
-    if (m_fill < ChunkSize)
-        return true;
-    Chunk* chunk = newChunk();
+    Chunk* chunk = m_spare ? m_spare : newChunk();
     if (!chunk)
         return false;
+    m_spare = nullptr;
     chunk->older = m_newest;
+    chunk->newer = nullptr;
     m_newest->newer = chunk;
     m_newest = chunk;
     m_fill = 0;
     return true;
 }
 
-PropertyTable::Entry* PropertyTable::append(Atom key, const ScriptValue& value)
+bool PropertyTable::dropNewestChunk()
 {
-    if (!makeRoom())
-        return nullptr;
-    Entry* entry = &m_newest->entries[m_fill];
-    entry->key = key;
-    entry->value = value;
-    retainValue(entry->value);
-    ++m_fill;
-    makeRoom();
-    return entry;
-}
-
-Status PropertyTable::push(const ScriptValue& value)
-{
-    Entry* entry = append(0, value);
-    if (!entry)
-        return Status::Failed;
-    entry->next = nullptr;
-    return Status::Ok;
-}
-
-Status PropertyTable::define(Atom atom, const ScriptValue& value)
-{
-    Entry* entry = append(atom, value);
-    if (!entry)
-        return Status::Failed;
-    Entry*& head = m_buckets[static_cast<uint32_t>(atom) % BucketCount];
-    entry->next = head;
-    head = entry;
-    return Status::Ok;
-}
-
-Status PropertyTable::pop(ScriptValue& out)
-{
-    if (m_fill == 0) {
-        if (!m_newest->older) {
-            out = UndefinedValue;
-            return Status::Ok;
-        }
-        Chunk* empty = m_newest;
-        m_newest = empty->older;
-        m_newest->newer = nullptr;
+    if (!m_newest->older)
+        return false;
+    Chunk* empty = m_newest;
+    m_newest = empty->older;
+    m_newest->newer = nullptr;
+    if (m_spare)
         delete empty;
-        m_fill = ChunkSize;
-    }
-    Entry* entry = &m_newest->entries[--m_fill];
-    out = entry->value;
-    Entry*& head = m_buckets[static_cast<uint32_t>(entry->key) % BucketCount];
-    if (head == entry)
-        head = entry->next;
-    *entry = { nullptr, 0, UndefinedValue };
-    return Status::Ok;
+    else
+        m_spare = empty;
+    m_fill = ChunkSize;
+    return true;
 }
 
 int32_t PropertyTable::chunkCount() const

@@ -19,13 +19,44 @@ public:
 
     // Appends the value (retained) with no key; reachable only by pop. -1 when no room could be
     // made, in which case nothing changed.
-    Status push(const ScriptValue& value);
+    Status push(const ScriptValue& value)
+    {
+        Entry* entry = append(0, value);
+        if (!entry)
+            return Status::Failed;
+        entry->next = nullptr;
+        return Status::Ok;
+    }
     // Moves the newest entry's value to out, handing over the table's reference. An empty table
     // gives undefined and 0.
-    Status pop(ScriptValue& out);
+    Status pop(ScriptValue& out)
+    {
+        if (m_fill == 0 && !dropNewestChunk()) {
+            out = UndefinedValue;
+            return Status::Ok;
+        }
+        Entry* entry = &m_newest->entries[--m_fill];
+        out = entry->value;
+        Entry*& head = m_buckets[static_cast<uint32_t>(entry->key) % BucketCount];
+        if (head == entry)
+            head = entry->next;
+        entry->next = nullptr;
+        entry->key = 0;
+        entry->value = UndefinedValue;
+        return Status::Ok;
+    }
     // Appends a binding of atom to the value (retained), hiding older ones. -1 when no room could
     // be made, in which case nothing changed.
-    Status define(Atom atom, const ScriptValue& value);
+    Status define(Atom atom, const ScriptValue& value)
+    {
+        Entry* entry = append(atom, value);
+        if (!entry)
+            return Status::Failed;
+        Entry*& head = m_buckets[static_cast<uint32_t>(atom) % BucketCount];
+        entry->next = head;
+        head = entry;
+        return Status::Ok;
+    }
     // The newest binding's value, retained, and 0; undefined and -1 when absent.
     Status get(Atom atom, ScriptValue& out) const
     {
@@ -49,6 +80,8 @@ public:
         Entry* entry = lookup(atom);
         return entry ? &entry->value : nullptr;
     }
+
+    bool isEmpty() const { return m_fill == 0 && !m_newest->older; }
 
     // Entries in use and chunks allocated, for inspection.
     int32_t entryCount() const;
@@ -78,12 +111,31 @@ private:
         return nullptr;
     }
     static Chunk* newChunk();
-    bool makeRoom();
-    Entry* append(Atom key, const ScriptValue& value);
+    // Links a fresh chunk after the full newest one; false when memory runs out.
+    bool addChunk();
+    // Makes the next older chunk the newest when the newest is empty; false when there is none.
+    bool dropNewestChunk();
+    Entry* append(Atom key, const ScriptValue& value)
+    {
+        // A chunk is normally added as soon as the previous one fills; this only retries when
+        // that allocation failed, and then nothing is stored.
+        if (m_fill == ChunkSize && !addChunk())
+            return nullptr;
+        Entry* entry = &m_newest->entries[m_fill];
+        entry->key = key;
+        entry->value = value;
+        retainValue(entry->value);
+        if (++m_fill == ChunkSize)
+            (void)addChunk();
+        return entry;
+    }
 
     int32_t m_fill { 0 };
     Chunk* m_oldest { nullptr };
     Chunk* m_newest { nullptr };
+    // One emptied chunk kept back, so that a scope opening and closing at a chunk boundary does
+    // not allocate every time.
+    Chunk* m_spare { nullptr };
     Entry* m_buckets[BucketCount] {};
 };
 

@@ -46,7 +46,7 @@ ScriptArray* createArray(const ScriptArray* arrayTemplate, AtomTable* atoms)
     auto* array = new (std::nothrow) ScriptArray;
     if (!array)
         return nullptr;
-    array->m_first = array->m_current = ScriptArray::newChunk();
+    array->m_first = array->m_current = array->chunkAt(0, true);
     if (!array->m_first) {
         delete array;
         return nullptr;
@@ -80,6 +80,32 @@ ScriptArray::~ScriptArray()
     }
     if (m_members)
         m_members->release();
+    std::free(m_chunks);
+}
+
+ScriptArray::Chunk* ScriptArray::chunkAt(int32_t k, bool create)
+{
+    if (k < m_chunkCount)
+        return m_chunks[k];
+    if (!create)
+        return nullptr;
+    while (m_chunkCount <= k) {
+        if (m_chunkCount == m_chunkCapacity) {
+            int32_t capacity = m_chunkCapacity ? m_chunkCapacity * 2 : 4;
+            auto* grown = static_cast<Chunk**>(std::realloc(m_chunks, sizeof(Chunk*) * static_cast<size_t>(capacity)));
+            if (!grown)
+                return nullptr;
+            m_chunks = grown;
+            m_chunkCapacity = capacity;
+        }
+        Chunk* chunk = newChunk();
+        if (!chunk)
+            return nullptr;
+        if (m_chunkCount > 0)
+            m_chunks[m_chunkCount - 1]->next = chunk;
+        m_chunks[m_chunkCount++] = chunk;
+    }
+    return m_chunks[k];
 }
 
 Status ScriptArray::newEmpty(ScriptArray*& out)
@@ -103,10 +129,7 @@ ScriptArray::Entry* ScriptArray::findIndex(int32_t index) const
 {
     if (index < 0 || index >= m_count)
         return nullptr;
-    Chunk* chunk = m_first;
-    for (int32_t links = index / ChunkSize; links > 0; --links)
-        chunk = chunk->next;
-    return &chunk->entries[index % ChunkSize];
+    return &m_chunks[index / ChunkSize]->entries[index % ChunkSize];
 }
 
 Status ScriptArray::getItem(int32_t number, const char* name, ScriptValue& out) const
@@ -134,12 +157,11 @@ ScriptArray::Entry* ScriptArray::newEntry(const char* name, int32_t length)
     }
     if (m_fill == ChunkSize) {
         // A chunk left behind by a growth that ran out of memory is used before a new one.
-        Chunk* next = m_current->next ? m_current->next : newChunk();
+        Chunk* next = chunkAt(m_count / ChunkSize, true);
         if (!next) {
             std::free(record);
             return nullptr;
         }
-        m_current->next = next;
         m_current = next;
         m_fill = 0;
     }
@@ -180,15 +202,9 @@ Status ScriptArray::setItem(int32_t number, const char* name, const ScriptValue&
         return appendItem(number, name, value);
     if (number < 0)
         return Status::Failed;
-    Chunk* chunk = m_first;
-    for (int32_t links = number / ChunkSize; links > 0; --links) {
-        if (!chunk->next) {
-            chunk->next = newChunk();
-            if (!chunk->next)
-                return Status::Failed;
-        }
-        chunk = chunk->next;
-    }
+    Chunk* chunk = chunkAt(number / ChunkSize, true);
+    if (!chunk)
+        return Status::Failed;
     m_current = chunk;
     m_fill = number % ChunkSize + 1;
     m_count = number + 1;

@@ -65,6 +65,9 @@ private:
     ~ScriptArray() override;
 
     static Chunk* newChunk();
+    // The k-th chunk, allocating the missing ones up to it when create is set; null when it does
+    // not exist (or memory runs out).
+    Chunk* chunkAt(int32_t k, bool create);
     Entry* findNamed(const char* name, int32_t length) const;
     Entry* findIndex(int32_t index) const;
     Entry* newEntry(const char* name, int32_t length);
@@ -75,6 +78,10 @@ private:
     Chunk* m_current { nullptr };
     Entry* m_buckets[BucketCount] {};
     PropertyTable* m_members { nullptr };
+    // Every chunk of the chain in order, so that an index finds its chunk without walking.
+    Chunk** m_chunks { nullptr };
+    int32_t m_chunkCount { 0 };
+    int32_t m_chunkCapacity { 0 };
 };
 
 // A new empty array with count 1 that shares the template's member table; without one, a table

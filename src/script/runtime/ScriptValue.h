@@ -68,7 +68,8 @@ struct ScriptValue {
 
     bool isCounted() const
     {
-        return tag == ValueTag::String || tag == ValueTag::Object || tag == ValueTag::Function;
+        // Integers and reals, the most frequent values, are decided by the first comparison.
+        return tag > ValueTag::Real && (tag == ValueTag::String || tag == ValueTag::Object || tag == ValueTag::Function);
     }
     bool isNumber() const { return tag == ValueTag::Integer || tag == ValueTag::Real; }
 };
