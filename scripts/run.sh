@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Nimbolt and runs its main job on the bundled example.
+# Installs what is missing, builds Nimbolt and runs its main job. Until the desktop program
+# exists, the main job is the script console runner on the bundled example.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -7,4 +8,4 @@ scripts/install-deps.sh
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
-echo "Built: the script runtime library and its tests (the desktop program is not built yet)."
+build/tools/nimbolt-script examples/clock-hands.ns
