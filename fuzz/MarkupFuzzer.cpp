@@ -1,0 +1,102 @@
+// Parses arbitrary bytes as markup, from memory and through a FILE, checks the links every tree
+// must keep, runs the queries the document loader uses on every element and frees the tree. Both
+// inputs must give trees of the same size.
+#include "markup/MarkupNode.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+using namespace nimbolt;
+
+namespace {
+
+void check(bool condition)
+{
+    if (!condition)
+        __builtin_trap();
+}
+
+void queryElement(MarkupNode* node)
+{
+    check(node->attributes && node->text);
+    char buffer[256];
+    int32_t count = node->attributes->attributeCount();
+    for (int32_t i = 0; i < count; ++i) {
+        check(node->attributes->attributeName(i, sizeof buffer, buffer).ok());
+        check(std::strlen(buffer) < sizeof buffer);
+        MarkupText* value = nullptr;
+        check(node->attributes->attributeValue(i, value).ok());
+        MarkupText* found = findAttributeValue(node, buffer);
+        char small[8];
+        int32_t copied = getAttributeText(node, buffer, small, sizeof small);
+        // The first entry of a name wins, so a found value may belong to an earlier entry.
+        check(found ? copied >= 0 && copied <= 7 && small[copied] == 0 : copied == -1);
+        if (value)
+            check(copyMarkupText(value, buffer, sizeof buffer)
+                == (value->length() < 255 ? value->length() : 255));
+    }
+    check(!node->attributes->attributeName(count, sizeof buffer, buffer).ok());
+    if (node->children) {
+        MarkupNode* first = markupNodeOf(node->children->firstNode());
+        if (first && first->kind != MarkupNodeKind::TextNode) {
+            copyMarkupText(first->text, buffer, sizeof buffer);
+            if (std::strlen(buffer) == static_cast<size_t>(first->text->length()))
+                check(findChildElement(node, buffer) == first);
+        }
+        findChildElement(node, "body");
+    }
+    check(compareMarkupName(node->text, "div") != 0 || node->text->view() == "div");
+}
+
+// Visits every node without recursion; returns the number of nodes.
+size_t walk(MarkupNode* root)
+{
+    size_t count = 0;
+    std::vector<MarkupNode*> pending;
+    if (root)
+        pending.push_back(root);
+    while (!pending.empty()) {
+        MarkupNode* node = pending.back();
+        pending.pop_back();
+        ++count;
+        bool isText = node->kind == MarkupNodeKind::TextNode;
+        check(isText == !node->attributes);
+        check((node->kind == MarkupNodeKind::ElementNode) == !!node->children);
+        if (!isText)
+            queryElement(node);
+        if (!node->children)
+            continue;
+        for (ListNode* item = node->children->firstNode(); item && item->next; item = item->next) {
+            MarkupNode* child = markupNodeOf(item);
+            check(child->kind != MarkupNodeKind::EndTagNode);
+            check(child->parent == (child->kind == MarkupNodeKind::TextNode ? nullptr : node));
+            pending.push_back(child);
+        }
+    }
+    return count;
+}
+
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    MarkupStream stream = MarkupStream::fromMemory(data, size);
+    MarkupNode* root = parseMarkup(stream);
+    check(!root || !root->parent);
+    size_t count = walk(root);
+    freeMarkupNode(root);
+
+    if (size > 0) {
+        FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
+        if (file) {
+            MarkupStream fileStream = MarkupStream::fromFile(file);
+            MarkupNode* fileRoot = parseMarkup(fileStream);
+            check(walk(fileRoot) == count);
+            freeMarkupNode(fileRoot);
+            std::fclose(file);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,1 @@
+nimbolt_fuzzer(markup-fuzzer MarkupFuzzer.cpp nimbolt_markup)

@@ -1,0 +1,58 @@
+// A node of a parsed markup tree: an element with its tag name, attributes and children, or a
+// piece of text. An element owns its name, one count of its attribute list and its child list,
+// whose nodes it frees; a text node owns its text. Only ElementNode has a child list; only
+// elements have attribute lists and parent links.
+#pragma once
+
+#include "AttributeList.h"
+#include "MarkupStream.h"
+#include "MarkupText.h"
+#include "script/runtime/CursorList.h"
+
+#include <cstdint>
+
+namespace nimbolt {
+
+enum class MarkupNodeKind : int32_t {
+    ElementNode = 1, // "<name ...>" with content, closed by any end tag or the end of input
+    EmptyElementNode = 2, // "<name .../>", without child list
+    TextNode = 3, // a run of text, or the name of an "&name;" reference
+    EndTagNode = 100, // "</name ...>"; only seen while parsing, never a child
+};
+
+struct MarkupNode : ListNode {
+    MarkupNodeKind kind;
+    MarkupText* text; // the tag name of an element, the text of a text node
+    AttributeList* attributes; // elements (and end tags); null for text nodes
+    MarkupNode* parent; // the enclosing element of an element; null for the root and text nodes
+    CursorList* children; // ElementNode only; null for every other kind
+};
+
+inline MarkupNode* markupNodeOf(ListNode* node)
+{
+    return static_cast<MarkupNode*>(node);
+}
+
+// Reads the first node of the stream with everything inside it and returns it; the caller frees it
+// with freeMarkupNode. Null when the stream holds nothing but white space, when it starts with a
+// "<?" or "<!" construct, or when memory runs out. Text at the top gives a text root, an end tag
+// at the top an EndTagNode root. An element that the input leaves open is closed by the end of
+// input; nothing after the first node's end is read.
+MarkupNode* parseMarkup(MarkupStream& stream);
+
+// Frees the node and everything below it, however deep. A null node is ignored.
+void freeMarkupNode(MarkupNode* node);
+
+// The first child element (with or without children) whose tag name is exactly name, or null.
+// Walks the child list with its cursor, which it moves.
+MarkupNode* findChildElement(MarkupNode* node, const char* name);
+
+// The value of the node's first attribute called name (borrowed), or null when the attribute is
+// absent or was written without a value.
+MarkupText* findAttributeValue(const MarkupNode* node, const char* name);
+
+// Copies that value as copyMarkupText does and returns the bytes copied; -1 (buffer untouched) when
+// the attribute is absent or has no value.
+int32_t getAttributeText(const MarkupNode* node, const char* name, char* buffer, int32_t capacity);
+
+}

@@ -1,0 +1,32 @@
+#include "MarkupStream.h"
+
+namespace nimbolt {
+
+int MarkupStream::readByte()
+{
+    if (m_pushedBack != EndOfInput) {
+        int byte = m_pushedBack;
+        m_pushedBack = EndOfInput;
+        return byte;
+    }
+    if (m_ended)
+        return EndOfInput;
+    int byte = EndOfInput;
+    if (m_file)
+        byte = std::getc(m_file);
+    else if (m_position < m_size)
+        byte = m_bytes[m_position++];
+    if (byte == EOF || byte == EndMarker) {
+        m_ended = true;
+        return EndOfInput;
+    }
+    return byte;
+}
+
+void MarkupStream::unreadByte(int byte)
+{
+    if (byte != EndOfInput)
+        m_pushedBack = byte;
+}
+
+}

@@ -1,0 +1,66 @@
+// Runs the parser with each of its allocations failing in turn. Every allocation of the markup
+// library (and of the lists it makes) goes through the non-throwing operator new, which this test
+// program replaces with one that can be told to fail its n-th call.
+#include "MarkupTreeDump.h"
+
+#include <gtest/gtest.h>
+#include <new>
+#include <string>
+
+namespace {
+
+int s_failingCall = -1;
+int s_calls = 0;
+
+}
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    if (s_failingCall >= 0 && s_calls++ == s_failingCall)
+        return nullptr;
+    return ::operator new(size);
+}
+
+using namespace nimbolt;
+
+namespace {
+
+TEST(MarkupAllocation, EveryFailureGivesNoTreeOrTheWholeTree)
+{
+    std::string longText(3000, 'z');
+    std::string input = "<html><head><title>T</title><script>a &lt; b</script></head>"
+                        "<body type=mascot a b=1 c=2 d=3 e=4 f=5 g=6 h=7 i=8 j=9><div id=x/>text<p>"
+        + longText + "</p></body></html>";
+    std::string whole
+        = "html{head{title{\"T\"} script{\"a \" \"lt\" \"b\"}} "
+          "body[type=\"mascot\" a b=\"1\" c=\"2\" d=\"3\" e=\"4\" f=\"5\" g=\"6\" h=\"7\" i=\"8\" "
+          "j=\"9\"]{div[id=\"x\"]/ \"text\" p{\""
+        + longText + "\"}}}";
+
+    int failures = 0;
+    int wholeDespiteFailure = 0;
+    for (int call = 0;; ++call) {
+        s_calls = 0;
+        s_failingCall = call;
+        MarkupNode* root = parseMarkupBytes(input);
+        s_failingCall = -1;
+        bool failed = s_calls > call;
+        std::string dump = dumpMarkupTree(root);
+        freeMarkupNode(root);
+        if (!failed) {
+            EXPECT_EQ(dump, whole) << "without a failure";
+            break;
+        }
+        ++failures;
+        if (root) {
+            // Only the chunk an attribute list makes ahead of need may fail without harm: the
+            // next append makes it again.
+            EXPECT_EQ(dump, whole) << "allocation " << call << " failed";
+            ++wholeDespiteFailure;
+        }
+    }
+    EXPECT_GT(failures, 40) << "every allocation of the parse was made to fail once";
+    EXPECT_EQ(wholeDespiteFailure, 1) << "the body's ninth attribute retries the early chunk";
+}
+
+}
