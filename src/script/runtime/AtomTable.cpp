@@ -36,14 +36,17 @@ Atom AtomTable::intern(const char* name, size_t length)
 {
     int bucket = bucketOf(name, length);
     for (Entry* entry = m_buckets[bucket]; entry; entry = entry->next) {
-        if (static_cast<size_t>(entry->length) == length && std::memcmp(entry->name, name, length) == 0)
+        if (static_cast<size_t>(entry->length) == length
+            && (length == 0 || std::memcmp(entry->name, name, length) == 0))
             return entry->atom;
     }
     auto* entry = static_cast<Entry*>(std::malloc(offsetof(Entry, name) + length + 1));
     if (!entry)
         return 0;
     entry->length = static_cast<int32_t>(length);
-    std::memcpy(entry->name, name, length);
+    // An empty name may come without any bytes at all (a null pointer).
+    if (length)
+        std::memcpy(entry->name, name, length);
     entry->name[length] = 0;
     entry->atom = bucket + 16 * ++m_serial;
     entry->next = m_buckets[bucket];
