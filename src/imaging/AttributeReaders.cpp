@@ -1,0 +1,53 @@
+#include "AttributeReaders.h"
+
+#include "ColorText.h"
+#include "script/runtime/ScriptValue.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+namespace nimbolt {
+
+// Integers, colours and the short texts all fit in 255 bytes.
+static constexpr int32_t ValueCapacity = 256;
+
+Status readAttributeText(const ScriptArray& attributes, const char* name, char* buffer, int32_t capacity)
+{
+    if (!name)
+        return Status::Failed;
+    ScriptValue value = UndefinedValue;
+    if (!attributes.getItem(std::string_view(name), value).ok())
+        return Status::Failed;
+    if (buffer && capacity > 0)
+        valueText(value, buffer, capacity);
+    releaseValue(value);
+    return Status::Ok;
+}
+
+Status readAttributeInt(const ScriptArray& attributes, const char* name, int32_t& result)
+{
+    char text[ValueCapacity];
+    if (!readAttributeText(attributes, name, text, sizeof text).ok())
+        return Status::Failed;
+    long value = std::strtol(text, nullptr, 0);
+    if (value > INT32_MAX)
+        value = INT32_MAX;
+    if (value < INT32_MIN)
+        value = INT32_MIN;
+    result = static_cast<int32_t>(value);
+    return Status::Ok;
+}
+
+Status readAttributeColor(const ScriptArray& attributes, const char* name, Color& result)
+{
+    char text[ValueCapacity];
+    if (!readAttributeText(attributes, name, text, sizeof text).ok())
+        return Status::Failed;
+    result = parseColor(text, static_cast<int32_t>(std::strlen(text)));
+    return Status::Ok;
+}
+
+}

@@ -1,0 +1,486 @@
+#include "DeviceContext.h"
+
+#include "DeviceContextImpl.h"
+#include "FontData.h"
+#include "PixelTransfer.h"
+#include "QtDeviceContext.h"
+#include "ShiftJisText.h"
+
+#include <QImage>
+#include <QPainterPathStroker>
+#include <algorithm>
+#include <utility>
+
+namespace nimbolt {
+
+static QColor toQColor(Color color)
+{
+    return QColor(redOf(color), greenOf(color), blueOf(color));
+}
+
+static QRect toQRect(const Rect& rect)
+{
+    return QRect(rect.left, rect.top, rect.width(), rect.height());
+}
+
+// Integer coordinates name pixel centres.
+static constexpr qreal PixelCentre = 0.5;
+
+Rect DeviceContextImpl::bounds() const
+{
+    if (m_device)
+        return { 0, 0, m_device->width(), m_device->height() };
+    return m_memory.isValid() ? m_memory.bounds() : Rect {};
+}
+
+void DeviceContextImpl::fill(const Rect& rect, Color color)
+{
+    if (!m_device) {
+        fillPixels(m_memory, rect, color);
+        return;
+    }
+    Rect area = rect.intersected(bounds());
+    if (area.isEmpty())
+        return;
+    QPainter painter(m_device);
+    painter.fillRect(toQRect(area), toQColor(color));
+}
+
+template <typename Draw> void DeviceContextImpl::paint(const Rect& area, Color color, Draw&& draw)
+{
+    if (m_device) {
+        QPainter painter(m_device);
+        draw(painter);
+        return;
+    }
+    if (!m_memory.isValid())
+        return;
+    if (m_memory.bitsPerPixel != 8) {
+        QImage image(m_memory.bits, m_memory.width, m_memory.height, m_memory.stride,
+            m_memory.bitsPerPixel == 16 ? QImage::Format_RGB555 : QImage::Format_BGR888);
+        QPainter painter(&image);
+        draw(painter);
+        return;
+    }
+    Rect clipped = area.intersected(m_memory.bounds());
+    if (clipped.isEmpty())
+        return;
+    QImage mask(clipped.width(), clipped.height(), QImage::Format_Alpha8);
+    if (mask.isNull())
+        return;
+    mask.fill(0);
+    {
+        QPainter painter(&mask);
+        painter.translate(-clipped.left, -clipped.top);
+        draw(painter);
+    }
+    uint8_t index = nearestColorIndex(m_memory.colorTable, color);
+    for (int32_t y = 0; y < clipped.height(); ++y) {
+        const uchar* coverage = mask.constScanLine(y);
+        uint8_t* row = m_memory.row(clipped.top + y) + clipped.left;
+        for (int32_t x = 0; x < clipped.width(); ++x) {
+            if (coverage[x] >= 128)
+                row[x] = index;
+        }
+    }
+}
+
+std::unique_ptr<DeviceContext> DeviceContextImpl::createContext(QPaintDevice& device)
+{
+    return std::unique_ptr<DeviceContext>(new DeviceContext(std::make_unique<DeviceContextImpl>(device)));
+}
+
+std::unique_ptr<DeviceContext> createDeviceContext(QPaintDevice& device)
+{
+    return DeviceContextImpl::createContext(device);
+}
+
+DeviceContext::DeviceContext(const PixelBuffer& target)
+    : m_impl(std::make_unique<DeviceContextImpl>(target))
+{
+}
+
+DeviceContext::DeviceContext(std::unique_ptr<DeviceContextImpl> impl)
+    : m_impl(std::move(impl))
+{
+}
+
+DeviceContext::~DeviceContext() = default;
+
+Rect DeviceContext::bounds() const
+{
+    return m_impl->bounds();
+}
+
+int32_t DeviceContext::saveDC()
+{
+    m_saved.push_back(m_state);
+    return static_cast<int32_t>(m_saved.size());
+}
+
+bool DeviceContext::restoreDC(int32_t level)
+{
+    auto depth = static_cast<int64_t>(m_saved.size());
+    int64_t target = level < 0 ? depth + level + 1 : level;
+    if (level == 0 || target < 1 || target > depth)
+        return false;
+    m_state = m_saved[static_cast<size_t>(target - 1)];
+    m_saved.resize(static_cast<size_t>(target - 1));
+    return true;
+}
+
+Color DeviceContext::setTextColor(Color color)
+{
+    return std::exchange(m_state.textColor, color);
+}
+Color DeviceContext::textColor() const
+{
+    return m_state.textColor;
+}
+BackgroundMode DeviceContext::setBkMode(BackgroundMode mode)
+{
+    return std::exchange(m_state.bkMode, mode);
+}
+BackgroundMode DeviceContext::bkMode() const
+{
+    return m_state.bkMode;
+}
+Color DeviceContext::setBkColor(Color color)
+{
+    return std::exchange(m_state.bkColor, color);
+}
+Color DeviceContext::bkColor() const
+{
+    return m_state.bkColor;
+}
+Font DeviceContext::selectFont(const Font& font)
+{
+    return std::exchange(m_state.font, font);
+}
+Pen DeviceContext::selectPen(const Pen& pen)
+{
+    return std::exchange(m_state.pen, pen);
+}
+Brush DeviceContext::selectBrush(const Brush& brush)
+{
+    return std::exchange(m_state.brush, brush);
+}
+const Font& DeviceContext::font() const
+{
+    return m_state.font;
+}
+const Pen& DeviceContext::pen() const
+{
+    return m_state.pen;
+}
+const Brush& DeviceContext::brush() const
+{
+    return m_state.brush;
+}
+
+void DeviceContext::fillRect(const Rect& rect, const Brush& brush)
+{
+    if (brush.style == BrushStyle::Solid)
+        m_impl->fill(rect, brush.color);
+}
+
+namespace {
+
+struct MeasuredText {
+    ShiftJisText text;
+    std::vector<int32_t> positions; // left edge of each character, then the total width
+};
+
+}
+
+static MeasuredText measure(const FontData& font, const char* bytes, int32_t length)
+{
+    MeasuredText measured { ShiftJisText(bytes, length), {} };
+    measured.positions.reserve(measured.text.characters().size() + 1);
+    int64_t x = 0;
+    for (const auto& character : measured.text.characters()) {
+        measured.positions.push_back(static_cast<int32_t>(x));
+        x = std::min<int64_t>(x + font.advance(measured.text, bytes, character), INT32_MAX);
+    }
+    measured.positions.push_back(static_cast<int32_t>(x));
+    return measured;
+}
+
+void DeviceContext::textOut(int32_t x, int32_t y, const char* bytes, int32_t length)
+{
+    const FontData& font = m_state.font.data();
+    if (!bytes || length <= 0 || !font.isUsable())
+        return;
+    MeasuredText measured = measure(font, bytes, length);
+    int64_t width = measured.positions.back();
+    int32_t height = font.height();
+    auto clampCoordinate = [](int64_t v) {
+        return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN / 2, INT32_MAX / 2));
+    };
+    Rect box { clampCoordinate(x), clampCoordinate(y), clampCoordinate(int64_t { x } + width),
+        clampCoordinate(int64_t { y } + height) };
+    if (box.intersected(bounds()).isEmpty() && !m_impl->m_device)
+        return;
+    if (m_state.bkMode == BackgroundMode::Opaque)
+        m_impl->fill(box, m_state.bkColor);
+
+    // Slanted and synthetic bold glyphs may reach past their cell.
+    int32_t overhang = height / 2 + 2;
+    Rect area { clampCoordinate(int64_t { box.left } - overhang),
+        clampCoordinate(int64_t { box.top } - overhang), clampCoordinate(int64_t { box.right } + overhang),
+        clampCoordinate(int64_t { box.bottom } + overhang) };
+    Color color = m_state.textColor;
+    m_impl->paint(area, color, [&](QPainter& painter) {
+        painter.setFont(font.font());
+        painter.setPen(toQColor(color));
+        const auto& characters = measured.text.characters();
+        for (size_t i = 0; i < characters.size(); ++i) {
+            QStringView piece = measured.text.characterText(characters[i]);
+            if (piece.isEmpty())
+                continue;
+            painter.drawText(QPointF(static_cast<qreal>(box.left) + measured.positions[i],
+                                 static_cast<qreal>(box.top) + font.ascent()),
+                piece.toString());
+        }
+    });
+}
+
+Size DeviceContext::getTextExtent(const char* bytes, int32_t length) const
+{
+    return getTextExtentEx(bytes, length, 0).extent;
+}
+
+TextFit DeviceContext::getTextExtentEx(const char* bytes, int32_t length, int32_t maxExtent) const
+{
+    const FontData& font = m_state.font.data();
+    if (!font.isUsable())
+        return {};
+    if (!bytes || length <= 0)
+        return { 0, { 0, font.height() } };
+    MeasuredText measured = measure(font, bytes, length);
+    TextFit fit { 0, { measured.positions.back(), font.height() } };
+    const auto& characters = measured.text.characters();
+    for (size_t i = 0; i < characters.size(); ++i) {
+        if (measured.positions[i + 1] > maxExtent)
+            break;
+        fit.fitBytes = characters[i].byteOffset + characters[i].byteLength;
+    }
+    return fit;
+}
+
+Point DeviceContext::moveTo(int32_t x, int32_t y)
+{
+    if (m_impl->m_inPath)
+        m_impl->m_path.moveTo(x, y);
+    return std::exchange(m_state.position, Point { x, y });
+}
+
+static QPen toQPen(const Pen& pen)
+{
+    if (pen.style == PenStyle::Null)
+        return QPen(Qt::NoPen);
+    if (pen.width <= 1)
+        return QPen(toQColor(pen.color), 0);
+    return QPen(toQColor(pen.color), pen.width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+// The pixels a path can touch when stroked with the pen.
+static Rect strokeArea(const QPainterPath& path, const Pen& pen)
+{
+    QRectF bounds = path.controlPointRect();
+    qreal margin = std::max(pen.width, 1) + 2.0;
+    auto toCoordinate
+        = [](qreal v) { return static_cast<int32_t>(std::clamp<qreal>(v, INT32_MIN / 2, INT32_MAX / 2)); };
+    return { toCoordinate(bounds.left() - margin), toCoordinate(bounds.top() - margin),
+        toCoordinate(bounds.right() + margin), toCoordinate(bounds.bottom() + margin) };
+}
+
+void DeviceContext::lineTo(int32_t x, int32_t y)
+{
+    Point from = std::exchange(m_state.position, Point { x, y });
+    if (m_impl->m_inPath) {
+        if (m_impl->m_path.elementCount() == 0)
+            m_impl->m_path.moveTo(from.x, from.y);
+        m_impl->m_path.lineTo(x, y);
+        return;
+    }
+    if (m_state.pen.style == PenStyle::Null)
+        return;
+    QPainterPath line;
+    line.moveTo(from.x, from.y);
+    line.lineTo(x, y);
+    Pen pen = m_state.pen;
+    m_impl->paint(strokeArea(line, pen), pen.color, [&](QPainter& painter) {
+        painter.translate(PixelCentre, PixelCentre);
+        painter.setPen(toQPen(pen));
+        painter.drawPath(line);
+    });
+}
+
+Point DeviceContext::currentPosition() const
+{
+    return m_state.position;
+}
+
+void DeviceContext::beginPath()
+{
+    m_impl->m_path = QPainterPath();
+    m_impl->m_path.setFillRule(Qt::OddEvenFill);
+    m_impl->m_inPath = true;
+    m_impl->m_hasPath = false;
+}
+
+void DeviceContext::endPath()
+{
+    if (!m_impl->m_inPath)
+        return;
+    m_impl->m_inPath = false;
+    m_impl->m_hasPath = true;
+}
+
+void DeviceContext::closeFigure()
+{
+    if (m_impl->m_inPath)
+        m_impl->m_path.closeSubpath();
+}
+
+static bool takePath(DeviceContextImpl& impl, QPainterPath& path)
+{
+    if (!impl.m_hasPath)
+        return false;
+    path = std::exchange(impl.m_path, QPainterPath());
+    impl.m_hasPath = false;
+    return true;
+}
+
+bool DeviceContext::strokePath()
+{
+    QPainterPath path;
+    if (!takePath(*m_impl, path))
+        return false;
+    Pen pen = m_state.pen;
+    if (pen.style == PenStyle::Null)
+        return true;
+    m_impl->paint(strokeArea(path, pen), pen.color, [&](QPainter& painter) {
+        painter.translate(PixelCentre, PixelCentre);
+        painter.setPen(toQPen(pen));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(path);
+    });
+    return true;
+}
+
+static void fillPathWith(DeviceContextImpl& impl, const QPainterPath& path, const Brush& brush)
+{
+    if (brush.style != BrushStyle::Solid)
+        return;
+    impl.paint(strokeArea(path, Pen::solid(1, 0)), brush.color, [&](QPainter& painter) {
+        painter.translate(PixelCentre, PixelCentre);
+        painter.fillPath(path, toQColor(brush.color));
+    });
+}
+
+bool DeviceContext::fillPath()
+{
+    QPainterPath path;
+    if (!takePath(*m_impl, path))
+        return false;
+    path.closeSubpath();
+    fillPathWith(*m_impl, path, m_state.brush);
+    return true;
+}
+
+bool DeviceContext::strokeAndFillPath()
+{
+    QPainterPath path;
+    if (!takePath(*m_impl, path))
+        return false;
+    fillPathWith(*m_impl, path, m_state.brush);
+    Pen pen = m_state.pen;
+    if (pen.style == PenStyle::Null)
+        return true;
+    m_impl->paint(strokeArea(path, pen), pen.color, [&](QPainter& painter) {
+        painter.translate(PixelCentre, PixelCentre);
+        painter.setPen(toQPen(pen));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(path);
+    });
+    return true;
+}
+
+bool DeviceContext::widenPath()
+{
+    if (!m_impl->m_hasPath)
+        return false;
+    QPainterPathStroker stroker;
+    stroker.setWidth(std::max(m_state.pen.width, 1));
+    stroker.setCapStyle(Qt::RoundCap);
+    stroker.setJoinStyle(Qt::RoundJoin);
+    QPainterPath outline = stroker.createStroke(m_impl->m_path).simplified();
+    outline.setFillRule(Qt::WindingFill);
+    m_impl->m_path = outline;
+    return true;
+}
+
+static int32_t clampToInt(int64_t value)
+{
+    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+// Other paint devices get the picture through QPainter, scaled without smoothing. 16- and 24-bit
+// pixels are wrapped in place; 8-bit pixels are widened through their colour table first.
+static void drawOnDevice(
+    QPaintDevice& device, const Rect& targetRect, const PixelBuffer& source, const Rect& sourceRect)
+{
+    Rect part = sourceRect.intersected(source.bounds());
+    if (part.isEmpty() || sourceRect.isEmpty() || targetRect.isEmpty())
+        return;
+    double scaleX = static_cast<double>(targetRect.width()) / sourceRect.width();
+    double scaleY = static_cast<double>(targetRect.height()) / sourceRect.height();
+    QRectF target(targetRect.left + (part.left - static_cast<double>(sourceRect.left)) * scaleX,
+        targetRect.top + (part.top - static_cast<double>(sourceRect.top)) * scaleY, part.width() * scaleX,
+        part.height() * scaleY);
+    QImage image;
+    if (source.bitsPerPixel == 8) {
+        image = QImage(part.width(), part.height(), QImage::Format_BGR888);
+        if (image.isNull())
+            return;
+        PixelBuffer widened { image.bits(), part.width(), part.height(),
+            static_cast<int32_t>(image.bytesPerLine()), 24, nullptr };
+        copyPixels(widened, 0, 0, source, part);
+    } else {
+        image = QImage(source.row(part.top) + part.left * (source.bitsPerPixel / 8), part.width(),
+            part.height(), source.stride,
+            source.bitsPerPixel == 16 ? QImage::Format_RGB555 : QImage::Format_BGR888);
+    }
+    QPainter painter(&device);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(target, image);
+}
+
+void DeviceContext::bitBlt(int32_t x, int32_t y, int32_t width, int32_t height, const PixelBuffer& source,
+    int32_t sourceX, int32_t sourceY)
+{
+    Rect sourceRect { sourceX, sourceY, clampToInt(int64_t { sourceX } + width),
+        clampToInt(int64_t { sourceY } + height) };
+    if (!m_impl->m_device) {
+        copyPixels(m_impl->m_memory, x, y, source, sourceRect);
+        return;
+    }
+    if (!source.isValid())
+        return;
+    Rect targetRect { x, y, clampToInt(int64_t { x } + width), clampToInt(int64_t { y } + height) };
+    drawOnDevice(*m_impl->m_device, targetRect, source, sourceRect);
+}
+
+void DeviceContext::stretchBlt(const Rect& targetRect, const PixelBuffer& source, const Rect& sourceRect)
+{
+    if (!m_impl->m_device) {
+        stretchPixels(m_impl->m_memory, targetRect, source, sourceRect);
+        return;
+    }
+    if (source.isValid())
+        drawOnDevice(*m_impl->m_device, targetRect, source, sourceRect);
+}
+
+}

@@ -1,0 +1,43 @@
+// The Qt side of a DeviceContext: the target and the path. Pixel memory of 16 and 24 bits is
+// painted by QPainter through a QImage that wraps the memory in place (Format_RGB555 keeps bit 15
+// zero, Format_BGR888 keeps the bytes blue, green, red); 8-bit memory, which QPainter cannot paint,
+// gets shapes and text through a coverage mask whose covered pixels take the nearest colour-table
+// entry. Fills and copies into memory never go through QPainter.
+#pragma once
+
+#include "DeviceContext.h"
+
+#include <QPaintDevice>
+#include <QPainter>
+#include <QPainterPath>
+#include <memory>
+
+namespace nimbolt {
+
+class DeviceContextImpl {
+public:
+    explicit DeviceContextImpl(const PixelBuffer& memory)
+        : m_memory(memory)
+    {
+    }
+    explicit DeviceContextImpl(QPaintDevice& device)
+        : m_device(&device)
+    {
+    }
+
+    static std::unique_ptr<DeviceContext> createContext(QPaintDevice& device);
+
+    Rect bounds() const;
+    void fill(const Rect& rect, Color color);
+    // Runs draw with a painter over the target. `area` bounds what draw may touch; it matters only
+    // for 8-bit memory, where color is the colour every covered pixel takes.
+    template <typename Draw> void paint(const Rect& area, Color color, Draw&& draw);
+
+    PixelBuffer m_memory;
+    QPaintDevice* m_device { nullptr };
+    QPainterPath m_path;
+    bool m_inPath { false };
+    bool m_hasPath { false };
+};
+
+}

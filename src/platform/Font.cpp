@@ -1,0 +1,107 @@
+#include "Font.h"
+
+#include "FontData.h"
+
+#include <QGuiApplication>
+#include <algorithm>
+#include <cstdint>
+
+namespace nimbolt {
+
+static const FontSpec StockFontSpec { 16, 0, 400, 0, 0, 0 };
+
+Font Font::create(const FontSpec& spec)
+{
+    Font font;
+    font.m_data = std::make_shared<FontData>(spec);
+    return font;
+}
+
+const FontData& Font::data() const
+{
+    static FontData stock(StockFontSpec);
+    return m_data ? *m_data : stock;
+}
+
+const FontSpec& Font::spec() const
+{
+    return data().spec();
+}
+
+static QFont makeQFont(const FontSpec& spec)
+{
+    // A negative height asks for the character height rather than the cell; both become the
+    // pixel size here. Zero means the stock size.
+    int32_t height = spec.height == 0 ? StockFontSpec.height : spec.height;
+    if (height < 0)
+        height = height == INT32_MIN ? INT32_MAX : -height;
+    height = std::clamp(height, 1, 2048);
+    int32_t width = height / 2;
+
+    QFont font(QStringLiteral("IPAGothic"));
+    font.setPixelSize(height);
+    // The face's half-width characters are half an em wide, so a width of half the height is
+    // the face's own proportion (stretch 100); odd heights narrow it by the rounding.
+    if (width > 0)
+        font.setStretch(std::clamp(static_cast<int>((200LL * width + height / 2) / height), 1, 4000));
+    int32_t weight = spec.weight <= 0 ? 400 : std::min(spec.weight, 1000);
+    font.setWeight(static_cast<QFont::Weight>(weight));
+    font.setItalic(spec.italic != 0);
+    font.setUnderline(spec.underline != 0);
+    font.setStrikeOut(spec.strikeout != 0);
+    font.setKerning(false);
+    return font;
+}
+
+bool FontData::isUsable() const
+{
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+}
+
+const FontData::Metrics& FontData::metrics() const
+{
+    if (!m_metrics) {
+        QFont font = makeQFont(m_spec);
+        QFontMetrics metrics(font);
+        m_metrics.emplace(Metrics { font, metrics, metrics.ascent(), metrics.ascent() + metrics.descent() });
+    }
+    return *m_metrics;
+}
+
+const QFont& FontData::font() const
+{
+    return metrics().font;
+}
+int32_t FontData::ascent() const
+{
+    return metrics().ascent;
+}
+int32_t FontData::height() const
+{
+    return metrics().height;
+}
+
+int32_t FontData::advance(
+    const ShiftJisText& text, const char* bytes, const ShiftJisText::Character& character) const
+{
+    uint32_t code = ShiftJisText::characterCode(bytes, character);
+    if (character.byteLength == 1 && m_singleByteKnown[code])
+        return m_singleByteAdvances[code];
+    if (character.byteLength == 2) {
+        auto found = m_doubleByteAdvances.find(code);
+        if (found != m_doubleByteAdvances.end())
+            return found->second;
+    }
+    QStringView piece = text.characterText(character);
+    int32_t advance = piece.isEmpty() ? 0 : metrics().metrics.horizontalAdvance(piece.toString());
+    advance = std::clamp(advance, 0, 32767);
+    if (character.byteLength == 1) {
+        m_singleByteAdvances[code] = static_cast<int16_t>(advance);
+        m_singleByteKnown[code] = true;
+    } else {
+        m_doubleByteAdvances.emplace(code, advance);
+    }
+    return advance;
+}
+
+}

@@ -1,0 +1,23 @@
+// The process's GUI application, for programs that draw text or open windows: fonts exist only
+// while one is alive. Create one on the main thread before drawing and keep it for the program's
+// life; there is at most one at a time.
+#pragma once
+
+#include <memory>
+
+namespace nimbolt {
+
+class GuiSession {
+public:
+    // argc and argv must outlive the session (the application keeps references to them).
+    GuiSession(int& argc, char** argv);
+    ~GuiSession();
+    GuiSession(const GuiSession&) = delete;
+    GuiSession& operator=(const GuiSession&) = delete;
+
+private:
+    struct Application;
+    std::unique_ptr<Application> m_application;
+};
+
+}
