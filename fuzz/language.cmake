@@ -1,0 +1,1 @@
+nimbolt_fuzzer(script-parser-fuzzer ScriptParserFuzzer.cpp nimbolt_script_language)

@@ -1,0 +1,49 @@
+#include "ScriptSource.h"
+
+#include <script/language/CodeTreeDump.h>
+#include <script/language/ErrorObject.h>
+#include <script/language/LineReader.h>
+#include <script/language/MemoryStream.h>
+#include <script/language/Parser.h>
+
+#include <cstdlib>
+
+namespace nimbolt {
+
+ScriptSource::ScriptSource(std::string_view text)
+    : m_text(text)
+    , m_atoms(AtomTable::create())
+    , m_stream(createMemoryStream(m_text.data(), static_cast<int32_t>(m_text.size())))
+{
+    if (!m_atoms || !m_stream || !internFixedAtoms(*m_atoms))
+        std::abort();
+    m_lexer = createLexer(createLineReader(*m_stream), *m_atoms);
+    if (!m_lexer)
+        std::abort();
+}
+
+ScriptSource::~ScriptSource()
+{
+    m_lexer->release();
+    m_atoms->release();
+    m_stream->release();
+}
+
+ParseOutcome parseText(std::string_view text)
+{
+    ScriptSource source(text);
+    CodeNode* tree = nullptr;
+    ErrorObject* error = nullptr;
+    Status status = parseProgram(source.lexer(), tree, error);
+    ParseOutcome outcome { status.code(), dumpCodeTree(tree, source.atoms()), 0, 0, "" };
+    if (error) {
+        outcome.code = error->code();
+        outcome.line = error->line();
+        outcome.message = error->message();
+        error->release();
+    }
+    freeTree(tree);
+    return outcome;
+}
+
+}

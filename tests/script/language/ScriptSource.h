@@ -1,0 +1,45 @@
+// Test support: a program text with the whole chain a script runner builds over it (atom table
+// with the fixed atoms, memory stream, line reader, lexer). Owns all of them and releases them in
+// the runner's order.
+#pragma once
+
+#include <script/language/CodeNode.h>
+#include <script/language/Lexer.h>
+#include <script/runtime/AtomTable.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace nimbolt {
+
+class ScriptSource {
+public:
+    explicit ScriptSource(std::string_view text);
+    ~ScriptSource();
+    ScriptSource(const ScriptSource&) = delete;
+    ScriptSource& operator=(const ScriptSource&) = delete;
+
+    Lexer& lexer() { return *m_lexer; }
+    AtomTable& atoms() { return *m_atoms; }
+
+private:
+    std::string m_text;
+    AtomTable* m_atoms;
+    MemoryStream* m_stream;
+    Lexer* m_lexer;
+};
+
+// What parsing a whole text gave: the status, the tree's dump, and the error's code, line and
+// message (0, 0 and "" after a success).
+struct ParseOutcome {
+    int32_t status;
+    std::string tree;
+    int32_t code;
+    int32_t line;
+    std::string message;
+};
+
+ParseOutcome parseText(std::string_view text);
+
+}

@@ -1,0 +1,146 @@
+// The memory stream (reads, writes and seeks that never leave the text) and the line reader
+// (lines with their line feeds, pieces cut at the capacity, lines across 4096-byte blocks).
+#include <script/language/LineReader.h>
+#include <script/language/MemoryStream.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace nimbolt {
+namespace {
+
+TEST(MemoryStream, ReadsUpToTheEndAndThenNothing)
+{
+    const char text[] = "abcdef";
+    MemoryStream* stream = createMemoryStream(text, 6);
+    ASSERT_NE(stream, nullptr);
+    char buffer[8] {};
+    EXPECT_EQ(stream->read(buffer, 4), 4);
+    EXPECT_EQ(std::string(buffer, 4), "abcd");
+    EXPECT_EQ(stream->read(buffer, 4), 2);
+    EXPECT_EQ(std::string(buffer, 2), "ef");
+    EXPECT_EQ(stream->read(buffer, 4), 0);
+    EXPECT_EQ(stream->release(), 0);
+}
+
+TEST(MemoryStream, SeekClampsToTheText)
+{
+    struct Row {
+        const char* name;
+        int32_t start;
+        int32_t offset;
+        SeekOrigin origin;
+        int32_t expected;
+    };
+    const Row rows[] = {
+        { "from the start", 5, 3, SeekOrigin::Start, 3 },
+        { "from the current position", 5, 2, SeekOrigin::Current, 7 },
+        { "backward from the current position", 5, -2, SeekOrigin::Current, 3 },
+        { "from the end", 5, -4, SeekOrigin::End, 6 },
+        { "before the start clamps to 0", 5, -9, SeekOrigin::Current, 0 },
+        { "past the end clamps to the size", 5, 40, SeekOrigin::Start, 10 },
+        { "past the end from the end", 0, 1, SeekOrigin::End, 10 },
+    };
+    const char text[] = "0123456789";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        MemoryStream* stream = createMemoryStream(text, 10);
+        EXPECT_EQ(stream->seek(row.start, SeekOrigin::Start), row.start);
+        EXPECT_EQ(stream->seek(row.offset, row.origin), row.expected);
+        EXPECT_EQ(stream->position(), row.expected);
+        stream->release();
+    }
+}
+
+TEST(MemoryStream, WritesIntoWritableTextOnly)
+{
+    char text[] = "hello";
+    MemoryStream* writable = createMemoryStream(text, 5);
+    EXPECT_EQ(writable->seek(3, SeekOrigin::Start), 3);
+    EXPECT_EQ(writable->write("XYZ", 3), 2);
+    EXPECT_EQ(std::string(text), "helXY");
+    EXPECT_EQ(writable->position(), 5);
+    writable->release();
+
+    const char* fixed = "fixed";
+    MemoryStream* readOnly = createMemoryStream(fixed, 5);
+    EXPECT_EQ(readOnly->write("XYZ", 3), 0);
+    EXPECT_EQ(readOnly->position(), 0);
+    readOnly->release();
+}
+
+TEST(MemoryStream, CountsReferences)
+{
+    MemoryStream* stream = createMemoryStream("x", 1);
+    EXPECT_EQ(stream->refCount(), 1);
+    {
+        auto reader = createLineReader(*stream);
+        EXPECT_EQ(stream->refCount(), 2);
+    }
+    EXPECT_EQ(stream->refCount(), 1);
+    EXPECT_EQ(stream->release(), 0);
+}
+
+// Reads every line with the given capacity; a piece without terminator is taken whole.
+std::vector<std::string> readAllLines(const std::string& text, int32_t capacity)
+{
+    MemoryStream* stream = createMemoryStream(text.data(), static_cast<int32_t>(text.size()));
+    auto reader = createLineReader(*stream);
+    std::vector<std::string> lines;
+    std::vector<char> buffer(static_cast<size_t>(capacity) + 1, 0);
+    while (reader->readLine(buffer.data(), capacity)) {
+        lines.emplace_back(buffer.data(), strnlen(buffer.data(), static_cast<size_t>(capacity)));
+        std::fill(buffer.begin(), buffer.end(), 0);
+    }
+    stream->release();
+    return lines;
+}
+
+TEST(LineReader, CutsTextIntoLines)
+{
+    struct Row {
+        const char* name;
+        std::string text;
+        int32_t capacity;
+        std::vector<std::string> lines;
+    };
+    const Row rows[] = {
+        { "line feeds stay with their lines", "ab\ncd\n", 100, { "ab\n", "cd\n" } },
+        { "last line without line feed", "ab\ncd", 100, { "ab\n", "cd" } },
+        { "empty lines", "\n\n", 100, { "\n", "\n" } },
+        { "empty text has no line", "", 100, {} },
+        { "long line is cut at the capacity", "abcdefg\n", 3, { "abc", "def", "g\n" } },
+        { "line of exactly the capacity with its line feed", "abc\nd", 4, { "abc\n", "d" } },
+        { "line crossing the first block boundary", std::string(4090, 'a') + "\n" + std::string(20, 'b') + "\nc",
+            8000, { std::string(4090, 'a') + "\n", std::string(20, 'b') + "\n", "c" } },
+        { "line longer than a block", std::string(9000, 'x') + "\ny", 10000,
+            { std::string(9000, 'x') + "\n", "y" } },
+        { "block boundary right after a line feed", std::string(4095, 'a') + "\nb", 8000,
+            { std::string(4095, 'a') + "\n", "b" } },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::string> lines = readAllLines(row.text, row.capacity);
+        EXPECT_EQ(lines, row.lines);
+    }
+}
+
+TEST(LineReader, ZeroCapacityReturnsTheDestinationUntouched)
+{
+    MemoryStream* stream = createMemoryStream("abc", 3);
+    auto reader = createLineReader(*stream);
+    char buffer[4] = "xyz";
+    EXPECT_EQ(reader->readLine(buffer, 0), buffer);
+    EXPECT_STREQ(buffer, "xyz");
+    EXPECT_EQ(reader->readLine(buffer, 4), buffer);
+    EXPECT_STREQ(buffer, "abc");
+    EXPECT_EQ(reader->readLine(buffer, 4), nullptr);
+    stream->release();
+}
+
+}
+}
