@@ -10,10 +10,10 @@ namespace nimbolt {
 
 static const FontSpec StockFontSpec { 16, 0, 400, 0, 0, 0 };
 
-Font Font::create(const FontSpec& spec)
+Font Font::create(const FontSpec& fontSpec)
 {
     Font font;
-    font.m_data = std::make_shared<FontData>(spec);
+    font.m_data = std::make_shared<FontData>(fontSpec);
     return font;
 }
 
@@ -23,16 +23,16 @@ const FontData& Font::data() const
     return m_data ? *m_data : stock;
 }
 
-const FontSpec& Font::spec() const
+const FontSpec& Font::fontSpec() const
 {
-    return data().spec();
+    return data().fontSpec();
 }
 
-static QFont makeQFont(const FontSpec& spec)
+static QFont makeQFont(const FontSpec& fontSpec)
 {
     // A negative height asks for the character height rather than the cell; both become the
     // pixel size here. Zero means the stock size.
-    int32_t height = spec.height == 0 ? StockFontSpec.height : spec.height;
+    int32_t height = fontSpec.height == 0 ? StockFontSpec.height : fontSpec.height;
     if (height < 0)
         height = height == INT32_MIN ? INT32_MAX : -height;
     height = std::clamp(height, 1, 2048);
@@ -44,11 +44,11 @@ static QFont makeQFont(const FontSpec& spec)
     // the face's own proportion (stretch 100); odd heights narrow it by the rounding.
     if (width > 0)
         font.setStretch(std::clamp(static_cast<int>((200LL * width + height / 2) / height), 1, 4000));
-    int32_t weight = spec.weight <= 0 ? 400 : std::min(spec.weight, 1000);
+    int32_t weight = fontSpec.weight <= 0 ? 400 : std::min(fontSpec.weight, 1000);
     font.setWeight(static_cast<QFont::Weight>(weight));
-    font.setItalic(spec.italic != 0);
-    font.setUnderline(spec.underline != 0);
-    font.setStrikeOut(spec.strikeout != 0);
+    font.setItalic(fontSpec.italic != 0);
+    font.setUnderline(fontSpec.underline != 0);
+    font.setStrikeOut(fontSpec.strikeout != 0);
     font.setKerning(false);
     return font;
 }

@@ -18,12 +18,12 @@ namespace nimbolt {
 
 class FontData {
 public:
-    explicit FontData(const FontSpec& spec)
-        : m_spec(spec)
+    explicit FontData(const FontSpec& fontSpec)
+        : m_spec(fontSpec)
     {
     }
 
-    const FontSpec& spec() const { return m_spec; }
+    const FontSpec& fontSpec() const { return m_spec; }
     // False when there is no GUI application to give fonts; text then draws and measures as
     // nothing.
     bool isUsable() const;

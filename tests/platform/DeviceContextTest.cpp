@@ -75,7 +75,7 @@ TEST(DeviceContext, SelectedFontOutlivesItsOwnersCopy)
         Font owned = Font::create({ 12, 0, 400, 0, 0, 0 });
         context.selectFont(owned);
     }
-    EXPECT_EQ(context.font().spec().height, 12);
+    EXPECT_EQ(context.font().fontSpec().height, 12);
     EXPECT_GT(context.getTextExtent("A", 1).width, 0);
 }
 
