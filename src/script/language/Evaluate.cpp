@@ -4,7 +4,6 @@
 // operations work on text, strings compare on their common prefix, integers wrap in 32 bits.
 #include "ErrorObject.h"
 #include "Interpreter.h"
-#include "ScriptFunction.h"
 
 #include <script/runtime/ScriptString.h>
 
@@ -350,8 +349,9 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
             ScriptValue function;
             engine.getVariable(callee->atom(), function);
             *result = UndefinedValue;
+            // A Function value may hold any callable (a host's too), not only a script function.
             Status status = function.tag == ValueTag::Function
-                ? callFunction(*static_cast<ScriptFunction*>(function.payload.object), &engine, argc, args, result)
+                ? static_cast<CallableObject*>(function.payload.object)->call(&engine, argc, args, result)
                 : callValue(function, &engine, argc, args, result);
             releaseValue(function);
             return status;
@@ -672,6 +672,10 @@ Status evaluateComposite(ScriptEngine& engine, const CodeNode* node, ScriptValue
     if (engine.nativeStackExhausted())
         return raiseError(result, node->line, -1001);
     Status status = evaluateNode(engine, node, result);
+    // Hosts may report success as a positive count; statements must not take it for a
+    // completion code (1 would read as break).
+    if (status.ok())
+        return Status::Ok;
     if (status.isErrorCode()) {
         // A failure whose code has no Error value yet becomes one at this node's line.
         return raiseError(result, node->line, status.code());

@@ -117,6 +117,8 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
         return Continue;
     case StatementOperation::Return:
         if (statement->first) {
+            // A loop runs its body on the same slot again and again: drop what it left there.
+            releaseValue(*result);
             if (Status status = evaluate(engine, statement->first, result); !status.ok())
                 return status;
         }
@@ -204,6 +206,7 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
     case StatementOperation::Expression:
         break;
     }
+    releaseValue(*result);
     return evaluate(engine, statement, result);
 }
 

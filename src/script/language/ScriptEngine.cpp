@@ -91,6 +91,15 @@ void ScriptEngine::closeScope()
     }
 }
 
+void ScriptEngine::clearBindings()
+{
+    ScriptValue popped;
+    while (!m_scopes->isEmpty()) {
+        (void)m_scopes->pop(popped);
+        releaseValue(popped);
+    }
+}
+
 Status ScriptEngine::enterFrame()
 {
     if (Status status = pushValue(ScriptValue::integer(m_frameBase)); !status.ok())

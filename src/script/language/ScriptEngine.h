@@ -47,6 +47,10 @@ public:
     // Pops and releases bindings down to and including the newest scope marker (or until the
     // table is empty).
     void closeScope();
+    // Pops and releases every binding and scope marker. The runner does this before it lets go
+    // of the engine, so that a global holding the engine itself (var me = this) keeps neither the
+    // engine nor the other globals alive.
+    void clearBindings();
 
     Status pushValue(const ScriptValue& value)
     {

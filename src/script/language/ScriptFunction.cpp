@@ -148,6 +148,12 @@ Status PrototypeView::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptV
     switch (op) {
     case InvokeOp::PutMember: {
         const ScriptValue& value = argumentOrUndefined(argc, args);
+        // The prototype member holds the function's self-reference: replacing it would destroy
+        // the function while its variable still holds it.
+        if (atom == fixedAtoms().prototype) {
+            *result = UndefinedValue;
+            return Status::ReadOnlyMember;
+        }
         if (ScriptValue* stored = owner.m_prototypeTable->find(atom)) {
             replaceValue(*stored, value);
         } else if (Status status = owner.m_prototypeTable->define(atom, value); !status.ok()) {
@@ -179,6 +185,29 @@ ScriptInstance* createInstance(ScriptObject& parent, ScriptEngine& engine, Prope
     }
     parent.addRef();
     return instance;
+}
+
+// Instances whose count fell to zero while another instance was being destroyed; the
+// outermost release frees them one after the other.
+static ScriptInstance* s_doomedInstances = nullptr;
+static bool s_destroyingInstances = false;
+
+int32_t ScriptInstance::release()
+{
+    int32_t count = --m_refCount;
+    if (count != 0)
+        return count;
+    m_nextDoomed = s_doomedInstances;
+    s_doomedInstances = this;
+    if (s_destroyingInstances)
+        return 0;
+    s_destroyingInstances = true;
+    while (ScriptInstance* instance = s_doomedInstances) {
+        s_doomedInstances = instance->m_nextDoomed;
+        delete instance;
+    }
+    s_destroyingInstances = false;
+    return 0;
 }
 
 ScriptInstance::~ScriptInstance()

@@ -67,6 +67,10 @@ private:
 
 class ScriptInstance final : public ScriptObject {
 public:
+    // At zero the instance is destroyed; an instance that reaches zero while another one is
+    // being destroyed waits in a queue, so long chains of instances (through parents or
+    // members) are freed one after the other instead of recursively.
+    int32_t release() override;
     Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
 
     bool sealed() const { return m_sealed; }
@@ -90,6 +94,7 @@ private:
     PropertyTable* m_ownTable { nullptr };
     const CodeNode& m_definition;
     bool m_sealed { false };
+    ScriptInstance* m_nextDoomed { nullptr };
 };
 
 // A new instance (count 1, under construction) of parent, holding a reference on it; null when

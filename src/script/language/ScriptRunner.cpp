@@ -18,8 +18,10 @@ ScriptRunner* createRunner() { return new (std::nothrow) ScriptRunner; }
 
 ScriptRunner::~ScriptRunner()
 {
-    if (m_engine)
+    if (m_engine) {
+        m_engine->clearBindings();
         m_engine->release();
+    }
     if (m_site)
         m_site->release();
 }
@@ -69,8 +71,10 @@ Status ScriptRunner::getAtomTable(AtomTable*& out) const
 Status ScriptRunner::toggleOpen()
 {
     if (m_state != RunnerState::Closed) {
-        if (m_engine)
+        if (m_engine) {
+            m_engine->clearBindings();
             m_engine->release();
+        }
         m_engine = nullptr;
         m_state = RunnerState::Closed;
         return Status::Ok;

@@ -108,6 +108,29 @@ ScriptArray::Chunk* ScriptArray::chunkAt(int32_t k, bool create)
     return m_chunks[k];
 }
 
+// Arrays whose count fell to zero while another array was being destroyed; the outermost
+// release frees them one after the other.
+static ScriptArray* s_doomedArrays = nullptr;
+static bool s_destroyingArrays = false;
+
+int32_t ScriptArray::release()
+{
+    int32_t count = --m_refCount;
+    if (count != 0)
+        return count;
+    m_nextDoomed = s_doomedArrays;
+    s_doomedArrays = this;
+    if (s_destroyingArrays)
+        return 0;
+    s_destroyingArrays = true;
+    while (ScriptArray* array = s_doomedArrays) {
+        s_doomedArrays = array->m_nextDoomed;
+        delete array;
+    }
+    s_destroyingArrays = false;
+    return 0;
+}
+
 Status ScriptArray::newEmpty(ScriptArray*& out)
 {
     out = createArray(this, nullptr);

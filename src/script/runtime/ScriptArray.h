@@ -37,6 +37,9 @@ public:
     // A new entry at position count; a name already present is hidden, not looked for.
     Status appendItem(int32_t number, const char* name, const ScriptValue& value);
 
+    // At zero the array is destroyed; an array that reaches zero while another one is being
+    // destroyed waits in a queue, so releasing arrays nested however deep never recurses.
+    int32_t release() override;
     Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
 
     // The name hash: signed byte sum shifted left by 12, OR the length.
@@ -82,6 +85,8 @@ private:
     Chunk** m_chunks { nullptr };
     int32_t m_chunkCount { 0 };
     int32_t m_chunkCapacity { 0 };
+    // The next array waiting to be destroyed (see release).
+    ScriptArray* m_nextDoomed { nullptr };
 };
 
 // A new empty array with count 1 that shares the template's member table; without one, a table

@@ -1,0 +1,294 @@
+// Script functions and instances seen from the host: exact reference counts (a function nothing
+// holds has count 1 and dies when a release brings it there), arguments that come back with the
+// count they had, callFunction with and without a this, and the ops each object refuses.
+#include "ScriptHarness.h"
+
+#include "script/runtime/CountingObject.h"
+
+#include <script/language/ScriptFunction.h>
+#include <script/runtime/ScriptString.h>
+
+#include <gtest/gtest.h>
+
+namespace nimbolt::test {
+namespace {
+
+Status countingNative(ScriptObject*, int32_t argc, const ScriptValue*, ScriptValue* result)
+{
+    *result = ScriptValue::integer(argc);
+    return Status::Ok;
+}
+
+TEST(ScriptFunction, ArgumentCountsAreUnchangedByCalls)
+{
+    ScriptHarness harness;
+    ObjectLog log;
+    CountingObject* object = CountingObject::create(log);
+    ScriptString* string = createString("argument");
+    harness.defineGlobal("object", objectValue(object));
+    harness.defineGlobal("string", makeStringValue(string));
+    harness.defineGlobal("host", ScriptValue::native(countingNative));
+    ASSERT_EQ(object->refCount(), 2);
+    ASSERT_EQ(string->refCount(), 2);
+    EXPECT_EQ(harness.run("function script(a, b) { var c = a; return 1; }\n"
+                          "host(object, string); script(object, string);\n"
+                          "Math.abs(string); Math.max(object, string);\n"
+                          "for (i = 0; i < 3; i++) { host(string); script(object); }"),
+        Status::Ok);
+    EXPECT_TRUE(harness.site().errors.empty());
+    EXPECT_EQ(object->refCount(), 2);
+    EXPECT_EQ(string->refCount(), 2);
+    EXPECT_EQ(harness.engine().topSlot(), 0);
+    object->release();
+    string->release();
+}
+
+TEST(ScriptFunction, CountIsTwoWhileOneBindingHoldsIt)
+{
+    ScriptHarness harness;
+    EXPECT_EQ(harness.run("function f() { return 1; }"), Status::Ok);
+    ScriptValue f = harness.global("f");
+    ASSERT_EQ(f.tag, ValueTag::Function);
+    // The binding, the self-reference and the copy just taken.
+    EXPECT_EQ(f.payload.object->refCount(), 3);
+    ScriptValue view = UndefinedValue;
+    ASSERT_EQ(f.payload.object->invoke(fixedAtoms().prototype, InvokeOp::GetMember, 0, nullptr, &view), Status::Ok);
+    ASSERT_EQ(view.tag, ValueTag::Object);
+    EXPECT_EQ(f.payload.object->refCount(), 4) << "the prototype view counts on the function";
+    EXPECT_EQ(view.payload.object->addRef(), 5) << "one count serves both interfaces";
+    EXPECT_EQ(view.payload.object->release(), 4);
+    releaseValue(view);
+    EXPECT_EQ(f.payload.object->refCount(), 3);
+    releaseValue(f);
+}
+
+TEST(ScriptFunction, FunctionNothingHoldsDiesWhenItsScopeCloses)
+{
+    ScriptHarness harness;
+    ObjectLog log;
+    CountingObject* probe = CountingObject::create(log);
+    harness.defineGlobal("probe", objectValue(probe));
+    probe->release();
+    ASSERT_EQ(probe->refCount(), 1);
+
+    // The prototype member keeps the probe for as long as the function lives.
+    EXPECT_EQ(harness.runInScope("function f() { } f.prototype.keep = probe; Echo(\"\" + f.prototype.keep);"),
+        Status::Ok);
+    EXPECT_EQ(harness.echoed(), "object ");
+    EXPECT_EQ(probe->refCount(), 1) << "the function died when the scope closed";
+
+    EXPECT_EQ(harness.run("function g() { } g.prototype.keep = probe;"), Status::Ok);
+    EXPECT_EQ(probe->refCount(), 2);
+    EXPECT_EQ(harness.run("h = g; g = 0;"), Status::Ok);
+    EXPECT_EQ(probe->refCount(), 2) << "another binding still holds it";
+    EXPECT_EQ(harness.run("o = new h(); h = 0;"), Status::Ok);
+    EXPECT_EQ(probe->refCount(), 2) << "an instance keeps its function alive";
+    EXPECT_EQ(harness.run("p = new o(); o = 0;"), Status::Ok);
+    EXPECT_EQ(probe->refCount(), 2) << "an instance of an instance keeps its parent alive";
+    EXPECT_EQ(harness.run("Echo(\"\" + p.keep); p = 0;"), Status::Ok);
+    EXPECT_EQ(harness.echoed(), "object ");
+    EXPECT_EQ(probe->refCount(), 1);
+    EXPECT_EQ(log.destroyed, 0);
+    EXPECT_TRUE(harness.site().errors.empty());
+}
+
+TEST(ScriptFunction, ReassigningAFunctionDuringItsOwnCallIsSafe)
+{
+    ScriptHarness harness;
+    EXPECT_EQ(harness.run("function f(a) { f = 0; Echo(\"still running\", a); return a + 1; }\n"
+                          "Echo(f(1), f);"),
+        Status::Ok);
+    EXPECT_EQ(harness.echoed(), "still running 1 2 0 ");
+    EXPECT_TRUE(harness.site().errors.empty());
+}
+
+TEST(ScriptFunction, CallFunctionWithoutThisBindsTheEngine)
+{
+    ScriptHarness harness;
+    EXPECT_EQ(harness.run("marker = 7; function f(a) { return this.marker + a; }"), Status::Ok);
+    ScriptValue f = harness.global("f");
+    ASSERT_EQ(f.tag, ValueTag::Function);
+    auto* function = static_cast<ScriptFunction*>(f.payload.object);
+    ScriptValue args[] = { ScriptValue::integer(3) };
+    ScriptValue result = UndefinedValue;
+    EXPECT_EQ(callFunction(*function, nullptr, 1, args, &result), Status::Ok);
+    ASSERT_EQ(result.tag, ValueTag::Integer);
+    EXPECT_EQ(result.payload.integer, 10);
+    EXPECT_EQ(harness.engine().topSlot(), 0);
+    EXPECT_EQ(harness.engine().frameBase(), 0);
+
+    // As an interval does: the function itself as this, no arguments.
+    EXPECT_EQ(harness.run("function g(a) { return \"\" + a + \" \" + this; }"), Status::Ok);
+    ScriptValue g = harness.global("g");
+    auto* callback = static_cast<ScriptFunction*>(g.payload.object);
+    EXPECT_EQ(callFunction(*callback, callback, 0, nullptr, &result), Status::Ok);
+    EXPECT_EQ(textOf(result), "undefined object") << "this is always held as an object";
+    releaseValue(result);
+    releaseValue(g);
+    releaseValue(f);
+}
+
+TEST(ScriptFunction, CallFunctionReportsAFailingBody)
+{
+    ScriptHarness harness;
+    EXPECT_EQ(harness.run("function f(a) {\n  return a.b;\n}"), Status::Ok);
+    ScriptValue f = harness.global("f");
+    ScriptValue args[] = { ScriptValue::integer(3) };
+    ScriptValue result = UndefinedValue;
+    EXPECT_EQ(callFunction(*static_cast<ScriptFunction*>(f.payload.object), nullptr, 1, args, &result),
+        Status::Failed);
+    ASSERT_EQ(result.tag, ValueTag::Error);
+    EXPECT_EQ(result.payload.error->code(), -1003);
+    EXPECT_EQ(result.payload.error->line(), 2);
+    result.payload.error->release();
+    EXPECT_EQ(harness.engine().topSlot(), 0);
+    releaseValue(f);
+}
+
+TEST(ScriptFunction, FailingConstructorHandsItsErrorOn)
+{
+    ScriptHarness harness;
+    EXPECT_EQ(harness.run("function F(a) {\n  this.x = a;\n  this.y = a.z;\n}"), Status::Ok);
+    ScriptValue f = harness.global("F");
+    ScriptValue args[] = { ScriptValue::integer(1) };
+    ScriptValue result = UndefinedValue;
+    EXPECT_EQ(f.payload.object->invoke(0, InvokeOp::Construct, 1, args, &result), Status::Failed);
+    ASSERT_EQ(result.tag, ValueTag::Error);
+    EXPECT_EQ(result.payload.error->code(), -1003);
+    EXPECT_EQ(result.payload.error->line(), 3);
+    result.payload.error->release();
+    EXPECT_EQ(f.payload.object->refCount(), 3) << "the half-made instance let go of its function";
+
+    releaseValue(f);
+}
+
+TEST(ScriptFunction, ConstructorFailingWithoutAnErrorStillGivesTheInstance)
+{
+    ScriptHarness harness;
+    EXPECT_EQ(harness.run("function F(a) { this.x = 1; a.missing; }\nfunction G(a) { this.x = a; }"), Status::Ok);
+    ScriptValue f = harness.global("F");
+    ScriptValue args[] = { makeStringValue(createString("s")) };
+    ScriptValue result = UndefinedValue;
+    // A string lacks the member: -1 without an Error value of its own.
+    EXPECT_EQ(f.payload.object->invoke(0, InvokeOp::Construct, 1, args, &result).code(), -1);
+    ASSERT_EQ(result.tag, ValueTag::Object);
+    EXPECT_EQ(result.payload.object->refCount(), 1);
+    releaseValue(result);
+    releaseValue(args[0]);
+    releaseValue(f);
+
+    EXPECT_EQ(harness.run("o = new G(new Array());"), Status::Ok);
+    ScriptValue object = harness.global("o");
+    ASSERT_EQ(object.tag, ValueTag::Object);
+    EXPECT_EQ(object.payload.object->refCount(), 2) << "the binding and the copy";
+    releaseValue(object);
+}
+
+// What each object of the function model refuses: every op outside its table gives -1 and
+// leaves the result as it was.
+TEST(ScriptFunction, UnservedOpsAreRefused)
+{
+    ScriptHarness harness;
+    EXPECT_EQ(harness.run("function F() { this.x = 1; } o = new F();"), Status::Ok);
+    ScriptValue f = harness.global("F");
+    ScriptValue o = harness.global("o");
+    ScriptValue view = UndefinedValue;
+    ASSERT_EQ(f.payload.object->invoke(fixedAtoms().prototype, InvokeOp::GetMember, 0, nullptr, &view), Status::Ok);
+    ScriptValue args[] = { ScriptValue::integer(0), ScriptValue::integer(1) };
+    struct Row {
+        const char* what;
+        ScriptObject* object;
+        InvokeOp op;
+    };
+    const Row rows[] = {
+        { "item store on a function", f.payload.object, InvokeOp::StoreItem },
+        { "apply on a function", f.payload.object, InvokeOp::Apply },
+        { "item store on an instance", o.payload.object, InvokeOp::StoreItem },
+        { "apply on an instance", o.payload.object, InvokeOp::Apply },
+        { "item store on a prototype", view.payload.object, InvokeOp::StoreItem },
+        { "apply on a prototype", view.payload.object, InvokeOp::Apply },
+        { "construct on a prototype", view.payload.object, InvokeOp::Construct },
+    };
+    for (const Row& row : rows) {
+        ScriptValue result = ScriptValue::integer(77);
+        EXPECT_EQ(row.object->invoke(0, row.op, 2, args, &result).code(), -1) << row.what;
+        EXPECT_EQ(result.tag, ValueTag::Integer) << row.what;
+        EXPECT_EQ(result.payload.integer, 77) << row.what;
+    }
+    releaseValue(view);
+    releaseValue(o);
+    releaseValue(f);
+}
+
+// Member writes through each interface, with the status and what the result receives.
+TEST(ScriptFunction, MemberWritesFollowTheModel)
+{
+    ScriptHarness harness;
+    EXPECT_EQ(harness.run("function F() { this.own = 1; } F.prototype.shared = 2; o = new F();"), Status::Ok);
+    ScriptValue f = harness.global("F");
+    ScriptValue o = harness.global("o");
+    ScriptValue view = UndefinedValue;
+    ASSERT_EQ(f.payload.object->invoke(fixedAtoms().prototype, InvokeOp::GetMember, 0, nullptr, &view), Status::Ok);
+    Atom own = harness.atom("own");
+    Atom shared = harness.atom("shared");
+    Atom fresh = harness.atom("fresh");
+    Atom prototype = fixedAtoms().prototype;
+    struct Row {
+        const char* what;
+        ScriptObject* object;
+        Atom atom;
+        int32_t status;
+        int32_t stored;
+    };
+    const Row rows[] = {
+        { "instance replaces its own member", o.payload.object, own, 0, 9 },
+        { "instance refuses a prototype member", o.payload.object, shared, -1007, 0 },
+        { "instance refuses prototype", o.payload.object, prototype, -1007, 0 },
+        { "sealed instance refuses a new member", o.payload.object, fresh, -1008, 0 },
+        { "function refuses a new member", f.payload.object, fresh, -1008, 0 },
+        { "function refuses a prototype member", f.payload.object, shared, -1007, 0 },
+        { "function refuses prototype", f.payload.object, prototype, -1007, 0 },
+        { "prototype replaces a member", view.payload.object, shared, 0, 9 },
+        { "prototype defines a member", view.payload.object, fresh, 0, 9 },
+        { "prototype refuses its own self-reference", view.payload.object, prototype, -1007, 0 },
+    };
+    for (const Row& row : rows) {
+        ScriptValue value = ScriptValue::integer(9);
+        ScriptValue result = UndefinedValue;
+        EXPECT_EQ(row.object->invoke(row.atom, InvokeOp::PutMember, 1, &value, &result).code(), row.status)
+            << row.what;
+        if (row.status == 0) {
+            ASSERT_EQ(result.tag, ValueTag::Integer) << row.what;
+            EXPECT_EQ(result.payload.integer, row.stored) << row.what;
+        } else {
+            EXPECT_EQ(result.tag, ValueTag::Undefined) << row.what;
+        }
+    }
+    EXPECT_EQ(harness.run("Echo(o.own, o.shared, o.fresh, F.fresh);"), Status::Ok);
+    EXPECT_EQ(harness.echoed(), "9 9 9 9 ");
+    EXPECT_EQ(f.payload.object->refCount(), 5) << "binding, self-reference, instance, view and the copy";
+    releaseValue(view);
+    releaseValue(o);
+    releaseValue(f);
+}
+
+// A Function value may hold any callable object, not only a script function: a host can bind
+// one as a global and scripts call it by name or as a member.
+TEST(ScriptFunction, HostCallableInAFunctionValueIsCalledThroughItsOwnCall)
+{
+    ScriptHarness harness;
+    ObjectLog log;
+    CountingObject* callable = CountingObject::create(log);
+    harness.defineGlobal("hostFunction", functionValue(callable));
+    EXPECT_EQ(harness.run("r = hostFunction(1, 2);"), Status::Ok);
+    EXPECT_TRUE(harness.site().errors.empty());
+    EXPECT_EQ(log.calls, 1);
+    EXPECT_EQ(log.lastArgc, 2);
+    EXPECT_EQ(log.lastSelf, &harness.engine());
+    EXPECT_EQ(harness.globalText("r"), "702");
+    EXPECT_EQ(callable->refCount(), 2);
+    callable->release();
+}
+
+}
+}

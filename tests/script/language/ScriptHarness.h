@@ -1,0 +1,105 @@
+// Test support for the interpreter tests: a site that records every report and run bracket, and
+// a harness that sets a runner up the way a document does (site, open, then the Array and Math
+// globals) and captures what Echo writes. The harness owns one reference on the runner and one
+// on the site and releases both, runner first.
+#pragma once
+
+#include <script/language/ErrorObject.h>
+#include <script/language/ScriptRunner.h>
+#include <script/language/ScriptSite.h>
+#include <script/runtime/ScriptValue.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nimbolt::test {
+
+struct ReportedError {
+    int32_t code;
+    int32_t line;
+    std::string message;
+
+    friend bool operator==(const ReportedError&, const ReportedError&) = default;
+};
+
+class RecordingSite final : public ScriptSite {
+public:
+    static RecordingSite* create() { return new RecordingSite; }
+
+    Status reportError(ErrorObject& error) override
+    {
+        int32_t line = -1;
+        int32_t column = -1;
+        int32_t code = 0;
+        const char* message = nullptr;
+        error.getPosition(line, column);
+        error.getError(code, message);
+        errors.push_back({ code, line, message ? message : "" });
+        columns.push_back(column);
+        return Status::Ok;
+    }
+    Status onRunBegin() override
+    {
+        ++runBegins;
+        return Status::Ok;
+    }
+    Status onRunEnd() override
+    {
+        ++runEnds;
+        return Status::Ok;
+    }
+
+    std::vector<ReportedError> errors;
+    std::vector<int32_t> columns;
+    int32_t runBegins { 0 };
+    int32_t runEnds { 0 };
+
+private:
+    RecordingSite() = default;
+};
+
+class ScriptHarness {
+public:
+    enum class Globals { ArrayAndMath, None };
+
+    explicit ScriptHarness(Globals globals = Globals::ArrayAndMath);
+    ~ScriptHarness();
+    ScriptHarness(const ScriptHarness&) = delete;
+    ScriptHarness& operator=(const ScriptHarness&) = delete;
+
+    ScriptRunner& runner() { return *m_runner; }
+    ScriptEngine& engine() { return *m_runner->engine(); }
+    RecordingSite& site() { return *m_site; }
+
+    Status run(std::string_view text) { return m_runner->runText(text.data(), static_cast<int32_t>(text.size())); }
+    Status runInScope(std::string_view text)
+    {
+        return m_runner->runTextInScope(text.data(), static_cast<int32_t>(text.size()));
+    }
+    // evalString with a new string holding the text; the caller releases the result.
+    Status eval(ScriptObject* self, std::string_view text, ScriptValue& result);
+
+    // What Echo wrote since the last call.
+    std::string echoed();
+
+    // The atom of a name in the runner's engine.
+    Atom atom(std::string_view name);
+    // The newest binding of a global, retained (the caller releases it); undefined when absent.
+    ScriptValue global(std::string_view name);
+    // The text of a global converted as the language converts it ("undefined" when absent).
+    std::string globalText(std::string_view name);
+    void defineGlobal(const char* name, const ScriptValue& value);
+
+private:
+    RecordingSite* m_site;
+    ScriptRunner* m_runner;
+    std::FILE* m_echo;
+};
+
+// The text of a value as toString gives it; the value is left as it was.
+std::string textOf(const ScriptValue& value);
+
+}
