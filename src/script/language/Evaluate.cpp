@@ -202,10 +202,15 @@ static Status realOperation(int32_t kind, double a, double b, ScriptValue* resul
 static Status stringOperation(int32_t kind, ScriptString* a, ScriptString* b, ScriptValue* result)
 {
     if (kind == '+') {
+        // A text longer than a length can count, or one that memory cannot hold, is an error
+        // of the operator, not a silent truncation.
+        int64_t total = static_cast<int64_t>(a->length()) + b->length();
+        if (total > INT32_MAX)
+            return Status::SomeError;
         char* text;
-        ScriptString* joined = createStringBuffer(a->length() + b->length(), &text);
+        ScriptString* joined = createStringBuffer(static_cast<int32_t>(total), &text);
         if (!joined)
-            return Status::Failed;
+            return Status::SomeError;
         if (a->length() > 0)
             std::memcpy(text, a->bytes(), static_cast<size_t>(a->length()));
         if (b->length() > 0)

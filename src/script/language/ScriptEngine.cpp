@@ -3,7 +3,9 @@
 #include <script/runtime/ScriptValue.h>
 
 #include <new>
+#if __has_include(<sys/resource.h>)
 #include <sys/resource.h>
+#endif
 
 namespace nimbolt {
 
@@ -116,21 +118,26 @@ void ScriptEngine::leaveFrame()
     m_stack[m_top--] = UndefinedValue;
 }
 
-// How much machine stack a run may use: most of the thread's limit, at most 6 MiB.
+// How much machine stack a run may use: most of the thread's limit where the system tells it, at
+// most 6 MiB; without that knowledge a budget that fits the smallest common thread stack (1 MiB).
 static uintptr_t nativeStackBudget()
 {
     constexpr uintptr_t ceiling = 6u << 20;
+#if __has_include(<sys/resource.h>)
     rlimit limit {};
     if (getrlimit(RLIMIT_STACK, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
         return ceiling;
     uintptr_t usable = limit.rlim_cur > (1u << 20) ? limit.rlim_cur - (1u << 20) : limit.rlim_cur / 2;
     return usable < ceiling ? usable : ceiling;
+#else
+    return 768u << 10;
+#endif
 }
 
 void ScriptEngine::enterRun()
 {
     if (m_runDepth++ == 0) {
-        auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+        uintptr_t here = currentStackPosition();
         uintptr_t budget = nativeStackBudget();
         m_stackLimit = here > budget ? here - budget : 0;
     }

@@ -18,6 +18,17 @@
 
 namespace nimbolt {
 
+// Where the machine stack is now; it grows towards lower addresses on every platform we build for.
+inline uintptr_t currentStackPosition()
+{
+#if defined(__GNUC__) || defined(__clang__)
+    return reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+#else
+    volatile char probe = 0;
+    return reinterpret_cast<uintptr_t>(&probe);
+#endif
+}
+
 class ScriptEngine final : public ScriptObject {
 public:
     static constexpr int32_t StackSlots = 4097;
@@ -109,10 +120,7 @@ public:
 
     // Native recursion guard: evaluation and statement execution check the machine stack and
     // fail with "stack overflow" long before it runs out, however the script nests.
-    bool nativeStackExhausted() const
-    {
-        return reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) < m_stackLimit;
-    }
+    bool nativeStackExhausted() const { return currentStackPosition() < m_stackLimit; }
     // Brackets a run so the guard measures from the outermost one.
     void enterRun();
     void leaveRun();

@@ -139,7 +139,14 @@ Status ScriptFunction::invoke(Atom atom, InvokeOp op, int32_t argc, const Script
 
 Status ScriptFunction::call(ScriptObject* self, int32_t argc, const ScriptValue* args, ScriptValue* result)
 {
-    return callFunction(m_engine, *m_definition, self, argc, args, result);
+    // Whoever calls may hold neither the function nor the engine; keep both for the call.
+    addRef();
+    ScriptEngine& engine = m_engine;
+    engine.addRef();
+    Status status = callFunction(engine, *m_definition, self, argc, args, result);
+    engine.release();
+    release();
+    return status;
 }
 
 Status PrototypeView::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result)

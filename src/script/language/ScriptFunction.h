@@ -111,10 +111,13 @@ ScriptFunction* createFunction(ScriptEngine& engine, CodeNode* definition);
 // otherwise 0; the body's value is in the result.
 Status callFunction(ScriptEngine& engine, const CodeNode& definition, ScriptObject* self, int32_t argc,
     const ScriptValue* args, ScriptValue* result);
+// A host calling a kept function: the function and its engine are held for the call, so that a
+// callback that drops the host's last reference (or closes the runner) cannot free either while
+// the body runs.
 inline Status callFunction(ScriptFunction& function, ScriptObject* self, int32_t argc, const ScriptValue* args,
     ScriptValue* result)
 {
-    return callFunction(function.engine(), function.definition(), self, argc, args, result);
+    return function.call(self, argc, args, result);
 }
 
 }

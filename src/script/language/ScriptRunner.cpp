@@ -8,6 +8,8 @@
 #include "Natives.h"
 #include "Parser.h"
 
+#include <script/runtime/Ref.h>
+
 #include <cstring>
 #include <memory>
 #include <new>
@@ -165,6 +167,9 @@ Status ScriptRunner::runText(const char* text, int32_t length)
 {
     if (m_state != RunnerState::Ready)
         return Status::Failed;
+    // A script may make the host let go of its runner (closing the document from a modal loop,
+    // say); the runner stays until the run is over.
+    Ref<ScriptRunner> protect(*this);
     ScriptValue result = UndefinedValue;
     Status status = compileAndRun(nullptr, text, length, Scope::Global, &result);
     releaseValue(result);
@@ -175,6 +180,7 @@ Status ScriptRunner::runTextInScope(const char* text, int32_t length)
 {
     if (m_state != RunnerState::Ready)
         return Status::Failed;
+    Ref<ScriptRunner> protect(*this);
     ScriptValue result = UndefinedValue;
     Status status = compileAndRun(nullptr, text, length, Scope::Own, &result);
     releaseValue(result);
@@ -185,6 +191,7 @@ Status ScriptRunner::evalString(ScriptObject* self, ScriptString& text, ScriptVa
 {
     if (m_state != RunnerState::Ready && m_state != RunnerState::Running)
         return Status::Failed;
+    Ref<ScriptRunner> protect(*this);
     RunnerState remembered = m_state;
     int32_t length = text.length();
     std::unique_ptr<char[]> copy(new (std::nothrow) char[static_cast<size_t>(length) + 1]);

@@ -223,7 +223,7 @@ Status ScriptArray::setItem(int32_t number, const char* name, const ScriptValue&
     }
     if (name)
         return appendItem(number, name, value);
-    if (number < 0)
+    if (number < 0 || number > MaxGrowthIndex)
         return Status::Failed;
     Chunk* chunk = chunkAt(number / ChunkSize, true);
     if (!chunk)

@@ -18,6 +18,9 @@ class ScriptArray final : public ScriptObject {
 public:
     static constexpr int ChunkSize = 16;
     static constexpr int BucketCount = 13;
+    // Storing at an index grows the array to it; an index beyond this is refused like a negative
+    // one, so that a single store cannot ask for gigabytes.
+    static constexpr int32_t MaxGrowthIndex = (1 << 24) - 1;
 
     // A key is a pair: with a null name the number is an index, otherwise the number is the
     // name's length in bytes.
