@@ -329,3 +329,20 @@ TEST(ArrayGlobal, IsAnEmptyArrayThatHoldsItems)
 
 }
 }
+
+namespace nimbolt::test {
+namespace {
+
+TEST_F(ArrayTest, StoresBeyondTheGrowthLimitAreRefusedLikeNegativeIndexes)
+{
+    ScriptValue seven = ScriptValue::integer(7);
+    EXPECT_FALSE(m_array->setItem(ScriptArray::MaxGrowthIndex + 1, nullptr, seven).ok());
+    EXPECT_FALSE(m_array->setItem(2000000000, nullptr, seven).ok());
+    EXPECT_EQ(m_array->count(), 0);
+    // A store below the limit still grows the array to it.
+    ASSERT_TRUE(m_array->setItem(1000, nullptr, seven).ok());
+    EXPECT_EQ(m_array->count(), 1001);
+}
+
+}
+}
