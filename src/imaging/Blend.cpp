@@ -187,41 +187,14 @@ void blendRect(const SurfaceInfo& destination, int32_t x, int32_t y, const Surfa
 {
     if (!destination.bits || !source.bits)
         return;
-    // Clip the source rectangle to the picture, carrying the target position along, then to the
-    // destination.
-    int64_t sx = sourceRect.left, sy = sourceRect.top, tx = x, ty = y;
-    int64_t width = static_cast<int64_t>(sourceRect.right) - sourceRect.left;
-    int64_t height = static_cast<int64_t>(sourceRect.bottom) - sourceRect.top;
-    if (sx < 0) {
-        tx -= sx;
-        width += sx;
-        sx = 0;
-    }
-    if (sy < 0) {
-        ty -= sy;
-        height += sy;
-        sy = 0;
-    }
-    width = std::min<int64_t>(width, source.width - sx);
-    height = std::min<int64_t>(height, source.height - sy);
-    if (tx < 0) {
-        sx -= tx;
-        width += tx;
-        tx = 0;
-    }
-    if (ty < 0) {
-        sy -= ty;
-        height += ty;
-        ty = 0;
-    }
-    width = std::min<int64_t>(width, destination.width - tx);
-    height = std::min<int64_t>(height, destination.height - ty);
-    if (width <= 0 || height <= 0)
+    ClippedTransfer clip;
+    if (!clipTransfer(sourceRect, x, y, { source.width, source.height }, { destination.width, destination.height }, clip))
         return;
-    blendRect(destination.bits + ty * destination.stride + tx * (destination.bitsPerPixel / 8),
+    blendRect(destination.bits + int64_t { clip.targetY } * destination.stride
+            + int64_t { clip.targetX } * (destination.bitsPerPixel / 8),
         destination.stride, destination.bitsPerPixel,
-        source.bits + sy * source.stride + sx * (source.bitsPerPixel / 8), source.stride, source.bitsPerPixel,
-        static_cast<int32_t>(width), static_cast<int32_t>(height), key, t);
+        source.bits + int64_t { clip.sourceY } * source.stride + int64_t { clip.sourceX } * (source.bitsPerPixel / 8),
+        source.stride, source.bitsPerPixel, clip.width, clip.height, key, t);
 }
 
 }

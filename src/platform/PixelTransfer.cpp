@@ -213,37 +213,11 @@ void copyPixels(
 {
     if (!target.isValid() || !source.isValid())
         return;
-    int64_t sx = sourceRect.left, sy = sourceRect.top;
-    int64_t width = static_cast<int64_t>(sourceRect.right) - sourceRect.left;
-    int64_t height = static_cast<int64_t>(sourceRect.bottom) - sourceRect.top;
-    int64_t tx = x, ty = y;
-    // Clip to the source, moving the target position along, then to the target.
-    if (sx < 0) {
-        tx -= sx;
-        width += sx;
-        sx = 0;
-    }
-    if (sy < 0) {
-        ty -= sy;
-        height += sy;
-        sy = 0;
-    }
-    width = std::min(width, source.width - sx);
-    height = std::min(height, source.height - sy);
-    if (tx < 0) {
-        sx -= tx;
-        width += tx;
-        tx = 0;
-    }
-    if (ty < 0) {
-        sy -= ty;
-        height += ty;
-        ty = 0;
-    }
-    width = std::min(width, target.width - tx);
-    height = std::min(height, target.height - ty);
-    if (width <= 0 || height <= 0)
+    ClippedTransfer clip;
+    if (!clipTransfer(sourceRect, x, y, { source.width, source.height }, { target.width, target.height }, clip))
         return;
+    int64_t sx = clip.sourceX, sy = clip.sourceY, tx = clip.targetX, ty = clip.targetY;
+    int64_t width = clip.width, height = clip.height;
 
     RowConverter converter(source, target);
     auto count = static_cast<int32_t>(width);

@@ -54,4 +54,54 @@ private:
     }
 };
 
+// A copy of pixels from one picture to another, clipped to both: the source origin, the target
+// origin and the size that lie inside both pictures.
+struct ClippedTransfer {
+    int32_t sourceX;
+    int32_t sourceY;
+    int32_t targetX;
+    int32_t targetY;
+    int32_t width;
+    int32_t height;
+};
+
+// Clips a copy of sourceRect of a picture sourceSize to (x, y) of a picture targetSize, moving the
+// target position along with every cut of the source; false when nothing is left to copy.
+constexpr bool clipTransfer(const Rect& sourceRect, int32_t x, int32_t y, Size sourceSize, Size targetSize,
+    ClippedTransfer& out)
+{
+    int64_t sx = sourceRect.left, sy = sourceRect.top, tx = x, ty = y;
+    int64_t width = static_cast<int64_t>(sourceRect.right) - sourceRect.left;
+    int64_t height = static_cast<int64_t>(sourceRect.bottom) - sourceRect.top;
+    if (sx < 0) {
+        tx -= sx;
+        width += sx;
+        sx = 0;
+    }
+    if (sy < 0) {
+        ty -= sy;
+        height += sy;
+        sy = 0;
+    }
+    width = std::min<int64_t>(width, sourceSize.width - sx);
+    height = std::min<int64_t>(height, sourceSize.height - sy);
+    if (tx < 0) {
+        sx -= tx;
+        width += tx;
+        tx = 0;
+    }
+    if (ty < 0) {
+        sy -= ty;
+        height += ty;
+        ty = 0;
+    }
+    width = std::min<int64_t>(width, targetSize.width - tx);
+    height = std::min<int64_t>(height, targetSize.height - ty);
+    if (width <= 0 || height <= 0)
+        return false;
+    out = { static_cast<int32_t>(sx), static_cast<int32_t>(sy), static_cast<int32_t>(tx), static_cast<int32_t>(ty),
+        static_cast<int32_t>(width), static_cast<int32_t>(height) };
+    return true;
+}
+
 }

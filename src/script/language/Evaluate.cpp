@@ -133,14 +133,6 @@ static bool integerOperation(int32_t kind, int32_t a, int32_t b, int32_t& out)
     }
 }
 
-// Truncation toward zero to 64 bits, low 32 bits kept (0 outside the 64-bit range and for NaN).
-static int32_t truncateToInteger(double value)
-{
-    if (!(value > -9223372036854775808.0 && value < 9223372036854775808.0))
-        return 0;
-    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(value))));
-}
-
 static Status realOperation(int32_t kind, double a, double b, ScriptValue* result)
 {
     switch (kind) {
@@ -157,8 +149,8 @@ static Status realOperation(int32_t kind, double a, double b, ScriptValue* resul
         *result = ScriptValue::real(a / b);
         return Status::Ok;
     case '%': {
-        int32_t left = truncateToInteger(a);
-        int32_t right = truncateToInteger(b);
+        int32_t left = truncateReal(a);
+        int32_t right = truncateReal(b);
         int32_t remainder;
         if (!integerOperation('%', left, right, remainder))
             return Status::SomeError;
@@ -172,7 +164,7 @@ static Status realOperation(int32_t kind, double a, double b, ScriptValue* resul
     case TokenKind::ShiftRight:
     case TokenKind::UnsignedShiftRight: {
         int32_t value;
-        integerOperation(kind, truncateToInteger(a), truncateToInteger(b), value);
+        integerOperation(kind, truncateReal(a), truncateReal(b), value);
         *result = ScriptValue::integer(value);
         return Status::Ok;
     }

@@ -26,9 +26,7 @@ int32_t parseIntegerText(const char* text, size_t length)
     return static_cast<int32_t>(value);
 }
 
-// Truncation toward zero to 64 bits, keeping the low 32. Values outside the 64-bit range and
-// NaN give 0, as the hardware conversion's "integer indefinite" does.
-static int32_t truncateReal(double real)
+int32_t truncateReal(double real)
 {
     if (!(real > -9223372036854775808.0 && real < 9223372036854775808.0))
         return 0;

@@ -119,6 +119,10 @@ ScriptString* valueToString(const ScriptValue& value);
 // Writes at most capacity - 1 bytes and a zero; returns the bytes written, without the zero.
 int32_t valueText(const ScriptValue& value, char* buffer, int32_t capacity);
 
+// A real truncated toward zero to 64 bits, keeping the low 32 (0 for NaN and outside the 64-bit
+// range, as the hardware conversion's "integer indefinite" gives).
+int32_t truncateReal(double real);
+
 // The C library's strtol with base 0 over at most the first 127 bytes, saturating at the
 // 32-bit limits.
 int32_t parseIntegerText(const char* text, size_t length);
