@@ -4,6 +4,7 @@
 // operations work on text, strings compare on their common prefix, integers wrap in 32 bits.
 #include "ErrorObject.h"
 #include "Interpreter.h"
+#include "ScriptFunction.h"
 
 #include <script/runtime/ScriptString.h>
 
@@ -346,10 +347,21 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
             ScriptValue function;
             engine.getVariable(callee->atom(), function);
             *result = UndefinedValue;
-            // A Function value may hold any callable (a host's too), not only a script function.
-            Status status = function.tag == ValueTag::Function
-                ? static_cast<CallableObject*>(function.payload.object)->call(&engine, argc, args, result)
-                : callValue(function, &engine, argc, args, result);
+            Status status;
+            ScriptFunction* script = nullptr;
+            if (function.tag == ValueTag::Function) {
+                auto* callable = static_cast<CallableObject*>(function.payload.object);
+                if (callable->isScriptFunction() && &static_cast<ScriptFunction*>(callable)->engine() == &engine)
+                    script = static_cast<ScriptFunction*>(callable);
+            }
+            if (script) {
+                // The value holds the function and this run holds the engine: run the body
+                // straight away.
+                status = callFunction(engine, script->definition(), &engine, argc, args, result);
+            } else {
+                // Any other callable (a host's too), or a function of another engine.
+                status = callValue(function, &engine, argc, args, result);
+            }
             releaseValue(function);
             return status;
         }
@@ -514,7 +526,7 @@ static NodeOperation operationOf(int32_t kind)
     return kind >= 0 && kind < OperationTableSize ? operationTable[static_cast<size_t>(kind)] : NodeOperation::Other;
 }
 
-[[gnu::noinline]] static Status evaluateNode(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+static inline Status evaluateNode(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
 {
     switch (operationOf(node->kind())) {
     case NodeOperation::Literal:

@@ -80,18 +80,7 @@ Status ScriptEngine::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptVa
     }
 }
 
-void ScriptEngine::closeScope()
-{
-    ScriptValue popped;
-    for (;;) {
-        if (m_scopes->isEmpty())
-            return;
-        (void)m_scopes->pop(popped);
-        if (popped.tag == ValueTag::ScopeMarker)
-            return;
-        releaseValue(popped);
-    }
-}
+void ScriptEngine::closeScope() { m_scopes->popThroughMarker(); }
 
 void ScriptEngine::clearBindings()
 {

@@ -108,6 +108,35 @@ public:
     const ScriptValue* slots() const { return m_stack; }
     Status enterFrame();
     void leaveFrame();
+    // The three slots of a call's frame at once (argument count, this, saved frame base): the
+    // same as pushing the two values and entering a frame, failing with "stack overflow" and
+    // pushing nothing when they do not fit. A null self or the engine itself is pushed as the
+    // engine without a count.
+    Status enterCallFrame(int32_t argc, ScriptObject* self)
+    {
+        if (m_top + 3 > MaxValues)
+            return Status::StackOverflow;
+        m_stack[m_top + 1] = ScriptValue::integer(argc);
+        if (!self || self == this) {
+            m_stack[m_top + 2] = ScriptValue::object(this);
+        } else {
+            m_stack[m_top + 2] = ScriptValue::object(self);
+            self->addRef();
+        }
+        m_stack[m_top + 3] = ScriptValue::integer(m_frameBase);
+        m_top += 3;
+        m_frameBase = m_top;
+        return Status::Ok;
+    }
+    void leaveCallFrame()
+    {
+        m_frameBase = m_stack[m_top].payload.integer;
+        ScriptValue self = m_stack[m_top - 1];
+        m_stack[m_top] = m_stack[m_top - 1] = m_stack[m_top - 2] = UndefinedValue;
+        m_top -= 3;
+        if (self.payload.object != this)
+            releaseValue(self);
+    }
     // The this value of the running code: the slot below the frame base (undefined without a
     // frame).
     const ScriptValue& thisValue() const { return m_frameBase > 1 ? m_stack[m_frameBase - 1] : m_stack[0]; }

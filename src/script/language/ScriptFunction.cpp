@@ -266,13 +266,7 @@ Status callFunction(ScriptEngine& engine, const CodeNode& definition, ScriptObje
             return status;
         }
     }
-    int32_t mark = engine.topSlot();
-    bool selfIsEngine = !self || self == &engine;
-    Status status = engine.pushValue(ScriptValue::integer(argc));
-    if (status.ok())
-        status = selfIsEngine ? engine.pushSelf() : engine.pushValue(ScriptValue::object(self));
-    if (status.ok())
-        status = engine.enterFrame();
+    Status status = engine.enterCallFrame(argc, self);
     if (status.ok()) {
         // A host calling a kept function directly starts a run of its own.
         bool outermost = !engine.running();
@@ -281,14 +275,8 @@ Status callFunction(ScriptEngine& engine, const CodeNode& definition, ScriptObje
         status = runList(engine, definition.third, result);
         if (outermost)
             engine.leaveRun();
-        engine.leaveFrame();
+        engine.leaveCallFrame();
     }
-    if (selfIsEngine && engine.topSlot() == mark + 2) {
-        engine.dropUncounted();
-        engine.dropUncounted();
-    }
-    while (engine.topSlot() > mark)
-        (void)engine.popValue();
     engine.closeScope();
     return status.ok() ? Status::Ok : status;
 }

@@ -50,7 +50,8 @@ private:
     friend ScriptFunction* createFunction(ScriptEngine&, CodeNode*);
     friend class PrototypeView;
     ScriptFunction(ScriptEngine& engine, CodeNode* definition)
-        : m_prototypeView(*this)
+        : CallableObject(true)
+        , m_prototypeView(*this)
         , m_engine(engine)
         , m_definition(definition)
     {

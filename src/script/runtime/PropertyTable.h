@@ -81,6 +81,29 @@ public:
         return entry ? &entry->value : nullptr;
     }
 
+    // Pops and releases entries down to and including the newest one whose value is a scope
+    // marker, or until the table is empty.
+    void popThroughMarker()
+    {
+        for (;;) {
+            if (m_fill == 0 && !dropNewestChunk())
+                return;
+            Entry* entry = &m_newest->entries[--m_fill];
+            ScriptValue value = entry->value;
+            if (entry->key) {
+                Entry*& head = m_buckets[static_cast<uint32_t>(entry->key) % BucketCount];
+                if (head == entry)
+                    head = entry->next;
+            }
+            entry->next = nullptr;
+            entry->key = 0;
+            entry->value = UndefinedValue;
+            if (value.tag == ValueTag::ScopeMarker)
+                return;
+            releaseValue(value);
+        }
+    }
+
     bool isEmpty() const { return m_fill == 0 && !m_newest->older; }
 
     // Entries in use and chunks allocated, for inspection.

@@ -32,6 +32,19 @@ public:
 class CallableObject : public ScriptObject {
 public:
     virtual Status call(ScriptObject* self, int32_t argc, const ScriptValue* args, ScriptValue* result) = 0;
+
+    // Set only by script functions, so the interpreter can run one without the virtual call.
+    bool isScriptFunction() const { return m_isScriptFunction; }
+
+protected:
+    CallableObject() = default;
+    explicit CallableObject(bool isScriptFunction)
+        : m_isScriptFunction(isScriptFunction)
+    {
+    }
+
+private:
+    bool m_isScriptFunction { false };
 };
 
 // Serves one member for every op; decides by op what it supports.
