@@ -351,7 +351,7 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
             ScriptFunction* script = nullptr;
             if (function.tag == ValueTag::Function) {
                 auto* callable = static_cast<CallableObject*>(function.payload.object);
-                if (callable->isScriptFunction() && &static_cast<ScriptFunction*>(callable)->engine() == &engine)
+                if (callable->isScriptFunction() && static_cast<ScriptFunction*>(callable)->engine() == &engine)
                     script = static_cast<ScriptFunction*>(callable);
             }
             if (script) {

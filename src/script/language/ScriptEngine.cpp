@@ -16,9 +16,10 @@ ScriptEngine* ScriptEngine::create()
         return nullptr;
     for (ScriptValue& slot : engine->m_stack)
         slot = UndefinedValue;
+    engine->m_link = new (std::nothrow) EngineLink(engine);
     engine->m_scopes = PropertyTable::create();
     engine->m_atoms = AtomTable::create();
-    if (!engine->m_scopes || !engine->m_atoms || !internFixedAtoms(*engine->m_atoms)) {
+    if (!engine->m_link || !engine->m_scopes || !engine->m_atoms || !internFixedAtoms(*engine->m_atoms)) {
         engine->release();
         return nullptr;
     }
@@ -27,6 +28,11 @@ ScriptEngine* ScriptEngine::create()
 
 ScriptEngine::~ScriptEngine()
 {
+    // Functions that outlive the engine find it gone from here on.
+    if (m_link) {
+        m_link->m_engine = nullptr;
+        m_link->release();
+    }
     while (m_top > 0)
         releaseValue(m_stack[m_top--]);
     if (m_scopes)

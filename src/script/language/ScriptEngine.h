@@ -29,6 +29,25 @@ inline uintptr_t currentStackPosition()
 #endif
 }
 
+class ScriptEngine;
+
+// A counted handle that outlives its engine. Script functions reach their engine through it
+// without keeping the engine alive, and find null once the engine is gone.
+class EngineLink final : public RefCounted {
+public:
+    ScriptEngine* engine() const { return m_engine; }
+
+private:
+    friend class ScriptEngine;
+    explicit EngineLink(ScriptEngine* engine)
+        : m_engine(engine)
+    {
+    }
+    ~EngineLink() override = default;
+
+    ScriptEngine* m_engine;
+};
+
 class ScriptEngine final : public ScriptObject {
 public:
     static constexpr int32_t StackSlots = 4097;
@@ -142,6 +161,7 @@ public:
     const ScriptValue& thisValue() const { return m_frameBase > 1 ? m_stack[m_frameBase - 1] : m_stack[0]; }
 
     AtomTable& atomTable() { return *m_atoms; }
+    EngineLink& link() { return *m_link; }
     PropertyTable& scopeTable() { return *m_scopes; }
     // The site, or null; the engine holds one reference.
     ScriptSite* site() const { return m_site; }
@@ -159,6 +179,7 @@ private:
     ScriptEngine() = default;
     ~ScriptEngine() override;
 
+    EngineLink* m_link { nullptr };
     PropertyTable* m_scopes { nullptr };
     AtomTable* m_atoms { nullptr };
     ScriptSite* m_site { nullptr };

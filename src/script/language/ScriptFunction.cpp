@@ -3,6 +3,7 @@
 #include "Interpreter.h"
 
 #include <script/runtime/AtomTable.h>
+#include <script/runtime/Ref.h>
 
 #include <cstddef>
 #include <new>
@@ -47,6 +48,7 @@ ScriptFunction::~ScriptFunction()
     if (m_ownTable)
         m_ownTable->release();
     freeTree(m_definition);
+    m_link.release();
 }
 
 int32_t ScriptFunction::release()
@@ -102,15 +104,22 @@ static const ScriptValue& argumentOrUndefined(int32_t argc, const ScriptValue* a
 
 // Makes an instance of parent, runs the definition with it as this and seals it. A constructor
 // that fails with an Error hands that Error on instead of the half-made instance.
-static Status construct(ScriptObject& parent, ScriptEngine& engine, PropertyTable& prototypeTable,
+static Status construct(ScriptObject& parent, EngineLink& link, PropertyTable& prototypeTable,
     const CodeNode& definition, int32_t argc, const ScriptValue* args, ScriptValue* result)
 {
-    ScriptInstance* instance = createInstance(parent, engine, prototypeTable, definition);
+    ScriptEngine* engine = link.engine();
+    if (!engine) {
+        // The engine that defined the constructor is gone: there is nothing to run it on.
+        *result = UndefinedValue;
+        return Status::Failed;
+    }
+    Ref<ScriptEngine> protect(*engine);
+    ScriptInstance* instance = createInstance(parent, link, prototypeTable, definition);
     if (!instance)
         return Status::Failed;
     *result = ScriptValue::object(instance);
     ScriptValue scratch = UndefinedValue;
-    Status status = callFunction(engine, definition, instance, argc, args, &scratch);
+    Status status = callFunction(*engine, definition, instance, argc, args, &scratch);
     instance->seal();
     if (scratch.tag == ValueTag::Error) {
         releaseValue(*result);
@@ -131,7 +140,7 @@ Status ScriptFunction::invoke(Atom atom, InvokeOp op, int32_t argc, const Script
     case InvokeOp::CallMember:
         return callMember(*m_prototypeTable, m_ownTable, this, atom, argc, args, result);
     case InvokeOp::Construct:
-        return construct(*this, m_engine, *m_prototypeTable, *m_definition, argc, args, result);
+        return construct(*this, m_link, *m_prototypeTable, *m_definition, argc, args, result);
     default:
         return Status::Failed;
     }
@@ -139,12 +148,18 @@ Status ScriptFunction::invoke(Atom atom, InvokeOp op, int32_t argc, const Script
 
 Status ScriptFunction::call(ScriptObject* self, int32_t argc, const ScriptValue* args, ScriptValue* result)
 {
+    ScriptEngine* engine = m_link.engine();
+    if (!engine) {
+        // The engine that defined the function is gone (its runner closed while a host kept the
+        // function): there is nothing to run it on.
+        *result = UndefinedValue;
+        return Status::Failed;
+    }
     // Whoever calls may hold neither the function nor the engine; keep both for the call.
     addRef();
-    ScriptEngine& engine = m_engine;
-    engine.addRef();
-    Status status = callFunction(engine, *m_definition, self, argc, args, result);
-    engine.release();
+    engine->addRef();
+    Status status = callFunction(*engine, *m_definition, self, argc, args, result);
+    engine->release();
     release();
     return status;
 }
@@ -179,10 +194,10 @@ Status PrototypeView::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptV
     }
 }
 
-ScriptInstance* createInstance(ScriptObject& parent, ScriptEngine& engine, PropertyTable& prototypeTable,
+ScriptInstance* createInstance(ScriptObject& parent, EngineLink& link, PropertyTable& prototypeTable,
     const CodeNode& definition)
 {
-    auto* instance = new (std::nothrow) ScriptInstance(parent, engine, prototypeTable, definition);
+    auto* instance = new (std::nothrow) ScriptInstance(parent, link, prototypeTable, definition);
     if (!instance)
         return nullptr;
     instance->m_ownTable = PropertyTable::create();
@@ -246,7 +261,7 @@ Status ScriptInstance::invoke(Atom atom, InvokeOp op, int32_t argc, const Script
     case InvokeOp::Construct:
         if (!m_sealed)
             return Status::Failed;
-        return construct(*this, m_engine, m_prototypeTable, m_definition, argc, args, result);
+        return construct(*this, m_link, m_prototypeTable, m_definition, argc, args, result);
     default:
         return Status::Failed;
     }

@@ -41,7 +41,8 @@ public:
     Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
     Status call(ScriptObject* self, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
 
-    ScriptEngine& engine() const { return m_engine; }
+    // The engine that defined the function, or null once that engine is gone.
+    ScriptEngine* engine() const { return m_link.engine(); }
     PropertyTable& prototypeTable() const { return *m_prototypeTable; }
     const CodeNode& definition() const { return *m_definition; }
     PrototypeView& prototypeView() { return m_prototypeView; }
@@ -52,14 +53,16 @@ private:
     ScriptFunction(ScriptEngine& engine, CodeNode* definition)
         : CallableObject(true)
         , m_prototypeView(*this)
-        , m_engine(engine)
+        , m_link(engine.link())
         , m_definition(definition)
     {
+        m_link.addRef();
     }
     ~ScriptFunction() override;
 
     PrototypeView m_prototypeView;
-    ScriptEngine& m_engine;
+    // Counted: the function keeps the link, never the engine, alive.
+    EngineLink& m_link;
     PropertyTable* m_prototypeTable { nullptr };
     PropertyTable* m_ownTable { nullptr };
     CodeNode* m_definition;
@@ -78,11 +81,11 @@ public:
     void seal() { m_sealed = true; }
 
 private:
-    friend ScriptInstance* createInstance(ScriptObject&, ScriptEngine&, PropertyTable&, const CodeNode&);
-    ScriptInstance(ScriptObject& parent, ScriptEngine& engine, PropertyTable& prototypeTable,
+    friend ScriptInstance* createInstance(ScriptObject&, EngineLink&, PropertyTable&, const CodeNode&);
+    ScriptInstance(ScriptObject& parent, EngineLink& link, PropertyTable& prototypeTable,
         const CodeNode& definition)
         : m_parent(parent)
-        , m_engine(engine)
+        , m_link(link)
         , m_prototypeTable(prototypeTable)
         , m_definition(definition)
     {
@@ -90,7 +93,8 @@ private:
     ~ScriptInstance() override;
 
     ScriptObject& m_parent;
-    ScriptEngine& m_engine;
+    // Not counted: the parent chain ends in the function, which holds it.
+    EngineLink& m_link;
     PropertyTable& m_prototypeTable;
     PropertyTable* m_ownTable { nullptr };
     const CodeNode& m_definition;
@@ -100,7 +104,7 @@ private:
 
 // A new instance (count 1, under construction) of parent, holding a reference on it; null when
 // memory runs out.
-ScriptInstance* createInstance(ScriptObject& parent, ScriptEngine& engine, PropertyTable& prototypeTable,
+ScriptInstance* createInstance(ScriptObject& parent, EngineLink& link, PropertyTable& prototypeTable,
     const CodeNode& definition);
 
 // A function for a definition node (which it then owns), with count 1 plus the self-reference;

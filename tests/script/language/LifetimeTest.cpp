@@ -138,5 +138,25 @@ TEST(Lifetime, EngineClosedByACallbackLivesUntilTheCallEnds)
     ASSERT_TRUE(harness.runner().toggleOpen().ok());
 }
 
+TEST(Lifetime, FunctionKeptPastItsEngineIsRefusedInsteadOfRun)
+{
+    ScriptHarness harness;
+    ScriptValue function = keptFunction(harness, "Echo(\"ran\"); return 1;");
+    // Closing the runner frees the engine; the host still holds the function.
+    ASSERT_TRUE(harness.runner().toggleOpen().ok());
+    auto* script = static_cast<ScriptFunction*>(function.payload.object);
+    EXPECT_EQ(script->engine(), nullptr);
+
+    ScriptValue result = ScriptValue::integer(99);
+    EXPECT_EQ(callFunction(*script, nullptr, 0, nullptr, &result), Status::Failed);
+    EXPECT_EQ(result.tag, ValueTag::Undefined);
+    ScriptValue constructed = ScriptValue::integer(99);
+    EXPECT_EQ(script->invoke(0, InvokeOp::Construct, 0, nullptr, &constructed), Status::Failed);
+    EXPECT_EQ(constructed.tag, ValueTag::Undefined);
+    EXPECT_EQ(harness.echoed(), "");
+    releaseValue(function);
+    ASSERT_TRUE(harness.runner().toggleOpen().ok());
+}
+
 }
 }
