@@ -47,7 +47,10 @@ Status ScriptRunner::setSite(ScriptSite* site)
     m_site = site;
     if (!m_engine)
         return Status::Ok;
-    if (m_state == RunnerState::Closed)
+    // An engine without a site is closed: errors would have nowhere to go.
+    if (!site && m_state == RunnerState::Ready)
+        m_state = RunnerState::Closed;
+    else if (site && m_state == RunnerState::Closed)
         m_state = RunnerState::Ready;
     m_engine->setSite(site);
     return Status::Ok;
@@ -152,7 +155,7 @@ Status ScriptRunner::compileAndRun(ScriptObject* self, const char* text, int32_t
             result->payload.error->release();
             result->payload.error = nullptr;
         }
-        m_state = m_engine ? RunnerState::Ready : RunnerState::Closed;
+        m_state = m_engine && m_site ? RunnerState::Ready : RunnerState::Closed;
         if (m_site)
             (void)m_site->onRunEnd();
     }
@@ -200,7 +203,7 @@ Status ScriptRunner::evalString(ScriptObject* self, ScriptString& text, ScriptVa
     text.copyText(copy.get(), length + 1);
     *result = UndefinedValue;
     Status status = compileAndRun(self, copy.get(), length, Scope::Own, result);
-    if (m_engine)
+    if (m_engine && m_site)
         m_state = remembered;
     if (result->tag == ValueTag::Error) {
         *result = UndefinedValue;

@@ -43,6 +43,13 @@ TEST(ScriptRunner, WithoutASiteStaysClosedAndRefusesToRun)
     EXPECT_EQ(runner->getState(), RunnerState::Ready);
     EXPECT_EQ(runner->runText("x = 1;", 6), Status::Ok);
     EXPECT_TRUE(site->errors.empty());
+
+    // Taking the site away closes the runner again; giving one back reopens it.
+    EXPECT_EQ(runner->setSite(nullptr), Status::Ok);
+    EXPECT_EQ(runner->getState(), RunnerState::Closed);
+    EXPECT_EQ(runner->runText("x = 2;", 6), Status::Failed);
+    EXPECT_EQ(runner->setSite(site), Status::Ok);
+    EXPECT_EQ(runner->getState(), RunnerState::Ready);
     runner->release();
     EXPECT_EQ(site->refCount(), 1) << "the runner released its site";
     site->release();
