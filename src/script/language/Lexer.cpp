@@ -5,6 +5,9 @@
 
 #include <script/runtime/ScriptString.h>
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -117,8 +120,19 @@ int32_t Lexer::scanNumber(ScriptValue& value)
     char* end = nullptr;
     long integer = std::strtol(start, &end, 0);
     if (*end == '.') {
-        value.payload.real = std::strtod(start, &end);
-        m_position = static_cast<int32_t>(end - m_line);
+        // Decimal only and independent of the process's locale: a real literal is digits, a point,
+        // digits and an optional exponent, whatever number format the desktop uses.
+        double real = 0;
+        const char* last = start + std::strlen(start);
+        auto [stop, error] = std::from_chars(start, last, real, std::chars_format::general);
+        if (error == std::errc::result_out_of_range) {
+            // Too large gives infinity and too small gives 0, as the C library's conversion does.
+            const char* exponent = std::find_if(start, stop, [](char c) { return c == 'e' || c == 'E'; });
+            bool tiny = exponent != stop && exponent + 1 != stop && exponent[1] == '-';
+            real = tiny ? 0.0 : HUGE_VAL;
+        }
+        value.payload.real = real;
+        m_position = static_cast<int32_t>(stop - m_line);
         return TokenKind::RealLiteral;
     }
     // long may be wider than 32 bits; saturate where a 32-bit strtol would.
@@ -234,7 +248,8 @@ int32_t Lexer::scanString(ScriptValue& value)
         decoded[length++] = c;
     }
     value.payload.object = createString(decoded, length);
-    return TokenKind::StringLiteral;
+    // A string that memory cannot hold must not become a literal without a string.
+    return value.payload.object ? TokenKind::StringLiteral : TokenKind::InvalidToken;
 }
 
 }

@@ -158,6 +158,10 @@ TEST(Lexer, Numbers)
         { "a second point is an operator", "1.5.3", { "real 1.5", "'.'", "int 3" } },
         { "minus is a separate token", "-7", { "'-'", "int 7" } },
         { "letters end a number", "12abc", { "int 12", "id abc" } },
+        { "a real is decimal even after 0x", "0x1.8", { "real 0", "id x1", "'.'", "int 8" } },
+        { "no binary exponent", "1.5p3", { "real 1.5", "id p3" } },
+        { "a real too large is infinite", "1.5e999", { "real inf" } },
+        { "a real too small is zero", "1.5e-999", { "real 0" } },
     });
 }
 
