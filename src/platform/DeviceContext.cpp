@@ -410,10 +410,10 @@ bool DeviceContext::strokeAndFillPath()
 
 bool DeviceContext::widenPath()
 {
-    if (!m_impl->m_hasPath)
+    if (!m_impl->m_hasPath || m_state.pen.width <= 1)
         return false;
     QPainterPathStroker stroker;
-    stroker.setWidth(std::max(m_state.pen.width, 1));
+    stroker.setWidth(m_state.pen.width);
     stroker.setCapStyle(Qt::RoundCap);
     stroker.setJoinStyle(Qt::RoundJoin);
     QPainterPath outline = stroker.createStroke(m_impl->m_path).simplified();

@@ -94,7 +94,9 @@ public:
     bool strokePath();
     bool fillPath();
     bool strokeAndFillPath();
-    // Replaces the closed path by the outline of its stroke with the selected pen.
+    // Replaces the closed path by the outline of its stroke with the selected pen. A pen one pixel
+    // wide or thinner has no outline to give: false, and the path stays as it was (so stroking it
+    // then draws the path itself).
     bool widenPath();
 
     // Copies width x height pixels from (sourceX, sourceY) of the source to (x, y).

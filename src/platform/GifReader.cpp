@@ -95,7 +95,10 @@ QImage readGifPicture(const uint8_t* bytes, size_t size, int32_t maxSide, int64_
     }
 
     const GifImageDesc& frame = gif->Image;
-    if (frame.Width <= 0 || frame.Height <= 0 || frame.Width > maxSide || frame.Height > maxSide)
+    // The frame's own lines are decoded whether or not they fall on the screen, so the frame is
+    // held to the same limits as the picture.
+    if (frame.Width <= 0 || frame.Height <= 0 || frame.Width > maxSide || frame.Height > maxSide
+        || static_cast<int64_t>(frame.Width) * frame.Height > maxPixels)
         return {};
     int32_t width = gif->SWidth > 0 ? gif->SWidth : frame.Width;
     int32_t height = gif->SHeight > 0 ? gif->SHeight : frame.Height;

@@ -34,7 +34,8 @@ ImageLibrary& systemImageLibrary();
 
 inline constexpr int32_t MaxPictureSide = 16384;
 inline constexpr int64_t MaxPicturePixels = 16 * 1024 * 1024;
-// Files longer than this are refused without being read.
+// Files longer than this are refused: a regular file from its size, without being read; a stream
+// of unknown size once that many bytes have come.
 inline constexpr int64_t MaxImageFileBytes = 64 * 1024 * 1024;
 
 }

@@ -247,10 +247,17 @@ void stretchPixels(
     if (area.isEmpty())
         return;
 
+    // offset lies in [0, targetSize) and sourceSize below 2^32, so their product stays below 2^64:
+    // unsigned 64-bit arithmetic is exact even for rectangles spanning the whole int32 range, and
+    // the quotient (below sourceSize) fits back into int64.
+    auto scaled = [](int64_t offset, int64_t sourceSize, int64_t targetSize) {
+        return static_cast<int64_t>(static_cast<uint64_t>(offset) * static_cast<uint64_t>(sourceSize)
+            / static_cast<uint64_t>(targetSize));
+    };
     auto sourceX
-        = [&](int64_t tx) { return sourceRect.left + (tx - targetRect.left) * sourceWidth / targetWidth; };
+        = [&](int64_t tx) { return sourceRect.left + scaled(tx - targetRect.left, sourceWidth, targetWidth); };
     auto sourceY
-        = [&](int64_t ty) { return sourceRect.top + (ty - targetRect.top) * sourceHeight / targetHeight; };
+        = [&](int64_t ty) { return sourceRect.top + scaled(ty - targetRect.top, sourceHeight, targetHeight); };
     // The mapping only grows, so the target columns that land inside the source are one run.
     int32_t first = area.left;
     while (first < area.right && sourceX(first) < 0)

@@ -1,4 +1,5 @@
-// The program's image library: BMP, PNG and JPEG through Qt's readers, GIF through giflib. The
+// The program's image library: BMP, PNG and JPEG through Qt's readers, run-length coded BMPs by
+// our own decoder (every pixel the data leaves unset is index 0), GIF through giflib. The
 // header step reads and decodes the whole file (Qt gives a picture's palette only with its
 // pixels) and keeps the picture in the record until kalvixEnd; the decode step copies it into the
 // destination. Damage that the readers would paper over (a BMP or JPEG cut short) is caught here
@@ -13,6 +14,7 @@
 #include <QImageReader>
 #include <cstring>
 #include <memory>
+#include <sys/stat.h>
 
 namespace nimbolt {
 
@@ -48,9 +50,17 @@ FileKind kindOf(const QByteArray& bytes)
     return FileKind::Unknown;
 }
 
+// Reads the file from its current position; false when it is longer than MaxImageFileBytes. A
+// regular file that long is refused from its size alone, before any byte is read; other streams
+// (pipes, memory) are cut off once the limit is passed.
 bool readWholeFile(std::FILE* file, QByteArray& bytes)
 {
     if (!file)
+        return false;
+    int descriptor = fileno(file);
+    struct stat status {};
+    if (descriptor >= 0 && fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)
+        && static_cast<int64_t>(status.st_size) > MaxImageFileBytes)
         return false;
     char chunk[65536];
     for (;;) {
@@ -79,38 +89,177 @@ bool fitsLimits(int64_t width, int64_t height)
         && width * height <= MaxPicturePixels;
 }
 
+QImage readWithQt(const QByteArray& bytes, const char* format);
+
+struct BmpHeader {
+    uint32_t pixelOffset { 0 };
+    uint32_t infoSize { 0 };
+    int64_t width { 0 };
+    int64_t height { 0 }; // negative for rows stored top down
+    uint32_t bitCount { 0 };
+    uint32_t compression { 0 };
+    uint32_t colorsUsed { 0 };
+};
+
+bool readBmpHeader(const QByteArray& bytes, BmpHeader& header)
+{
+    if (bytes.size() < 26)
+        return false;
+    header.pixelOffset = littleEndian(bytes, 10, 4);
+    header.infoSize = littleEndian(bytes, 14, 4);
+    if (header.infoSize == 12) {
+        header.width = littleEndian(bytes, 18, 2);
+        header.height = littleEndian(bytes, 20, 2);
+        header.bitCount = littleEndian(bytes, 24, 2);
+        return true;
+    }
+    if (header.infoSize < 40 || bytes.size() < 54)
+        return false;
+    header.width = static_cast<int32_t>(littleEndian(bytes, 18, 4));
+    header.height = static_cast<int32_t>(littleEndian(bytes, 22, 4));
+    header.bitCount = littleEndian(bytes, 28, 2);
+    header.compression = littleEndian(bytes, 30, 4);
+    header.colorsUsed = littleEndian(bytes, 46, 4);
+    return true;
+}
+
+enum BmpCompression : uint32_t {
+    BmpRgb = 0,
+    BmpRle8 = 1,
+    BmpRle4 = 2,
+    BmpBitFields = 3,
+    BmpAlphaBitFields = 6,
+};
+
 // The header must be sound and, for uncompressed pixels, the file long enough to hold them all
 // (Qt's reader would fill the missing rows with zeros).
 bool bmpIsComplete(const QByteArray& bytes)
 {
-    if (bytes.size() < 26)
+    BmpHeader header;
+    if (!readBmpHeader(bytes, header))
         return false;
-    uint32_t pixelOffset = littleEndian(bytes, 10, 4);
-    uint32_t infoSize = littleEndian(bytes, 14, 4);
-    int64_t width = 0, height = 0;
-    uint32_t bitCount = 0, compression = 0;
-    if (infoSize == 12) {
-        width = littleEndian(bytes, 18, 2);
-        height = littleEndian(bytes, 20, 2);
-        bitCount = littleEndian(bytes, 24, 2);
-    } else if (infoSize >= 40 && bytes.size() >= 54) {
-        width = static_cast<int32_t>(littleEndian(bytes, 18, 4));
-        height = static_cast<int32_t>(littleEndian(bytes, 22, 4));
-        bitCount = littleEndian(bytes, 28, 2);
-        compression = littleEndian(bytes, 30, 4);
-    } else {
-        return false;
-    }
-    height = height < 0 ? -height : height;
+    int64_t width = header.width;
+    int64_t height = header.height < 0 ? -header.height : header.height;
     if (!fitsLimits(width, height))
         return false;
-    bool uncompressed = compression == 0 || compression == 3 || compression == 6;
+    bool uncompressed = header.compression == BmpRgb || header.compression == BmpBitFields
+        || header.compression == BmpAlphaBitFields;
     if (!uncompressed)
         return true;
-    if (bitCount == 0 || bitCount > 32)
+    if (header.bitCount == 0 || header.bitCount > 32)
         return false;
-    int64_t stride = ((width * bitCount + 31) & ~int64_t { 31 }) / 8;
-    return static_cast<int64_t>(pixelOffset) + stride * height <= bytes.size();
+    int64_t stride = ((width * header.bitCount + 31) & ~int64_t { 31 }) / 8;
+    return static_cast<int64_t>(header.pixelOffset) + stride * height <= bytes.size();
+}
+
+// Decodes run-length coded pixels (8 bits, or 4 bits packed two to a byte) into a zero-filled
+// 8-bit picture. Pixels the data never sets (a line ended early, a delta skip, the bitmap ended
+// early, data cut short) keep index 0; runs past the end of a row and rows past the last one are
+// dropped, so nothing is written outside the picture. Decoding stops at the end-of-bitmap code
+// or at the end of the data.
+class RleDecoder {
+public:
+    RleDecoder(QImage& image, bool topDown, bool fourBits)
+        : m_image(image)
+        , m_topDown(topDown)
+        , m_fourBits(fourBits)
+    {
+    }
+
+    void decode(const uint8_t* data, size_t size)
+    {
+        size_t at = 0;
+        while (at + 1 < size && m_y < m_image.height()) {
+            uint8_t count = data[at], value = data[at + 1];
+            at += 2;
+            if (count > 0) {
+                for (int i = 0; i < count; ++i)
+                    put(m_fourBits ? (i % 2 == 0 ? value >> 4 : value & 0x0F) : value);
+                continue;
+            }
+            if (value == 0) {
+                m_x = 0;
+                ++m_y;
+            } else if (value == 1) {
+                return;
+            } else if (value == 2) {
+                if (at + 1 >= size)
+                    return;
+                m_x += data[at];
+                m_y += data[at + 1];
+                at += 2;
+            } else {
+                // Absolute mode: value literal pixels, their bytes padded to a 16-bit boundary.
+                size_t length = m_fourBits ? (value + 1u) / 2 : value;
+                for (int i = 0; i < value; ++i) {
+                    size_t byte = at + (m_fourBits ? static_cast<size_t>(i / 2) : static_cast<size_t>(i));
+                    if (byte >= size)
+                        return;
+                    put(m_fourBits ? (i % 2 == 0 ? data[byte] >> 4 : data[byte] & 0x0F) : data[byte]);
+                }
+                at += length + length % 2;
+            }
+        }
+    }
+
+private:
+    void put(int index)
+    {
+        if (m_x < m_image.width() && m_y < m_image.height()) {
+            int64_t row = m_topDown ? m_y : m_image.height() - 1 - m_y;
+            m_image.scanLine(static_cast<int>(row))[m_x] = static_cast<uchar>(index);
+        }
+        ++m_x;
+    }
+
+    QImage& m_image;
+    bool m_topDown;
+    bool m_fourBits;
+    int64_t m_x { 0 };
+    int64_t m_y { 0 }; // rows in the order the file stores them
+};
+
+// An RLE8 or RLE4 BMP as an 8-bit picture with its palette, or a null image when the header or
+// palette is damaged or the picture too large.
+QImage readRleBmp(const QByteArray& bytes, const BmpHeader& header)
+{
+    bool fourBits = header.compression == BmpRle4;
+    if (header.infoSize < 40 || header.bitCount != (fourBits ? 4u : 8u))
+        return {};
+    int64_t width = header.width;
+    int64_t height = header.height < 0 ? -header.height : header.height;
+    if (!fitsLimits(width, height) || header.pixelOffset > static_cast<uint64_t>(bytes.size()))
+        return {};
+    uint32_t maxColors = fourBits ? 16 : 256;
+    uint32_t colorCount = header.colorsUsed == 0 ? maxColors : std::min(header.colorsUsed, maxColors);
+    int64_t paletteOffset = 14 + static_cast<int64_t>(header.infoSize);
+    if (paletteOffset + 4 * static_cast<int64_t>(colorCount) > bytes.size())
+        return {};
+    QList<QRgb> table;
+    for (uint32_t i = 0; i < colorCount; ++i) {
+        qsizetype entry = static_cast<qsizetype>(paletteOffset + 4 * i);
+        table.append(qRgb(static_cast<uint8_t>(bytes[entry + 2]), static_cast<uint8_t>(bytes[entry + 1]),
+            static_cast<uint8_t>(bytes[entry])));
+    }
+    QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_Indexed8);
+    if (image.isNull())
+        return {};
+    image.setColorTable(table);
+    image.fill(0);
+    RleDecoder decoder(image, header.height < 0, fourBits);
+    decoder.decode(reinterpret_cast<const uint8_t*>(bytes.constData()) + header.pixelOffset,
+        static_cast<size_t>(bytes.size()) - header.pixelOffset);
+    return image;
+}
+
+QImage readBmp(const QByteArray& bytes)
+{
+    BmpHeader header;
+    if (!readBmpHeader(bytes, header))
+        return {};
+    if (header.compression == BmpRle8 || header.compression == BmpRle4)
+        return readRleBmp(bytes, header);
+    return bmpIsComplete(bytes) ? readWithQt(bytes, "bmp") : QImage();
 }
 
 // The entropy-coded data may not contain the end-of-image marker by accident (0xFF is always
@@ -144,7 +293,7 @@ QImage readPicture(const QByteArray& bytes)
 {
     switch (kindOf(bytes)) {
     case FileKind::Bmp:
-        return bmpIsComplete(bytes) ? readWithQt(bytes, "bmp") : QImage();
+        return readBmp(bytes);
     case FileKind::Png:
         return readWithQt(bytes, "png");
     case FileKind::Jpeg:

@@ -136,5 +136,39 @@ TEST(ClockHand, TheSecondHandAtFifteenSecondsIsDrawnAlongItsRow)
     }
 }
 
+// An outlined hand one pixel wide (or less) has no outline of its own: it is drawn as a one-pixel
+// line in the outline's colour. At 15 seconds the hand runs along row 50 from the centre (50, 50)
+// to x = 50 + 50 - 0 - 1 = 99.
+TEST(ClockHand, AThinOutlinedHandIsALineInTheOutlineColour)
+{
+    for (int32_t lineWidth : { 1, 0 }) {
+        SCOPED_TRACE(lineWidth);
+        RefPtr<Surface> surface = createSurface(100, 100, 24);
+        DeviceContext* context = nullptr;
+        ASSERT_TRUE(surface->getDC(context).ok());
+        HandGeometry geometry
+            = handGeometry({ 0, 0, 100, 100 }, 50, lineWidth, handAngle(HandKind::Second, timeOf(0, 0, 15)));
+        ASSERT_EQ(geometry.end, (Point { 99, 50 }));
+        drawHand(*context, geometry, lineWidth, 0x0000FF, 0x00FF00);
+
+        SurfaceInfo info;
+        ASSERT_TRUE(surface->getInfo(info).ok());
+        auto pixel = [&](int32_t x, int32_t y) {
+            const uint8_t* p = info.bits + y * info.stride + x * 3;
+            return uint32_t { p[0] } << 16 | uint32_t { p[1] } << 8 | p[2];
+        };
+        for (int32_t x = 51; x <= 98; ++x)
+            EXPECT_EQ(pixel(x, 50), 0x00FF00u) << "along the hand at " << x;
+        for (int32_t y = 0; y < 100; ++y) {
+            for (int32_t x = 0; x < 100; ++x) {
+                if (y != 50)
+                    EXPECT_EQ(pixel(x, y), 0u) << "one pixel wide: " << x << "," << y;
+                else
+                    EXPECT_NE(pixel(x, y), 0x0000FFu) << "never the fill colour: " << x;
+            }
+        }
+    }
+}
+
 }
 }

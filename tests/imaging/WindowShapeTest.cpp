@@ -11,6 +11,11 @@ namespace {
 
 constexpr uint8_t Key = 9;
 
+std::vector<Rect> rectsOf(const Region& region)
+{
+    return std::vector<Rect>(region.rects.begin(), region.rects.end());
+}
+
 struct Picture {
     int32_t width;
     int32_t height;
@@ -44,6 +49,7 @@ TEST(WindowShape, EachRunOfARowIsOneRectangle)
             { { 1, 2, 3, 3 }, { 4, 2, 5, 3 } } },
         { "a whole row is one run", { { 1, 2, 3 } }, { { 0, 0, 3, 1 } } },
         { "runs are not merged across rows", { { 1, Key }, { 1, Key } }, { { 0, 0, 1, 1 }, { 0, 1, 1, 2 } } },
+        // Three runs in five pixels: exactly the (5 + 1) / 2 rectangles a row has room for.
         { "single pixels", { { 1, Key, 1, Key, 1 } }, { { 0, 0, 1, 1 }, { 2, 0, 3, 1 }, { 4, 0, 5, 1 } } },
         { "only the key", { { Key, Key }, { Key, Key } }, {} },
     };
@@ -52,7 +58,7 @@ TEST(WindowShape, EachRunOfARowIsOneRectangle)
         std::optional<Region> region = regionFromPixels(
             picture.bytes.data(), picture.stride, 8, 0, 0, picture.width, picture.height, Key);
         ASSERT_TRUE(region) << row.name;
-        EXPECT_EQ(region->rects, row.expected) << row.name;
+        EXPECT_EQ(rectsOf(*region), row.expected) << row.name;
         EXPECT_EQ(region->bounds, (Rect { 0, 0, picture.width, picture.height })) << row.name;
     }
 }
@@ -62,7 +68,7 @@ TEST(WindowShape, APartIsScannedInItsOwnCoordinates)
     Picture picture({ { 1, 1, 1, 1 }, { 1, 1, Key, 1 }, { 1, Key, 1, Key } });
     std::optional<Region> region = regionFromPixels(picture.bytes.data(), picture.stride, 8, 1, 1, 3, 2, Key);
     ASSERT_TRUE(region);
-    EXPECT_EQ(region->rects, (std::vector<Rect> { { 0, 0, 1, 1 }, { 2, 0, 3, 1 }, { 1, 1, 2, 2 } }));
+    EXPECT_EQ(rectsOf(*region), (std::vector<Rect> { { 0, 0, 1, 1 }, { 2, 0, 3, 1 }, { 1, 1, 2, 2 } }));
     EXPECT_EQ(region->bounds, (Rect { 0, 0, 3, 2 }));
 }
 
@@ -75,14 +81,38 @@ TEST(WindowShape, OnlyEightBitPicturesHaveAShape)
     EXPECT_FALSE(regionFromPixels(nullptr, 4, 8, 0, 0, 4, 4, Key)) << "no pixels";
 }
 
+// The room for every possible run is taken before any pixel is read, so a part too large to
+// have room for is refused without scanning (the pixels given here would not hold it).
+TEST(WindowShape, PartsTooLargeForTheirRectanglesGiveNoRegion)
+{
+    struct Row {
+        std::string name;
+        int32_t width;
+        int32_t height;
+    };
+    const Row rows[] = {
+        { "2^30 rectangles a row for 2^31 rows is beyond 64-bit byte counts", INT32_MAX, INT32_MAX },
+        { "one rectangle a row, one row more than a list holds", 1,
+            static_cast<int32_t>(RectList::MaxCapacity + 1) },
+        { "2^30 rectangles in a single row", INT32_MAX, 1 << 7 },
+    };
+    std::vector<uint8_t> bytes(16, 1);
+    for (const Row& row : rows)
+        EXPECT_FALSE(regionFromPixels(bytes.data(), 4, 8, 0, 0, row.width, row.height, Key)) << row.name;
+}
+
 TEST(WindowShape, SurfaceFormScansOnlyWhatLiesInThePicture)
 {
     Picture picture({ { 1, Key, 1 }, { Key, 1, 1 } });
     SurfaceInfo info { picture.width, picture.height, 8, picture.stride, picture.bytes.data() };
     std::optional<Region> region = regionFromPixels(info, 1, 0, 100, 100, Key);
     ASSERT_TRUE(region);
-    EXPECT_EQ(region->rects, (std::vector<Rect> { { 1, 0, 2, 1 }, { 0, 1, 2, 2 } }));
-    EXPECT_EQ(region->bounds, (Rect { 0, 0, 2, 2 }));
+    EXPECT_EQ(rectsOf(*region), (std::vector<Rect> { { 1, 0, 2, 1 }, { 0, 1, 2, 2 } }));
+    EXPECT_EQ(region->bounds, (Rect { 0, 0, 100, 100 })) << "the bounds are the part asked for";
+    std::optional<Region> beyond = regionFromPixels(info, 5, 0, 7, 3, Key);
+    ASSERT_TRUE(beyond);
+    EXPECT_TRUE(beyond->rects.empty()) << "a part wholly outside the picture is empty";
+    EXPECT_EQ(beyond->bounds, (Rect { 0, 0, 7, 3 }));
     EXPECT_FALSE(regionFromPixels(info, -1, 0, 2, 2, Key)) << "a part starting outside";
     SurfaceInfo wide { 2, 2, 24, 8, picture.bytes.data() };
     EXPECT_FALSE(regionFromPixels(wide, 0, 0, 2, 2, Key));

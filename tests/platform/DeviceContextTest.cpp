@@ -299,6 +299,37 @@ TEST(DeviceContext, WidenedPathIsFilledWithTheBrushAndEdgedWithThePen)
     EXPECT_EQ(pixelAt(memory, 25, 28), 0u);
 }
 
+// A pen of one pixel or less has no outline to give: the path stays the open line, so stroking
+// and filling it draws a one-pixel line in the pen's colour and fills nothing.
+TEST(DeviceContext, WideningWithAThinPenFailsAndKeepsTheLine)
+{
+    for (int32_t width : { 1, 0 }) {
+        SCOPED_TRACE(width);
+        PixelMemory memory(20, 10, 24);
+        DeviceContext context(memory.buffer());
+        context.selectPen(Pen::solid(width, 0x000000));
+        context.selectBrush(Brush::solid(0x0000FF));
+        context.beginPath();
+        context.moveTo(2, 5);
+        context.lineTo(15, 5);
+        context.endPath();
+        EXPECT_FALSE(context.widenPath());
+        context.selectPen(Pen::solid(1, 0x00FF00));
+        EXPECT_TRUE(context.strokeAndFillPath()) << "the line is still there to draw";
+        for (int32_t y = 0; y < 10; ++y) {
+            for (int32_t x = 0; x < 20; ++x) {
+                bool onLine = y == 5 && x >= 3 && x <= 14;
+                if (onLine)
+                    EXPECT_EQ(pixelAt(memory, x, y), 0x00FF00u) << x << "," << y;
+                else if (y != 5)
+                    EXPECT_EQ(pixelAt(memory, x, y), 0u) << x << "," << y;
+                else
+                    EXPECT_NE(pixelAt(memory, x, y), 0x0000FFu) << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST(DeviceContext, PathOperationsWithoutAPathFail)
 {
     PixelMemory memory(4, 4, 24);

@@ -185,6 +185,7 @@ TEST(PixelTransfer, CopyWithinOneBufferHandlesOverlap)
 
 TEST(PixelTransfer, StretchPicksThePixelUnderEachTargetPixelsEdge)
 {
+    constexpr Rect WholeRange { INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX };
     struct Row {
         std::string name;
         Rect target;
@@ -203,6 +204,14 @@ TEST(PixelTransfer, StretchPicksThePixelUnderEachTargetPixelsEdge)
             { { 3, 4, 0, 0 }, { 0, 0, 0, 0 }, { 0, 0, 0, 0 } } },
         { "no width draws nothing", { 0, 0, 0, 3 }, { 0, 0, 4, 3 },
             { { 0, 0, 0, 0 }, { 0, 0, 0, 0 }, { 0, 0, 0, 0 } } },
+        // Equal rectangles of 2^32 - 1 pixels a side map every pixel onto itself; the offset
+        // times the source width (about 2^31 * 2^32) is beyond int64.
+        { "whole-range rectangles copy pixel for pixel", WholeRange, WholeRange,
+            { { 1, 2, 3, 4 }, { 11, 12, 13, 14 }, { 21, 22, 23, 24 } } },
+        // Column (t + 2^31) * 4 / (2^32 - 1) = 2 and row (t + 2^31) * 3 / (2^32 - 1) = 1 for
+        // every visible pixel: all take picture pixel (2, 1).
+        { "whole-range target over a small source", WholeRange, { 0, 0, 4, 3 },
+            { { 13, 13, 13, 13 }, { 13, 13, 13, 13 }, { 13, 13, 13, 13 } } },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -1,6 +1,7 @@
 // The program's image library: pictures with a palette keep their indices and palette (BMP, PNG
 // and GIF), all others come as blue, green, red bytes; damaged and truncated files are refused at
 // the header step and leave nothing behind.
+#include "platform/GifReader.h"
 #include "platform/ImageLibrary.h"
 
 #include <QBuffer>
@@ -10,6 +11,8 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/types.h>
+#include <unistd.h>
 #include <vector>
 
 namespace nimbolt::test {
@@ -306,6 +309,196 @@ TEST(SystemImageLibrary, DamagedAndTruncatedFilesAreRefused)
     };
     for (const Row& row : rows)
         EXPECT_LE(decode(row.file).header, 0) << row.name;
+}
+
+// A run-length coded BMP: compression 1 (8 bits) or 2 (4 bits), a palette of the given colours
+// and the coded pixel data as given.
+Bytes makeRleBmp(int32_t width, int32_t height, uint32_t compression, const std::vector<QRgb>& palette,
+    const Bytes& data)
+{
+    auto paletteBytes = static_cast<uint32_t>(palette.size() * 4);
+    uint32_t offset = 14 + 40 + paletteBytes;
+    Bytes bytes { 'B', 'M' };
+    putLittleEndian(bytes, offset + static_cast<uint32_t>(data.size()), 4);
+    putLittleEndian(bytes, 0, 4);
+    putLittleEndian(bytes, offset, 4);
+    putLittleEndian(bytes, 40, 4);
+    putLittleEndian(bytes, static_cast<uint32_t>(width), 4);
+    putLittleEndian(bytes, static_cast<uint32_t>(height), 4);
+    putLittleEndian(bytes, 1, 2);
+    putLittleEndian(bytes, compression == 2 ? 4 : 8, 2);
+    putLittleEndian(bytes, compression, 4);
+    putLittleEndian(bytes, static_cast<uint32_t>(data.size()), 4);
+    putLittleEndian(bytes, 2835, 4);
+    putLittleEndian(bytes, 2835, 4);
+    putLittleEndian(bytes, static_cast<uint32_t>(palette.size()), 4);
+    putLittleEndian(bytes, 0, 4);
+    for (QRgb color : palette) {
+        bytes.push_back(static_cast<uint8_t>(qBlue(color)));
+        bytes.push_back(static_cast<uint8_t>(qGreen(color)));
+        bytes.push_back(static_cast<uint8_t>(qRed(color)));
+        bytes.push_back(0);
+    }
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    return bytes;
+}
+
+// Coded rows come bottom row first. The full 6 x 4 picture: the bottom row has a run of three 1s
+// and three literal pixels 2, 3, 1 (padded to an even length); the next a run of two 2s and an
+// end of line; the next a single 3, then a delta of (2, 1) to x 3 of the top row, a run of two 1s
+// and a run of five 2s of which only one fits; then the end of the bitmap, after which nothing
+// counts.
+const Bytes FullRle8 = {
+    0x03, 0x01, 0x00, 0x03, 0x02, 0x03, 0x01, 0x00, 0x00, 0x00, // 1 1 1 | 2 3 1 | end of line
+    0x02, 0x02, 0x00, 0x00, // 2 2 | end of line
+    0x01, 0x03, 0x00, 0x02, 0x02, 0x01, 0x02, 0x01, 0x05, 0x02, // 3 | delta 2, 1 | 1 1 | 2 2 2 2 2
+    0x00, 0x01, 0x04, 0x03, // end of bitmap, then a run that must be ignored
+};
+
+TEST(SystemImageLibrary, RunLengthCodedBmpsLeaveUncodedPixelsAtIndexZero)
+{
+    using Picture = std::vector<std::vector<uint8_t>>;
+    struct Row {
+        std::string name;
+        Bytes file;
+        Picture expected; // top row first
+    };
+    const Row rows[] = {
+        { "runs, literals, end of line, delta, end of bitmap", makeRleBmp(6, 4, 1, FourColours, FullRle8),
+            { { 0, 0, 0, 1, 1, 2 }, { 3, 0, 0, 0, 0, 0 }, { 2, 2, 0, 0, 0, 0 }, { 1, 1, 1, 2, 3, 1 } } },
+        { "cut inside the literal pixels",
+            makeRleBmp(6, 4, 1, FourColours, Bytes(FullRle8.begin(), FullRle8.begin() + 5)),
+            { { 0, 0, 0, 0, 0, 0 }, { 0, 0, 0, 0, 0, 0 }, { 0, 0, 0, 0, 0, 0 }, { 1, 1, 1, 2, 0, 0 } } },
+        { "cut inside the delta",
+            makeRleBmp(6, 4, 1, FourColours, Bytes(FullRle8.begin(), FullRle8.begin() + 18)),
+            { { 0, 0, 0, 0, 0, 0 }, { 3, 0, 0, 0, 0, 0 }, { 2, 2, 0, 0, 0, 0 }, { 1, 1, 1, 2, 3, 1 } } },
+        { "no pixel data at all", makeRleBmp(6, 4, 1, FourColours, {}),
+            { { 0, 0, 0, 0, 0, 0 }, { 0, 0, 0, 0, 0, 0 }, { 0, 0, 0, 0, 0, 0 }, { 0, 0, 0, 0, 0, 0 } } },
+        // Rows stored top down; the delta goes down past the last row, where nothing is written.
+        { "negative height stores the top row first",
+            makeRleBmp(2, -2, 1, FourColours, { 0x02, 0x01, 0x00, 0x00, 0x01, 0x02, 0x00, 0x02, 0x00, 0x05, 0x02, 0x03 }),
+            { { 1, 1 }, { 2, 0 } } },
+        // Four bits: a run alternates the two nibbles; three literal nibbles take two bytes.
+        { "four-bit runs and literals",
+            makeRleBmp(5, 2, 2, FourColours, { 0x05, 0x12, 0x00, 0x00, 0x00, 0x03, 0x31, 0x20, 0x00, 0x01 }),
+            { { 3, 1, 2, 0, 0 }, { 1, 2, 1, 2, 1 } } },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Decoded decoded = decode(row.file);
+        ASSERT_GT(decoded.header, 0);
+        auto height = static_cast<int32_t>(row.expected.size());
+        auto width = static_cast<int32_t>(row.expected[0].size());
+        ASSERT_EQ(decoded.record.width, width);
+        ASSERT_EQ(decoded.record.height, height);
+        EXPECT_EQ(decoded.record.bitsPerPixel, 8);
+        EXPECT_EQ(decoded.record.paletteCount, 4);
+        EXPECT_EQ(decoded.record.palette[3], (ColorTableEntry { 30, 20, 10, 0 }));
+        for (int32_t y = 0; y < height; ++y) {
+            for (int32_t x = 0; x < width; ++x)
+                EXPECT_EQ(*decoded.at(x, y), row.expected[static_cast<size_t>(y)][static_cast<size_t>(x)])
+                    << x << "," << y;
+        }
+    }
+}
+
+TEST(SystemImageLibrary, DamagedRunLengthCodedBmpsAreRefused)
+{
+    Bytes fourBitDepth = makeRleBmp(6, 4, 1, FourColours, FullRle8);
+    fourBitDepth[28] = 4; // RLE8 data claiming 4 bits per pixel
+    Bytes pixelsPastTheEnd = makeRleBmp(6, 4, 1, FourColours, FullRle8);
+    pixelsPastTheEnd[10] = 0xF0;
+    pixelsPastTheEnd[11] = 0xFF;
+    Bytes cutPalette = makeRleBmp(6, 4, 1, FourColours, {});
+    cutPalette.resize(54 + 10);
+    struct Row {
+        std::string name;
+        Bytes file;
+    };
+    const Row rows[] = {
+        { "depth that does not match the coding", fourBitDepth },
+        { "pixel data starting past the end of the file", pixelsPastTheEnd },
+        { "palette cut short", cutPalette },
+        { "larger than any picture", makeRleBmp(100000, 1, 1, FourColours, { 0x00, 0x01 }) },
+    };
+    for (const Row& row : rows)
+        EXPECT_LE(decode(row.file).header, 0) << row.name;
+}
+
+// A GIF whose one frame (all index 1) may be larger than its logical screen.
+Bytes makeGifFrame(int32_t screenWidth, int32_t screenHeight, int32_t frameWidth, int32_t frameHeight)
+{
+    Bytes bytes;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&bytes, writeToBytes, &error);
+    EXPECT_NE(gif, nullptr);
+    GifColorType colors[2] = { { 0, 0, 0 }, { 255, 255, 255 } };
+    ColorMapObject* map = GifMakeMapObject(2, colors);
+    EXPECT_EQ(EGifPutScreenDesc(gif, screenWidth, screenHeight, 1, 0, map), GIF_OK);
+    EXPECT_EQ(EGifPutImageDesc(gif, 0, 0, frameWidth, frameHeight, false, nullptr), GIF_OK);
+    std::vector<GifPixelType> line(static_cast<size_t>(frameWidth), 1);
+    for (int32_t y = 0; y < frameHeight; ++y)
+        EXPECT_EQ(EGifPutLine(gif, line.data(), frameWidth), GIF_OK);
+    EXPECT_EQ(EGifCloseFile(gif, &error), GIF_OK);
+    GifFreeMapObject(map);
+    return bytes;
+}
+
+// The frame is decoded line by line whether or not it lies on the screen, so its own area is held
+// to the pixel limit (16 here, to keep the frames small).
+TEST(SystemImageLibrary, GifFramesLargerThanThePixelLimitAreRefused)
+{
+    struct Row {
+        std::string name;
+        int32_t frameWidth;
+        int32_t frameHeight;
+        bool accepted;
+    };
+    const Row rows[] = {
+        { "4 x 4 frame: 16 pixels, at the limit", 4, 4, true },
+        { "8 x 8 frame: 64 pixels on a 4-pixel screen", 8, 8, false },
+        { "17 x 1 frame: one pixel over", 17, 1, false },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Bytes file = makeGifFrame(2, 2, row.frameWidth, row.frameHeight);
+        QImage picture = readGifPicture(file.data(), file.size(), 16384, 16);
+        ASSERT_EQ(picture.isNull(), !row.accepted);
+        if (row.accepted) {
+            ASSERT_EQ(picture.size(), QSize(2, 2)) << "the screen's size";
+            for (int y = 0; y < 2; ++y) {
+                for (int x = 0; x < 2; ++x)
+                    EXPECT_EQ(picture.pixelIndex(x, y), 1) << x << "," << y;
+            }
+        }
+    }
+}
+
+// The size is checked before reading: a file one byte over the limit leaves the read position
+// where it was. A file at the limit is read (and refused as no picture).
+TEST(SystemImageLibrary, FilesOverTheSizeLimitAreRefusedUnread)
+{
+    struct Row {
+        std::string name;
+        int64_t size;
+        long position; // after the header step
+    };
+    const Row rows[] = {
+        { "one byte over the limit", MaxImageFileBytes + 1, 0 },
+        { "at the limit", MaxImageFileBytes, static_cast<long>(MaxImageFileBytes) },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::FILE* file = std::tmpfile();
+        ASSERT_NE(file, nullptr);
+        ASSERT_EQ(ftruncate(fileno(file), static_cast<off_t>(row.size)), 0);
+        KalvixImageRecord record;
+        record.file = file;
+        EXPECT_LE(systemImageLibrary().kalvixReadHeader(record), 0);
+        EXPECT_EQ(record.libraryState, nullptr);
+        EXPECT_EQ(std::ftell(file), row.position);
+        std::fclose(file);
+    }
 }
 
 TEST(SystemImageLibrary, DecodeRefusesADestinationItCannotFill)
