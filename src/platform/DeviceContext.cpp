@@ -353,20 +353,24 @@ static bool takePath(DeviceContextImpl& impl, QPainterPath& path)
     return true;
 }
 
-bool DeviceContext::strokePath()
+static void strokePathWith(DeviceContextImpl& impl, const QPainterPath& path, const Pen& pen)
 {
-    QPainterPath path;
-    if (!takePath(*m_impl, path))
-        return false;
-    Pen pen = m_state.pen;
     if (pen.style == PenStyle::Null)
-        return true;
-    m_impl->paint(strokeArea(path, pen), pen.color, [&](QPainter& painter) {
+        return;
+    impl.paint(strokeArea(path, pen), pen.color, [&](QPainter& painter) {
         painter.translate(PixelCentre, PixelCentre);
         painter.setPen(toQPen(pen));
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(path);
     });
+}
+
+bool DeviceContext::strokePath()
+{
+    QPainterPath path;
+    if (!takePath(*m_impl, path))
+        return false;
+    strokePathWith(*m_impl, path, m_state.pen);
     return true;
 }
 
@@ -396,15 +400,7 @@ bool DeviceContext::strokeAndFillPath()
     if (!takePath(*m_impl, path))
         return false;
     fillPathWith(*m_impl, path, m_state.brush);
-    Pen pen = m_state.pen;
-    if (pen.style == PenStyle::Null)
-        return true;
-    m_impl->paint(strokeArea(path, pen), pen.color, [&](QPainter& painter) {
-        painter.translate(PixelCentre, PixelCentre);
-        painter.setPen(toQPen(pen));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPath(path);
-    });
+    strokePathWith(*m_impl, path, m_state.pen);
     return true;
 }
 

@@ -457,6 +457,43 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
     return status;
 }
 
+// An infix operator (kind), or the operation of a compound assignment (its plain operator): the
+// first operand, then the second, combined into the result; two integers take the short way.
+[[gnu::always_inline]] static inline Status evaluateOperation(ScriptEngine& engine, const CodeNode* node, int32_t kind, ScriptValue* result)
+{
+    ScriptValue left = UndefinedValue;
+    if (Status status = evaluate(engine, node->first, &left); !status.ok()) {
+        moveInto(left, result);
+        return status;
+    }
+    if (Status status = evaluate(engine, node->second, result); !status.ok()) {
+        releaseValue(left);
+        return status;
+    }
+    if (left.tag == ValueTag::Integer && result->tag == ValueTag::Integer) {
+        int32_t value;
+        if (!integerOperation(kind, left.payload.integer, result->payload.integer, value))
+            return operatorFailure(Status::SomeError, node, result);
+        result->payload.integer = value;
+        return Status::Ok;
+    }
+    ScriptValue right = *result;
+    *result = UndefinedValue;
+    if (Status status = applyOperator(kind, left, right, result); !status.ok())
+        return operatorFailure(status, node, result);
+    return Status::Ok;
+}
+
+// Stores the value the result holds into the target; the result then holds what the store gave.
+static inline Status storeResult(ScriptEngine& engine, const CodeNode* target, ScriptValue* result)
+{
+    ScriptValue value = *result;
+    *result = UndefinedValue;
+    Status status = assignTo(engine, target, value, result);
+    releaseValue(value);
+    return status;
+}
+
 // Node kinds are sparse (ASCII codes, 300s, 400s, 500s); evaluation dispatches on a dense index
 // so that the switch is one table jump.
 enum class NodeOperation : uint8_t {
@@ -609,57 +646,19 @@ static inline Status evaluateNode(ScriptEngine& engine, const CodeNode* node, Sc
         *result = UndefinedValue;
         return evaluate(engine, node->second, result);
     }
-    case NodeOperation::Infix: {
-        ScriptValue left = UndefinedValue;
-        if (Status status = evaluate(engine, node->first, &left); !status.ok()) {
-            moveInto(left, result);
-            return status;
-        }
-        if (Status status = evaluate(engine, node->second, result); !status.ok()) {
-            releaseValue(left);
-            return status;
-        }
-        if (left.tag == ValueTag::Integer && result->tag == ValueTag::Integer) {
-            int32_t value;
-            if (!integerOperation(node->kind(), left.payload.integer, result->payload.integer, value))
-                return operatorFailure(Status::SomeError, node, result);
-            result->payload.integer = value;
-            return Status::Ok;
-        }
-        ScriptValue right = *result;
-        *result = UndefinedValue;
-        if (Status status = applyOperator(node->kind(), left, right, result); !status.ok())
-            return operatorFailure(status, node, result);
-        return Status::Ok;
-    }
+    case NodeOperation::Infix:
+        return evaluateOperation(engine, node, node->kind(), result);
     case NodeOperation::Assign: {
         if (Status status = evaluate(engine, node->second, result); !status.ok())
             return status;
-        ScriptValue value = *result;
-        *result = UndefinedValue;
-        Status status = assignTo(engine, node->first, value, result);
-        releaseValue(value);
-        return status;
+        return storeResult(engine, node->first, result);
     }
     case NodeOperation::CompoundAssign: {
-        ScriptValue left = UndefinedValue;
-        if (Status status = evaluate(engine, node->first, &left); !status.ok()) {
-            moveInto(left, result);
+        // The target is evaluated as an ordinary expression for its current value, so its own
+        // subexpressions run twice.
+        if (Status status = evaluateOperation(engine, node, plainOperatorOf(node->kind()), result); !status.ok())
             return status;
-        }
-        if (Status status = evaluate(engine, node->second, result); !status.ok()) {
-            releaseValue(left);
-            return status;
-        }
-        ScriptValue right = *result;
-        *result = UndefinedValue;
-        if (Status status = applyOperator(node->kind(), left, right, result); !status.ok())
-            return operatorFailure(status, node, result);
-        ScriptValue value = *result;
-        *result = UndefinedValue;
-        Status status = assignTo(engine, node->first, value, result);
-        releaseValue(value);
-        return status;
+        return storeResult(engine, node->first, result);
     }
     case NodeOperation::PostIncrement:
         return evaluateStep(engine, node, node->first, 1, false, result);

@@ -166,7 +166,7 @@ Status ScriptRunner::compileAndRun(ScriptObject* self, const char* text, int32_t
     return Status::Ok;
 }
 
-Status ScriptRunner::runText(const char* text, int32_t length)
+Status ScriptRunner::runDroppingValue(const char* text, int32_t length, Scope scope)
 {
     if (m_state != RunnerState::Ready)
         return Status::Failed;
@@ -174,20 +174,19 @@ Status ScriptRunner::runText(const char* text, int32_t length)
     // say); the runner stays until the run is over.
     Ref<ScriptRunner> protect(*this);
     ScriptValue result = UndefinedValue;
-    Status status = compileAndRun(nullptr, text, length, Scope::Global, &result);
+    Status status = compileAndRun(nullptr, text, length, scope, &result);
     releaseValue(result);
     return status;
 }
 
+Status ScriptRunner::runText(const char* text, int32_t length)
+{
+    return runDroppingValue(text, length, Scope::Global);
+}
+
 Status ScriptRunner::runTextInScope(const char* text, int32_t length)
 {
-    if (m_state != RunnerState::Ready)
-        return Status::Failed;
-    Ref<ScriptRunner> protect(*this);
-    ScriptValue result = UndefinedValue;
-    Status status = compileAndRun(nullptr, text, length, Scope::Own, &result);
-    releaseValue(result);
-    return status;
+    return runDroppingValue(text, length, Scope::Own);
 }
 
 Status ScriptRunner::evalString(ScriptObject* self, ScriptString& text, ScriptValue* result)

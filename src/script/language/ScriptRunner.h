@@ -50,6 +50,8 @@ private:
     ~ScriptRunner() override;
 
     enum class Scope { Global, Own };
+    // runText and runTextInScope: a Ready runner only, no this, the value dropped.
+    Status runDroppingValue(const char* text, int32_t length, Scope scope);
     Status compileAndRun(ScriptObject* self, const char* text, int32_t length, Scope scope, ScriptValue* result);
     void report(ErrorObject& error);
 

@@ -35,14 +35,7 @@ public:
             out = UndefinedValue;
             return Status::Ok;
         }
-        Entry* entry = &m_newest->entries[--m_fill];
-        out = entry->value;
-        Entry*& head = m_buckets[static_cast<uint32_t>(entry->key) % BucketCount];
-        if (head == entry)
-            head = entry->next;
-        entry->next = nullptr;
-        entry->key = 0;
-        entry->value = UndefinedValue;
+        out = takeNewest();
         return Status::Ok;
     }
     // Appends a binding of atom to the value (retained), hiding older ones. -1 when no room could
@@ -88,16 +81,7 @@ public:
         for (;;) {
             if (m_fill == 0 && !dropNewestChunk())
                 return;
-            Entry* entry = &m_newest->entries[--m_fill];
-            ScriptValue value = entry->value;
-            if (entry->key) {
-                Entry*& head = m_buckets[static_cast<uint32_t>(entry->key) % BucketCount];
-                if (head == entry)
-                    head = entry->next;
-            }
-            entry->next = nullptr;
-            entry->key = 0;
-            entry->value = UndefinedValue;
+            ScriptValue value = takeNewest();
             if (value.tag == ValueTag::ScopeMarker)
                 return;
             releaseValue(value);
@@ -125,6 +109,19 @@ private:
     PropertyTable() = default;
     ~PropertyTable() override;
 
+    // Removes the newest entry of a non-empty newest chunk and hands over its value.
+    ScriptValue takeNewest()
+    {
+        Entry* entry = &m_newest->entries[--m_fill];
+        ScriptValue value = entry->value;
+        Entry*& head = m_buckets[static_cast<uint32_t>(entry->key) % BucketCount];
+        if (head == entry)
+            head = entry->next;
+        entry->next = nullptr;
+        entry->key = 0;
+        entry->value = UndefinedValue;
+        return value;
+    }
     Entry* lookup(Atom atom) const
     {
         for (Entry* entry = m_buckets[static_cast<uint32_t>(atom) % BucketCount]; entry; entry = entry->next) {
