@@ -2,10 +2,10 @@
 // does on a full repaint: a background fill and a few boxes, twelve lines of text (half of them
 // Shift-JIS), three clock hands with wide pens (one outlined), an 8-bit picture scaled up, and a
 // 24-bit picture blended with the green key. Prints the time per frame and per part.
-#include "elements/ClockHand.h"
-#include "imaging/Blend.h"
-#include "imaging/Surface.h"
-#include "platform/GuiSession.h"
+#include <elements/ClockHand.h>
+#include <imaging/Blend.h>
+#include <imaging/Surface.h>
+#include <platform/GuiSession.h>
 
 #include <chrono>
 #include <cstdio>

@@ -2,9 +2,9 @@
 // (an open FILE over the bytes), then uses whatever picture comes out the way the program does:
 // checks its size and depth against the loader's promises, reads every pixel through a window
 // shape, and draws it scaled and blended into small surfaces of both back-buffer depths.
-#include "imaging/Blend.h"
-#include "imaging/ImageLoading.h"
-#include "imaging/WindowShape.h"
+#include <imaging/Blend.h>
+#include <imaging/ImageLoading.h>
+#include <imaging/WindowShape.h>
 
 #include <cstdint>
 #include <cstdio>

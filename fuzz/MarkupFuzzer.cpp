@@ -1,7 +1,7 @@
 // Parses arbitrary bytes as markup, from memory and through a FILE, checks the links every tree
 // must keep, runs the queries the document loader uses on every element and frees the tree. Both
 // inputs must give trees of the same size.
-#include "markup/MarkupNode.h"
+#include <markup/MarkupNode.h>
 
 #include <cstdint>
 #include <cstdio>

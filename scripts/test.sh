@@ -8,7 +8,7 @@ scripts/install-deps.sh
 
 build=${NIMBOLT_TEST_BUILD:-build-test}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
-    -DNIMBOLT_SANITIZE=ON -DNIMBOLT_BENCH=OFF
+    -DNIMBOLT_SANITIZE=ON -DNIMBOLT_CHECKS=ON -DNIMBOLT_WERROR=ON -DNIMBOLT_BENCH=OFF
 cmake --build "$build"
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=0

@@ -2,6 +2,7 @@
 // elements of its head. Errors are printed as "(line) message" on standard error; Echo writes to
 // standard output. Exit status: 2 when a file could not be read, else 1 when any error was
 // reported, else 0.
+#include <base/Ref.h>
 #include <script/language/ErrorObject.h>
 #include <script/language/MathObject.h>
 #include <script/language/ScriptRunner.h>
@@ -67,22 +68,19 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    auto* site = new ConsoleSite;
-    ScriptRunner* runner = createRunner();
-    if (!runner || !runner->setSite(site).ok() || !runner->toggleOpen().ok()) {
+    Ref<ConsoleSite> site = adoptRef(*new ConsoleSite);
+    RefPtr<ScriptRunner> runner = adoptRef(createRunner());
+    if (!runner || !runner->setSite(site.ptr()).ok() || !runner->toggleOpen().ok()) {
         std::fprintf(stderr, "nimbolt-script: cannot start the script engine\n");
         return 2;
     }
-    AtomTable* atoms = nullptr;
-    if (runner->getAtomTable(atoms).ok()) {
+    AtomTable* atomTable = nullptr;
+    if (runner->getAtomTable(atomTable).ok()) {
+        Ref<AtomTable> atoms = adoptRef(*atomTable);
         for (const GlobalConstructorRow* row = consoleGlobals; row->name; ++row) {
-            ScriptObject* global = row->factory(*atoms);
-            if (!global)
-                continue;
-            (void)runner->defineGlobal(row->name, ScriptValue::object(global));
-            global->release();
+            if (RefPtr<ScriptObject> global = adoptRef(row->factory(*atoms)))
+                (void)runner->defineGlobal(row->name, ScriptValue::object(global.ptr()));
         }
-        atoms->release();
     }
 
     bool unreadable = false;
@@ -98,8 +96,7 @@ int main(int argc, char** argv)
     }
 
     int errors = site->errors();
-    runner->release();
-    site->release();
+    runner = nullptr;
     std::fflush(stdout);
     if (unreadable)
         return 2;

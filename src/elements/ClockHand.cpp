@@ -1,4 +1,4 @@
-#include "ClockHand.h"
+#include <elements/ClockHand.h>
 
 #include <algorithm>
 #include <cmath>

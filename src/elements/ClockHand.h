@@ -4,9 +4,9 @@
 // minutes and goes round twice a day.
 #pragma once
 
-#include "platform/Color.h"
-#include "platform/DeviceContext.h"
-#include "platform/Rect.h"
+#include <platform/Color.h>
+#include <platform/DeviceContext.h>
+#include <platform/Rect.h>
 
 #include <cstdint>
 #include <ctime>

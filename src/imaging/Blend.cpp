@@ -1,4 +1,6 @@
-#include "Blend.h"
+#include <imaging/Blend.h>
+
+#include <base/Color555.h>
 
 #include <algorithm>
 
@@ -16,22 +18,6 @@ inline int32_t mixChannel(int32_t s, int32_t d, int32_t t)
     return s + ((d - s) * t >> 8);
 }
 
-inline uint16_t readWord(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-inline void writeWord(uint8_t* p, uint32_t word)
-{
-    p[0] = static_cast<uint8_t>(word);
-    p[1] = static_cast<uint8_t>(word >> 8);
-}
-
-inline uint8_t expandField(uint32_t field)
-{
-    return static_cast<uint8_t>(field << 3 | field << 1);
-}
-
 // t outside 0 ... 256 cannot come from an element; clamping keeps the arithmetic in range.
 inline int32_t clampTransparency(int32_t t)
 {
@@ -46,14 +32,14 @@ void mixRows16(uint8_t* destination, int32_t destinationStride, const uint8_t* s
         uint8_t* to = destination + static_cast<intptr_t>(row) * destinationStride;
         const uint8_t* from = source + static_cast<intptr_t>(row) * sourceStride;
         for (int32_t x = 0; x < width; ++x) {
-            uint32_t s = readWord(from + x * 2);
+            uint32_t s = readWord555(from + x * 2);
             if (keyUse == KeyUse::Keyed && s == key)
                 continue;
-            uint32_t d = readWord(to + x * 2);
+            uint32_t d = readWord555(to + x * 2);
             uint32_t red = mixChannel(s >> 10 & 31, d >> 10 & 31, t) & 31;
             uint32_t green = mixChannel(s >> 5 & 31, d >> 5 & 31, t) & 31;
             uint32_t blue = mixChannel(s & 31, d & 31, t) & 31;
-            writeWord(to + x * 2, red << 10 | green << 5 | blue);
+            writeWord555(to + x * 2, red << 10 | green << 5 | blue);
         }
     }
 }
@@ -100,8 +86,7 @@ void convertRows24To16(uint8_t* destination, int32_t destinationStride, const ui
         const uint8_t* from = source + static_cast<intptr_t>(row) * sourceStride;
         for (int32_t x = 0; x < width; ++x) {
             const uint8_t* s = from + x * 3;
-            writeWord(to + x * 2,
-                static_cast<uint32_t>(s[2] >> 3) << 10 | static_cast<uint32_t>(s[1] >> 3) << 5 | s[0] >> 3);
+            writeWord555(to + x * 2, packWord555(s[2], s[1], s[0]));
         }
     }
 }
@@ -113,24 +98,23 @@ void convertRows16To24(uint8_t* destination, int32_t destinationStride, const ui
         uint8_t* to = destination + static_cast<intptr_t>(row) * destinationStride;
         const uint8_t* from = source + static_cast<intptr_t>(row) * sourceStride;
         for (int32_t x = 0; x < width; ++x) {
-            uint32_t word = readWord(from + x * 2);
-            to[x * 3] = expandField(word & 31);
-            to[x * 3 + 1] = expandField(word >> 5 & 31);
-            to[x * 3 + 2] = expandField(word >> 10 & 31);
+            uint32_t word = readWord555(from + x * 2);
+            to[x * 3] = widenFieldShifted(word & 31);
+            to[x * 3 + 1] = widenFieldShifted(word >> 5 & 31);
+            to[x * 3 + 2] = widenFieldShifted(word >> 10 & 31);
         }
     }
 }
 
 uint32_t packColor555(uint32_t value)
 {
-    uint32_t red = value >> 19 & 31, green = value >> 11 & 31, blue = value >> 3 & 31;
-    return red << 10 | green << 5 | blue;
+    return packWord555(value >> 16 & 0xFF, value >> 8 & 0xFF, value & 0xFF);
 }
 
 uint32_t expandColor555(uint32_t value)
 {
-    uint32_t red = expandField(value >> 10 & 31), green = expandField(value >> 5 & 31),
-             blue = expandField(value & 31);
+    uint32_t red = widenFieldShifted(value >> 10 & 31), green = widenFieldShifted(value >> 5 & 31),
+             blue = widenFieldShifted(value & 31);
     return red << 16 | green << 8 | blue;
 }
 

@@ -8,8 +8,8 @@
 // depth are converted through a 64 KiB staging buffer on the stack.
 #pragma once
 
-#include "Surface.h"
-#include "platform/Rect.h"
+#include <imaging/Surface.h>
+#include <platform/Rect.h>
 
 #include <cstdint>
 
@@ -36,7 +36,7 @@ void blendRows24(uint8_t* destination, int32_t destinationStride, const uint8_t*
 // Each pixel (blue B, green G, red R) becomes (R >> 3) << 10 | (G >> 3) << 5 | B >> 3.
 void convertRows24To16(uint8_t* destination, int32_t destinationStride, const uint8_t* source,
     int32_t sourceStride, int32_t width, int32_t rows);
-// Each 5-bit field c becomes the byte (c << 3) | (c << 1), as in expandColor555.
+// Each 5-bit field c becomes the byte (c << 3) | (c << 1), the blend rule of widenFieldShifted.
 void convertRows16To24(uint8_t* destination, int32_t destinationStride, const uint8_t* source,
     int32_t sourceStride, int32_t width, int32_t rows);
 

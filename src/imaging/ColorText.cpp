@@ -1,17 +1,6 @@
-#include "ColorText.h"
+#include <imaging/ColorText.h>
 
 namespace nimbolt {
-
-int32_t hexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return 0;
-}
 
 Color parseColor(const char* text, int32_t length)
 {

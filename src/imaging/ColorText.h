@@ -3,14 +3,12 @@
 // count as 0. Anything else is NoColor, which no well-formed text can produce.
 #pragma once
 
-#include "platform/Color.h"
+#include <base/HexDigit.h>
+#include <platform/Color.h>
 
 #include <cstdint>
 
 namespace nimbolt {
-
-// 0 ... 15 for "0"-"9", "a"-"f", "A"-"F"; 0 for every other character.
-int32_t hexDigitValue(char c);
 
 // The colour of a text of `length` bytes (7 or more: long form, 4 to 6: short form), or NoColor
 // for no text, a first character other than "#" or a length of 3 or less.

@@ -1,6 +1,6 @@
-#include "ImageLoading.h"
+#include <imaging/ImageLoading.h>
 
-#include "platform/FileAccess.h"
+#include <platform/FileAccess.h>
 
 namespace nimbolt {
 

@@ -5,9 +5,9 @@
 // and no other.
 #pragma once
 
-#include "Surface.h"
-#include "platform/ImageLibrary.h"
-#include "script/runtime/Ref.h"
+#include <imaging/Surface.h>
+#include <platform/ImageLibrary.h>
+#include <base/Ref.h>
 
 #include <cstdio>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "Surface.h"
+#include <imaging/Surface.h>
 
 #include <algorithm>
 #include <cstring>

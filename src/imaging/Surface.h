@@ -7,12 +7,12 @@
 // (the palette the surface shows its 8-bit colours with) starts as a one-entry placeholder.
 #pragma once
 
-#include "platform/DeviceContext.h"
-#include "platform/PixelBuffer.h"
-#include "platform/Rect.h"
-#include "script/runtime/Ref.h"
-#include "script/runtime/RefCounted.h"
-#include "script/runtime/Status.h"
+#include <platform/DeviceContext.h>
+#include <platform/PixelBuffer.h>
+#include <platform/Rect.h>
+#include <base/Ref.h>
+#include <base/RefCounted.h>
+#include <base/Status.h>
 
 #include <cstdint>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "WindowShape.h"
+#include <imaging/WindowShape.h>
 
 #include <algorithm>
 #include <cstdint>

@@ -4,8 +4,8 @@
 // (0, 0).
 #pragma once
 
-#include "Surface.h"
-#include "platform/Region.h"
+#include <imaging/Surface.h>
+#include <platform/Region.h>
 
 #include <cstdint>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "AttributeList.h"
+#include <markup/AttributeList.h>
 
 #include <cstddef>
 #include <cstring>

@@ -5,9 +5,9 @@
 // chunk allocation failed (the next append retries it).
 #pragma once
 
-#include "MarkupText.h"
-#include "script/runtime/RefCounted.h"
-#include "script/runtime/Status.h"
+#include <markup/MarkupText.h>
+#include <base/RefCounted.h>
+#include <base/Status.h>
 
 #include <cstdint>
 #include <string_view>

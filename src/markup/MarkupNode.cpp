@@ -1,6 +1,6 @@
-#include "MarkupNode.h"
+#include <markup/MarkupNode.h>
 
-#include "MarkupReader.h"
+#include <markup/MarkupReader.h>
 
 #include <cstring>
 #include <new>

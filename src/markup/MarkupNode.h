@@ -4,10 +4,10 @@
 // elements have attribute lists and parent links.
 #pragma once
 
-#include "AttributeList.h"
-#include "MarkupStream.h"
-#include "MarkupText.h"
-#include "script/runtime/CursorList.h"
+#include <markup/AttributeList.h>
+#include <markup/MarkupStream.h>
+#include <markup/MarkupText.h>
+#include <base/CursorList.h>
 
 #include <cstdint>
 

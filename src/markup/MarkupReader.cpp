@@ -1,4 +1,4 @@
-#include "MarkupReader.h"
+#include <markup/MarkupReader.h>
 
 #include <cstring>
 #include <new>

@@ -7,8 +7,8 @@
 // never makes it hold more than two).
 #pragma once
 
-#include "MarkupStream.h"
-#include "MarkupText.h"
+#include <markup/MarkupStream.h>
+#include <markup/MarkupText.h>
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "MarkupStream.h"
+#include <markup/MarkupStream.h>
 
 namespace nimbolt {
 

@@ -1,4 +1,4 @@
-#include "MarkupText.h"
+#include <markup/MarkupText.h>
 
 #include <cstddef>
 #include <cstring>

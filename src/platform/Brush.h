@@ -2,7 +2,7 @@
 // interiors are then left alone).
 #pragma once
 
-#include "Color.h"
+#include <platform/Color.h>
 
 #include <cstdint>
 

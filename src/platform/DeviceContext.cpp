@@ -1,10 +1,10 @@
-#include "DeviceContext.h"
+#include <platform/DeviceContext.h>
 
-#include "DeviceContextImpl.h"
-#include "FontData.h"
-#include "PixelTransfer.h"
-#include "QtDeviceContext.h"
-#include "ShiftJisText.h"
+#include <platform/DeviceContextImpl.h>
+#include <platform/FontData.h>
+#include <platform/PixelTransfer.h>
+#include <platform/QtDeviceContext.h>
+#include <platform/ShiftJisText.h>
 
 #include <QImage>
 #include <QPainterPathStroker>

@@ -14,12 +14,12 @@
 // Nothing is ever drawn outside the target.
 #pragma once
 
-#include "Brush.h"
-#include "Color.h"
-#include "Font.h"
-#include "Pen.h"
-#include "PixelBuffer.h"
-#include "Rect.h"
+#include <platform/Brush.h>
+#include <platform/Color.h>
+#include <platform/Font.h>
+#include <platform/Pen.h>
+#include <platform/PixelBuffer.h>
+#include <platform/Rect.h>
 
 #include <cstdint>
 #include <memory>

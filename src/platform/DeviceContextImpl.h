@@ -5,7 +5,7 @@
 // entry. Fills and copies into memory never go through QPainter.
 #pragma once
 
-#include "DeviceContext.h"
+#include <platform/DeviceContext.h>
 
 #include <QPaintDevice>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "FileAccess.h"
+#include <platform/FileAccess.h>
 
-#include "ShiftJisText.h"
+#include <platform/ShiftJisText.h>
 
 #include <QFile>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
-#include "Font.h"
+#include <platform/Font.h>
 
-#include "FontData.h"
+#include <platform/FontData.h>
 
 #include <QGuiApplication>
 #include <algorithm>

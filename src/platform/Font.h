@@ -5,7 +5,7 @@
 // context's stock font (16 pixels, normal weight).
 #pragma once
 
-#include "FontSpec.h"
+#include <platform/FontSpec.h>
 
 #include <memory>
 

@@ -4,8 +4,8 @@
 // drawn text always agree.
 #pragma once
 
-#include "FontSpec.h"
-#include "ShiftJisText.h"
+#include <platform/FontSpec.h>
+#include <platform/ShiftJisText.h>
 
 #include <QFont>
 #include <QFontMetrics>

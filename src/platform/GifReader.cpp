@@ -1,4 +1,4 @@
-#include "GifReader.h"
+#include <platform/GifReader.h>
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "GuiSession.h"
+#include <platform/GuiSession.h>
 
 #include <QGuiApplication>
 

@@ -13,7 +13,7 @@
 //     kalvixReadHeader and never after a failed one.
 #pragma once
 
-#include "KalvixImageRecord.h"
+#include <platform/KalvixImageRecord.h>
 
 #include <cstdint>
 

@@ -1,11 +1,10 @@
 // The record that image loading shares with the image library: the caller puts the open file in
 // it, the library's header step fills the picture's size, depth and palette, the caller then
-// names the destination pixels, and the decode step fills them. The layout follows the library's
-// record field by field, but every address and handle is pointer-sized (the original four-byte
-// words cannot hold a 64-bit address), and the library's own state has a named field.
+// names the destination pixels, and the decode step fills them. Every address and handle is
+// pointer-sized, and the library's own state has a named field.
 #pragma once
 
-#include "PixelBuffer.h"
+#include <platform/PixelBuffer.h>
 
 #include <cstdint>
 #include <cstdio>

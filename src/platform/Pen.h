@@ -4,7 +4,7 @@
 // one-pixel line.
 #pragma once
 
-#include "Color.h"
+#include <platform/Color.h>
 
 #include <cstdint>
 

@@ -3,7 +3,7 @@
 // green, red). Rows run top down, each `stride` bytes, and every row is padded to 4 bytes.
 #pragma once
 
-#include "Rect.h"
+#include <platform/Rect.h>
 
 #include <cstdint>
 

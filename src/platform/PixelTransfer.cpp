@@ -1,4 +1,6 @@
-#include "PixelTransfer.h"
+#include <platform/PixelTransfer.h>
+
+#include <base/Color555.h>
 
 #include <array>
 #include <cstring>
@@ -25,27 +27,6 @@ uint8_t nearestColorIndex(const ColorTableEntry* table, Color color)
     return static_cast<uint8_t>(best);
 }
 
-static uint16_t packWord(uint8_t red, uint8_t green, uint8_t blue)
-{
-    return static_cast<uint16_t>((red >> 3) << 10 | (green >> 3) << 5 | (blue >> 3));
-}
-
-static uint8_t widenField(uint32_t field)
-{
-    return static_cast<uint8_t>(field << 3 | field >> 2);
-}
-
-static uint16_t readWord(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-static void writeWord(uint8_t* p, uint16_t word)
-{
-    p[0] = static_cast<uint8_t>(word);
-    p[1] = static_cast<uint8_t>(word >> 8);
-}
-
 Color pixelColor(const PixelBuffer& buffer, int32_t x, int32_t y)
 {
     if (!buffer.isValid() || !buffer.bounds().contains(x, y))
@@ -57,8 +38,8 @@ Color pixelColor(const PixelBuffer& buffer, int32_t x, int32_t y)
         return makeColor(entry.red, entry.green, entry.blue);
     }
     case 16: {
-        uint16_t word = readWord(row + x * 2);
-        return makeColor(widenField(word >> 10 & 31), widenField(word >> 5 & 31), widenField(word & 31));
+        uint16_t word = readWord555(row + x * 2);
+        return makeColor(widenFieldRepeating(word >> 10 & 31), widenFieldRepeating(word >> 5 & 31), widenFieldRepeating(word & 31));
     }
     default:
         return makeColor(row[x * 3 + 2], row[x * 3 + 1], row[x * 3]);
@@ -81,9 +62,9 @@ void fillPixels(const PixelBuffer& target, const Rect& rect, Color color)
                 static_cast<size_t>(area.width()));
             break;
         case 16: {
-            uint16_t word = packWord(red, green, blue);
+            uint16_t word = packWord555(red, green, blue);
             for (int32_t x = area.left; x < area.right; ++x)
-                writeWord(row + x * 2, word);
+                writeWord555(row + x * 2, word);
             break;
         }
         default:
@@ -119,7 +100,7 @@ public:
             m_identity = true;
         } else if (m_sourceDepth == 8 && m_targetDepth == 16) {
             for (int32_t i = 0; i < ColorTableSize; ++i)
-                m_wordMap[i] = packWord(m_sourceTable[i].red, m_sourceTable[i].green, m_sourceTable[i].blue);
+                m_wordMap[i] = packWord555(m_sourceTable[i].red, m_sourceTable[i].green, m_sourceTable[i].blue);
         } else if (m_targetDepth == 8) {
             m_cache = std::make_unique<NearestCache>();
         }
@@ -139,7 +120,7 @@ public:
                 target[i] = m_indexMap[source[i]];
                 break;
             case 816:
-                writeWord(target + i * 2, m_wordMap[source[i]]);
+                writeWord555(target + i * 2, m_wordMap[source[i]]);
                 break;
             case 824: {
                 const ColorTableEntry& entry = m_sourceTable[source[i]];
@@ -149,23 +130,23 @@ public:
                 break;
             }
             case 1608: {
-                uint16_t word = readWord(source + i * 2);
+                uint16_t word = readWord555(source + i * 2);
                 target[i] = nearest(makeColor(
-                    widenField(word >> 10 & 31), widenField(word >> 5 & 31), widenField(word & 31)));
+                    widenFieldRepeating(word >> 10 & 31), widenFieldRepeating(word >> 5 & 31), widenFieldRepeating(word & 31)));
                 break;
             }
             case 1624: {
-                uint16_t word = readWord(source + i * 2);
-                target[i * 3] = widenField(word & 31);
-                target[i * 3 + 1] = widenField(word >> 5 & 31);
-                target[i * 3 + 2] = widenField(word >> 10 & 31);
+                uint16_t word = readWord555(source + i * 2);
+                target[i * 3] = widenFieldRepeating(word & 31);
+                target[i * 3 + 1] = widenFieldRepeating(word >> 5 & 31);
+                target[i * 3 + 2] = widenFieldRepeating(word >> 10 & 31);
                 break;
             }
             case 2408:
                 target[i] = nearest(makeColor(source[i * 3 + 2], source[i * 3 + 1], source[i * 3]));
                 break;
             case 2416:
-                writeWord(target + i * 2, packWord(source[i * 3 + 2], source[i * 3 + 1], source[i * 3]));
+                writeWord555(target + i * 2, packWord555(source[i * 3 + 2], source[i * 3 + 1], source[i * 3]));
                 break;
             default:
                 return;

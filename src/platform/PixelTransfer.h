@@ -5,9 +5,9 @@
 // widen back by repeating them (31 -> 255).
 #pragma once
 
-#include "Color.h"
-#include "PixelBuffer.h"
-#include "Rect.h"
+#include <platform/Color.h>
+#include <platform/PixelBuffer.h>
+#include <platform/Rect.h>
 
 #include <cstdint>
 

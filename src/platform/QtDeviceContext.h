@@ -3,7 +3,7 @@
 // context.
 #pragma once
 
-#include "DeviceContext.h"
+#include <platform/DeviceContext.h>
 
 #include <QPaintDevice>
 #include <memory>

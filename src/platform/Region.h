@@ -6,7 +6,7 @@
 // a block that cannot be had is reported instead of ending the program.
 #pragma once
 
-#include "Rect.h"
+#include <platform/Rect.h>
 
 #include <cstddef>
 #include <cstdint>

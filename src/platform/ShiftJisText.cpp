@@ -1,4 +1,4 @@
-#include "ShiftJisText.h"
+#include <platform/ShiftJisText.h>
 
 #include <QStringDecoder>
 

@@ -4,9 +4,9 @@
 // pixels) and keeps the picture in the record until kalvixEnd; the decode step copies it into the
 // destination. Damage that the readers would paper over (a BMP or JPEG cut short) is caught here
 // before decoding.
-#include "GifReader.h"
-#include "ImageLibrary.h"
-#include "PixelTransfer.h"
+#include <platform/GifReader.h>
+#include <platform/ImageLibrary.h>
+#include <platform/PixelTransfer.h>
 
 #include <QBuffer>
 #include <QByteArray>

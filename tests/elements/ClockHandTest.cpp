@@ -1,8 +1,8 @@
 // Clock hands: angles for the worked times, the end point for the worked clock, and the drawn
 // hand covering the pixels along its line and nothing far beyond.
-#include "elements/ClockHand.h"
+#include <elements/ClockHand.h>
 
-#include "imaging/Surface.h"
+#include <imaging/Surface.h>
 
 #include <cmath>
 #include <gtest/gtest.h>

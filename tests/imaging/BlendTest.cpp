@@ -1,7 +1,7 @@
 // Blending: the channel arithmetic worked by hand, the colour key in each depth and across
 // depths, the colour packing, mixed-depth blends that take several passes through the staging
 // buffer (checked against a pixel-by-pixel reference written here), and clipping.
-#include "imaging/Blend.h"
+#include <imaging/Blend.h>
 
 #include <gtest/gtest.h>
 #include <string>

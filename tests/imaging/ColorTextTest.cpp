@@ -1,6 +1,6 @@
 // Colour texts: long and short forms, ignored tails, wrong digits counting as 0, and the texts
 // that are no colour at all.
-#include "imaging/ColorText.h"
+#include <imaging/ColorText.h>
 
 #include <cstring>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Loading pictures: the order of the image library's steps (end after every accepted header and
 // never after a refused one; no call at all for a file that cannot be opened), what the surface
 // receives from the record, and whole files through the program's own library.
-#include "imaging/ImageLoading.h"
+#include <imaging/ImageLoading.h>
 
 #include <cstdio>
 #include <gtest/gtest.h>

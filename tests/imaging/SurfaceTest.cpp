@@ -1,7 +1,7 @@
 // Surfaces: exact strides and zeroed memory at every depth, refused sizes, the colour table and
 // the logical palette with their range rules, lock counting, the surface's own device context,
 // and copies onto other device contexts through the colour table.
-#include "imaging/Surface.h"
+#include <imaging/Surface.h>
 
 #include <climits>
 #include <gtest/gtest.h>

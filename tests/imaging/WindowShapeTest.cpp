@@ -1,6 +1,6 @@
 // Window shapes: one rectangle per run of non-key pixels in a row, in the coordinates of the part
 // scanned; no rectangles for a picture of only the key; no region for other depths.
-#include "imaging/WindowShape.h"
+#include <imaging/WindowShape.h>
 
 #include <gtest/gtest.h>
 #include <string>

@@ -1,4 +1,4 @@
-#include "markup/AttributeList.h"
+#include <markup/AttributeList.h>
 
 #include <gtest/gtest.h>
 #include <memory>

@@ -1,7 +1,7 @@
 // Runs the parser with each of its allocations failing in turn. Every allocation of the markup
 // library (and of the lists it makes) goes through the non-throwing operator new, which this test
 // program replaces with one that can be told to fail its n-th call.
-#include "MarkupTreeDump.h"
+#include <support/MarkupTreeDump.h>
 
 #include <gtest/gtest.h>
 #include <new>

@@ -1,4 +1,4 @@
-#include "markup/MarkupText.h"
+#include <markup/MarkupText.h>
 
 #include <cstring>
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 // The device context over our own pixel memory: its saved and restored state, text that lands
 // inside its box (and only there) at every depth, text measuring with two-byte characters, lines
 // and paths with wide pens, and copies onto other Qt paint devices.
-#include "platform/DeviceContext.h"
+#include <platform/DeviceContext.h>
 
-#include "PixelMemory.h"
-#include "platform/QtDeviceContext.h"
+#include <support/PixelMemory.h>
+#include <platform/QtDeviceContext.h>
 
 #include <QImage>
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // Fills and copies done by our own pixel code: the exact bytes of every depth, the nearest
 // colour-table entry for 8-bit targets, clipping on every side, overlapping copies within one
 // buffer, and nearest-neighbour scaling.
-#include "platform/PixelTransfer.h"
+#include <platform/PixelTransfer.h>
 
-#include "PixelMemory.h"
+#include <support/PixelMemory.h>
 
 #include <gtest/gtest.h>
 #include <string>

@@ -1,6 +1,6 @@
 // Shift-JIS bytes become Unicode one character at a time, and the character boundaries in bytes
 // are kept.
-#include "platform/ShiftJisText.h"
+#include <platform/ShiftJisText.h>
 
 #include <gtest/gtest.h>
 #include <string>

@@ -1,8 +1,8 @@
 // The program's image library: pictures with a palette keep their indices and palette (BMP, PNG
 // and GIF), all others come as blue, green, red bytes; damaged and truncated files are refused at
 // the header step and leave nothing behind.
-#include "platform/GifReader.h"
-#include "platform/ImageLibrary.h"
+#include <platform/GifReader.h>
+#include <platform/ImageLibrary.h>
 
 #include <QBuffer>
 #include <QImage>

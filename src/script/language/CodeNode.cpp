@@ -1,6 +1,6 @@
 // freeTree keeps no stack: the operand chains of each node it frees are spliced in front of the
 // chain still to be freed, so every node is reached once however deep the tree is.
-#include "CodeNode.h"
+#include <script/language/CodeNode.h>
 
 #include <script/runtime/ScriptString.h>
 

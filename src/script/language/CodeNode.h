@@ -4,7 +4,7 @@
 // chain; a string literal node owns one reference on its ScriptString.
 #pragma once
 
-#include "TokenKind.h"
+#include <script/language/TokenKind.h>
 
 #include <script/runtime/ScriptValue.h>
 

@@ -1,6 +1,6 @@
-#include "CodeTreeDump.h"
+#include <script/language/CodeTreeDump.h>
 
-#include "TokenKind.h"
+#include <script/language/TokenKind.h>
 
 #include <script/runtime/ScriptString.h>
 

@@ -4,7 +4,7 @@
 // print alike exactly when their shapes and tokens are alike. The walk keeps its own stack.
 #pragma once
 
-#include "CodeNode.h"
+#include <script/language/CodeNode.h>
 
 #include <script/runtime/AtomTable.h>
 

@@ -1,10 +1,10 @@
-#include "ErrorObject.h"
+#include <script/language/ErrorObject.h>
 
 #include <new>
 
 namespace nimbolt {
 
-const char* errorMessage(int32_t code)
+const char* errorMessage(Status status)
 {
     static const char* const messages[] = {
         "some error",
@@ -21,12 +21,13 @@ const char* errorMessage(int32_t code)
         "continue mismatch",
         "break mismatch",
     };
-    if (code > -1000 || code < -1012)
+    int32_t code = status.code();
+    if (code > static_cast<int32_t>(ErrorCode::SomeError) || code < static_cast<int32_t>(ErrorCode::BreakMismatch))
         return messages[0];
-    return messages[-1000 - code];
+    return messages[static_cast<int32_t>(ErrorCode::SomeError) - code];
 }
 
-ErrorObject* makeError(int32_t line, int32_t column, int32_t code)
+ErrorObject* makeError(int32_t line, int32_t column, Status code)
 {
     return new (std::nothrow) ErrorObject(line, column, code, errorMessage(code));
 }

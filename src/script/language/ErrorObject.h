@@ -3,8 +3,8 @@
 // whoever moves an Error value hands that reference on, and the final receiver releases it.
 #pragma once
 
-#include <script/runtime/RefCounted.h>
-#include <script/runtime/Status.h>
+#include <base/RefCounted.h>
+#include <base/Status.h>
 
 #include <cstdint>
 
@@ -27,9 +27,9 @@ public:
     const char* message() const { return m_message; }
 
 private:
-    friend ErrorObject* makeError(int32_t, int32_t, int32_t);
-    ErrorObject(int32_t line, int32_t column, int32_t code, const char* message)
-        : m_code(code)
+    friend ErrorObject* makeError(int32_t, int32_t, Status);
+    ErrorObject(int32_t line, int32_t column, Status code, const char* message)
+        : m_code(code.code())
         , m_message(message)
         , m_line(line)
         , m_column(column)
@@ -43,9 +43,9 @@ private:
 };
 
 // The message of an error code; any code outside -1000 ... -1012 gives "some error".
-const char* errorMessage(int32_t code);
+const char* errorMessage(Status code);
 
 // A new error with count 1, or null when memory runs out.
-ErrorObject* makeError(int32_t line, int32_t column, int32_t code);
+ErrorObject* makeError(int32_t line, int32_t column, Status code);
 
 }

@@ -2,9 +2,9 @@
 // the engine through its own name access); call arguments travel on the engine's value stack.
 // Operators follow the language's own rules: every real is false, mixed number/string
 // operations work on text, strings compare on their common prefix, integers wrap in 32 bits.
-#include "ErrorObject.h"
-#include "Interpreter.h"
-#include "ScriptFunction.h"
+#include <script/language/ErrorObject.h>
+#include <script/language/Interpreter.h>
+#include <script/language/ScriptFunction.h>
 
 #include <script/runtime/ScriptString.h>
 
@@ -15,7 +15,7 @@
 
 namespace nimbolt {
 
-Status raiseError(ScriptValue* result, int32_t line, int32_t code)
+Status raiseError(ScriptValue* result, int32_t line, Status code)
 {
     releaseValue(*result);
     ErrorObject* error = makeError(line, 0, code);
@@ -269,7 +269,7 @@ Status applyOperator(int32_t kind, ScriptValue& left, ScriptValue& right, Script
 // "not support operator", at the operator's line.
 static Status operatorFailure(Status status, const CodeNode* node, ScriptValue* result)
 {
-    return raiseError(result, node->line, status == Status::SomeError ? -1000 : -1006);
+    return raiseError(result, node->line, status == Status::SomeError ? Status::SomeError : Status::NotSupportOperator);
 }
 
 Status resolveTarget(ScriptEngine& engine, const CodeNode* node, ScriptObject*& object, Atom& atom,
@@ -281,9 +281,8 @@ Status resolveTarget(ScriptEngine& engine, const CodeNode* node, ScriptObject*& 
         if (Status status = evaluate(engine, node->first, scratch); !status.ok())
             return status;
         if (!isReferenceTag(scratch->tag))
-            return raiseError(scratch, node->first->line, -1003);
-        object = scratch->payload.object;
-        *scratch = UndefinedValue;
+            return raiseError(scratch, node->first->line, Status::NotAnObject);
+        object = takeObject(*scratch).leakRef();
         atom = node->second->atom();
         return Status::Ok;
     }
@@ -293,7 +292,7 @@ Status resolveTarget(ScriptEngine& engine, const CodeNode* node, ScriptObject*& 
         atom = node->atom();
         return Status::Ok;
     default:
-        return raiseError(scratch, node->line, -1004);
+        return raiseError(scratch, node->line, Status::InvalidLvalue);
     }
 }
 
@@ -305,26 +304,21 @@ Status assignTo(ScriptEngine& engine, const CodeNode* target, const ScriptValue&
         if (Status status = evaluate(engine, target->first, result); !status.ok())
             return status;
         if (!isReferenceTag(result->tag))
-            return raiseError(result, target->first->line, -1003);
-        ScriptObject* object = result->payload.object;
-        *result = UndefinedValue;
-        int32_t mark = engine.topSlot();
+            return raiseError(result, target->first->line, Status::NotAnObject);
+        Ref<ScriptObject> object = takeObject(*result);
         ScriptValue index = UndefinedValue;
         Status status = evaluate(engine, target->second, &index);
         if (!status.ok()) {
             moveInto(index, result);
-            object->release();
             return status;
         }
-        status = engine.pushValue(index);
+        ValueStackMark mark(engine);
+        status = mark.pushMoved(index);
         releaseValue(index);
         if (status.ok())
-            status = engine.pushValue(value);
+            status = mark.push(value);
         if (status.ok())
-            status = object->invoke(0, InvokeOp::StoreItem, 2, engine.slots() + mark + 1, result);
-        while (engine.topSlot() > mark)
-            (void)engine.popValue();
-        object->release();
+            status = object->invoke(0, InvokeOp::StoreItem, 2, mark.values(), result);
         return status;
     }
     ScriptObject* object;
@@ -350,7 +344,7 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
             Status status;
             ScriptFunction* script = nullptr;
             if (function.tag == ValueTag::Function) {
-                auto* callable = static_cast<CallableObject*>(function.payload.object);
+                auto* callable = static_cast<CallableObject*>(function.objectPayload());
                 if (callable->isScriptFunction() && static_cast<ScriptFunction*>(callable)->engine() == &engine)
                     script = static_cast<ScriptFunction*>(callable);
             }
@@ -377,23 +371,17 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
     case TokenKind::New: {
         engine.getVariable(node->first->atom(), *result);
         if (result->tag != ValueTag::Function && result->tag != ValueTag::Object)
-            return raiseError(result, node->first->line, -1005);
-        ScriptObject* object = result->payload.object;
-        *result = UndefinedValue;
-        Status status = object->invoke(0, InvokeOp::Construct, argc, args, result);
-        object->release();
-        return status;
+            return raiseError(result, node->first->line, Status::UnknownObjectName);
+        Ref<ScriptObject> object = takeObject(*result);
+        return object->invoke(0, InvokeOp::Construct, argc, args, result);
     }
     default: {
         if (Status status = evaluate(engine, node->first, result); !status.ok())
             return status;
         if (!isReferenceTag(result->tag))
-            return raiseError(result, node->first->line, -1003);
-        ScriptObject* object = result->payload.object;
-        *result = UndefinedValue;
-        Status status = object->invoke(0, InvokeOp::Apply, argc, args, result);
-        object->release();
-        return status;
+            return raiseError(result, node->first->line, Status::NotAnObject);
+        Ref<ScriptObject> object = takeObject(*result);
+        return object->invoke(0, InvokeOp::Apply, argc, args, result);
     }
     }
 }
@@ -402,26 +390,17 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
 // again, also after a failure.
 [[gnu::noinline]] static Status evaluateCall(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
 {
-    int32_t mark = engine.topSlot();
-    int32_t count = 0;
-    Status status = Status::Ok;
+    ValueStackMark mark(engine);
     const CodeNode* argument = node->second;
     for (; argument; argument = node->kind() == '[' ? nullptr : argument->next) {
-        status = evaluate(engine, argument, result);
-        if (!status.ok())
-            break;
-        status = engine.pushMoved(*result);
-        if (!status.ok()) {
+        if (Status status = evaluate(engine, argument, result); !status.ok())
+            return status;
+        if (Status status = mark.pushMoved(*result); !status.ok()) {
             releaseValue(*result);
-            break;
+            return status;
         }
-        ++count;
     }
-    if (status.ok())
-        status = applyCall(engine, node, count, engine.slots() + mark + 1, result);
-    while (engine.topSlot() > mark)
-        (void)engine.popValue();
-    return status;
+    return applyCall(engine, node, mark.count(), mark.values(), result);
 }
 
 // Postfix and prefix ++ and --: the target's value as an integer, stepped and stored back.
@@ -581,12 +560,9 @@ static inline Status evaluateNode(ScriptEngine& engine, const CodeNode* node, Sc
         if (Status status = evaluate(engine, node->first, result); !status.ok())
             return status;
         if (!isReferenceTag(result->tag))
-            return raiseError(result, node->first->line, -1003);
-        ScriptObject* object = result->payload.object;
-        *result = UndefinedValue;
-        Status status = object->invoke(node->second->atom(), InvokeOp::GetMember, 0, nullptr, result);
-        object->release();
-        return status;
+            return raiseError(result, node->first->line, Status::NotAnObject);
+        Ref<ScriptObject> object = takeObject(*result);
+        return object->invoke(node->second->atom(), InvokeOp::GetMember, 0, nullptr, result);
     }
     case NodeOperation::Call:
         return evaluateCall(engine, node, result);
@@ -672,13 +648,13 @@ static inline Status evaluateNode(ScriptEngine& engine, const CodeNode* node, Sc
         break;
     }
     // delete, and anything else without meaning as an expression.
-    return raiseError(result, node->line, -1000);
+    return raiseError(result, node->line, Status::SomeError);
 }
 
 Status evaluateComposite(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
 {
     if (engine.nativeStackExhausted())
-        return raiseError(result, node->line, -1001);
+        return raiseError(result, node->line, Status::StackOverflow);
     Status status = evaluateNode(engine, node, result);
     // Hosts may report success as a positive count; statements must not take it for a
     // completion code (1 would read as break).
@@ -686,7 +662,7 @@ Status evaluateComposite(ScriptEngine& engine, const CodeNode* node, ScriptValue
         return Status::Ok;
     if (status.isErrorCode()) {
         // A failure whose code has no Error value yet becomes one at this node's line.
-        return raiseError(result, node->line, status.code());
+        return raiseError(result, node->line, status);
     }
     return status;
 }

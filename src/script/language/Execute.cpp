@@ -1,9 +1,9 @@
 // Statements and programs. Control flow travels as completion codes (Normal, Break, Continue,
 // Return) or negative statuses; every block closes its scope and every program leaves its frame
 // on the way out, so the engine's stacks are balanced after any run.
-#include "ErrorObject.h"
-#include "Interpreter.h"
-#include "ScriptFunction.h"
+#include <script/language/ErrorObject.h>
+#include <script/language/Interpreter.h>
+#include <script/language/ScriptFunction.h>
 
 #include <array>
 
@@ -45,9 +45,9 @@ static Status evaluateDiscarded(ScriptEngine& engine, const CodeNode* node, Scri
 // Runs a loop body and says whether the loop goes on; otherwise code is what the loop returns.
 static bool continueLoop(Status body, Status& code)
 {
-    if (body.code() == Normal || body.code() == Continue)
+    if (isCompletion(body, Completion::Normal) || isCompletion(body, Completion::Continue))
         return true;
-    code = body.code() == Break ? Status(Normal) : body;
+    code = isCompletion(body, Completion::Break) ? toStatus(Completion::Normal) : body;
     return false;
 }
 
@@ -97,24 +97,23 @@ static constexpr auto statementTable = [] {
 Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result)
 {
     if (engine.nativeStackExhausted())
-        return raiseError(result, statement->line, -1001);
+        return raiseError(result, statement->line, Status::StackOverflow);
     int32_t kind = statement->kind();
     StatementOperation operation = kind >= 0 && kind < StatementTableSize ? statementTable[static_cast<size_t>(kind)]
                                                                           : StatementOperation::Expression;
     switch (operation) {
     case StatementOperation::Block: {
-        if (Status status = engine.openScope(); !status.ok())
-            return status;
-        Status code = runList(engine, statement->first, result);
-        engine.closeScope();
-        return code;
+        BindingScope scope(engine);
+        if (!scope.status().ok())
+            return scope.status();
+        return runList(engine, statement->first, result);
     }
     case StatementOperation::Empty:
-        return Normal;
+        return toStatus(Completion::Normal);
     case StatementOperation::Break:
-        return Break;
+        return toStatus(Completion::Break);
     case StatementOperation::Continue:
-        return Continue;
+        return toStatus(Completion::Continue);
     case StatementOperation::Return:
         if (statement->first) {
             // A loop runs its body on the same slot again and again: drop what it left there.
@@ -122,7 +121,7 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
             if (Status status = evaluate(engine, statement->first, result); !status.ok())
                 return status;
         }
-        return Return;
+        return toStatus(Completion::Return);
     case StatementOperation::If: {
         bool truth = false;
         if (Status status = evaluateCondition(engine, statement->first, result, truth); !status.ok())
@@ -131,22 +130,22 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
             return execute(engine, statement->second, result);
         if (statement->third)
             return execute(engine, statement->third, result);
-        return Normal;
+        return toStatus(Completion::Normal);
     }
     case StatementOperation::While: {
-        Status code = Normal;
+        Status code = toStatus(Completion::Normal);
         for (;;) {
             bool truth = false;
             if (Status status = evaluateCondition(engine, statement->first, result, truth); !status.ok())
                 return status;
             if (!truth)
-                return Normal;
+                return toStatus(Completion::Normal);
             if (!continueLoop(execute(engine, statement->second, result), code))
                 return code;
         }
     }
     case StatementOperation::Do: {
-        Status code = Normal;
+        Status code = toStatus(Completion::Normal);
         for (;;) {
             if (!continueLoop(execute(engine, statement->first, result), code))
                 return code;
@@ -154,7 +153,7 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
             if (Status status = evaluateCondition(engine, statement->second, result, truth); !status.ok())
                 return status;
             if (!truth)
-                return Normal;
+                return toStatus(Completion::Normal);
         }
     }
     case StatementOperation::For: {
@@ -162,14 +161,14 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
             if (Status status = execute(engine, statement->first, result); !status.ok())
                 return status;
         }
-        Status code = Normal;
+        Status code = toStatus(Completion::Normal);
         for (;;) {
             if (statement->second) {
                 bool truth = false;
                 if (Status status = evaluateCondition(engine, statement->second, result, truth); !status.ok())
                     return status;
                 if (!truth)
-                    return Normal;
+                    return toStatus(Completion::Normal);
             }
             if (!continueLoop(execute(engine, statement->fourth, result), code))
                 return code;
@@ -194,7 +193,7 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
             if (!status.ok())
                 return status;
         }
-        return Normal;
+        return toStatus(Completion::Normal);
     case StatementOperation::Case:
         return execute(engine, statement->second, result);
     case StatementOperation::Default:
@@ -202,7 +201,7 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
     case StatementOperation::Meaningless:
         // Labels, goto, switch and nested function declarations parse but have no meaning
         // when run.
-        return raiseError(result, statement->line, -1000);
+        return raiseError(result, statement->line, Status::SomeError);
     case StatementOperation::Expression:
         break;
     }
@@ -216,10 +215,10 @@ Status runList(ScriptEngine& engine, const CodeNode* first, ScriptValue* result)
         releaseValue(*result);
         *result = UndefinedValue;
         Status code = execute(engine, statement, result);
-        if (code.code() != Normal)
+        if (!isCompletion(code, Completion::Normal))
             return code;
     }
-    return Normal;
+    return toStatus(Completion::Normal);
 }
 
 // Takes every top-level function declaration out of the list and binds it in the current
@@ -238,11 +237,11 @@ static Status hoistFunctions(ScriptEngine& engine, CodeNode*& program, ScriptVal
         int32_t line = statement->line;
         ScriptFunction* function = createFunction(engine, statement);
         if (!function)
-            return raiseError(result, line, -1000);
+            return raiseError(result, line, Status::SomeError);
         Status status = engine.defineLocal(name, ScriptValue::function(function));
         function->release();
         if (!status.ok())
-            return raiseError(result, line, -1000);
+            return raiseError(result, line, Status::SomeError);
     }
     return Status::Ok;
 }
@@ -250,34 +249,24 @@ static Status hoistFunctions(ScriptEngine& engine, CodeNode*& program, ScriptVal
 Status runProgram(ScriptEngine& engine, ScriptObject* self, CodeNode* program, ScriptValue* result)
 {
     *result = UndefinedValue;
-    engine.enterRun();
-    Status code = hoistFunctions(engine, program, result);
-    if (code.ok()) {
-        int32_t mark = engine.topSlot();
-        code = engine.pushValue(ScriptValue::integer(0));
-        if (code.ok())
-            code = engine.pushValue(ScriptValue::object(self ? self : &engine));
-        if (code.ok())
-            code = engine.enterFrame();
+    Status code;
+    {
+        EngineRun run(engine);
+        code = hoistFunctions(engine, program, result);
         if (code.ok()) {
-            code = runList(engine, program, result);
-            engine.leaveFrame();
-        } else {
-            code = raiseError(result, 0, code.code());
+            CallFrame frame(engine, 0, self);
+            code = frame.status().ok() ? runList(engine, program, result) : raiseError(result, 0, frame.status());
         }
-        while (engine.topSlot() > mark)
-            (void)engine.popValue();
     }
-    engine.leaveRun();
     freeTree(program);
 
     ErrorObject* error = nullptr;
-    if (code.code() == Break)
-        error = makeError(0, 0, -1012);
-    else if (code.code() == Continue)
-        error = makeError(0, 0, -1011);
+    if (isCompletion(code, Completion::Break))
+        error = makeError(0, 0, Status::BreakMismatch);
+    else if (isCompletion(code, Completion::Continue))
+        error = makeError(0, 0, Status::ContinueMismatch);
     else if (!code.ok() && result->tag != ValueTag::Error)
-        error = makeError(0, 0, -1000);
+        error = makeError(0, 0, Status::SomeError);
     else if (code.ok())
         return Status::Ok;
     else

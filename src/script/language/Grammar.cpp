@@ -1,6 +1,6 @@
-#include "Grammar.h"
+#include <script/language/Grammar.h>
 
-#include "TokenKind.h"
+#include <script/language/TokenKind.h>
 
 #include <bitset>
 

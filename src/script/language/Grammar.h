@@ -5,7 +5,7 @@
 // the token nodes they do not keep.
 #pragma once
 
-#include "CodeNode.h"
+#include <script/language/CodeNode.h>
 
 #include <cstdint>
 

@@ -7,17 +7,24 @@
 // "some error". Result slots are passed empty and receive owned values.
 #pragma once
 
-#include "CodeNode.h"
-#include "ScriptEngine.h"
+#include <script/language/CodeNode.h>
+#include <script/language/ScriptEngine.h>
 
 namespace nimbolt {
 
-enum Completion : int32_t {
+// How a statement ended, carried as a non-negative status; failures are negative statuses.
+enum class Completion : int32_t {
     Normal = 0,
     Break = 1,
     Continue = 2,
     Return = 3,
 };
+
+constexpr Status toStatus(Completion completion) { return Status(static_cast<int32_t>(completion)); }
+constexpr bool isCompletion(Status status, Completion completion)
+{
+    return status.code() == static_cast<int32_t>(completion);
+}
 
 Status evaluateComposite(ScriptEngine& engine, const CodeNode* node, ScriptValue* result);
 
@@ -53,6 +60,6 @@ Status runList(ScriptEngine& engine, const CodeNode* first, ScriptValue* result)
 Status runProgram(ScriptEngine& engine, ScriptObject* self, CodeNode* program, ScriptValue* result);
 
 // Replaces the result with a new Error value for code at line; returns -1.
-Status raiseError(ScriptValue* result, int32_t line, int32_t code);
+Status raiseError(ScriptValue* result, int32_t line, Status code);
 
 }

@@ -1,6 +1,6 @@
-#include "KeywordTable.h"
+#include <script/language/KeywordTable.h>
 
-#include "TokenKind.h"
+#include <script/language/TokenKind.h>
 
 #include <cstring>
 

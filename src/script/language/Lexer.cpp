@@ -1,7 +1,9 @@
-#include "Lexer.h"
+#include <script/language/Lexer.h>
 
-#include "KeywordTable.h"
-#include "TokenKind.h"
+#include <script/language/KeywordTable.h>
+#include <script/language/TokenKind.h>
+
+#include <base/HexDigit.h>
 
 #include <script/runtime/ScriptString.h>
 
@@ -25,18 +27,6 @@ static constexpr const char* MultiOperators[] = {
 static bool isDigit(char c) { return c >= '0' && c <= '9'; }
 static bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 static bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-// The value of a hexadecimal digit; any other byte counts as 0.
-static int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return 0;
-}
 
 Lexer* createLexer(std::unique_ptr<LineReader> reader, AtomTable& atoms)
 {
@@ -226,7 +216,7 @@ int32_t Lexer::scanString(ScriptValue& value)
                 return TokenKind::InvalidToken;
             }
             m_position += 2;
-            c = static_cast<char>(hexValue(high) * 16 + hexValue(low));
+            c = static_cast<char>(hexDigitValue(high) * 16 + hexDigitValue(low));
             break;
         }
         case '0':

@@ -4,12 +4,12 @@
 // state carried between tokens is whether a block comment is open.
 #pragma once
 
-#include "CodeNode.h"
-#include "LineReader.h"
+#include <script/language/CodeNode.h>
+#include <script/language/LineReader.h>
 
 #include <script/runtime/AtomTable.h>
-#include <script/runtime/Ref.h>
-#include <script/runtime/RefCounted.h>
+#include <base/Ref.h>
+#include <base/RefCounted.h>
 
 #include <cstdint>
 #include <memory>

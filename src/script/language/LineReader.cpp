@@ -1,4 +1,4 @@
-#include "LineReader.h"
+#include <script/language/LineReader.h>
 
 #include <new>
 

@@ -3,9 +3,9 @@
 // [m_read, m_read + m_available).
 #pragma once
 
-#include "MemoryStream.h"
+#include <script/language/MemoryStream.h>
 
-#include <script/runtime/Ref.h>
+#include <base/Ref.h>
 
 #include <cstdint>
 #include <memory>

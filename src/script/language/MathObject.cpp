@@ -1,4 +1,4 @@
-#include "MathObject.h"
+#include <script/language/MathObject.h>
 
 #include <script/runtime/MemberTable.h>
 #include <script/runtime/ScriptValue.h>
@@ -140,25 +140,15 @@ MathObject::MathObject(AtomTable& atoms, PropertyTable& members)
     : m_atoms(atoms)
     , m_members(members)
 {
-    m_atoms.addRef();
-    m_members.addRef();
-}
-
-MathObject::~MathObject()
-{
-    m_members.release();
-    m_atoms.release();
 }
 
 ScriptObject* createMathGlobal(AtomTable& atoms)
 {
-    PropertyTable* members = buildMemberTable(atoms, mathMembers);
+    RefPtr<PropertyTable> members = adoptRef(buildMemberTable(atoms, mathMembers));
     if (!members)
         return nullptr;
     seedRandom(static_cast<uint32_t>(std::time(nullptr)));
-    auto* math = new (std::nothrow) MathObject(atoms, *members);
-    members->release();
-    return math;
+    return new (std::nothrow) MathObject(atoms, *members);
 }
 
 Status MathObject::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result)
@@ -167,9 +157,9 @@ Status MathObject::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValu
     case InvokeOp::PutMember:
     case InvokeOp::GetMember:
     case InvokeOp::CallMember:
-        return dispatchMember(m_members, this, atom, op, argc, args, result);
+        return dispatchMember(*m_members, this, atom, op, argc, args, result);
     case InvokeOp::Construct: {
-        auto* math = new (std::nothrow) MathObject(m_atoms, m_members);
+        auto* math = new (std::nothrow) MathObject(*m_atoms, *m_members);
         if (!math)
             return Status::Failed;
         *result = ScriptValue::object(math);

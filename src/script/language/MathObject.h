@@ -3,6 +3,7 @@
 // with the time by the factory.
 #pragma once
 
+#include <base/Ref.h>
 #include <script/runtime/AtomTable.h>
 #include <script/runtime/PropertyTable.h>
 #include <script/runtime/ScriptObject.h>
@@ -16,10 +17,10 @@ public:
 private:
     friend ScriptObject* createMathGlobal(AtomTable&);
     MathObject(AtomTable& atoms, PropertyTable& members);
-    ~MathObject() override;
+    ~MathObject() override = default;
 
-    AtomTable& m_atoms;
-    PropertyTable& m_members;
+    Ref<AtomTable> m_atoms;
+    Ref<PropertyTable> m_members;
 };
 
 // The factory of the Math global: builds the member table and seeds the generator; null when

@@ -1,4 +1,4 @@
-#include "MemoryStream.h"
+#include <script/language/MemoryStream.h>
 
 #include <cstring>
 #include <new>

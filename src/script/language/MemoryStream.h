@@ -3,7 +3,7 @@
 // stream is used. A stream made over read-only text refuses every write.
 #pragma once
 
-#include <script/runtime/RefCounted.h>
+#include <base/RefCounted.h>
 
 #include <cstdint>
 

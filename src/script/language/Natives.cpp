@@ -1,4 +1,4 @@
-#include "Natives.h"
+#include <script/language/Natives.h>
 
 #include <script/runtime/ScriptString.h>
 

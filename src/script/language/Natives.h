@@ -2,7 +2,7 @@
 // writes its arguments to standard output.
 #pragma once
 
-#include "ScriptEngine.h"
+#include <script/language/ScriptEngine.h>
 
 #include <cstdio>
 

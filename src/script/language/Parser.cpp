@@ -1,7 +1,7 @@
-#include "Parser.h"
+#include <script/language/Parser.h>
 
-#include "Grammar.h"
-#include "TokenKind.h"
+#include <script/language/Grammar.h>
+#include <script/language/TokenKind.h>
 
 namespace nimbolt {
 
@@ -209,8 +209,7 @@ Status Parser::parseProgram(CodeNode*& tree, ErrorObject*& error)
     }
     if (!parsed) {
         Element* stop = elementAtCursor();
-        int32_t code = stop->kind == TokenKind::InvalidToken ? static_cast<int32_t>(ErrorCode::InvalidToken)
-                                                             : static_cast<int32_t>(ErrorCode::Parse);
+        Status code = stop->kind == TokenKind::InvalidToken ? Status::InvalidToken : Status::Parse;
         error = makeError(stop->node ? stop->node->line : 0, 0, code);
         return Status::Failed;
     }

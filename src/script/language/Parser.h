@@ -8,13 +8,13 @@
 // nested failures (an "if" inside an "if" inside ...) from being retried exponentially often.
 #pragma once
 
-#include "CodeNode.h"
-#include "ErrorObject.h"
-#include "Grammar.h"
-#include "Lexer.h"
+#include <script/language/CodeNode.h>
+#include <script/language/ErrorObject.h>
+#include <script/language/Grammar.h>
+#include <script/language/Lexer.h>
 
-#include <script/runtime/CursorList.h>
-#include <script/runtime/Status.h>
+#include <base/CursorList.h>
+#include <base/Status.h>
 
 #include <cstdint>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "ScriptEngine.h"
+#include <script/language/ScriptEngine.h>
 
 #include <script/runtime/ScriptValue.h>
 
@@ -14,11 +14,9 @@ ScriptEngine* ScriptEngine::create()
     auto* engine = new (std::nothrow) ScriptEngine;
     if (!engine)
         return nullptr;
-    for (ScriptValue& slot : engine->m_stack)
-        slot = UndefinedValue;
-    engine->m_link = new (std::nothrow) EngineLink(engine);
-    engine->m_scopes = PropertyTable::create();
-    engine->m_atoms = AtomTable::create();
+    engine->m_link = adoptRef(new (std::nothrow) EngineLink(engine));
+    engine->m_scopes = adoptRef(PropertyTable::create());
+    engine->m_atoms = adoptRef(AtomTable::create());
     if (!engine->m_link || !engine->m_scopes || !engine->m_atoms || !internFixedAtoms(*engine->m_atoms)) {
         engine->release();
         return nullptr;
@@ -29,27 +27,10 @@ ScriptEngine* ScriptEngine::create()
 ScriptEngine::~ScriptEngine()
 {
     // Functions that outlive the engine find it gone from here on.
-    if (m_link) {
+    if (m_link)
         m_link->m_engine = nullptr;
-        m_link->release();
-    }
     while (m_top > 0)
         releaseValue(m_stack[m_top--]);
-    if (m_scopes)
-        m_scopes->release();
-    if (m_atoms)
-        m_atoms->release();
-    if (m_site)
-        m_site->release();
-}
-
-void ScriptEngine::setSite(ScriptSite* site)
-{
-    if (site)
-        site->addRef();
-    if (m_site)
-        m_site->release();
-    m_site = site;
 }
 
 Status ScriptEngine::putVariable(Atom atom, const ScriptValue& value, ScriptValue* result)
@@ -97,22 +78,6 @@ void ScriptEngine::clearBindings()
     }
 }
 
-Status ScriptEngine::enterFrame()
-{
-    if (Status status = pushValue(ScriptValue::integer(m_frameBase)); !status.ok())
-        return status;
-    m_frameBase = m_top;
-    return Status::Ok;
-}
-
-void ScriptEngine::leaveFrame()
-{
-    if (m_top == 0)
-        return;
-    m_frameBase = m_stack[m_top].payload.integer;
-    m_stack[m_top--] = UndefinedValue;
-}
-
 // How much machine stack a run may use: most of the thread's limit where the system tells it, at
 // most 6 MiB; without that knowledge a budget that fits the smallest common thread stack (1 MiB).
 static uintptr_t nativeStackBudget()
@@ -140,6 +105,7 @@ void ScriptEngine::enterRun()
 
 void ScriptEngine::leaveRun()
 {
+    NIMBOLT_ASSERT(m_runDepth > 0);
     if (--m_runDepth == 0)
         m_stackLimit = 0;
 }

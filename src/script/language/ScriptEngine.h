@@ -7,7 +7,9 @@
 // frame is three slots: argument count, this, saved frame base (at the frame base).
 #pragma once
 
-#include "ScriptSite.h"
+#include <base/Assert.h>
+#include <base/Ref.h>
+#include <script/language/ScriptSite.h>
 
 #include <script/runtime/AtomTable.h>
 #include <script/runtime/PropertyTable.h>
@@ -73,14 +75,40 @@ public:
 
     // A new binding in the innermost open scope; the scope table keeps its own reference.
     Status defineLocal(Atom atom, const ScriptValue& value) { return m_scopes->define(atom, value); }
-    Status openScope() { return m_scopes->push(ScriptValue::scopeMarker()); }
-    // Pops and releases bindings down to and including the newest scope marker (or until the
-    // table is empty).
-    void closeScope();
     // Pops and releases every binding and scope marker. The runner does this before it lets go
     // of the engine, so that a global holding the engine itself (var me = this) keeps neither the
     // engine nor the other globals alive.
     void clearBindings();
+
+    // How deep the value stack and the frames are; both are 0 between runs.
+    int32_t topSlot() const { return m_top; }
+    int32_t frameBase() const { return m_frameBase; }
+    // The this value of the running code: the slot below the frame base (undefined without a
+    // frame).
+    const ScriptValue& thisValue() const { return m_frameBase > 1 ? m_stack[m_frameBase - 1] : m_stack[0]; }
+
+    AtomTable& atomTable() { return *m_atoms; }
+    EngineLink& link() { return *m_link; }
+    PropertyTable& scopeTable() { return *m_scopes; }
+    // The site, or null; the engine holds one reference.
+    ScriptSite* site() const { return m_site.ptr(); }
+    void setSite(ScriptSite* site) { m_site = site; }
+
+    // Native recursion guard: evaluation and statement execution check the machine stack and
+    // fail with "stack overflow" long before it runs out, however the script nests.
+    bool nativeStackExhausted() const { return currentStackPosition() < m_stackLimit; }
+    bool running() const { return m_runDepth > 0; }
+
+private:
+    // The value stack, frames, scopes and runs are opened and closed only through the scope
+    // objects below, so that no early return leaves them unbalanced.
+    friend class ValueStackMark;
+    friend class CallFrame;
+    friend class BindingScope;
+    friend class EngineRun;
+
+    ScriptEngine() = default;
+    ~ScriptEngine() override;
 
     Status pushValue(const ScriptValue& value)
     {
@@ -100,37 +128,15 @@ public:
         value = UndefinedValue;
         return Status::Ok;
     }
-    // Pushes the engine itself as an Object value. The engine outlives its own stack, so the slot
-    // holds no count; it must be taken off with dropUncounted.
-    Status pushSelf()
+    void popTo(int32_t mark)
     {
-        if (m_top >= MaxValues)
-            return Status::StackOverflow;
-        m_stack[++m_top] = ScriptValue::object(this);
-        return Status::Ok;
+        NIMBOLT_ASSERT(mark >= m_frameBase && mark <= m_top);
+        while (m_top > mark)
+            releaseValue(m_stack[m_top--]);
     }
-    void dropUncounted() { m_stack[m_top--] = UndefinedValue; }
-    Status popValue()
-    {
-        if (m_top == 0)
-            return Status::StackUnderflow;
-        releaseValue(m_stack[m_top--]);
-        return Status::Ok;
-    }
-    void peekValue(ScriptValue& out) const
-    {
-        out = m_stack[m_top];
-        retainValue(out);
-    }
-    int32_t topSlot() const { return m_top; }
-    int32_t frameBase() const { return m_frameBase; }
-    const ScriptValue* slots() const { return m_stack; }
-    Status enterFrame();
-    void leaveFrame();
-    // The three slots of a call's frame at once (argument count, this, saved frame base): the
-    // same as pushing the two values and entering a frame, failing with "stack overflow" and
-    // pushing nothing when they do not fit. A null self or the engine itself is pushed as the
-    // engine without a count.
+    // The three slots of a call's frame at once (argument count, this, saved frame base),
+    // failing with "stack overflow" and pushing nothing when they do not fit. A null self or the
+    // engine itself is pushed as the engine without a count.
     Status enterCallFrame(int32_t argc, ScriptObject* self)
     {
         if (m_top + 3 > MaxValues)
@@ -149,6 +155,7 @@ public:
     }
     void leaveCallFrame()
     {
+        NIMBOLT_ASSERT(m_top == m_frameBase && m_top >= 3);
         m_frameBase = m_stack[m_top].payload.integer;
         ScriptValue self = m_stack[m_top - 1];
         m_stack[m_top] = m_stack[m_top - 1] = m_stack[m_top - 2] = UndefinedValue;
@@ -156,38 +163,114 @@ public:
         if (self.payload.object != this)
             releaseValue(self);
     }
-    // The this value of the running code: the slot below the frame base (undefined without a
-    // frame).
-    const ScriptValue& thisValue() const { return m_frameBase > 1 ? m_stack[m_frameBase - 1] : m_stack[0]; }
-
-    AtomTable& atomTable() { return *m_atoms; }
-    EngineLink& link() { return *m_link; }
-    PropertyTable& scopeTable() { return *m_scopes; }
-    // The site, or null; the engine holds one reference.
-    ScriptSite* site() const { return m_site; }
-    void setSite(ScriptSite* site);
-
-    // Native recursion guard: evaluation and statement execution check the machine stack and
-    // fail with "stack overflow" long before it runs out, however the script nests.
-    bool nativeStackExhausted() const { return currentStackPosition() < m_stackLimit; }
-    // Brackets a run so the guard measures from the outermost one.
+    Status openScope() { return m_scopes->push(ScriptValue::scopeMarker()); }
+    // Pops and releases bindings down to and including the newest scope marker (or until the
+    // table is empty).
+    void closeScope();
+    // Brackets a run so the native stack guard measures from the outermost one.
     void enterRun();
     void leaveRun();
-    bool running() const { return m_runDepth > 0; }
 
-private:
-    ScriptEngine() = default;
-    ~ScriptEngine() override;
-
-    EngineLink* m_link { nullptr };
-    PropertyTable* m_scopes { nullptr };
-    AtomTable* m_atoms { nullptr };
-    ScriptSite* m_site { nullptr };
+    // Released in reverse order after the value stack: bindings, atoms, site.
+    RefPtr<ScriptSite> m_site;
+    RefPtr<AtomTable> m_atoms;
+    RefPtr<PropertyTable> m_scopes;
+    RefPtr<EngineLink> m_link;
     int32_t m_frameBase { 0 };
     int32_t m_top { 0 };
     int32_t m_runDepth { 0 };
     uintptr_t m_stackLimit { 0 };
     ScriptValue m_stack[StackSlots];
+};
+
+// Values pushed for a call or a store; every value pushed after the mark is popped and released
+// when the mark goes out of scope.
+class ValueStackMark {
+public:
+    explicit ValueStackMark(ScriptEngine& engine)
+        : m_engine(engine)
+        , m_mark(engine.m_top)
+    {
+    }
+    ~ValueStackMark() { m_engine.popTo(m_mark); }
+    ValueStackMark(const ValueStackMark&) = delete;
+    ValueStackMark& operator=(const ValueStackMark&) = delete;
+
+    // "stack overflow" beyond 4095 values; the value is retained.
+    Status push(const ScriptValue& value) { return m_engine.pushValue(value); }
+    // The same, taking over the value's reference; on failure the value is left as it was.
+    Status pushMoved(ScriptValue& value) { return m_engine.pushMoved(value); }
+    // The values pushed since the mark, oldest first.
+    const ScriptValue* values() const { return m_engine.m_stack + m_mark + 1; }
+    int32_t count() const { return m_engine.m_top - m_mark; }
+
+private:
+    ScriptEngine& m_engine;
+    int32_t m_mark;
+};
+
+// A call's frame (argument count, this, saved frame base), left when it goes out of scope.
+class CallFrame {
+public:
+    CallFrame(ScriptEngine& engine, int32_t argc, ScriptObject* self)
+        : m_engine(engine)
+        , m_status(engine.enterCallFrame(argc, self))
+    {
+    }
+    ~CallFrame()
+    {
+        if (m_status.ok())
+            m_engine.leaveCallFrame();
+    }
+    CallFrame(const CallFrame&) = delete;
+    CallFrame& operator=(const CallFrame&) = delete;
+
+    // "stack overflow" when the frame did not fit; nothing was pushed then.
+    Status status() const { return m_status; }
+
+private:
+    ScriptEngine& m_engine;
+    Status m_status;
+};
+
+// A binding scope: bindings defined while it is open are popped when it goes out of scope.
+class BindingScope {
+public:
+    explicit BindingScope(ScriptEngine& engine)
+        : m_engine(engine)
+        , m_status(engine.openScope())
+    {
+    }
+    ~BindingScope()
+    {
+        if (m_status.ok())
+            m_engine.closeScope();
+    }
+    BindingScope(const BindingScope&) = delete;
+    BindingScope& operator=(const BindingScope&) = delete;
+
+    // Failure when the scope table could not grow; the scope is not open then.
+    Status status() const { return m_status; }
+
+private:
+    ScriptEngine& m_engine;
+    Status m_status;
+};
+
+// One run of code on the engine; nested runs share the outermost one's native stack budget.
+class EngineRun {
+public:
+    explicit EngineRun(ScriptEngine& engine)
+        : m_engine(engine)
+    {
+        m_engine.enterRun();
+    }
+    ~EngineRun() { m_engine.leaveRun(); }
+    EngineRun(const EngineRun&) = delete;
+    EngineRun& operator=(const EngineRun&) = delete;
+
+private:
+    ScriptEngine& m_engine;
 };
 
 }

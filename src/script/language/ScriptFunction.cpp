@@ -1,9 +1,11 @@
-#include "ScriptFunction.h"
+#include <script/language/ScriptFunction.h>
 
-#include "Interpreter.h"
+#include <base/Assert.h>
+
+#include <script/language/Interpreter.h>
 
 #include <script/runtime/AtomTable.h>
-#include <script/runtime/Ref.h>
+#include <base/Ref.h>
 
 #include <cstddef>
 #include <new>
@@ -48,12 +50,12 @@ ScriptFunction::~ScriptFunction()
     if (m_ownTable)
         m_ownTable->release();
     freeTree(m_definition);
-    m_link.release();
 }
 
 int32_t ScriptFunction::release()
 {
     int32_t count = --m_refCount;
+    NIMBOLT_ASSERT(count >= 0);
     if (count == 1 && !m_destroying) {
         // Only the self-reference is left. Releasing the prototype table drops it, which comes
         // back here while m_destroying is set.
@@ -140,7 +142,7 @@ Status ScriptFunction::invoke(Atom atom, InvokeOp op, int32_t argc, const Script
     case InvokeOp::CallMember:
         return callMember(*m_prototypeTable, m_ownTable, this, atom, argc, args, result);
     case InvokeOp::Construct:
-        return construct(*this, m_link, *m_prototypeTable, *m_definition, argc, args, result);
+        return construct(*this, *m_link, *m_prototypeTable, *m_definition, argc, args, result);
     default:
         return Status::Failed;
     }
@@ -148,7 +150,7 @@ Status ScriptFunction::invoke(Atom atom, InvokeOp op, int32_t argc, const Script
 
 Status ScriptFunction::call(ScriptObject* self, int32_t argc, const ScriptValue* args, ScriptValue* result)
 {
-    ScriptEngine* engine = m_link.engine();
+    ScriptEngine* engine = m_link->engine();
     if (!engine) {
         // The engine that defined the function is gone (its runner closed while a host kept the
         // function): there is nothing to run it on.
@@ -209,27 +211,13 @@ ScriptInstance* createInstance(ScriptObject& parent, EngineLink& link, PropertyT
     return instance;
 }
 
-// Instances whose count fell to zero while another instance was being destroyed; the
-// outermost release frees them one after the other.
-static ScriptInstance* s_doomedInstances = nullptr;
-static bool s_destroyingInstances = false;
-
 int32_t ScriptInstance::release()
 {
     int32_t count = --m_refCount;
-    if (count != 0)
-        return count;
-    m_nextDoomed = s_doomedInstances;
-    s_doomedInstances = this;
-    if (s_destroyingInstances)
-        return 0;
-    s_destroyingInstances = true;
-    while (ScriptInstance* instance = s_doomedInstances) {
-        s_doomedInstances = instance->m_nextDoomed;
-        delete instance;
-    }
-    s_destroyingInstances = false;
-    return 0;
+    NIMBOLT_ASSERT(count >= 0);
+    if (count == 0)
+        destroyDeferred();
+    return count;
 }
 
 ScriptInstance::~ScriptInstance()
@@ -270,29 +258,22 @@ Status ScriptInstance::invoke(Atom atom, InvokeOp op, int32_t argc, const Script
 Status callFunction(ScriptEngine& engine, const CodeNode& definition, ScriptObject* self, int32_t argc,
     const ScriptValue* args, ScriptValue* result)
 {
-    if (Status status = engine.openScope(); !status.ok())
-        return status;
+    BindingScope scope(engine);
+    if (!scope.status().ok())
+        return scope.status();
     *result = UndefinedValue;
     int32_t index = 0;
     for (const CodeNode* parameter = definition.second; parameter; parameter = parameter->next, ++index) {
         if (Status status = engine.defineLocal(parameter->atom(), index < argc ? args[index] : UndefinedValue);
-            !status.ok()) {
-            engine.closeScope();
+            !status.ok())
             return status;
-        }
     }
-    Status status = engine.enterCallFrame(argc, self);
-    if (status.ok()) {
-        // A host calling a kept function directly starts a run of its own.
-        bool outermost = !engine.running();
-        if (outermost)
-            engine.enterRun();
-        status = runList(engine, definition.third, result);
-        if (outermost)
-            engine.leaveRun();
-        engine.leaveCallFrame();
-    }
-    engine.closeScope();
+    CallFrame frame(engine, argc, self);
+    if (!frame.status().ok())
+        return frame.status();
+    // A host calling a kept function directly starts a run of its own.
+    EngineRun run(engine);
+    Status status = runList(engine, definition.third, result);
     return status.ok() ? Status::Ok : status;
 }
 

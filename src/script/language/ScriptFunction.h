@@ -8,8 +8,9 @@
 // instance gains new own members only while its constructor runs.
 #pragma once
 
-#include "CodeNode.h"
-#include "ScriptEngine.h"
+#include <base/DeferredRelease.h>
+#include <script/language/CodeNode.h>
+#include <script/language/ScriptEngine.h>
 
 #include <script/runtime/PropertyTable.h>
 #include <script/runtime/ScriptObject.h>
@@ -42,7 +43,7 @@ public:
     Status call(ScriptObject* self, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
 
     // The engine that defined the function, or null once that engine is gone.
-    ScriptEngine* engine() const { return m_link.engine(); }
+    ScriptEngine* engine() const { return m_link->engine(); }
     PropertyTable& prototypeTable() const { return *m_prototypeTable; }
     const CodeNode& definition() const { return *m_definition; }
     PrototypeView& prototypeView() { return m_prototypeView; }
@@ -56,20 +57,19 @@ private:
         , m_link(engine.link())
         , m_definition(definition)
     {
-        m_link.addRef();
     }
     ~ScriptFunction() override;
 
     PrototypeView m_prototypeView;
     // Counted: the function keeps the link, never the engine, alive.
-    EngineLink& m_link;
+    Ref<EngineLink> m_link;
     PropertyTable* m_prototypeTable { nullptr };
     PropertyTable* m_ownTable { nullptr };
     CodeNode* m_definition;
     bool m_destroying { false };
 };
 
-class ScriptInstance final : public ScriptObject {
+class ScriptInstance final : public ScriptObject, private DeferredRelease {
 public:
     // At zero the instance is destroyed; an instance that reaches zero while another one is
     // being destroyed waits in a queue, so long chains of instances (through parents or
@@ -99,7 +99,6 @@ private:
     PropertyTable* m_ownTable { nullptr };
     const CodeNode& m_definition;
     bool m_sealed { false };
-    ScriptInstance* m_nextDoomed { nullptr };
 };
 
 // A new instance (count 1, under construction) of parent, holding a reference on it; null when

@@ -1,18 +1,19 @@
-#include "ScriptRunner.h"
+#include <script/language/ScriptRunner.h>
 
-#include "ErrorObject.h"
-#include "Interpreter.h"
-#include "Lexer.h"
-#include "LineReader.h"
-#include "MemoryStream.h"
-#include "Natives.h"
-#include "Parser.h"
+#include <script/language/ErrorObject.h>
+#include <script/language/Interpreter.h>
+#include <script/language/Lexer.h>
+#include <script/language/LineReader.h>
+#include <script/language/MemoryStream.h>
+#include <script/language/Natives.h>
+#include <script/language/Parser.h>
 
-#include <script/runtime/Ref.h>
+#include <base/Ref.h>
 
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 namespace nimbolt {
 
@@ -20,12 +21,8 @@ ScriptRunner* createRunner() { return new (std::nothrow) ScriptRunner; }
 
 ScriptRunner::~ScriptRunner()
 {
-    if (m_engine) {
+    if (m_engine)
         m_engine->clearBindings();
-        m_engine->release();
-    }
-    if (m_site)
-        m_site->release();
 }
 
 Status ScriptRunner::defineGlobal(const char* name, const ScriptValue& value)
@@ -40,10 +37,6 @@ Status ScriptRunner::defineGlobal(const char* name, const ScriptValue& value)
 
 Status ScriptRunner::setSite(ScriptSite* site)
 {
-    if (site)
-        site->addRef();
-    if (m_site)
-        m_site->release();
     m_site = site;
     if (!m_engine)
         return Status::Ok;
@@ -60,7 +53,7 @@ ScriptSite* ScriptRunner::getSite() const
 {
     if (m_site)
         m_site->addRef();
-    return m_site;
+    return m_site.ptr();
 }
 
 Status ScriptRunner::getAtomTable(AtomTable*& out) const
@@ -76,23 +69,21 @@ Status ScriptRunner::getAtomTable(AtomTable*& out) const
 Status ScriptRunner::toggleOpen()
 {
     if (m_state != RunnerState::Closed) {
-        if (m_engine) {
+        if (m_engine)
             m_engine->clearBindings();
-            m_engine->release();
-        }
         m_engine = nullptr;
         m_state = RunnerState::Closed;
         return Status::Ok;
     }
     if (!m_engine) {
-        m_engine = ScriptEngine::create();
+        m_engine = adoptRef(ScriptEngine::create());
         if (!m_engine)
             return Status::Failed;
         if (Status status = installNatives(*m_engine); !status.ok())
             return status;
     }
     if (m_site) {
-        m_engine->setSite(m_site);
+        m_engine->setSite(m_site.ptr());
         m_state = RunnerState::Ready;
     }
     return Status::Ok;
@@ -104,65 +95,68 @@ void ScriptRunner::report(ErrorObject& error)
         (void)m_site->reportError(error);
 }
 
+// The runner is Running while code runs on its engine; afterwards it is Ready again, or Closed
+// when the script closed it or took its site away. The site hears the beginning and the end.
+class ScriptRunner::RunState {
+public:
+    explicit RunState(ScriptRunner& runner)
+        : m_runner(runner)
+    {
+        m_runner.m_state = RunnerState::Running;
+        if (m_runner.m_site)
+            (void)m_runner.m_site->onRunBegin();
+    }
+    ~RunState()
+    {
+        m_runner.m_state = m_runner.m_engine && m_runner.m_site ? RunnerState::Ready : RunnerState::Closed;
+        if (m_runner.m_site)
+            (void)m_runner.m_site->onRunEnd();
+    }
+    RunState(const RunState&) = delete;
+    RunState& operator=(const RunState&) = delete;
+
+private:
+    ScriptRunner& m_runner;
+};
+
 Status ScriptRunner::compileAndRun(ScriptObject* self, const char* text, int32_t length, Scope scope,
     ScriptValue* result)
 {
-    MemoryStream* stream = createMemoryStream(text, length);
+    RefPtr<MemoryStream> stream = adoptRef(createMemoryStream(text, length));
     if (!stream)
         return Status::Failed;
     std::unique_ptr<LineReader> reader = createLineReader(*stream);
-    if (!reader) {
-        stream->release();
+    if (!reader)
         return Status::Ok;
-    }
     // The engine may be closed and released by the script itself; keep it for this run.
-    ScriptEngine* engine = m_engine;
-    engine->addRef();
-    AtomTable& atoms = engine->atomTable();
-    atoms.addRef();
-    Lexer* lexer = createLexer(std::move(reader), atoms);
-    if (!lexer) {
-        atoms.release();
-        engine->release();
-        stream->release();
+    Ref<ScriptEngine> engine(*m_engine);
+    RefPtr<Lexer> lexer = adoptRef(createLexer(std::move(reader), engine->atomTable()));
+    if (!lexer)
         return Status::Ok;
-    }
 
     CodeNode* tree = nullptr;
     ErrorObject* parseError = nullptr;
     if (!parseProgram(*lexer, tree, parseError).ok()) {
-        if (parseError) {
-            report(*parseError);
-            parseError->release();
-        }
-    } else {
-        m_state = RunnerState::Running;
-        if (m_site)
-            (void)m_site->onRunBegin();
-        *result = UndefinedValue;
-        if (scope == Scope::Own) {
-            if (engine->openScope().ok()) {
-                (void)runProgram(*engine, self, tree, result);
-                engine->closeScope();
-            } else {
-                freeTree(tree);
-            }
-        } else {
-            (void)runProgram(*engine, self, tree, result);
-        }
-        if (result->tag == ValueTag::Error && result->payload.error) {
-            report(*result->payload.error);
-            result->payload.error->release();
-            result->payload.error = nullptr;
-        }
-        m_state = m_engine && m_site ? RunnerState::Ready : RunnerState::Closed;
-        if (m_site)
-            (void)m_site->onRunEnd();
+        if (RefPtr<ErrorObject> error = adoptRef(parseError))
+            report(*error);
+        return Status::Ok;
     }
-    lexer->release();
-    atoms.release();
-    engine->release();
-    stream->release();
+    RunState running(*this);
+    *result = UndefinedValue;
+    if (scope == Scope::Own) {
+        BindingScope bindings(*engine);
+        if (bindings.status().ok())
+            (void)runProgram(*engine, self, tree, result);
+        else
+            freeTree(tree);
+    } else {
+        (void)runProgram(*engine, self, tree, result);
+    }
+    if (result->tag == ValueTag::Error && result->payload.error) {
+        // The tag stays behind without its object, so that evalString can tell a failed run.
+        RefPtr<ErrorObject> error = adoptRef(std::exchange(result->payload.error, nullptr));
+        report(*error);
+    }
     return Status::Ok;
 }
 
@@ -173,7 +167,7 @@ Status ScriptRunner::runDroppingValue(const char* text, int32_t length, Scope sc
     // A script may make the host let go of its runner (closing the document from a modal loop,
     // say); the runner stays until the run is over.
     Ref<ScriptRunner> protect(*this);
-    ScriptValue result = UndefinedValue;
+    ScriptValue result;
     Status status = compileAndRun(nullptr, text, length, scope, &result);
     releaseValue(result);
     return status;

@@ -6,11 +6,12 @@
 // runTextInScope refuse to nest; evalString nests and puts the outer state back afterwards.
 #pragma once
 
-#include "ScriptEngine.h"
-#include "ScriptSite.h"
+#include <script/language/ScriptEngine.h>
+#include <script/language/ScriptSite.h>
 
+#include <base/Ref.h>
 #include <script/runtime/AtomTable.h>
-#include <script/runtime/RefCounted.h>
+#include <base/RefCounted.h>
 #include <script/runtime/ScriptString.h>
 
 #include <cstdint>
@@ -42,7 +43,7 @@ public:
     // into result. -1 and an undefined result after a run-time error (already reported).
     Status evalString(ScriptObject* self, ScriptString& text, ScriptValue* result);
 
-    ScriptEngine* engine() const { return m_engine; }
+    ScriptEngine* engine() const { return m_engine.ptr(); }
 
 private:
     friend ScriptRunner* createRunner();
@@ -54,10 +55,11 @@ private:
     Status runDroppingValue(const char* text, int32_t length, Scope scope);
     Status compileAndRun(ScriptObject* self, const char* text, int32_t length, Scope scope, ScriptValue* result);
     void report(ErrorObject& error);
+    class RunState;
 
     RunnerState m_state { RunnerState::Closed };
-    ScriptEngine* m_engine { nullptr };
-    ScriptSite* m_site { nullptr };
+    RefPtr<ScriptEngine> m_engine;
+    RefPtr<ScriptSite> m_site;
 };
 
 // A new runner with count 1: Closed, no engine, no site. Null when memory runs out.

@@ -2,8 +2,8 @@
 // every run that passed the parser.
 #pragma once
 
-#include <script/runtime/RefCounted.h>
-#include <script/runtime/Status.h>
+#include <base/RefCounted.h>
+#include <base/Status.h>
 
 namespace nimbolt {
 

@@ -1,4 +1,4 @@
-#include "AtomTable.h"
+#include <script/runtime/AtomTable.h>
 
 #include <cstdlib>
 #include <cstring>

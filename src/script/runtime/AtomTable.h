@@ -3,8 +3,8 @@
 // made so far (1 for the first). Atoms are never 0 and a name keeps its atom for the table's life.
 #pragma once
 
-#include "RefCounted.h"
-#include "ScriptObject.h"
+#include <base/RefCounted.h>
+#include <script/runtime/ScriptObject.h>
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,6 @@
-#include "MemberTable.h"
+#include <script/runtime/MemberTable.h>
+
+#include <base/Assert.h>
 
 #include <cstring>
 
@@ -29,6 +31,7 @@ Status dispatchMember(PropertyTable& members, ScriptObject* self, Atom atom, Inv
         *result = UndefinedValue;
         return Status::NotAMember;
     }
+    NIMBOLT_ASSERT(member->tag == ValueTag::MemberHandler);
     MemberHandler handler = member->payload.handler;
     *result = UndefinedValue;
     return handler(self, op, argc, args, result);

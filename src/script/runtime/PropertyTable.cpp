@@ -1,4 +1,4 @@
-#include "PropertyTable.h"
+#include <script/runtime/PropertyTable.h>
 
 #include <new>
 

@@ -4,8 +4,8 @@
 // All chunks but the newest are full, and the table owns one reference per counted value.
 #pragma once
 
-#include "RefCounted.h"
-#include "ScriptValue.h"
+#include <base/RefCounted.h>
+#include <script/runtime/ScriptValue.h>
 
 namespace nimbolt {
 
@@ -112,6 +112,7 @@ private:
     // Removes the newest entry of a non-empty newest chunk and hands over its value.
     ScriptValue takeNewest()
     {
+        NIMBOLT_ASSERT(m_fill > 0);
         Entry* entry = &m_newest->entries[--m_fill];
         ScriptValue value = entry->value;
         Entry*& head = m_buckets[static_cast<uint32_t>(entry->key) % BucketCount];
@@ -139,6 +140,7 @@ private:
     {
         // A chunk is normally added as soon as the previous one fills; this only retries when
         // that allocation failed, and then nothing is stored.
+        NIMBOLT_ASSERT(m_fill >= 0 && m_fill <= ChunkSize);
         if (m_fill == ChunkSize && !addChunk())
             return nullptr;
         Entry* entry = &m_newest->entries[m_fill];

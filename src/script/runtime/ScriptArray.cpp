@@ -1,7 +1,9 @@
-#include "ScriptArray.h"
+#include <script/runtime/ScriptArray.h>
 
-#include "MemberTable.h"
-#include "ScriptString.h"
+#include <base/Assert.h>
+
+#include <script/runtime/MemberTable.h>
+#include <script/runtime/ScriptString.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -108,27 +110,13 @@ ScriptArray::Chunk* ScriptArray::chunkAt(int32_t k, bool create)
     return m_chunks[k];
 }
 
-// Arrays whose count fell to zero while another array was being destroyed; the outermost
-// release frees them one after the other.
-static ScriptArray* s_doomedArrays = nullptr;
-static bool s_destroyingArrays = false;
-
 int32_t ScriptArray::release()
 {
     int32_t count = --m_refCount;
-    if (count != 0)
-        return count;
-    m_nextDoomed = s_doomedArrays;
-    s_doomedArrays = this;
-    if (s_destroyingArrays)
-        return 0;
-    s_destroyingArrays = true;
-    while (ScriptArray* array = s_doomedArrays) {
-        s_doomedArrays = array->m_nextDoomed;
-        delete array;
-    }
-    s_destroyingArrays = false;
-    return 0;
+    NIMBOLT_ASSERT(count >= 0);
+    if (count == 0)
+        destroyDeferred();
+    return count;
 }
 
 Status ScriptArray::newEmpty(ScriptArray*& out)

@@ -4,17 +4,18 @@
 // added. Arrays made from one Array global share its member table (length).
 #pragma once
 
-#include "AtomTable.h"
-#include "PropertyTable.h"
-#include "ScriptObject.h"
-#include "ScriptValue.h"
+#include <base/DeferredRelease.h>
+#include <script/runtime/AtomTable.h>
+#include <script/runtime/PropertyTable.h>
+#include <script/runtime/ScriptObject.h>
+#include <script/runtime/ScriptValue.h>
 
 #include <cstdint>
 #include <string_view>
 
 namespace nimbolt {
 
-class ScriptArray final : public ScriptObject {
+class ScriptArray final : public ScriptObject, private DeferredRelease {
 public:
     static constexpr int ChunkSize = 16;
     static constexpr int BucketCount = 13;
@@ -89,7 +90,6 @@ private:
     int32_t m_chunkCount { 0 };
     int32_t m_chunkCapacity { 0 };
     // The next array waiting to be destroyed (see release).
-    ScriptArray* m_nextDoomed { nullptr };
 };
 
 // A new empty array with count 1 that shares the template's member table; without one, a table

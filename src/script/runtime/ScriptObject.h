@@ -3,8 +3,8 @@
 // arguments are borrowed, the result slot receives an owned value.
 #pragma once
 
-#include "RefCounted.h"
-#include "Status.h"
+#include <base/RefCounted.h>
+#include <base/Status.h>
 
 #include <cstdint>
 

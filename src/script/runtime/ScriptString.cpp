@@ -1,7 +1,8 @@
-#include "ScriptString.h"
+#include <script/runtime/ScriptString.h>
 
-#include "AtomTable.h"
-#include "PropertyTable.h"
+#include <base/Assert.h>
+#include <script/runtime/AtomTable.h>
+#include <script/runtime/PropertyTable.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -95,6 +96,7 @@ ScriptString* createStringBuffer(int32_t length, char** text)
 int32_t ScriptString::release()
 {
     int32_t count = --m_refCount;
+    NIMBOLT_ASSERT(count >= 0);
     if (count == 0) {
         delete this;
         if (--s_liveStrings == 0 && s_stringMembers) {

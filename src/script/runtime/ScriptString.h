@@ -3,8 +3,8 @@
 // (length, charAt) that exists exactly while at least one string is alive.
 #pragma once
 
-#include "ScriptObject.h"
-#include "ScriptValue.h"
+#include <script/runtime/ScriptObject.h>
+#include <script/runtime/ScriptValue.h>
 
 #include <cstdint>
 #include <string_view>

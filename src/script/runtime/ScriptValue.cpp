@@ -1,6 +1,6 @@
-#include "ScriptValue.h"
+#include <script/runtime/ScriptValue.h>
 
-#include "ScriptString.h"
+#include <script/runtime/ScriptString.h>
 
 #include <cerrno>
 #include <climits>

@@ -4,7 +4,9 @@
 // fresh or released value.
 #pragma once
 
-#include "ScriptObject.h"
+#include <base/Assert.h>
+#include <base/Ref.h>
+#include <script/runtime/ScriptObject.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -29,7 +31,7 @@ enum class ValueTag : int32_t {
 };
 
 struct ScriptValue {
-    ValueTag tag;
+    ValueTag tag { ValueTag::Undefined };
     union Payload {
         int32_t integer;
         double real;
@@ -38,7 +40,7 @@ struct ScriptValue {
         MemberHandler handler;
         ErrorObject* error;
         uint64_t bits;
-    } payload;
+    } payload { .bits = 0 };
 
     static constexpr ScriptValue undefined() { return { ValueTag::Undefined, { .bits = 0 } }; }
     static constexpr ScriptValue null() { return { ValueTag::Null, { .bits = 0 } }; }
@@ -72,6 +74,13 @@ struct ScriptValue {
         return tag > ValueTag::Real && (tag == ValueTag::String || tag == ValueTag::Object || tag == ValueTag::Function);
     }
     bool isNumber() const { return tag == ValueTag::Integer || tag == ValueTag::Real; }
+
+    // The object of a String, Object or Function value; reading it from any other tag is a bug.
+    ScriptObject* objectPayload() const
+    {
+        NIMBOLT_ASSERT(isCounted());
+        return payload.object;
+    }
 };
 
 static_assert(sizeof(ScriptValue::Payload) == 8);
@@ -103,6 +112,14 @@ inline void replaceValue(ScriptValue& slot, const ScriptValue& value)
     slot = value;
     retainValue(slot);
     releaseValue(old);
+}
+
+// Moves the object reference out of a String, Object or Function value, leaving it undefined.
+inline Ref<ScriptObject> takeObject(ScriptValue& value)
+{
+    ScriptObject* object = value.objectPayload();
+    value = UndefinedValue;
+    return adoptRef(*object);
 }
 
 // The four conversions work in place and take over the reference the value held.

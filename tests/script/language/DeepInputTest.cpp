@@ -1,7 +1,7 @@
 // Inputs that drive the parser deep: 100,000 statements and expressions nested 100,000 levels
 // must parse, or fail with "parse", without exhausting the native stack or taking exponential
 // time; the trees they give must free and dump without recursion.
-#include "ScriptSource.h"
+#include <support/ScriptSource.h>
 
 #include <script/language/CodeTreeDump.h>
 #include <script/language/ErrorObject.h>

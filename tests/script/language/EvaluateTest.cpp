@@ -1,9 +1,9 @@
 // Operators and evaluation seen from below the script level: applyOperator on every kind of
 // operand pair with results computed by hand, the value stack and scopes balanced after every
 // kind of failure, and host statuses that count as success.
-#include "ScriptHarness.h"
+#include <support/ScriptHarness.h>
 
-#include "script/runtime/CountingObject.h"
+#include <support/CountingObject.h>
 
 #include <script/language/Interpreter.h>
 #include <script/runtime/ScriptString.h>

@@ -1,7 +1,7 @@
 // How deep scripts can go: recursion ends with "stack overflow" when the value stack is full
 // (after exactly as many calls as its 4095 values allow), and input nested 100,000 deep either
 // runs or fails with "stack overflow" or "parse"; never with a crash of the native stack.
-#include "ScriptHarness.h"
+#include <support/ScriptHarness.h>
 
 #include <script/runtime/ScriptString.h>
 

@@ -1,7 +1,7 @@
 // The lexer, table by table: operators by longest match, number forms, string escapes and
 // unterminated literals, comments, line counting with 1023-byte pieces, reserved words, atoms and
 // bytes that start no token. Expected tokens are written by hand.
-#include "ScriptSource.h"
+#include <support/ScriptSource.h>
 
 #include <script/language/KeywordTable.h>
 #include <script/language/TokenKind.h>

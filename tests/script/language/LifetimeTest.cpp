@@ -2,7 +2,7 @@
 // closed from inside a message box), the engine (the runner closed from a callback) or the very
 // function being called (an interval cleared by its own callback). Each must stay alive until
 // its run is over and go away right after.
-#include "ScriptHarness.h"
+#include <support/ScriptHarness.h>
 
 #include <script/language/Natives.h>
 #include <script/language/ScriptFunction.h>

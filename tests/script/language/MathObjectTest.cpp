@@ -1,7 +1,7 @@
 // Math and Echo from the host side: the 15-bit generator gives the values worked out by hand from
 // state * 214013 + 2531011, the members answer calls only, new Math shares its maker's tables,
 // and Echo's formats.
-#include "ScriptHarness.h"
+#include <support/ScriptHarness.h>
 
 #include <script/language/MathObject.h>
 #include <script/language/Natives.h>

@@ -1,6 +1,6 @@
 // Code tree shapes stated as dumps written by hand (precedence, associativity, statements), and
 // syntax errors with their exact code and line.
-#include "ScriptSource.h"
+#include <support/ScriptSource.h>
 
 #include <script/language/CodeTreeDump.h>
 #include <script/language/ErrorObject.h>

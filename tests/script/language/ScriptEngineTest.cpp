@@ -1,7 +1,7 @@
-// The engine on its own: a value stack of 4095 values whose pushes and pops keep exact counts,
-// frames of three slots that make this reachable, and one scope table in which newer bindings
-// shadow older ones until their scope closes.
-#include "script/runtime/CountingObject.h"
+// The engine on its own: a value stack of 4095 values whose marks keep exact counts, frames of
+// three slots that make this reachable, and one scope table in which newer bindings shadow older
+// ones until their scope closes.
+#include <support/CountingObject.h>
 
 #include <script/language/Natives.h>
 #include <script/language/ScriptEngine.h>
@@ -41,40 +41,33 @@ TEST_F(EngineTest, FixedAtomsComeFirst)
     EXPECT_EQ(fixedAtoms().charAt >> 4, 3);
 }
 
-TEST_F(EngineTest, StackHoldsExactly4095Values)
-{
-    for (int32_t i = 1; i <= 4095; ++i)
-        ASSERT_EQ(engine().pushValue(ScriptValue::integer(i)), Status::Ok) << "push " << i;
-    EXPECT_EQ(engine().topSlot(), 4095);
-    EXPECT_EQ(engine().pushValue(ScriptValue::integer(4096)), Status::StackOverflow);
-    EXPECT_EQ(engine().topSlot(), 4095) << "a failed push changes nothing";
-    ScriptValue top = UndefinedValue;
-    engine().peekValue(top);
-    EXPECT_EQ(top.payload.integer, 4095);
-    for (int32_t i = 4095; i >= 1; --i)
-        ASSERT_EQ(engine().popValue(), Status::Ok);
-    EXPECT_EQ(engine().topSlot(), 0);
-    EXPECT_EQ(engine().popValue(), Status::StackUnderflow);
-    EXPECT_EQ(engine().topSlot(), 0);
-}
-
-TEST_F(EngineTest, PushRetainsAndPopReleases)
+TEST_F(EngineTest, StackHoldsExactly4095ValuesAndMarksPopWhatTheyPushed)
 {
     ScriptString* string = createString("kept");
-    ScriptValue value = makeStringValue(string);
-    ASSERT_EQ(engine().pushValue(value), Status::Ok);
-    ASSERT_EQ(engine().pushValue(value), Status::Ok);
-    EXPECT_EQ(string->refCount(), 3);
-    ScriptValue peeked = UndefinedValue;
-    engine().peekValue(peeked);
-    EXPECT_EQ(peeked.payload.object, string);
-    EXPECT_EQ(string->refCount(), 4);
-    releaseValue(peeked);
-    EXPECT_EQ(engine().popValue(), Status::Ok);
-    EXPECT_EQ(string->refCount(), 2);
-    // A value left on the stack is released with the engine.
+    {
+        ValueStackMark outer(engine());
+        ASSERT_EQ(outer.push(makeStringValue(string)), Status::Ok);
+        EXPECT_EQ(string->refCount(), 2) << "a push retains";
+        {
+            ValueStackMark inner(engine());
+            for (int32_t i = 2; i <= 4095; ++i)
+                ASSERT_EQ(inner.push(ScriptValue::integer(i)), Status::Ok) << "push " << i;
+            EXPECT_EQ(engine().topSlot(), 4095);
+            EXPECT_EQ(inner.push(ScriptValue::integer(4096)), Status::StackOverflow);
+            ScriptValue moved = makeStringValue(string);
+            string->addRef();
+            EXPECT_EQ(inner.pushMoved(moved), Status::StackOverflow);
+            EXPECT_EQ(moved.tag, ValueTag::String) << "a failed move leaves the value with its owner";
+            releaseValue(moved);
+            EXPECT_EQ(inner.count(), 4094);
+            EXPECT_EQ(inner.values()[4093].payload.integer, 4095);
+        }
+        EXPECT_EQ(engine().topSlot(), 1) << "the inner mark popped only its own values";
+        EXPECT_EQ(outer.values()[0].payload.object, string);
+    }
+    EXPECT_EQ(engine().topSlot(), 0);
+    EXPECT_EQ(string->refCount(), 1) << "popping released";
     string->release();
-    EXPECT_EQ(string->refCount(), 1);
 }
 
 TEST_F(EngineTest, FramesNestAndMakeThisReachable)
@@ -83,47 +76,41 @@ TEST_F(EngineTest, FramesNestAndMakeThisReachable)
     ObjectLog innerLog;
     CountingObject* outer = CountingObject::create(outerLog);
     CountingObject* inner = CountingObject::create(innerLog);
-    EXPECT_EQ(engine().frameBase(), 0);
     EXPECT_EQ(engine().thisValue().tag, ValueTag::Undefined) << "no frame, no this";
-
-    ASSERT_EQ(engine().pushValue(ScriptValue::integer(0)), Status::Ok);
-    ASSERT_EQ(engine().pushValue(objectValue(outer)), Status::Ok);
-    ASSERT_EQ(engine().enterFrame(), Status::Ok);
-    EXPECT_EQ(engine().frameBase(), 3);
-    EXPECT_EQ(engine().thisValue().payload.object, outer);
-
-    ASSERT_EQ(engine().pushValue(ScriptValue::integer(7)), Status::Ok); // an argument
-    ASSERT_EQ(engine().pushValue(ScriptValue::integer(1)), Status::Ok);
-    ASSERT_EQ(engine().pushValue(objectValue(inner)), Status::Ok);
-    ASSERT_EQ(engine().enterFrame(), Status::Ok);
-    EXPECT_EQ(engine().frameBase(), 7);
-    EXPECT_EQ(engine().slots()[7].payload.integer, 3) << "the saved frame base";
-    EXPECT_EQ(engine().thisValue().payload.object, inner);
-
-    engine().leaveFrame();
-    EXPECT_EQ(engine().frameBase(), 3);
-    EXPECT_EQ(engine().topSlot(), 6);
-    EXPECT_EQ(engine().thisValue().payload.object, outer);
-    for (int i = 0; i < 3; ++i)
-        ASSERT_EQ(engine().popValue(), Status::Ok);
-    engine().leaveFrame();
+    {
+        CallFrame outerFrame(engine(), 0, outer);
+        ASSERT_EQ(outerFrame.status(), Status::Ok);
+        EXPECT_EQ(engine().frameBase(), 3);
+        EXPECT_EQ(engine().thisValue().payload.object, outer);
+        EXPECT_EQ(outer->refCount(), 2) << "a frame holds its this";
+        ValueStackMark arguments(engine());
+        ASSERT_EQ(arguments.push(ScriptValue::integer(7)), Status::Ok);
+        {
+            CallFrame innerFrame(engine(), 1, inner);
+            EXPECT_EQ(engine().frameBase(), 7);
+            EXPECT_EQ(engine().thisValue().payload.object, inner);
+            CallFrame engineFrame(engine(), 0, nullptr);
+            EXPECT_EQ(engine().thisValue().payload.object, &engine()) << "no this means the engine";
+        }
+        EXPECT_EQ(engine().frameBase(), 3);
+        EXPECT_EQ(engine().topSlot(), 4);
+        EXPECT_EQ(engine().thisValue().payload.object, outer);
+    }
     EXPECT_EQ(engine().frameBase(), 0);
-    ASSERT_EQ(engine().popValue(), Status::Ok);
-    ASSERT_EQ(engine().popValue(), Status::Ok);
+    EXPECT_EQ(engine().topSlot(), 0);
     EXPECT_EQ(outer->refCount(), 1);
     EXPECT_EQ(inner->refCount(), 1);
+    EXPECT_EQ(engine().refCount(), 1) << "the engine as this is never counted";
     outer->release();
     inner->release();
-}
 
-TEST_F(EngineTest, EnteringAFrameOnAFullStackFails)
-{
-    for (int32_t i = 1; i <= 4095; ++i)
-        ASSERT_EQ(engine().pushValue(ScriptValue::integer(i)), Status::Ok);
-    EXPECT_EQ(engine().enterFrame(), Status::StackOverflow);
+    ValueStackMark full(engine());
+    for (int32_t i = 1; i <= 4093; ++i)
+        ASSERT_EQ(full.push(ScriptValue::integer(i)), Status::Ok);
+    CallFrame refused(engine(), 0, nullptr);
+    EXPECT_EQ(refused.status(), Status::StackOverflow) << "three slots do not fit into two";
+    EXPECT_EQ(engine().topSlot(), 4093);
     EXPECT_EQ(engine().frameBase(), 0);
-    while (engine().topSlot() > 0)
-        ASSERT_EQ(engine().popValue(), Status::Ok);
 }
 
 TEST_F(EngineTest, BindingsShadowAndScopesClose)
@@ -131,37 +118,37 @@ TEST_F(EngineTest, BindingsShadowAndScopesClose)
     Atom x = atom("x");
     Atom y = atom("y");
     ASSERT_EQ(engine().defineLocal(x, ScriptValue::integer(1)), Status::Ok);
-    ASSERT_EQ(engine().openScope(), Status::Ok);
-    ASSERT_EQ(engine().defineLocal(x, ScriptValue::integer(2)), Status::Ok);
-    EXPECT_EQ(read(x), 2) << "the newest binding wins";
-    ASSERT_EQ(engine().openScope(), Status::Ok);
-    ScriptValue three = ScriptValue::integer(3);
-    ScriptValue stored = UndefinedValue;
-    ASSERT_EQ(engine().invoke(x, InvokeOp::PutMember, 1, &three, &stored), Status::Ok);
-    EXPECT_EQ(stored.payload.integer, 3);
-    ASSERT_EQ(engine().invoke(y, InvokeOp::PutMember, 1, &three, &stored), Status::Ok);
-    EXPECT_EQ(read(y), 3) << "a new name is bound in the innermost scope";
-    engine().closeScope();
-    EXPECT_EQ(read(x), 3) << "assignment updated the shadowing binding";
-    ScriptValue missing = ScriptValue::integer(5);
-    ASSERT_EQ(engine().invoke(y, InvokeOp::GetMember, 0, nullptr, &missing), Status::Ok);
-    EXPECT_EQ(missing.tag, ValueTag::Undefined) << "y went with its scope";
-    engine().closeScope();
+    {
+        BindingScope outer(engine());
+        ASSERT_EQ(engine().defineLocal(x, ScriptValue::integer(2)), Status::Ok);
+        EXPECT_EQ(read(x), 2) << "the newest binding wins";
+        {
+            BindingScope inner(engine());
+            ScriptValue three = ScriptValue::integer(3);
+            ScriptValue stored = UndefinedValue;
+            ASSERT_EQ(engine().invoke(x, InvokeOp::PutMember, 1, &three, &stored), Status::Ok);
+            EXPECT_EQ(stored.payload.integer, 3);
+            ASSERT_EQ(engine().invoke(y, InvokeOp::PutMember, 1, &three, &stored), Status::Ok);
+            EXPECT_EQ(read(y), 3) << "a new name is bound in the innermost scope";
+        }
+        EXPECT_EQ(read(x), 3) << "assignment updated the shadowing binding";
+        ScriptValue missing = ScriptValue::integer(5);
+        ASSERT_EQ(engine().invoke(y, InvokeOp::GetMember, 0, nullptr, &missing), Status::Ok);
+        EXPECT_EQ(missing.tag, ValueTag::Undefined) << "y went with its scope";
+    }
     EXPECT_EQ(read(x), 1) << "the outer binding shows again";
-    engine().closeScope();
-    EXPECT_EQ(engine().scopeTable().entryCount(), 0) << "closing without a marker stops at the empty table";
-    engine().closeScope();
-    EXPECT_EQ(engine().scopeTable().entryCount(), 0);
+    EXPECT_EQ(engine().scopeTable().entryCount(), 1);
 }
 
 TEST_F(EngineTest, ClosingAScopeReleasesItsValues)
 {
     ScriptString* string = createString("bound");
-    ASSERT_EQ(engine().openScope(), Status::Ok);
-    for (int i = 0; i < 40; ++i)
-        ASSERT_EQ(engine().defineLocal(atom("s"), makeStringValue(string)), Status::Ok);
-    EXPECT_EQ(string->refCount(), 41);
-    engine().closeScope();
+    {
+        BindingScope scope(engine());
+        for (int i = 0; i < 40; ++i)
+            ASSERT_EQ(engine().defineLocal(atom("s"), makeStringValue(string)), Status::Ok);
+        EXPECT_EQ(string->refCount(), 41);
+    }
     EXPECT_EQ(string->refCount(), 1);
     ASSERT_EQ(engine().defineLocal(atom("s"), makeStringValue(string)), Status::Ok);
     engine().clearBindings();

@@ -1,9 +1,9 @@
 // Script functions and instances seen from the host: exact reference counts (a function nothing
 // holds has count 1 and dies when a release brings it there), arguments that come back with the
 // count they had, callFunction with and without a this, and the ops each object refuses.
-#include "ScriptHarness.h"
+#include <support/ScriptHarness.h>
 
-#include "script/runtime/CountingObject.h"
+#include <support/CountingObject.h>
 
 #include <script/language/ScriptFunction.h>
 #include <script/runtime/ScriptString.h>

@@ -2,9 +2,9 @@
 // runText refuses to nest while evalString nests and puts the outer state back, errors are
 // reported once through the site and never returned, and closing the runner releases every
 // global.
-#include "ScriptHarness.h"
+#include <support/ScriptHarness.h>
 
-#include "script/runtime/CountingObject.h"
+#include <support/CountingObject.h>
 
 #include <script/runtime/ScriptArray.h>
 #include <script/runtime/ScriptString.h>

@@ -1,6 +1,6 @@
 // Interning: atom = bucket + 16 x serial, bucket = signed byte sum mod 11, serial counting from
 // 1 in each table. The expected atoms below are worked out by hand from the byte values.
-#include "script/runtime/AtomTable.h"
+#include <script/runtime/AtomTable.h>
 
 #include <gtest/gtest.h>
 

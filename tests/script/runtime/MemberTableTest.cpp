@@ -1,8 +1,8 @@
 // Member tables: rows interned into a member PropertyTable and dispatched by atom. The atoms
 // are worked out by hand for a fresh atom table.
-#include "CountingObject.h"
+#include <support/CountingObject.h>
 
-#include "script/runtime/MemberTable.h"
+#include <script/runtime/MemberTable.h>
 
 #include <gtest/gtest.h>
 
@@ -166,6 +166,69 @@ TEST(MemberTableBuildTest, EmptyRowsGiveAnEmptyTable)
     EXPECT_EQ(atoms->atomCount(), 0);
     members->release();
     atoms->release();
+}
+
+class Gauge : public ScriptObject {
+public:
+    Status invoke(Atom, InvokeOp, int32_t, const ScriptValue*, ScriptValue*) override { return Status::Failed; }
+    Status add(int32_t argc, const ScriptValue* args, ScriptValue* result)
+    {
+        m_level += valueToInteger(args[0]) + (argc > 1 ? valueToInteger(args[1]) : 0);
+        *result = ScriptValue::integer(m_level);
+        return Status::Ok;
+    }
+    Status level(ScriptValue* result)
+    {
+        *result = ScriptValue::integer(m_level);
+        return Status::Ok;
+    }
+    Status setLevel(const ScriptValue& value, ScriptValue*)
+    {
+        m_level = valueToInteger(value);
+        return Status::Ok;
+    }
+    int32_t m_level { 0 };
+};
+
+class OtherObject : public ScriptObject {
+public:
+    Status invoke(Atom, InvokeOp, int32_t, const ScriptValue*, ScriptValue*) override { return Status::Failed; }
+};
+
+TEST(MemberTable, AdaptorsCheckOpsArgumentsAndClass)
+{
+    Gauge gauge;
+    OtherObject other;
+    MemberHandler add = method<&Gauge::add, 1>;
+    MemberHandler level = getter<&Gauge::level>;
+    MemberHandler fixedLevel = getter<&Gauge::level, PutRule::ReadOnly>;
+    MemberHandler settable = property<&Gauge::level, &Gauge::setLevel>;
+    ScriptValue args[] = { ScriptValue::integer(5), ScriptValue::integer(2) };
+    ScriptValue result = ScriptValue::integer(99);
+
+    EXPECT_EQ(add(&gauge, InvokeOp::CallMember, 2, args, &result), Status::Ok);
+    EXPECT_EQ(result.payload.integer, 7);
+    result = ScriptValue::integer(99);
+    EXPECT_EQ(add(&gauge, InvokeOp::CallMember, 0, args, &result), Status::Ok) << "too few arguments";
+    EXPECT_EQ(result.tag, ValueTag::Undefined);
+    EXPECT_EQ(gauge.m_level, 7) << "the method did not run";
+    EXPECT_EQ(add(&gauge, InvokeOp::GetMember, 2, args, &result), Status::SomeError);
+    EXPECT_EQ(add(&other, InvokeOp::CallMember, 2, args, &result), Status::SomeError) << "wrong class";
+    EXPECT_EQ(gauge.m_level, 7);
+
+    EXPECT_EQ(level(&gauge, InvokeOp::GetMember, 0, nullptr, &result), Status::Ok);
+    EXPECT_EQ(result.payload.integer, 7);
+    EXPECT_EQ(level(&gauge, InvokeOp::PutMember, 1, args, &result), Status::SomeError);
+    EXPECT_EQ(result.tag, ValueTag::Undefined);
+    EXPECT_EQ(fixedLevel(&gauge, InvokeOp::PutMember, 1, args, &result), Status::ReadOnlyMember);
+    EXPECT_EQ(fixedLevel(&gauge, InvokeOp::CallMember, 0, nullptr, &result), Status::SomeError);
+
+    EXPECT_EQ(settable(&gauge, InvokeOp::PutMember, 1, args + 1, &result), Status::Ok);
+    EXPECT_EQ(gauge.m_level, 2);
+    EXPECT_EQ(settable(&gauge, InvokeOp::PutMember, 0, args, &result), Status::Ok) << "no value, no change";
+    EXPECT_EQ(gauge.m_level, 2);
+    EXPECT_EQ(settable(&gauge, InvokeOp::CallMember, 1, args, &result), Status::SomeError);
+    EXPECT_EQ(settable(&other, InvokeOp::GetMember, 0, nullptr, &result), Status::SomeError);
 }
 
 }

@@ -1,10 +1,10 @@
 // The property table as a map and as a stack: newest definitions win, pops unshadow, pushed
 // entries are reachable only by pop, chunks come and go at 16-entry boundaries, and the table
 // owns exactly one reference per stored counted value.
-#include "CountingObject.h"
+#include <support/CountingObject.h>
 
-#include "script/runtime/PropertyTable.h"
-#include "script/runtime/ScriptString.h"
+#include <script/runtime/PropertyTable.h>
+#include <script/runtime/ScriptString.h>
 
 #include <gtest/gtest.h>
 

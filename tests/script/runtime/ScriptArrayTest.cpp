@@ -1,10 +1,10 @@
 // Arrays as hosts use them: positions and names share one chain of 16-entry chunks, a growth by
 // index moves the append point past the new last position, a host may append a second entry of
 // a name that then hides the first, and every stored value is retained exactly once.
-#include "CountingObject.h"
+#include <support/CountingObject.h>
 
-#include "script/runtime/ScriptArray.h"
-#include "script/runtime/ScriptString.h"
+#include <script/runtime/ScriptArray.h>
+#include <script/runtime/ScriptString.h>
 
 #include <gtest/gtest.h>
 

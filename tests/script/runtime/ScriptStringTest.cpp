@@ -1,9 +1,9 @@
 // Strings: byte lengths and indexes over Shift-JIS text, the two shared members length and
 // charAt, refusal of every other use, and the process-wide member table that lives exactly as
 // long as some string does.
-#include "script/runtime/AtomTable.h"
-#include "script/runtime/PropertyTable.h"
-#include "script/runtime/ScriptString.h"
+#include <script/runtime/AtomTable.h>
+#include <script/runtime/PropertyTable.h>
+#include <script/runtime/ScriptString.h>
 
 #include <gtest/gtest.h>
 

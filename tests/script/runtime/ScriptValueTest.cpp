@@ -1,10 +1,10 @@
 // Values and their conversions: the counted tags own exactly one reference, releasing leaves
 // undefined, conversions take over the reference they were given, and the value operations that
 // hosts use on borrowed arguments leave those arguments exactly as they were.
-#include "CountingObject.h"
+#include <support/CountingObject.h>
 
-#include "script/runtime/ScriptString.h"
-#include "script/runtime/ScriptValue.h"
+#include <script/runtime/ScriptString.h>
+#include <script/runtime/ScriptValue.h>
 
 #include <gtest/gtest.h>
 

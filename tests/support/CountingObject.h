@@ -4,7 +4,7 @@
 // 700 + argc and status 3; every other op is refused with -1000.
 #pragma once
 
-#include "script/runtime/ScriptValue.h"
+#include <script/runtime/ScriptValue.h>
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "MarkupTreeDump.h"
+#include <support/MarkupTreeDump.h>
 
 #include <cstdio>
 

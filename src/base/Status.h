@@ -55,6 +55,8 @@ public:
     static const Status NotAMember;
     static const Status InvalidToken;
     static const Status Parse;
+    static const Status ContinueMismatch;
+    static const Status BreakMismatch;
 
 private:
     int32_t m_code { 0 };
@@ -73,5 +75,7 @@ inline constexpr Status Status::ReadOnlyMember { ErrorCode::ReadOnlyMember };
 inline constexpr Status Status::NotAMember { ErrorCode::NotAMember };
 inline constexpr Status Status::InvalidToken { ErrorCode::InvalidToken };
 inline constexpr Status Status::Parse { ErrorCode::Parse };
+inline constexpr Status Status::ContinueMismatch { ErrorCode::ContinueMismatch };
+inline constexpr Status Status::BreakMismatch { ErrorCode::BreakMismatch };
 
 }

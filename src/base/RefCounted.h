@@ -4,6 +4,8 @@
 // visible because every holder goes through these two calls.
 #pragma once
 
+#include <base/Assert.h>
+
 #include <cstdint>
 
 namespace nimbolt {
@@ -17,6 +19,7 @@ public:
     virtual int32_t release()
     {
         int32_t count = --m_refCount;
+        NIMBOLT_ASSERT(count >= 0);
         if (count == 0)
             delete this;
         return count;

@@ -8,7 +8,7 @@
 // dumps as "(none)".
 #pragma once
 
-#include "markup/MarkupNode.h"
+#include <markup/MarkupNode.h>
 
 #include <string>
 #include <string_view>

@@ -1,7 +1,7 @@
-#include "AttributeReaders.h"
+#include <elements/AttributeReaders.h>
 
-#include "ColorText.h"
-#include "script/runtime/ScriptValue.h"
+#include <imaging/ColorText.h>
+#include <script/runtime/ScriptValue.h>
 
 #include <cerrno>
 #include <climits>

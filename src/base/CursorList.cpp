@@ -1,4 +1,4 @@
-#include "CursorList.h"
+#include <base/CursorList.h>
 
 #include <cstdlib>
 #include <new>

@@ -1,9 +1,9 @@
 // Reading a node's attributes: texts cut to the buffer, integers read as strtol with base 0 reads
 // them, colours as colour texts; an absent attribute leaves the caller's value alone, and reading
 // takes no reference away from the array.
-#include "imaging/AttributeReaders.h"
+#include <elements/AttributeReaders.h>
 
-#include "script/runtime/ScriptString.h"
+#include <script/runtime/ScriptString.h>
 
 #include <climits>
 #include <cstring>

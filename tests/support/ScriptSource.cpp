@@ -1,4 +1,4 @@
-#include "ScriptSource.h"
+#include <support/ScriptSource.h>
 
 #include <script/language/CodeTreeDump.h>
 #include <script/language/ErrorObject.h>

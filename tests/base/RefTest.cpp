@@ -1,8 +1,8 @@
 // Reference counts through Ref and RefPtr: each holder owns exactly one count, adoption takes
 // over the creator's, and the object dies exactly once when the last holder lets go.
-#include "CountingObject.h"
+#include <support/CountingObject.h>
 
-#include "script/runtime/Ref.h"
+#include <base/Ref.h>
 
 #include <gtest/gtest.h>
 

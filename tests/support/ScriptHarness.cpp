@@ -1,4 +1,4 @@
-#include "ScriptHarness.h"
+#include <support/ScriptHarness.h>
 
 #include <script/language/MathObject.h>
 #include <script/language/Natives.h>

@@ -1,8 +1,8 @@
 // Owned pixel memory for tests: a zeroed buffer with the system's row padding and a colour table.
 #pragma once
 
-#include "platform/PixelBuffer.h"
-#include "platform/PixelTransfer.h"
+#include <platform/PixelBuffer.h>
+#include <platform/PixelTransfer.h>
 
 #include <cstdint>
 #include <vector>

@@ -3,9 +3,9 @@
 // absent, in which case the output is left exactly as it was, so a caller's default survives.
 #pragma once
 
-#include "platform/Color.h"
-#include "script/runtime/ScriptArray.h"
-#include "script/runtime/Status.h"
+#include <platform/Color.h>
+#include <script/runtime/ScriptArray.h>
+#include <base/Status.h>
 
 #include <cstdint>
 

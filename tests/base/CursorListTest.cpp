@@ -1,7 +1,7 @@
 // The cursor list against a plain vector model: node order, the cursor's index and node after
 // every insertion and removal, positional lookup from every cursor position, and exactly one
 // free callback per node that leaves the list through a removal.
-#include "script/runtime/CursorList.h"
+#include <base/CursorList.h>
 
 #include <gtest/gtest.h>
 
