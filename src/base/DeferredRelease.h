@@ -1,18 +1,22 @@
 // Objects that hold others of their kind (arrays in arrays, instances in instances, document
-// nodes in their children) would be destroyed recursively, one native frame per level, when the
-// outermost goes. A class that derives from DeferredRelease destroys itself through one queue
-// instead: an object whose count reaches zero while another destruction is running waits in the
-// queue and is deleted after it, so releasing a chain however long never recurses.
+// nodes in their children) are destroyed recursively when the outermost goes. A class that
+// derives from DeferredRelease destroys itself through destroyDeferred: up to MaxNesting
+// destructions deep it is deleted at once, so objects die in the order their holders let them
+// go; deeper than that it waits in a queue and is deleted when the outermost destruction has
+// finished, so releasing a chain however long never exhausts the native stack.
 #pragma once
 
 namespace nimbolt {
 
 class DeferredRelease {
+public:
+    static constexpr int MaxNesting = 256;
+
 protected:
     DeferredRelease() = default;
     virtual ~DeferredRelease() = default;
 
-    // Deletes this object now, or, inside another object's destruction, right after it.
+    // Deletes this object now, or, too deep inside other destructions, after the outermost one.
     void destroyDeferred();
 
 private:

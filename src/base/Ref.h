@@ -88,7 +88,13 @@ public:
         : m_ptr(std::exchange(other.m_ptr, nullptr))
     {
     }
-    RefPtr(Ref<T>&& other)
+    template<typename U>
+    RefPtr(Ref<U>&& other)
+        : m_ptr(other.leakRef())
+    {
+    }
+    template<typename U>
+    RefPtr(RefPtr<U>&& other)
         : m_ptr(other.leakRef())
     {
     }

@@ -158,12 +158,9 @@ Status ScriptFunction::call(ScriptObject* self, int32_t argc, const ScriptValue*
         return Status::Failed;
     }
     // Whoever calls may hold neither the function nor the engine; keep both for the call.
-    addRef();
-    engine->addRef();
-    Status status = callFunction(*engine, *m_definition, self, argc, args, result);
-    engine->release();
-    release();
-    return status;
+    Ref<ScriptFunction> protectFunction(*this);
+    Ref<ScriptEngine> protectEngine(*engine);
+    return callFunction(*engine, *m_definition, self, argc, args, result);
 }
 
 Status PrototypeView::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result)

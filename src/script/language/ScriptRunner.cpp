@@ -183,6 +183,31 @@ Status ScriptRunner::runTextInScope(const char* text, int32_t length)
     return runDroppingValue(text, length, Scope::Own);
 }
 
+Status ScriptRunner::callFunction(const ScriptValue& callee, ScriptObject* self, int32_t argc,
+    const ScriptValue* args, ScriptValue* result)
+{
+    *result = UndefinedValue;
+    if (m_state != RunnerState::Ready && m_state != RunnerState::Running)
+        return Status::Failed;
+    Ref<ScriptRunner> protect(*this);
+    RunnerState remembered = m_state;
+    Status status;
+    {
+        RunState running(*this);
+        status = callValue(callee, self, argc, args, result);
+    }
+    if (m_engine && m_site)
+        m_state = remembered;
+    if (result->tag == ValueTag::Error) {
+        RefPtr<ErrorObject> error = adoptRef(std::exchange(result->payload.error, nullptr));
+        *result = UndefinedValue;
+        if (error)
+            report(*error);
+        return Status::Failed;
+    }
+    return status.ok() ? Status::Ok : status;
+}
+
 Status ScriptRunner::evalString(ScriptObject* self, ScriptString& text, ScriptValue* result)
 {
     if (m_state != RunnerState::Ready && m_state != RunnerState::Running)

@@ -42,6 +42,11 @@ public:
     // Runs a string's text in a new scope with this (the engine when null), writing the value
     // into result. -1 and an undefined result after a run-time error (already reported).
     Status evalString(ScriptObject* self, ScriptString& text, ScriptValue* result);
+    // Calls a value (a function, a native, an object that applies) as a run of this runner, for
+    // hosts that call back into scripts (timers, events). Nests like evalString; an error is
+    // reported through the site and gives -1 and an undefined result.
+    Status callFunction(const ScriptValue& callee, ScriptObject* self, int32_t argc, const ScriptValue* args,
+        ScriptValue* result);
 
     ScriptEngine* engine() const { return m_engine.ptr(); }
 

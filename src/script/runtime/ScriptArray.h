@@ -89,7 +89,6 @@ private:
     Chunk** m_chunks { nullptr };
     int32_t m_chunkCount { 0 };
     int32_t m_chunkCapacity { 0 };
-    // The next array waiting to be destroyed (see release).
 };
 
 // A new empty array with count 1 that shares the template's member table; without one, a table

@@ -1,0 +1,323 @@
+#include <document/Document.h>
+
+#include <document/DocumentFile.h>
+#include <markup/MarkupNode.h>
+#include <script/language/ErrorObject.h>
+#include <script/language/MathObject.h>
+#include <script/runtime/ScriptArray.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <new>
+
+namespace nimbolt {
+
+std::tm SystemTimeSource::localTime()
+{
+    std::time_t now = std::time(nullptr);
+    std::tm local {};
+    localtime_r(&now, &local);
+    return local;
+}
+
+WindowKind windowKindOf(std::string_view type)
+{
+    if (type == "screen")
+        return WindowKind::Screen;
+    if (type == "screenwindow")
+        return WindowKind::ScreenWindow;
+    return WindowKind::Mascot;
+}
+
+Document::Document(WindowSystem& system, TimeSource& time)
+    : m_system(system)
+    , m_time(time)
+    , m_link(ElementHostLink::create(*this))
+{
+}
+
+RefPtr<Document> Document::create(WindowSystem& system, TimeSource& time)
+{
+    RefPtr<Document> document = adoptRef(new (std::nothrow) Document(system, time));
+    if (!document)
+        return nullptr;
+    if (!document->initialize()) {
+        document->shutdown();
+        return nullptr;
+    }
+    return document;
+}
+
+bool Document::initialize()
+{
+    m_runner = adoptRef(createRunner());
+    if (!m_runner || !m_runner->setSite(&m_site).ok() || !m_runner->toggleOpen().ok())
+        return false;
+    RefPtr<AtomTable> atoms = atomTable();
+    if (!atoms)
+        return false;
+    m_imageMembers = ImageObject::buildMembers(*atoms);
+    m_members = adoptRef(buildMemberTable(*atoms, s_members));
+    m_screen = ScreenObject::create(*atoms, m_system);
+    m_measureSurface = createSurface(1, 1, 24);
+    RefPtr<ScriptObject> array = adoptRef(createArrayGlobal(*atoms));
+    RefPtr<ScriptObject> math = adoptRef(createMathGlobal(*atoms));
+    RefPtr<ScriptObject> image = adoptRef(createImageGlobal(*atoms));
+    RefPtr<ShellObject> shell = ShellObject::create(*atoms, m_system);
+    if (!m_imageMembers || !m_members || !m_screen || !array || !math || !image || !shell)
+        return false;
+    (void)m_runner->defineGlobal("Array", ScriptValue::object(array.ptr()));
+    (void)m_runner->defineGlobal("Math", ScriptValue::object(math.ptr()));
+    (void)m_runner->defineGlobal("Image", ScriptValue::object(image.ptr()));
+    (void)m_runner->defineGlobal("Shell", ScriptValue::object(shell.ptr()));
+    (void)m_runner->defineGlobal("window", ScriptValue::object(this));
+    return true;
+}
+
+void Document::shutdown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    Ref<Document> protect(*this);
+    closeContent();
+    destroyWindow();
+    if (m_runner) {
+        RefPtr<ScriptRunner> runner = std::move(m_runner);
+        if (runner->getState() != RunnerState::Closed)
+            (void)runner->toggleOpen();
+        (void)runner->setSite(nullptr);
+    }
+    m_elementMembers = nullptr;
+    m_screen = nullptr;
+    m_link->cut();
+}
+
+Document::~Document()
+{
+    releaseValue(m_interval);
+}
+
+RefPtr<AtomTable> Document::atomTable()
+{
+    AtomTable* atoms = nullptr;
+    if (!m_runner || !m_runner->getAtomTable(atoms).ok())
+        return nullptr;
+    return adoptRef(atoms);
+}
+
+Status Document::Site::reportError(ErrorObject& error)
+{
+    char text[256];
+    int length = std::snprintf(text, sizeof text, "(%d) %s", error.line(), error.message());
+    length = length < 0 ? 0 : std::min<int>(length, sizeof text - 1);
+    m_document.m_system.messageBox(m_document.m_window.get(), std::string_view(text, static_cast<size_t>(length)),
+        "ScriptError", MessageBoxButtons::Ok);
+    return Status::Ok;
+}
+
+void Document::closeContent()
+{
+    if (m_window) {
+        m_window->setVisible(false);
+        m_window->stopTimer(1);
+        m_window->stopTimer(2);
+    }
+    releaseValue(m_interval);
+    m_backBuffer = nullptr;
+    if (m_root) {
+        int32_t count = m_root.leakRef()->release();
+        std::printf("document release(%d)\n", count);
+    }
+}
+
+void Document::destroyWindow()
+{
+    // The platform may still be inside one of this window's events; it defers the real end.
+    m_window.reset();
+}
+
+Status Document::load(const std::string& path)
+{
+    if (m_shutDown)
+        return Status::Failed;
+    Ref<Document> protect(*this);
+    closeContent();
+    std::optional<std::string> text = readDocumentFile(path);
+    if (!text)
+        return Status::Failed;
+    MarkupStream stream = MarkupStream::fromMemory(text->data(), text->size());
+    std::unique_ptr<MarkupNode, void (*)(MarkupNode*)> tree(parseMarkup(stream), freeMarkupNode);
+    if (!tree)
+        return Status::Ok;
+    MarkupNode* body = findChildElement(tree.get(), "body");
+    MarkupNode* head = findChildElement(tree.get(), "head");
+    enterDocumentFolder(path);
+
+    if (body) {
+        destroyWindow();
+        char type[256];
+        bool hasType = getAttributeText(body, "type", type, sizeof type) >= 0;
+        m_windowKind = hasType ? windowKindOf(type) : WindowKind::Mascot;
+        m_window = m_system.createWindow(m_windowKind, *this);
+        if (m_window)
+            m_window->startTimer(1, 1000);
+        if (RefPtr<AtomTable> atoms = atomTable()) {
+            if (RefPtr<DocObj> top = DocObj::build(*body, *atoms)) {
+                createElements(*top);
+                m_root = std::move(top);
+            }
+        }
+        if (m_window)
+            m_window->setVisible(true);
+    }
+    if (head)
+        runHead(*head);
+    return Status::Ok;
+}
+
+void Document::createElements(DocObj& top)
+{
+    RefPtr<ScriptArray> noAttributes = adoptRef(createArray(nullptr, nullptr));
+    auto attach = [&](DocObj& node) {
+        if (node.isText() || !noAttributes)
+            return;
+        const ScriptArray& attributes = node.attributes() ? *node.attributes() : *noAttributes;
+        if (RefPtr<Element> element = createElement(node.tagName()->view(), m_link, attributes))
+            node.setElement(element.ptr());
+    };
+    attach(top);
+    RefPtr<ScriptArray> all = top.all();
+    for (int32_t index = 0; all && index < all->count(); ++index) {
+        ScriptValue entry;
+        if (!all->getItem(index, nullptr, entry).ok())
+            continue;
+        if (RefPtr<DocObj> node = docObjOf(entry))
+            attach(*node);
+        releaseValue(entry);
+    }
+}
+
+void Document::runHead(MarkupNode& head)
+{
+    if (!head.children)
+        return;
+    for (ListNode* link = head.children->firstNode(); link && link->next; link = link->next) {
+        MarkupNode& child = *markupNodeOf(link);
+        if (child.kind != MarkupNodeKind::ElementNode && child.kind != MarkupNodeKind::EmptyElementNode)
+            continue;
+        ListNode* first = child.children ? child.children->firstNode() : nullptr;
+        MarkupNode* text = first && first->next ? markupNodeOf(first) : nullptr;
+        if (!text || text->kind != MarkupNodeKind::TextNode || !text->text)
+            continue;
+        if (compareMarkupName(child.text, "script") == 0) {
+            if (m_runner)
+                (void)m_runner->runText(text->text->bytes(), text->text->length());
+        } else if (compareMarkupName(child.text, "title") == 0) {
+            setTitle(text->text->view());
+        }
+    }
+}
+
+// Host operations.
+
+void Document::moveTo(int32_t x, int32_t y)
+{
+    if (m_window)
+        m_window->moveTo(x, y);
+}
+
+void Document::moveBy(int32_t dx, int32_t dy)
+{
+    if (!m_window)
+        return;
+    Point position = m_window->position();
+    m_window->moveTo(position.x + dx, position.y + dy);
+}
+
+void Document::resizeTo(int32_t width, int32_t height)
+{
+    if (!m_window)
+        return;
+    Size outer = m_window->outerSize();
+    Size client = m_window->clientSize();
+    m_window->setOuterSize(width + outer.width - client.width, height + outer.height - client.height);
+}
+
+void Document::resizeBy(int32_t dw, int32_t dh)
+{
+    if (!m_window)
+        return;
+    Size outer = m_window->outerSize();
+    m_window->setOuterSize(outer.width + dw, outer.height + dh);
+}
+
+void Document::setTitle(std::string_view shiftJis)
+{
+    if (m_window)
+        m_window->setTitle(shiftJis.substr(0, TitleCapacity - 1));
+}
+
+std::string Document::title() const
+{
+    if (!m_window)
+        return {};
+    std::string text = m_window->title();
+    if (text.size() > TitleCapacity - 1)
+        text.resize(TitleCapacity - 1);
+    return text;
+}
+
+void Document::invalidate(const Rect* rect)
+{
+    if (m_window)
+        m_window->invalidate(rect);
+}
+
+Status Document::evaluate(ScriptObject* self, ScriptString& code, ScriptValue* result)
+{
+    *result = UndefinedValue;
+    if (!m_runner)
+        return Status::Failed;
+    return RefPtr<ScriptRunner>(m_runner)->evalString(self, code, result);
+}
+
+RefPtr<ElementPicture> Document::createImage(int32_t width, int32_t height, int32_t depth)
+{
+    if (!m_imageMembers)
+        return nullptr;
+    return ImageObject::create(width, height, depth, *m_imageMembers);
+}
+
+Status Document::lockBackBuffer(SurfaceInfo& info)
+{
+    return m_backBuffer ? m_backBuffer->lock(info) : Status::Failed;
+}
+
+Status Document::unlockBackBuffer(const SurfaceInfo& info)
+{
+    return m_backBuffer ? m_backBuffer->unlock(info) : Status::Failed;
+}
+
+DeviceContext* Document::getDC()
+{
+    DeviceContext* context = nullptr;
+    if (!m_measureSurface || !m_measureSurface->getDC(context).ok())
+        return nullptr;
+    return context;
+}
+
+void Document::releaseDC(DeviceContext* context)
+{
+    if (m_measureSurface && context)
+        (void)m_measureSurface->releaseDC(context);
+}
+
+void Document::setRegion(std::optional<Region> region)
+{
+    if (m_window)
+        m_window->setShape(std::move(region));
+}
+
+}

@@ -1,0 +1,168 @@
+// A Document stands for the one shown NBML file, and to scripts it is the global window. It owns
+// the script runner (whose globals outlive every load), the window of the shown file, its back
+// buffer, the tree of document nodes built from the body, the screen object and the setInterval
+// callback. Loading a file closes what was shown, builds and shows the body, then runs the
+// head's scripts and titles in document order.
+//
+// Everything runs on one thread, but message boxes are modal: timers, mouse handlers and even a
+// new load can run while a script waits in one. Every path that calls into scripts therefore
+// holds what it walks (the document, the nodes, the elements) until the call returns.
+//
+// The window global counts on the document like any other value, so the owner ends the cycle
+// document -> runner -> global -> document with shutdown() before it lets go.
+#pragma once
+
+#include <document/DocObj.h>
+#include <document/ImageObject.h>
+#include <document/ScreenObject.h>
+#include <document/ShellObject.h>
+#include <document/WindowSystem.h>
+#include <elements/ElementHost.h>
+#include <script/language/ScriptRunner.h>
+#include <script/runtime/MemberTable.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace nimbolt {
+
+// The local time of the machine.
+class SystemTimeSource final : public TimeSource {
+public:
+    std::tm localTime() override;
+};
+
+class Document final : public ScriptObject, public ElementHost, private WindowEvents {
+public:
+    static constexpr int32_t TitleCapacity = 256;
+
+    // A new document (count 1) with its runner, engine and globals (Array, Math, Image, Shell,
+    // window), or null when the script engine cannot be made. The window system and the time
+    // source must outlive it.
+    static RefPtr<Document> create(WindowSystem& system, TimeSource& time);
+    // Closes the content, destroys the window and closes the runner, which drops every value the
+    // scripts held (the window global among them). The document answers nothing afterwards.
+    void shutdown();
+
+    // Loads an NBML file (a file system path): -1 when it cannot be read, else 0, whether or not
+    // a tree or a window came of it.
+    Status load(const std::string& path);
+
+    Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
+
+    // The window operations; nothing happens without a window.
+    void moveTo(int32_t x, int32_t y);
+    void moveBy(int32_t dx, int32_t dy);
+    void resizeTo(int32_t width, int32_t height) override;
+    void resizeBy(int32_t dw, int32_t dh) override;
+    // The caption, cut to 255 bytes.
+    void setTitle(std::string_view shiftJis);
+    std::string title() const;
+
+    // ElementHost.
+    void invalidate(const Rect* rect) override;
+    Status evaluate(ScriptObject* self, ScriptString& code, ScriptValue* result) override;
+    RefPtr<PropertyTable> elementMembers() override { return m_elementMembers; }
+    void setElementMembers(PropertyTable* members) override { m_elementMembers = members; }
+    RefPtr<AtomTable> atomTable() override;
+    RefPtr<ElementPicture> createImage(int32_t width, int32_t height, int32_t depth) override;
+    Status lockBackBuffer(SurfaceInfo& info) override;
+    Status unlockBackBuffer(const SurfaceInfo& info) override;
+    DeviceContext* getDC() override;
+    void releaseDC(DeviceContext* context) override;
+    void setRegion(std::optional<Region> region) override;
+    TimeSource& timeSource() override { return m_time; }
+
+    // For the programs that show the document and for tests.
+    NativeWindow* window() const { return m_window.get(); }
+    WindowKind windowKind() const { return m_windowKind; }
+    DocObj* root() const { return m_root.ptr(); }
+    Surface* backBuffer() const { return m_backBuffer.ptr(); }
+    ScriptRunner* runner() const { return m_runner.ptr(); }
+    WindowEvents& windowEvents() { return *this; }
+
+    // Draws the tree into the context, clipped: what a paint of the window shows.
+    void drawTree(DeviceContext& context, const Rect& clip);
+
+private:
+    Document(WindowSystem& system, TimeSource& time);
+    ~Document() override;
+
+    // Reports script errors as a "ScriptError" box; it counts on the document it belongs to.
+    class Site final : public ScriptSite {
+    public:
+        explicit Site(Document& document)
+            : m_document(document)
+        {
+        }
+        int32_t addRef() override { return m_document.addRef(); }
+        int32_t release() override { return m_document.release(); }
+        Status reportError(ErrorObject& error) override;
+
+    private:
+        Document& m_document;
+    };
+
+    bool initialize();
+    void closeContent();
+    void destroyWindow();
+    void createElements(DocObj& top);
+    void runHead(MarkupNode& head);
+
+    // WindowEvents.
+    void windowSized(int32_t width, int32_t height) override;
+    void windowMoved() override;
+    void windowPaint(DeviceContext& target, const Rect& clip) override;
+    void windowMouseButton(MouseButtonEvent event, int32_t x, int32_t y) override;
+    void windowMouseMove(int32_t x, int32_t y) override;
+    void windowContextMenu() override;
+    void windowTimer(int32_t id) override;
+    void windowFileDropped(const std::string& path) override;
+    void tickElements();
+    void callInterval();
+    int32_t backBufferDepth() const;
+
+    // The window members.
+    Status callAlert(int32_t argc, const ScriptValue* args, ScriptValue* result);
+    Status callConfirm(int32_t argc, const ScriptValue* args, ScriptValue* result);
+    Status callEval(int32_t argc, const ScriptValue* args, ScriptValue* result);
+    Status callMoveTo(int32_t argc, const ScriptValue* args, ScriptValue* result);
+    Status callMoveBy(int32_t argc, const ScriptValue* args, ScriptValue* result);
+    Status callResizeTo(int32_t argc, const ScriptValue* args, ScriptValue* result);
+    Status callResizeBy(int32_t argc, const ScriptValue* args, ScriptValue* result);
+    Status getDocument(ScriptValue* result);
+    Status getScreen(ScriptValue* result);
+    Status callCreateDocument(int32_t argc, const ScriptValue* args, ScriptValue* result);
+    Status callSetInterval(int32_t argc, const ScriptValue* args, ScriptValue* result);
+    Status getTitle(ScriptValue* result);
+    Status putTitle(const ScriptValue& value, ScriptValue* result);
+    Status callCaptureImage(int32_t argc, const ScriptValue* args, ScriptValue* result);
+    MessageBoxResult showBox(int32_t argc, const ScriptValue* args, const char* caption, MessageBoxButtons buttons);
+    static const MemberTableRow s_members[];
+
+    WindowSystem& m_system;
+    TimeSource& m_time;
+    Site m_site { *this };
+    Ref<ElementHostLink> m_link;
+    RefPtr<ScriptRunner> m_runner;
+    RefPtr<PropertyTable> m_members;
+    RefPtr<PropertyTable> m_imageMembers;
+    RefPtr<PropertyTable> m_elementMembers;
+    RefPtr<ScreenObject> m_screen;
+    std::unique_ptr<NativeWindow> m_window;
+    WindowKind m_windowKind { WindowKind::Mascot };
+    RefPtr<Surface> m_backBuffer;
+    RefPtr<Surface> m_measureSurface;
+    RefPtr<DocObj> m_root;
+    ScriptValue m_interval;
+    int32_t m_mouseX { 0 };
+    int32_t m_mouseY { 0 };
+    int32_t m_mouseEvent { 0 };
+    bool m_shutDown { false };
+};
+
+// The window kind a body's type names (exact): "screen", "screenwindow", else Mascot.
+WindowKind windowKindOf(std::string_view type);
+
+}

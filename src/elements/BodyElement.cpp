@@ -1,0 +1,83 @@
+#include <elements/BodyElement.h>
+
+#include <elements/AttributeReaders.h>
+#include <imaging/WindowShape.h>
+
+#include <cstring>
+
+namespace nimbolt {
+
+BodyElement::~BodyElement()
+{
+    if (m_shaped) {
+        if (ElementHost* document = host())
+            document->setRegion(std::nullopt);
+    }
+}
+
+void BodyElement::initialize(const ScriptArray& attributes)
+{
+    Element::initialize(attributes);
+    char type[256];
+    bool hasType = readAttributeText(attributes, "type", type, sizeof type).ok();
+    if (!hasType || std::strcmp(type, "mascot") == 0) {
+        m_mascot = true;
+        reshape();
+    }
+    if (!m_style.font)
+        setFont(FontSpec {});
+}
+
+void BodyElement::reshape()
+{
+    ElementHost* document = host();
+    if (!document)
+        return;
+    std::optional<Region> region;
+    RefPtr<Surface> picture = m_mascot && m_style.backgroundImage ? m_style.backgroundImage->surface() : nullptr;
+    if (picture) {
+        SurfaceInfo info;
+        if (picture->lock(info).ok()) {
+            if (info.bitsPerPixel == 8 && info.bits)
+                region = regionFromPixels(info, 0, 0, info.width, info.height, info.bits[0]);
+            (void)picture->unlock(info);
+            m_style.rect.right = m_style.rect.left + info.width;
+            m_style.rect.bottom = m_style.rect.top + info.height;
+            document->resizeTo(info.width, info.height);
+        }
+    }
+    bool shaped = region.has_value();
+    document->setRegion(std::move(region));
+    m_shaped = shaped;
+    if (!shaped)
+        document->resizeTo(m_style.rect.right, m_style.rect.bottom);
+}
+
+void BodyElement::paint(DeviceContext& context, const Rect& repaint)
+{
+    if (!needsPaint(repaint))
+        return;
+    paintBackground(context, repaint);
+    selectTextSettings(context);
+    context.setBkMode(BackgroundMode::Transparent);
+}
+
+void BodyElement::moveBy(int32_t, int32_t) { }
+
+void BodyElement::moveTo(int32_t, int32_t) { }
+
+void BodyElement::resizeBy(int32_t dw, int32_t dh)
+{
+    Element::resizeBy(dw, dh);
+    if (ElementHost* document = host())
+        document->resizeBy(dw, dh);
+}
+
+void BodyElement::resizeTo(int32_t width, int32_t height)
+{
+    Element::resizeTo(width, height);
+    if (ElementHost* document = host())
+        document->resizeTo(width, height);
+}
+
+}

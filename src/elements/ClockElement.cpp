@@ -1,0 +1,92 @@
+#include <elements/ClockElement.h>
+
+#include <elements/AttributeReaders.h>
+#include <elements/TimeFormat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace nimbolt {
+
+ClockElement::ClockElement(Ref<ElementHostLink> host)
+    : Element(std::move(host))
+{
+}
+
+void ClockElement::initialize(const ScriptArray& attributes)
+{
+    Element::initialize(attributes);
+    char text[256];
+    if (readAttributeText(attributes, "fmt", text, sizeof text).ok()) {
+        std::snprintf(m_format, sizeof m_format, "%.31s", text);
+        tick();
+    }
+    if (readAttributeText(attributes, "locale", text, sizeof text).ok()) {
+        std::snprintf(m_locale, sizeof m_locale, "%.31s", text);
+        tick();
+    }
+    if (readAttributeText(attributes, "hand", text, sizeof text).ok()) {
+        if (std::strcmp(text, "sec") == 0)
+            m_hand = HandKind::Second;
+        else if (std::strcmp(text, "min") == 0)
+            m_hand = HandKind::Minute;
+        else if (std::strcmp(text, "hour") == 0)
+            m_hand = HandKind::Hour;
+        else
+            m_hand = HandKind::Digital;
+        invalidateIfVisible();
+    }
+    if (readAttributeInt(attributes, "lineWidth", m_lineWidth).ok())
+        invalidateIfVisible();
+    if (readAttributeInt(attributes, "size", m_size).ok())
+        invalidateIfVisible();
+    if (readAttributeColor(attributes, "handBgcolor", m_handBgcolor).ok())
+        invalidateIfVisible();
+}
+
+void ClockElement::tick()
+{
+    ElementHost* document = host();
+    if (!document)
+        return;
+    m_time = document->timeSource().localTime();
+    if (m_hand == HandKind::Digital) {
+        (void)setTimeLocale(m_locale);
+        m_textLength = formatTime(m_format, m_time, currentTimeLocale(), m_text, TextCapacity);
+        if (DeviceContext* context = document->getDC()) {
+            int32_t saved = context->saveDC();
+            if (m_style.font)
+                context->selectFont(*m_style.font);
+            Size extent = context->getTextExtent(m_text, m_textLength);
+            context->restoreDC(saved);
+            document->releaseDC(context);
+            Rect& rect = m_style.rect;
+            rect.right = rect.left + std::max(rect.width(), extent.width);
+            rect.bottom = rect.top + std::max(rect.height(), extent.height);
+        }
+    }
+    invalidateIfVisible();
+}
+
+void ClockElement::paint(DeviceContext& context, const Rect& repaint)
+{
+    if (!needsPaint(repaint))
+        return;
+    paintBackground(context, repaint);
+    if (m_hand == HandKind::Digital) {
+        bool box = m_style.bgcolor != NoColor && !m_style.backgroundImage;
+        context.setBkMode(box ? BackgroundMode::Opaque : BackgroundMode::Transparent);
+        if (box)
+            context.setBkColor(m_style.bgcolor);
+        context.setTextColor(m_style.color);
+        if (m_style.font)
+            context.selectFont(*m_style.font);
+        context.textOut(m_style.rect.left, m_style.rect.top, m_text, m_textLength);
+        return;
+    }
+    HandGeometry geometry = handGeometry(m_style.rect, m_size, m_lineWidth, handAngle(m_hand, m_time));
+    drawHand(context, geometry, m_lineWidth, m_style.color, m_handBgcolor);
+}
+
+}

@@ -1,0 +1,542 @@
+#include <elements/Element.h>
+
+#include <elements/AttributeReaders.h>
+#include <elements/BodyElement.h>
+#include <elements/ClockElement.h>
+#include <elements/DivElement.h>
+#include <imaging/Blend.h>
+#include <imaging/ColorText.h>
+#include <script/runtime/MemberTable.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace nimbolt {
+
+Element::Element(Ref<ElementHostLink> host)
+    : m_host(std::move(host))
+{
+}
+
+void Element::initialize(const ScriptArray& attributes)
+{
+    int32_t left = 0, top = 0, width = 16, height = 8, fontSize = 0, fontWeight = 400;
+    Color bgcolor = NoColor, color = 0;
+    char background[256] = {};
+    (void)readAttributeInt(attributes, "left", left);
+    (void)readAttributeInt(attributes, "top", top);
+    (void)readAttributeInt(attributes, "width", width);
+    (void)readAttributeInt(attributes, "height", height);
+    (void)readAttributeText(attributes, "background", background, sizeof background);
+    (void)readAttributeColor(attributes, "bgcolor", bgcolor);
+    (void)readAttributeColor(attributes, "color", color);
+    (void)readAttributeInt(attributes, "fontSize", fontSize);
+    (void)readAttributeInt(attributes, "fontWeight", fontWeight);
+
+    moveTo(left, top);
+    resizeTo(width, height);
+    setColor(color);
+    setBgColor(bgcolor);
+    if (background[0])
+        setBackground(background);
+    if (fontSize > 0 || fontWeight != 400)
+        setFont({ fontSize != 0 ? fontSize : 16, 0, fontWeight, 0, 0, 0 });
+
+    static const char* const handlerNames[HandlerCount] = {
+        "onmousedown", "onmouseup", "onmouseout", "onmouseover", "onmousemove",
+    };
+    for (int32_t index = 0; index < HandlerCount; ++index) {
+        char code[512];
+        if (!readAttributeText(attributes, handlerNames[index], code, sizeof code).ok())
+            continue;
+        if (RefPtr<ScriptString> string = adoptRef(createString(code, static_cast<int32_t>(std::strlen(code)))))
+            setHandler(static_cast<MouseEvent>(index), string.ptr());
+    }
+}
+
+RefPtr<Element> createElement(std::string_view tag, Ref<ElementHostLink> host, const ScriptArray& attributes)
+{
+    Element* element = nullptr;
+    if (tag == "body")
+        element = new (std::nothrow) BodyElement(std::move(host));
+    else if (tag == "clock")
+        element = new (std::nothrow) ClockElement(std::move(host));
+    else if (tag == "div")
+        element = new (std::nothrow) DivElement(std::move(host));
+    RefPtr<Element> created = adoptRef(element);
+    if (created)
+        created->initialize(attributes);
+    return created;
+}
+
+void Element::invalidateRect()
+{
+    if (ElementHost* document = host())
+        document->invalidate(&m_style.rect);
+}
+
+void Element::invalidateIfVisible()
+{
+    if (m_style.visible)
+        invalidateRect();
+}
+
+void Element::mouseEvent(MouseEvent event, ScriptObject* node)
+{
+    RefPtr<ScriptString> code = handler(event);
+    ElementHost* document = host();
+    if (!code || !document)
+        return;
+    // The handler may replace the document; this element and its node stay until it returns.
+    Ref<Element> protect(*this);
+    RefPtr<ScriptObject> protectNode(node);
+    ScriptValue result;
+    (void)document->evaluate(node, *code, &result);
+    releaseValue(result);
+}
+
+void Element::setVisible(int32_t visible)
+{
+    m_style.visible = visible;
+    invalidateRect();
+}
+
+void Element::setColor(Color color)
+{
+    m_style.color = color;
+    invalidateIfVisible();
+}
+
+void Element::setBgColor(Color color)
+{
+    m_style.bgcolor = color;
+    invalidateIfVisible();
+}
+
+void Element::moveBy(int32_t dx, int32_t dy)
+{
+    invalidateIfVisible();
+    Rect& rect = m_style.rect;
+    rect = { rect.left + dx, rect.top + dy, rect.right + dx, rect.bottom + dy };
+    invalidateIfVisible();
+}
+
+void Element::moveTo(int32_t left, int32_t top)
+{
+    moveBy(left - m_style.rect.left, top - m_style.rect.top);
+}
+
+void Element::resizeBy(int32_t dw, int32_t dh)
+{
+    invalidateIfVisible();
+    m_style.rect.right += dw;
+    m_style.rect.bottom += dh;
+    invalidateIfVisible();
+}
+
+void Element::resizeTo(int32_t width, int32_t height)
+{
+    invalidateIfVisible();
+    m_style.rect.right = m_style.rect.left + width;
+    m_style.rect.bottom = m_style.rect.top + height;
+    invalidateIfVisible();
+}
+
+void Element::setBackground(std::string_view file)
+{
+    ElementHost* document = host();
+    if (!document)
+        return;
+    RefPtr<ScriptString> name = adoptRef(createString(file));
+    if (!m_style.backgroundImage)
+        m_style.backgroundImage = document->createImage(0, 0, 0);
+    if (m_style.backgroundImage)
+        m_style.backgroundImage->setSource(name.ptr());
+    invalidateIfVisible();
+}
+
+void Element::setFont(const FontSpec& fontSpec)
+{
+    m_style.fontSpec = fontSpec;
+    m_style.font = Font::create(fontSpec);
+    invalidateIfVisible();
+}
+
+HitResult Element::hitTest(int32_t x, int32_t y)
+{
+    if (!m_style.visible)
+        return HitResult::Outside;
+    bool inside = m_style.rect.contains(x, y);
+    bool wasInside = m_style.hover;
+    m_style.hover = inside;
+    if (inside)
+        return wasInside ? HitResult::Inside : HitResult::Entered;
+    return wasInside ? HitResult::Left : HitResult::Outside;
+}
+
+void Element::setHandler(MouseEvent event, ScriptString* code)
+{
+    m_style.handlers[static_cast<int32_t>(event)] = code;
+}
+
+RefPtr<ScriptString> Element::handler(MouseEvent event) const
+{
+    return m_style.handlers[static_cast<int32_t>(event)];
+}
+
+void Element::setBackgroundPosition(int32_t x, int32_t y)
+{
+    m_style.backgroundX = x;
+    m_style.backgroundY = y;
+    invalidateIfVisible();
+}
+
+void Element::tick() { }
+
+bool Element::needsPaint(const Rect& repaint) const
+{
+    const Rect& rect = m_style.rect;
+    return repaint.left <= rect.right && repaint.right > rect.left && repaint.top <= rect.bottom
+        && repaint.bottom > rect.top;
+}
+
+void Element::paint(DeviceContext& context, const Rect& repaint)
+{
+    if (needsPaint(repaint))
+        paintBackground(context, repaint);
+}
+
+void Element::selectTextSettings(DeviceContext& context) const
+{
+    if (m_style.color != NoColor)
+        context.setTextColor(m_style.color);
+    if (m_style.font)
+        context.selectFont(*m_style.font);
+}
+
+void Element::paintBackground(DeviceContext& context, const Rect& repaint)
+{
+    const Rect& rect = m_style.rect;
+    Rect area = rect.intersected(repaint);
+    RefPtr<Surface> picture = m_style.backgroundImage ? m_style.backgroundImage->surface() : nullptr;
+    if (!picture) {
+        if (m_style.bgcolor != NoColor && !area.isEmpty())
+            context.fillRect(area, Brush::solid(m_style.bgcolor));
+        return;
+    }
+    int32_t dx = m_style.backgroundX - rect.left, dy = m_style.backgroundY - rect.top;
+    Rect source { area.left + dx, area.top + dy, area.right + dx, area.bottom + dy };
+    if (m_style.transparency == 0) {
+        (void)picture->draw(context, area.left, area.top, source);
+        return;
+    }
+    ElementHost* document = host();
+    if (m_style.transparency >= 255 || !document || area.isEmpty())
+        return;
+    SurfaceInfo pictureInfo;
+    if (!picture->lock(pictureInfo).ok())
+        return;
+    SurfaceInfo backBuffer;
+    if (document->lockBackBuffer(backBuffer).ok()) {
+        blendRect(backBuffer, area.left, area.top, pictureInfo, source, BackgroundKey, m_style.transparency);
+        (void)document->unlockBackBuffer(backBuffer);
+    }
+    (void)picture->unlock(pictureInfo);
+}
+
+Status Element::command(ElementCommand code, intptr_t arg, intptr_t data)
+{
+    switch (code) {
+    case ElementCommand::MouseDown:
+    case ElementCommand::MouseUp:
+    case ElementCommand::MouseOut:
+    case ElementCommand::MouseOver:
+    case ElementCommand::MouseMove:
+        mouseEvent(static_cast<MouseEvent>(code), reinterpret_cast<ScriptObject*>(data));
+        return Status::Ok;
+    case ElementCommand::GetVisible:
+        *reinterpret_cast<int32_t*>(data) = visible();
+        return Status::Ok;
+    case ElementCommand::SetVisible:
+        setVisible(static_cast<int32_t>(arg));
+        return Status::Ok;
+    case ElementCommand::GetColor:
+        *reinterpret_cast<Color*>(data) = color();
+        return Status::Ok;
+    case ElementCommand::SetColor:
+        setColor(static_cast<Color>(static_cast<uint32_t>(arg)));
+        return Status::Ok;
+    case ElementCommand::GetBgColor:
+        *reinterpret_cast<Color*>(data) = bgColor();
+        return Status::Ok;
+    case ElementCommand::SetBgColor:
+        setBgColor(static_cast<Color>(static_cast<uint32_t>(arg)));
+        return Status::Ok;
+    case ElementCommand::Paint:
+        paint(*reinterpret_cast<DeviceContext*>(arg), *reinterpret_cast<const Rect*>(data));
+        return Status::Ok;
+    case ElementCommand::MoveBy:
+        moveBy(static_cast<int32_t>(arg), static_cast<int32_t>(data));
+        return Status::Ok;
+    case ElementCommand::MoveTo:
+        moveTo(static_cast<int32_t>(arg), static_cast<int32_t>(data));
+        return Status::Ok;
+    case ElementCommand::ResizeBy:
+        resizeBy(static_cast<int32_t>(arg), static_cast<int32_t>(data));
+        return Status::Ok;
+    case ElementCommand::ResizeTo:
+        resizeTo(static_cast<int32_t>(arg), static_cast<int32_t>(data));
+        return Status::Ok;
+    case ElementCommand::SetBackground:
+        setBackground(reinterpret_cast<const char*>(data));
+        return Status::Ok;
+    case ElementCommand::SetFont:
+        setFont(*reinterpret_cast<const FontSpec*>(data));
+        return Status::Ok;
+    case ElementCommand::HitTest: {
+        auto position = static_cast<uint32_t>(data);
+        return Status(static_cast<int32_t>(hitTest(position & 0xFFFF, position >> 16)));
+    }
+    case ElementCommand::SetHandler:
+    case ElementCommand::GetHandler:
+        if (arg < 0 || arg >= HandlerCount)
+            return Status::Failed;
+        if (code == ElementCommand::SetHandler)
+            setHandler(static_cast<MouseEvent>(arg), reinterpret_cast<ScriptString*>(data));
+        else
+            *reinterpret_cast<ScriptString**>(data) = handler(static_cast<MouseEvent>(arg)).leakRef();
+        return Status::Ok;
+    case ElementCommand::GetRect: {
+        auto* out = reinterpret_cast<int32_t*>(data);
+        out[0] = m_style.rect.left;
+        out[1] = m_style.rect.top;
+        out[2] = m_style.rect.right;
+        out[3] = m_style.rect.bottom;
+        return Status::Ok;
+    }
+    case ElementCommand::Invalidate:
+        invalidateRect();
+        return Status::Ok;
+    case ElementCommand::SetBackgroundPosition:
+        setBackgroundPosition(static_cast<int32_t>(arg), static_cast<int32_t>(data));
+        return Status::Ok;
+    case ElementCommand::Tick:
+        tick();
+        return Status::Ok;
+    }
+    return Status::Failed;
+}
+
+Color colorFromValue(const ScriptValue& value)
+{
+    if (value.tag == ValueTag::Integer)
+        return static_cast<Color>(value.payload.integer);
+    if (value.tag == ValueTag::String) {
+        const ScriptString* text = stringOf(value);
+        return parseColor(text->bytes(), text->length());
+    }
+    return static_cast<Color>(valueToInteger(value));
+}
+
+// The members.
+
+Status Element::callMoveTo(int32_t, const ScriptValue* args, ScriptValue*)
+{
+    moveTo(valueToInteger(args[0]), valueToInteger(args[1]));
+    return Status::Ok;
+}
+
+Status Element::callMoveBy(int32_t, const ScriptValue* args, ScriptValue*)
+{
+    moveBy(valueToInteger(args[0]), valueToInteger(args[1]));
+    return Status::Ok;
+}
+
+Status Element::callResizeTo(int32_t, const ScriptValue* args, ScriptValue*)
+{
+    resizeTo(valueToInteger(args[0]), valueToInteger(args[1]));
+    return Status::Ok;
+}
+
+Status Element::callResizeBy(int32_t, const ScriptValue* args, ScriptValue*)
+{
+    resizeBy(valueToInteger(args[0]), valueToInteger(args[1]));
+    return Status::Ok;
+}
+
+Status Element::getColor(ScriptValue* result)
+{
+    *result = ScriptValue::integer(static_cast<int32_t>(color()));
+    return Status::Ok;
+}
+
+Status Element::putColor(const ScriptValue& value, ScriptValue*)
+{
+    setColor(colorFromValue(value));
+    return Status::Ok;
+}
+
+Status Element::getBgColor(ScriptValue* result)
+{
+    *result = ScriptValue::integer(static_cast<int32_t>(bgColor()));
+    return Status::Ok;
+}
+
+Status Element::putBgColor(const ScriptValue& value, ScriptValue* result)
+{
+    Color color = colorFromValue(value);
+    setBgColor(color);
+    *result = ScriptValue::integer(static_cast<int32_t>(color));
+    return Status::Ok;
+}
+
+Status Element::getLeft(ScriptValue* result)
+{
+    *result = ScriptValue::integer(m_style.rect.left);
+    return Status::Ok;
+}
+
+Status Element::getTop(ScriptValue* result)
+{
+    *result = ScriptValue::integer(m_style.rect.top);
+    return Status::Ok;
+}
+
+Status Element::getWidth(ScriptValue* result)
+{
+    *result = ScriptValue::integer(m_style.rect.width());
+    return Status::Ok;
+}
+
+Status Element::getHeight(ScriptValue* result)
+{
+    *result = ScriptValue::integer(m_style.rect.height());
+    return Status::Ok;
+}
+
+Status Element::getBackground(ScriptValue* result)
+{
+    if (m_style.backgroundImage) {
+        if (RefPtr<ScriptString> source = m_style.backgroundImage->source())
+            *result = makeStringValue(source.leakRef());
+    }
+    return Status::Ok;
+}
+
+Status Element::putBackground(const ScriptValue& value, ScriptValue*)
+{
+    ElementHost* document = host();
+    if (!document)
+        return Status::Ok;
+    RefPtr<ScriptString> text = adoptRef(valueToString(value));
+    if (!m_style.backgroundImage)
+        m_style.backgroundImage = document->createImage(0, 0, 0);
+    if (m_style.backgroundImage)
+        m_style.backgroundImage->setSource(text.ptr());
+    invalidateIfVisible();
+    return Status::Ok;
+}
+
+Status Element::callSetBackgroundPosition(int32_t, const ScriptValue* args, ScriptValue*)
+{
+    setBackgroundPosition(valueToInteger(args[0]), valueToInteger(args[1]));
+    return Status::Ok;
+}
+
+template<MouseEvent Event>
+Status Element::getHandler(ScriptValue* result)
+{
+    if (RefPtr<ScriptString> code = handler(Event))
+        *result = makeStringValue(code.leakRef());
+    return Status::Ok;
+}
+
+template<MouseEvent Event>
+Status Element::putHandler(const ScriptValue& value, ScriptValue*)
+{
+    RefPtr<ScriptString> code = adoptRef(valueToString(value));
+    setHandler(Event, code.ptr());
+    return Status::Ok;
+}
+
+Status Element::callAttachImage(int32_t argc, const ScriptValue* args, ScriptValue*)
+{
+    // Only picture objects can be shown; anything else is refused and the background stays.
+    ElementPicture* picture = nullptr;
+    if (argc >= 1 && args[0].tag == ValueTag::Object) {
+        picture = dynamic_cast<ElementPicture*>(args[0].objectPayload());
+        if (!picture)
+            return Status::SomeError;
+    }
+    m_style.backgroundImage = picture;
+    invalidateIfVisible();
+    return Status::Ok;
+}
+
+Status Element::getOpacity(ScriptValue* result)
+{
+    *result = ScriptValue::integer((255 - m_style.transparency) * 100 / 255);
+    return Status::Ok;
+}
+
+Status Element::putOpacity(const ScriptValue& value, ScriptValue*)
+{
+    int32_t opacity = std::clamp(valueToInteger(value), 0, 100);
+    m_style.transparency = (100 - opacity) * 255 / 100;
+    invalidateIfVisible();
+    return Status::Ok;
+}
+
+// color and filterAlphaOpacity answer a call as a read.
+template<auto Get, auto Put>
+static Status readableProperty(ScriptObject* self, InvokeOp op, int32_t argc, const ScriptValue* args,
+    ScriptValue* result)
+{
+    return property<Get, Put>(self, op == InvokeOp::CallMember ? InvokeOp::GetMember : op, argc, args, result);
+}
+
+const MemberTableRow Element::s_members[] = {
+    { "moveTo", method<&Element::callMoveTo, 2> },
+    { "moveBy", method<&Element::callMoveBy, 2> },
+    { "resizeTo", method<&Element::callResizeTo, 2> },
+    { "resizeBy", method<&Element::callResizeBy, 2> },
+    { "color", readableProperty<&Element::getColor, &Element::putColor> },
+    { "bgcolor", property<&Element::getBgColor, &Element::putBgColor> },
+    { "left", getter<&Element::getLeft, PutRule::ReadOnly> },
+    { "top", getter<&Element::getTop, PutRule::ReadOnly> },
+    { "width", getter<&Element::getWidth, PutRule::ReadOnly> },
+    { "height", getter<&Element::getHeight, PutRule::ReadOnly> },
+    { "background", property<&Element::getBackground, &Element::putBackground> },
+    { "setBackgroundPosition", method<&Element::callSetBackgroundPosition, 2> },
+    { "onmousedown", property<&Element::getHandler<MouseEvent::Down>, &Element::putHandler<MouseEvent::Down>> },
+    { "onmouseup", property<&Element::getHandler<MouseEvent::Up>, &Element::putHandler<MouseEvent::Up>> },
+    { "onmouseout", property<&Element::getHandler<MouseEvent::Out>, &Element::putHandler<MouseEvent::Out>> },
+    { "onmouseover", property<&Element::getHandler<MouseEvent::Over>, &Element::putHandler<MouseEvent::Over>> },
+    { "onmousemove", property<&Element::getHandler<MouseEvent::Move>, &Element::putHandler<MouseEvent::Move>> },
+    { "attachImage", method<&Element::callAttachImage> },
+    { "filterAlphaOpacity", readableProperty<&Element::getOpacity, &Element::putOpacity> },
+    { nullptr, nullptr },
+};
+
+Status Element::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result)
+{
+    if (op != InvokeOp::PutMember && op != InvokeOp::GetMember && op != InvokeOp::CallMember)
+        return Status::SomeError;
+    ElementHost* document = host();
+    if (!document)
+        return Status::SomeError;
+    RefPtr<PropertyTable> members = document->elementMembers();
+    if (!members) {
+        RefPtr<AtomTable> atoms = document->atomTable();
+        if (!atoms)
+            return Status::SomeError;
+        members = adoptRef(buildMemberTable(*atoms, s_members));
+        if (!members)
+            return Status::SomeError;
+        document->setElementMembers(members.ptr());
+    }
+    return dispatchMember(*members, this, atom, op, argc, args, result);
+}
+
+}

@@ -1,0 +1,185 @@
+// An element is a visible thing of a document: a rectangle of the window's client area with a
+// background colour or picture, a text colour and font, five mouse handlers written as script
+// text, a visibility flag and an opacity. The document window drives it through typed commands
+// (paint, hit test, mouse events, ticks); scripts reach it through one member table shared by
+// every element of the document. Most members act by sending a command to the element itself, so
+// a class changes a member's effect by answering the command differently (a body ignores moves).
+// Every change only asks the document to repaint a rectangle; drawing happens when it paints.
+#pragma once
+
+#include <elements/ElementHost.h>
+#include <platform/Color.h>
+#include <platform/Font.h>
+#include <platform/FontSpec.h>
+#include <script/runtime/MemberTable.h>
+#include <script/runtime/ScriptArray.h>
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace nimbolt {
+
+// The commands the document window and the members send, with the numbers documents rely on.
+enum class ElementCommand : int32_t {
+    MouseDown = 0,
+    MouseUp = 1,
+    MouseOut = 2,
+    MouseOver = 3,
+    MouseMove = 4,
+    GetVisible = 1010,
+    SetVisible = 1011,
+    GetColor = 1060,
+    SetColor = 1061,
+    GetBgColor = 1070,
+    SetBgColor = 1071,
+    Paint = 2000,
+    MoveBy = 2001,
+    MoveTo = 2002,
+    ResizeBy = 2003,
+    ResizeTo = 2004,
+    SetBackground = 2005,
+    SetFont = 2006,
+    HitTest = 2007,
+    SetHandler = 2008,
+    GetHandler = 2009,
+    GetRect = 2010,
+    Invalidate = 2011,
+    SetBackgroundPosition = 2012,
+    Tick = 3000,
+};
+
+// The mouse events, which are also the indices of their handlers.
+enum class MouseEvent : int32_t {
+    Down = 0,
+    Up = 1,
+    Out = 2,
+    Over = 3,
+    Move = 4,
+};
+inline constexpr int32_t HandlerCount = 5;
+
+// How the pointer stands to an element since the last hit test.
+enum class HitResult : int32_t {
+    Entered = 1,
+    Inside = 2,
+    Left = -1,
+    Outside = -2,
+};
+
+// The green that blended background pictures leave out.
+inline constexpr uint32_t BackgroundKey = 0x00FF00;
+
+struct ElementStyle {
+    int32_t visible { 1 };
+    Rect rect { 0, 0, 16, 16 };
+    RefPtr<ElementPicture> backgroundImage;
+    // The picture coordinate shown at the element's top-left corner.
+    int32_t backgroundX { 0 };
+    int32_t backgroundY { 0 };
+    Color bgcolor { NoColor };
+    Color color { 0 };
+    FontSpec fontSpec;
+    std::optional<Font> font;
+    RefPtr<ScriptString> handlers[HandlerCount];
+    // 0 opaque ... 255 invisible background picture.
+    int32_t transparency { 0 };
+    bool hover { false };
+};
+
+class Element : public ScriptObject {
+public:
+    Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
+
+    // The commands by number, for callers that hold a code: arg and data are numbers or addresses
+    // as the command says (Paint: the context and the repaint rectangle; the Get commands, the
+    // file name, the font and the handler: addresses). -1 for an unknown code.
+    Status command(ElementCommand code, intptr_t arg = 0, intptr_t data = 0);
+
+    // Runs the handler of the event, if there is one, with node as this.
+    virtual void mouseEvent(MouseEvent event, ScriptObject* node);
+    int32_t visible() const { return m_style.visible; }
+    virtual void setVisible(int32_t visible);
+    Color color() const { return m_style.color; }
+    virtual void setColor(Color color);
+    Color bgColor() const { return m_style.bgcolor; }
+    virtual void setBgColor(Color color);
+    // Draws the element into the context, clipped to the repaint rectangle; leaves the text
+    // colour and font that the node's text is written with selected.
+    virtual void paint(DeviceContext& context, const Rect& repaint);
+    virtual void moveBy(int32_t dx, int32_t dy);
+    virtual void moveTo(int32_t left, int32_t top);
+    virtual void resizeBy(int32_t dw, int32_t dh);
+    virtual void resizeTo(int32_t width, int32_t height);
+    // Loads the named picture (document bytes) as the background.
+    virtual void setBackground(std::string_view file);
+    virtual void setFont(const FontSpec& fontSpec);
+    virtual HitResult hitTest(int32_t x, int32_t y);
+    void setHandler(MouseEvent event, ScriptString* code);
+    RefPtr<ScriptString> handler(MouseEvent event) const;
+    const Rect& rect() const { return m_style.rect; }
+    // Asks for a repaint of the element's rectangle, visible or not.
+    void invalidateRect();
+    virtual void setBackgroundPosition(int32_t x, int32_t y);
+    virtual void tick();
+
+    const ElementStyle& style() const { return m_style; }
+
+protected:
+    explicit Element(Ref<ElementHostLink> host);
+    ~Element() override = default;
+
+    // Reads the attributes and sends them to the element itself. It runs once the object is
+    // complete, so that the class's own answers apply; a class adds its steps after the common
+    // ones.
+    virtual void initialize(const ScriptArray& attributes);
+    void paintBackground(DeviceContext& context, const Rect& repaint);
+    // Whether a repaint rectangle asks this element to paint (an edge touching counts).
+    bool needsPaint(const Rect& repaint) const;
+    // Leaves the element's text colour (unless it has none) and font selected in the context.
+    void selectTextSettings(DeviceContext& context) const;
+    void invalidateIfVisible();
+    ElementHost* host() const { return m_host->host(); }
+
+    ElementStyle m_style;
+
+private:
+    friend RefPtr<Element> createElement(std::string_view, Ref<ElementHostLink>, const ScriptArray&);
+
+    Ref<ElementHostLink> m_host;
+
+    // The script members.
+    Status callMoveTo(int32_t argc, const ScriptValue* args, ScriptValue* result);
+    Status callMoveBy(int32_t argc, const ScriptValue* args, ScriptValue* result);
+    Status callResizeTo(int32_t argc, const ScriptValue* args, ScriptValue* result);
+    Status callResizeBy(int32_t argc, const ScriptValue* args, ScriptValue* result);
+    Status getColor(ScriptValue* result);
+    Status putColor(const ScriptValue& value, ScriptValue* result);
+    Status getBgColor(ScriptValue* result);
+    Status putBgColor(const ScriptValue& value, ScriptValue* result);
+    Status getLeft(ScriptValue* result);
+    Status getTop(ScriptValue* result);
+    Status getWidth(ScriptValue* result);
+    Status getHeight(ScriptValue* result);
+    Status getBackground(ScriptValue* result);
+    Status putBackground(const ScriptValue& value, ScriptValue* result);
+    Status callSetBackgroundPosition(int32_t argc, const ScriptValue* args, ScriptValue* result);
+    template<MouseEvent Event>
+    Status getHandler(ScriptValue* result);
+    template<MouseEvent Event>
+    Status putHandler(const ScriptValue& value, ScriptValue* result);
+    Status callAttachImage(int32_t argc, const ScriptValue* args, ScriptValue* result);
+    Status getOpacity(ScriptValue* result);
+    Status putOpacity(const ScriptValue& value, ScriptValue* result);
+    static const MemberTableRow s_members[];
+};
+
+// A new element for the tag (body, clock or div, matched exactly) built from the node's
+// attributes; null for any other tag or when memory runs out.
+RefPtr<Element> createElement(std::string_view tag, Ref<ElementHostLink> host, const ScriptArray& attributes);
+
+// A colour given by a script: an integer as it is, a string as a colour text, anything else
+// through its integer conversion.
+Color colorFromValue(const ScriptValue& value);
+
+}
