@@ -7,10 +7,16 @@
 
 namespace nimbolt {
 
+enum class GuiDisplay {
+    Desktop, // the display the environment names
+    None, // no display at all: fonts and pictures only
+};
+
 class GuiSession {
 public:
-    // argc and argv must outlive the session (the application keeps references to them).
-    GuiSession(int& argc, char** argv);
+    // argc and argv must outlive the session (the application keeps references to them). Number
+    // texts stay in the C locale whatever the environment says.
+    GuiSession(int& argc, char** argv, GuiDisplay display = GuiDisplay::Desktop);
     ~GuiSession();
     GuiSession(const GuiSession&) = delete;
     GuiSession& operator=(const GuiSession&) = delete;

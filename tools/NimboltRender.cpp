@@ -1,0 +1,308 @@
+// nimbolt-render: loads a document as the desktop program does, but into a window without a
+// display on a virtual clock, runs the events given on the command line, and writes the window's
+// client area as a PNG. Standard output gets what the document writes there; standard error gets
+// one line for every message box, Shell.run and Shell.exit, then one describing the window.
+#include <document/Document.h>
+#include <document/HeadlessWindowSystem.h>
+#include <platform/GuiSession.h>
+#include <platform/PngWriter.h>
+#include <platform/TextConversion.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using namespace nimbolt;
+
+namespace {
+
+const char Usage[] = "usage: nimbolt-render DOCUMENT.nbm [-o OUT.png] [--time \"YYYY-MM-DD HH:MM:SS\"]\n"
+                     "                      [--screen WxHxDEPTH] [--confirm ok|cancel[,ok|cancel...]] [EVENT...]\n"
+                     "EVENT:  --click X,Y | --down X,Y | --up X,Y | --move X,Y | --advance MS | --open FILE\n";
+
+enum class EventKind { Click, Down, Up, Move, Advance, Open };
+
+struct Event {
+    EventKind kind;
+    int32_t x { 0 };
+    int32_t y { 0 };
+    int64_t milliseconds { 0 };
+    std::string path;
+};
+
+struct Options {
+    std::string document;
+    std::string output;
+    std::tm time {};
+    bool timeGiven { false };
+    Size screen { 1024, 768 };
+    int32_t depth { 24 };
+    std::vector<MessageBoxResult> answers;
+    std::vector<Event> events;
+};
+
+bool parsePoint(const char* text, int32_t& x, int32_t& y)
+{
+    char rest = 0;
+    return std::sscanf(text, "%d,%d%c", &x, &y, &rest) == 2;
+}
+
+bool parseTime(const char* text, std::tm& time)
+{
+    int year, month, day, hour, minute, second;
+    char rest = 0;
+    if (std::sscanf(text, "%d-%d-%d %d:%d:%d%c", &year, &month, &day, &hour, &minute, &second, &rest) != 6)
+        return false;
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 || minute < 0 || minute > 59
+        || second < 0 || second > 60)
+        return false;
+    std::tm fields {};
+    fields.tm_year = year - 1900;
+    fields.tm_mon = month - 1;
+    fields.tm_mday = day;
+    fields.tm_hour = hour;
+    fields.tm_min = minute;
+    fields.tm_sec = second;
+    std::time_t seconds = timegm(&fields);
+    return gmtime_r(&seconds, &time) != nullptr;
+}
+
+bool parseAnswers(const char* text, std::vector<MessageBoxResult>& answers)
+{
+    std::string list(text);
+    size_t start = 0;
+    for (;;) {
+        size_t comma = list.find(',', start);
+        std::string word = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (word == "ok")
+            answers.push_back(MessageBoxResult::Ok);
+        else if (word == "cancel")
+            answers.push_back(MessageBoxResult::Cancel);
+        else
+            return false;
+        if (comma == std::string::npos)
+            return true;
+        start = comma + 1;
+    }
+}
+
+std::string absolutePath(const char* path)
+{
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? std::string(path) : absolute.string();
+}
+
+bool parseOptions(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string word = argv[i];
+        bool hasValue = i + 1 < argc;
+        auto value = [&]() { return argv[++i]; };
+        Event event { EventKind::Click };
+        if (word == "-o" && hasValue) {
+            options.output = absolutePath(value());
+        } else if (word == "--time" && hasValue) {
+            if (!parseTime(value(), options.time))
+                return false;
+            options.timeGiven = true;
+        } else if (word == "--screen" && hasValue) {
+            char rest = 0;
+            if (std::sscanf(value(), "%dx%dx%d%c", &options.screen.width, &options.screen.height, &options.depth, &rest)
+                    != 3
+                || options.screen.width <= 0 || options.screen.height <= 0 || options.depth <= 0)
+                return false;
+        } else if (word == "--confirm" && hasValue) {
+            options.answers.clear();
+            if (!parseAnswers(value(), options.answers))
+                return false;
+        } else if ((word == "--click" || word == "--down" || word == "--up" || word == "--move") && hasValue) {
+            event.kind = word == "--click" ? EventKind::Click
+                : word == "--down"         ? EventKind::Down
+                : word == "--up"           ? EventKind::Up
+                                           : EventKind::Move;
+            if (!parsePoint(value(), event.x, event.y))
+                return false;
+            options.events.push_back(event);
+        } else if (word == "--advance" && hasValue) {
+            char* end = nullptr;
+            const char* text = value();
+            event.kind = EventKind::Advance;
+            event.milliseconds = std::strtoll(text, &end, 10);
+            if (end == text || *end || event.milliseconds < 0)
+                return false;
+            options.events.push_back(event);
+        } else if (word == "--open" && hasValue) {
+            event.kind = EventKind::Open;
+            event.path = absolutePath(value());
+            options.events.push_back(event);
+        } else if (word.empty() || word[0] == '-' || !options.document.empty()) {
+            return false;
+        } else {
+            options.document = word;
+        }
+    }
+    return !options.document.empty();
+}
+
+// One line of standard error: line breaks in the text are written as \n.
+void printLine(const std::string& caption, const std::string& shiftJis)
+{
+    std::string text;
+    for (char c : shiftJisToUtf8(shiftJis)) {
+        if (c == '\n')
+            text += "\\n";
+        else if (c == '\r')
+            text += "\\r";
+        else
+            text += c;
+    }
+    std::fflush(stdout);
+    if (caption == "exit")
+        std::fprintf(stderr, "exit\n");
+    else
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    std::fflush(stderr);
+}
+
+const char* kindName(WindowKind kind)
+{
+    switch (kind) {
+    case WindowKind::Screen:
+        return "screen";
+    case WindowKind::ScreenWindow:
+        return "screenwindow";
+    case WindowKind::Mascot:
+        break;
+    }
+    return "mascot";
+}
+
+bool insideShape(const Region& shape, int32_t x, int32_t y)
+{
+    for (const Rect& rect : shape.rects) {
+        if (rect.contains(x, y))
+            return true;
+    }
+    return false;
+}
+
+bool writePicture(const std::string& path, HeadlessWindow& window, Surface& picture)
+{
+    SurfaceInfo info;
+    if (!picture.getInfo(info).ok() || !info.bits)
+        return false;
+    std::vector<uint8_t> rgba(static_cast<size_t>(info.width) * static_cast<size_t>(info.height) * 4, 0);
+    const std::optional<Region>& shape = window.shape();
+    for (int32_t y = 0; y < info.height; ++y) {
+        const uint8_t* row = info.bits + static_cast<size_t>(y) * static_cast<size_t>(info.stride);
+        for (int32_t x = 0; x < info.width; ++x) {
+            if (shape && !insideShape(*shape, x, y))
+                continue;
+            uint8_t* pixel = &rgba[(static_cast<size_t>(y) * static_cast<size_t>(info.width) + static_cast<size_t>(x)) * 4];
+            pixel[0] = row[x * 3 + 2];
+            pixel[1] = row[x * 3 + 1];
+            pixel[2] = row[x * 3];
+            pixel[3] = 255;
+        }
+    }
+    return writeRgbaPng(path, info.width, info.height, rgba);
+}
+
+HeadlessWindow* headlessWindow(Document& document)
+{
+    return static_cast<HeadlessWindow*>(document.window());
+}
+
+void runEvent(const Event& event, Document& document, HeadlessWindowSystem& system)
+{
+    HeadlessWindow* window = headlessWindow(document);
+    bool mascot = window && window->kind() == WindowKind::Mascot;
+    switch (event.kind) {
+    case EventKind::Click:
+    case EventKind::Down:
+    case EventKind::Up:
+        if (!window)
+            return;
+        if (event.kind != EventKind::Up)
+            window->events().windowMouseButton(MouseButtonEvent::Down, event.x, event.y);
+        window = headlessWindow(document);
+        if (event.kind != EventKind::Down && window && !mascot && !system.quitRequested())
+            window->events().windowMouseButton(MouseButtonEvent::Up, event.x, event.y);
+        return;
+    case EventKind::Move:
+        if (window && !mascot)
+            window->events().windowMouseMove(event.x, event.y);
+        return;
+    case EventKind::Advance:
+        system.advance(event.milliseconds);
+        return;
+    case EventKind::Open:
+        (void)document.load(event.path);
+        return;
+    }
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!parseOptions(argc, argv, options)) {
+        std::fputs(Usage, stderr);
+        return 2;
+    }
+    if (std::FILE* file = std::fopen(options.document.c_str(), "rb")) {
+        std::fclose(file);
+    } else {
+        std::fprintf(stderr, "nimbolt-render: cannot open %s\n", options.document.c_str());
+        return 1;
+    }
+    std::string documentPath = absolutePath(options.document.c_str());
+    if (!options.timeGiven) {
+        std::time_t now = std::time(nullptr);
+        localtime_r(&now, &options.time);
+    }
+
+    int sessionArgc = 1;
+    GuiSession session(sessionArgc, argv, GuiDisplay::None);
+    HeadlessWindowSystem system(options.time, options.screen, options.depth);
+    system.setAnswers(options.answers);
+    system.setRecordListener(
+        [](const HeadlessWindowSystem::Record& record) { printLine(record.caption, record.text); });
+
+    RefPtr<Document> document = Document::create(system, system);
+    if (!document) {
+        std::fprintf(stderr, "nimbolt-render: cannot start the script engine\n");
+        return 2;
+    }
+    (void)document->load(documentPath);
+    for (const Event& event : options.events) {
+        if (system.quitRequested())
+            break;
+        runEvent(event, *document, system);
+    }
+
+    HeadlessWindow* window = headlessWindow(*document);
+    RefPtr<Surface> picture = window ? window->paint() : nullptr;
+    if (!options.output.empty() && window && picture && !writePicture(options.output, *window, *picture))
+        std::fprintf(stderr, "nimbolt-render: cannot write %s\n", options.output.c_str());
+    std::fflush(stdout);
+    if (window) {
+        Point position = window->position();
+        Size size = window->clientSize();
+        std::fprintf(stderr, "window: kind=%s x=%d y=%d width=%d height=%d shaped=%s visible=%s title=%s\n",
+            kindName(window->kind()), position.x, position.y, size.width, size.height,
+            window->isShaped() ? "yes" : "no", window->isVisible() ? "yes" : "no",
+            shiftJisToUtf8(window->title()).c_str());
+    } else {
+        std::fprintf(stderr, "window: none\n");
+    }
+    std::fflush(stderr);
+    document->shutdown();
+    return 0;
+}
