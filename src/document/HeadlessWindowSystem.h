@@ -105,7 +105,8 @@ public:
     int64_t now() const { return m_now; }
     bool quitRequested() const { return m_quit; }
     const std::vector<Record>& records() const { return m_records; }
-    // Called with every record as it is made.
+    // Called with every record as it is made; for a message box, before it answers, which is
+    // where a desktop's modal loop would run other events.
     void setRecordListener(std::function<void(const Record&)> listener) { m_listener = std::move(listener); }
     void clearRecords() { m_records.clear(); }
     // The newest window that still exists, or null.

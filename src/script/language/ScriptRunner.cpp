@@ -198,14 +198,17 @@ Status ScriptRunner::callFunction(const ScriptValue& callee, ScriptObject* self,
     }
     if (m_engine && m_site)
         m_state = remembered;
-    if (result->tag == ValueTag::Error) {
-        RefPtr<ErrorObject> error = adoptRef(std::exchange(result->payload.error, nullptr));
+    if (result->tag == ValueTag::Error || !status.ok()) {
+        // A failure without an error of its own is reported as a program's is: "some error".
+        RefPtr<ErrorObject> error = result->tag == ValueTag::Error
+            ? adoptRef(std::exchange(result->payload.error, nullptr))
+            : adoptRef(makeError(0, 0, Status::SomeError));
         *result = UndefinedValue;
         if (error)
             report(*error);
         return Status::Failed;
     }
-    return status.ok() ? Status::Ok : status;
+    return Status::Ok;
 }
 
 Status ScriptRunner::evalString(ScriptObject* self, ScriptString& text, ScriptValue* result)

@@ -1,0 +1,434 @@
+// Documents loaded into a window without a display: the node tree and its collections, drawing
+// through the back buffer, the mouse walk, ticks and intervals on the virtual clock, the window
+// members, the loading order, and documents replaced while a script still runs.
+#include <document/Document.h>
+#include <document/HeadlessWindowSystem.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace nimbolt::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class DocumentTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_folder = fs::temp_directory_path() / ("nimbolt-document-" + std::to_string(::getpid()));
+        fs::create_directories(m_folder);
+        document = Document::create(system, system);
+        ASSERT_TRUE(document);
+    }
+    void TearDown() override
+    {
+        document->shutdown();
+        document = nullptr;
+        std::error_code error;
+        fs::current_path(fs::temp_directory_path(), error);
+        fs::remove_all(m_folder, error);
+    }
+
+    std::string write(const std::string& name, const std::string& text)
+    {
+        fs::path path = m_folder / name;
+        fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << text;
+        return path.string();
+    }
+    // Loads a document made of a head script and a body.
+    Status load(const std::string& script, const std::string& body, const char* name = "test.nbm")
+    {
+        return document->load(write(name, "<nbml><head><script>" + script + "</script></head>" + body + "</nbml>"));
+    }
+    ScriptValue global(const char* name)
+    {
+        ScriptValue value;
+        ScriptEngine* engine = document->runner()->engine();
+        engine->getVariable(engine->atomTable().intern(name), value);
+        return value;
+    }
+    int32_t integer(const char* name)
+    {
+        ScriptValue value = global(name);
+        EXPECT_EQ(value.tag, ValueTag::Integer) << name;
+        return value.payload.integer;
+    }
+    std::string text(const char* name)
+    {
+        ScriptValue value = global(name);
+        if (value.tag != ValueTag::String)
+            return "(not a string)";
+        std::string result(stringOf(value)->view());
+        releaseValue(value);
+        return result;
+    }
+    void run(const std::string& script)
+    {
+        (void)document->runner()->runText(script.data(), static_cast<int32_t>(script.size()));
+    }
+    HeadlessWindow& window() { return *static_cast<HeadlessWindow*>(document->window()); }
+    std::vector<std::string> boxes()
+    {
+        std::vector<std::string> lines;
+        for (const auto& record : system.records())
+            lines.push_back(record.caption + ": " + record.text);
+        return lines;
+    }
+    // The pixel of the painted window as 0xRRGGBB.
+    uint32_t pixel(int32_t x, int32_t y)
+    {
+        RefPtr<Surface> picture = window().paint();
+        SurfaceInfo info;
+        (void)picture->getInfo(info);
+        const uint8_t* p = info.bits + y * info.stride + x * 3;
+        return static_cast<uint32_t>(p[2]) << 16 | p[1] << 8 | p[0];
+    }
+    // Whether any pixel of the rows [top, bottom) within [left, right) differs from white.
+    bool inked(int32_t left, int32_t top, int32_t right, int32_t bottom)
+    {
+        for (int32_t y = top; y < bottom; ++y)
+            for (int32_t x = left; x < right; ++x)
+                if (pixel(x, y) != 0xFFFFFF)
+                    return true;
+        return false;
+    }
+
+    HeadlessWindowSystem system { std::tm {}, { 800, 600 }, 24 };
+    RefPtr<Document> document;
+
+private:
+    fs::path m_folder;
+};
+
+TEST_F(DocumentTest, NodeCollectionsFollowDocumentOrderAndIds)
+{
+    ASSERT_EQ(load(R"(
+        var body = window.document;
+        var all = body.all;
+        out = all.length + " " + all[0].id + " " + all[1].id + " " + all[2].tagName + " " + all[3].id;
+        out = out + " " + body.children.length + " " + all['b'].innerText + " " + all['twin'].innerText;
+        out = out + " " + all[0].attributes['id'] + all[0].attributes['type'] + all[0].attributes.length;
+        out = out + " " + all[0].tagName + " " + body.tagName;
+    )",
+                  R"(<body type="screen"><div id="a" type="x"><div id="b">inner</div>text</div>
+                     <div id="twin">first</div><div id="twin">second</div></body>)"),
+        Status::Ok);
+    // Every node below the body in document order (the text of b is in b's own collection and
+    // in the body's, after b): a, b, b's text, a's text, twin, its text, twin, its text.
+    EXPECT_EQ(text("out"), "8 a b undefined undefined 3 inner second ax2 div body");
+}
+
+TEST_F(DocumentTest, InnerTextReplacesTheChildrenAndRepaintsThem)
+{
+    ASSERT_EQ(load("", R"(<body type="screen" width="100" height="60" bgcolor="#ffffff">
+                          <div id="d" width="50" height="40"><div id="x" left="5" top="20" width="10" height="10"
+                          bgcolor="#000000">old</div></div></body>)"),
+        Status::Ok);
+    EXPECT_EQ(pixel(6, 21), 0u);
+    window().clearInvalidations();
+    run(R"(var d = window.document.all['d']; d.innerText = 42; back = d.innerText; count = d.children.length;
+           gone = window.document.all['x'].id;)");
+    EXPECT_EQ(text("back"), "42");
+    EXPECT_EQ(integer("count"), 1);
+    EXPECT_EQ(text("gone"), "x") << "the body's collection still holds the old child";
+    const auto& asked = window().invalidations();
+    EXPECT_NE(std::find(asked.begin(), asked.end(), Rect { 5, 20, 15, 30 }), asked.end())
+        << "the old child's area is repainted";
+    EXPECT_EQ(pixel(6, 21), 0xFFFFFFu) << "and it is no longer drawn";
+}
+
+TEST_F(DocumentTest, HiddenElementsAreNotDrawnNorHitButTheirChildrenStillAre)
+{
+    ASSERT_EQ(load("hits = '';", R"(<body type="screen" width="100" height="100" bgcolor="#ffffff">
+        <div id="p" width="60" height="60" bgcolor="#ff0000" onmousedown="hits = hits + 'p';">
+        <div id="c" left="10" top="10" width="10" height="10" bgcolor="#0000ff" onmousedown="hits = hits + 'c';">
+        </div></div></body>)"),
+        Status::Ok);
+    EXPECT_EQ(pixel(40, 40), 0xFF0000u);
+    run("window.document.all['p'].visible = 0;");
+    EXPECT_EQ(pixel(40, 40), 0xFFFFFFu);
+    EXPECT_EQ(pixel(15, 15), 0xFFFFFFu) << "the whole subtree goes";
+    window().events().windowMouseButton(MouseButtonEvent::Down, 15, 15);
+    EXPECT_EQ(text("hits"), "c") << "the child still answers hit tests";
+    run("window.document.all['p'].visible = 1;");
+    EXPECT_EQ(pixel(15, 15), 0x0000FFu);
+}
+
+TEST_F(DocumentTest, TheMouseReachesEveryElementUnderItInWalkOrder)
+{
+    ASSERT_EQ(load("log = '';", R"(<body type="screen" width="100" height="100"
+        onmousedown="log = log + 'B';" onmouseover="log = log + '(B';">
+        <div id="p" width="60" height="60" onmousedown="log = log + 'P';" onmouseover="log = log + '(P';"
+             onmousemove="log = log + 'p';" onmouseout="log = log + 'P)';">
+          <div id="c" left="10" top="10" width="10" height="10" onmouseover="log = log + '(C';"
+               onmousemove="log = log + 'c';" onmouseout="log = log + 'C)';"></div></div>
+        <div id="q" left="5" top="5" width="30" height="30" onmousedown="log = log + 'Q';"></div></body>)"),
+        Status::Ok);
+    window().events().windowMouseButton(MouseButtonEvent::Down, 7, 7);
+    EXPECT_EQ(text("log"), "QPB") << "the later sibling first, the body last";
+    run("log = '';");
+    window().events().windowMouseMove(2, 2);
+    window().events().windowMouseMove(15, 15);
+    window().events().windowMouseMove(50, 50);
+    window().events().windowMouseMove(80, 80);
+    // The button's hit tests left the body and p entered: the first move is a move for p.
+    EXPECT_EQ(text("log"), "p" "(Cp" "C)p" "P)");
+}
+
+TEST_F(DocumentTest, TheBackBufferOnlyGrows)
+{
+    ASSERT_EQ(load("", R"(<body type="screen" width="100" height="50"></body>)"), Status::Ok);
+    Surface* first = document->backBuffer();
+    ASSERT_TRUE(first);
+    run("window.resizeTo(80, 40);");
+    EXPECT_EQ(document->backBuffer(), first) << "smaller: the buffer stays";
+    EXPECT_EQ(window().clientSize(), (Size { 80, 40 }));
+    run("window.resizeTo(100, 50);");
+    EXPECT_EQ(document->backBuffer(), first) << "as large as before: still the same";
+    run("window.resizeTo(120, 30);");
+    SurfaceInfo info;
+    ASSERT_EQ(document->backBuffer()->getInfo(info), Status::Ok);
+    EXPECT_EQ(info.width, 120);
+    EXPECT_EQ(info.height, 50) << "the larger of every height so far";
+    EXPECT_EQ(info.bitsPerPixel, 24);
+}
+
+TEST_F(DocumentTest, TextWrapsAtBytesNeverInsideACharacter)
+{
+    // Eight pixels a half-width character, sixteen a full-width one; lines are the font height
+    // plus 2 apart. Twelve letters in 40 pixels make three lines of five, five and two; three
+    // full-width characters make two lines.
+    ASSERT_EQ(load("", "<body type=\"screen\" width=\"200\" height=\"200\" bgcolor=\"#ffffff\">"
+                       "<div width=\"40\" height=\"10\">AAAAAAAAAAAA</div>"
+                       "<div left=\"100\" width=\"40\" height=\"10\">\x82\xA0\x82\xA0\x82\xA0</div></body>"),
+        Status::Ok);
+    int32_t lineHeight = 17;
+    EXPECT_TRUE(inked(0, 0, 40, lineHeight));
+    EXPECT_TRUE(inked(0, lineHeight + 2, 40, 2 * lineHeight + 2));
+    EXPECT_TRUE(inked(0, 2 * (lineHeight + 2), 16, 3 * lineHeight + 4)) << "two letters on the third line";
+    EXPECT_FALSE(inked(16, 2 * (lineHeight + 2), 40, 3 * lineHeight + 4));
+    EXPECT_FALSE(inked(0, 3 * (lineHeight + 2), 40, 4 * lineHeight + 6));
+    EXPECT_TRUE(inked(100, lineHeight + 2, 116, 2 * lineHeight + 2)) << "the third character on line two";
+    EXPECT_FALSE(inked(116, lineHeight + 2, 140, 2 * lineHeight + 2));
+}
+
+TEST_F(DocumentTest, TicksReachEveryElementLastFirst)
+{
+    ASSERT_EQ(load("", R"(<body type="screen" width="200" height="200">
+        <clock id="one" fmt="%S" locale="C"></clock>
+        <div left="50"><clock id="two" top="50" fmt="%S" locale="C"></clock></div>
+        <clock id="three" top="100" fmt="%S" locale="C"></clock></body>)"),
+        Status::Ok);
+    window().clearInvalidations();
+    system.advance(999);
+    EXPECT_TRUE(window().invalidations().empty()) << "the first tick comes a second after the window";
+    system.advance(1);
+    std::vector<int32_t> tops;
+    for (const Rect& rect : window().invalidations())
+        tops.push_back(rect.top);
+    EXPECT_EQ(tops, (std::vector<int32_t> { 100, 50, 0 }));
+}
+
+TEST_F(DocumentTest, OneIntervalReplacedByEachCall)
+{
+    ASSERT_EQ(load(R"(
+        var a = 0; var b = 0;
+        function countA() { a = a + 1; }
+        function countB() { b = b + 1; }
+        first = window.setInterval(countA, 500);
+        refused = window.setInterval('countB()', 100);
+    )",
+                  "<body type=\"screen\"></body>"),
+        Status::Ok);
+    EXPECT_EQ(integer("first"), 0);
+    EXPECT_EQ(global("refused").tag, ValueTag::Undefined);
+    system.advance(1000);
+    EXPECT_EQ(integer("a"), 2) << "at 500 and 1000";
+    run("window.setInterval(countB, 100);");
+    system.advance(1000);
+    EXPECT_EQ(integer("a"), 2) << "replaced";
+    EXPECT_EQ(integer("b"), 10);
+    run("function fail() { missing(); } window.setInterval(fail, 1000);");
+    system.advance(1000);
+    EXPECT_EQ(boxes(), (std::vector<std::string> { "ScriptError: (0) some error" }))
+        << "an interval's error is reported as a head script's is";
+}
+
+TEST_F(DocumentTest, WindowMembers)
+{
+    ASSERT_EQ(load("", "<body type=\"screenwindow\"></body>"), Status::Ok);
+    system.setAnswers({ MessageBoxResult::Cancel, MessageBoxResult::Ok });
+    std::string longTitle(300, 'T');
+    run(R"(window.alert("hello"); window.alert(); no = window.confirm("sure?"); yes = window.confirm("sure?");
+           window.title = ")" + longTitle + R"("; title = window.title;
+           nothing = window.eval(); three = window.eval("1 + 2"); broken = window.eval("1 +");
+           window.moveTo(30); window.moveTo(30, 40); window.moveBy(-5, 5);
+           sw = window.screen.width; sh = window.screen.availHeight; depth = window.screen.colorDepth;
+           d = window.document.tagName;)");
+    EXPECT_EQ(integer("no"), 0);
+    EXPECT_EQ(integer("yes"), 1);
+    EXPECT_EQ(text("title"), std::string(255, 'T'));
+    EXPECT_EQ(global("nothing").tag, ValueTag::Undefined);
+    EXPECT_EQ(integer("three"), 3);
+    EXPECT_EQ(global("broken").tag, ValueTag::Undefined);
+    EXPECT_EQ(window().position(), (Point { 25, 45 }));
+    EXPECT_EQ(integer("sw"), 800);
+    EXPECT_EQ(integer("sh"), 600);
+    EXPECT_EQ(integer("depth"), 24);
+    EXPECT_EQ(text("d"), "body");
+    EXPECT_EQ(boxes(), (std::vector<std::string> { "alert: hello", "alert: ", "Question: sure?", "Question: sure?",
+                           "ScriptError: (1) parse" }));
+    system.clearRecords();
+    run("window.screen.width = 5;");
+    run("Shell.run(\"notes.txt\"); Shell.run(); Shell.exit();");
+    EXPECT_EQ(boxes(), (std::vector<std::string> { "ScriptError: (0) some error", "run: notes.txt", "exit: " }));
+    EXPECT_TRUE(system.quitRequested());
+}
+
+TEST_F(DocumentTest, ImagesHoldTheSurfacesTheyAskFor)
+{
+    ASSERT_EQ(load(R"(
+        var none = new Image(); var flat = new Image(10, 0); var deep = new Image(32, 32);
+        var mid = new Image(32, 32, 8); var low = new Image(32, 32, 4);
+        before = none.src; none.src = "missing.bmp"; after = none.src;
+        var shot = window.captureImage();
+    )",
+                  "<body type=\"screen\" width=\"30\" height=\"20\" bgcolor=\"#ff0000\"></body>"),
+        Status::Ok);
+    auto depthOf = [&](const char* name) {
+        ScriptValue value = global(name);
+        auto* picture = dynamic_cast<ElementPicture*>(value.objectPayload());
+        RefPtr<Surface> surface = picture ? picture->surface() : nullptr;
+        SurfaceInfo info;
+        if (surface)
+            (void)surface->getInfo(info);
+        releaseValue(value);
+        return surface ? info.bitsPerPixel : 0;
+    };
+    EXPECT_EQ(depthOf("none"), 0);
+    EXPECT_EQ(depthOf("flat"), 0);
+    EXPECT_EQ(depthOf("deep"), 24);
+    EXPECT_EQ(depthOf("mid"), 16);
+    EXPECT_EQ(depthOf("low"), 8);
+    EXPECT_EQ(global("before").tag, ValueTag::Undefined);
+    EXPECT_EQ(text("after"), "missing.bmp") << "the name stays, loaded or not";
+    EXPECT_EQ(depthOf("shot"), 24);
+    ScriptValue shot = global("shot");
+    RefPtr<Surface> captured = dynamic_cast<ElementPicture*>(shot.objectPayload())->surface();
+    releaseValue(shot);
+    SurfaceInfo info;
+    ASSERT_EQ(captured->getInfo(info), Status::Ok);
+    EXPECT_EQ(info.width, 30);
+    EXPECT_EQ(info.bits[2], 255) << "the body's red is in the capture";
+}
+
+TEST_F(DocumentTest, CreateDocumentReadsDataTrees)
+{
+    write("data/list.nbm", "<items><item id=\"x\" kind=\"a\">one</item><item id=\"y\">two</item></items>");
+    ASSERT_EQ(load(R"(
+        var list = window.createDocument("DATA\\List.nbm");
+        out = list.tagName + " " + list.all.length + " " + list.all['y'].innerText + " " + list.children.length;
+        out = out + " " + list.all['x'].attributes['kind'] + " " + list.all['x'].visible;
+        missing = window.createDocument("none.nbm");
+    )",
+                  "<body type=\"screen\"></body>"),
+        Status::Ok);
+    EXPECT_EQ(text("out"), "items 4 two 2 a undefined") << "backslashes and letter case are forgiven";
+    EXPECT_EQ(global("missing").tag, ValueTag::Undefined);
+}
+
+TEST_F(DocumentTest, HeadScriptsRunInOrderAfterTheBodyAndErrorsDoNotStopTheNext)
+{
+    std::string file = write("order.nbm", R"(<nbml><head><title>first</title>
+        <script>seen = window.document.tagName;
+        broken();</script><script>second = 2;</script><title>last</title><script></script></head>
+        <body type="screen"></body></nbml>)");
+    ASSERT_EQ(document->load(file), Status::Ok);
+    EXPECT_EQ(text("seen"), "body") << "the body exists before the head runs";
+    EXPECT_EQ(integer("second"), 2);
+    EXPECT_EQ(window().title(), "last");
+    EXPECT_EQ(boxes(), (std::vector<std::string> { "ScriptError: (0) some error" }));
+    EXPECT_TRUE(window().isVisible());
+
+    EXPECT_EQ(document->load(file + ".missing"), Status::Failed);
+    ASSERT_TRUE(document->window()) << "the old window stays";
+    EXPECT_FALSE(window().isVisible()) << "hidden";
+    EXPECT_FALSE(document->root());
+    EXPECT_EQ(integer("second"), 2) << "globals outlive loads";
+}
+
+// An 8-bit BMP, bottom-up rows padded to four bytes, with a two-colour table.
+std::string bmp8(int32_t width, int32_t height, uint8_t fill, uint8_t corner)
+{
+    int32_t stride = (width + 3) / 4 * 4;
+    int32_t pixels = stride * height, offset = 14 + 40 + 256 * 4;
+    std::string file(static_cast<size_t>(offset + pixels), '\0');
+    auto put32 = [&](size_t at, uint32_t value) {
+        for (int i = 0; i < 4; ++i)
+            file[at + i] = static_cast<char>(value >> (8 * i));
+    };
+    file[0] = 'B';
+    file[1] = 'M';
+    put32(2, static_cast<uint32_t>(file.size()));
+    put32(10, static_cast<uint32_t>(offset));
+    put32(14, 40);
+    put32(18, static_cast<uint32_t>(width));
+    put32(22, static_cast<uint32_t>(height));
+    file[26] = 1;
+    file[28] = 8;
+    put32(46, 256);
+    put32(54 + 4, 0x00FF0000); // index 1: red
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            file[static_cast<size_t>(offset + y * stride + x)] = static_cast<char>(fill);
+    file[static_cast<size_t>(offset + (height - 1) * stride)] = static_cast<char>(corner);
+    return file;
+}
+
+TEST_F(DocumentTest, PicturesAreFoundBesideTheDocumentWhereverWeStarted)
+{
+    write("mascot/img/face.bmp", bmp8(20, 10, 1, 0));
+    std::string file = write("mascot/face.nbm", "<nbml><body background=\"img\\face.bmp\"></body></nbml>");
+    std::filesystem::current_path("/");
+    ASSERT_EQ(document->load(file), Status::Ok);
+    EXPECT_EQ(window().clientSize(), (Size { 20, 10 }));
+    ASSERT_TRUE(window().shape());
+    EXPECT_EQ(window().shape()->rects.size(), 10u) << "every row but its first pixel";
+    EXPECT_EQ(window().shape()->rects[0], (Rect { 1, 0, 20, 1 }));
+    EXPECT_EQ(pixel(5, 5), 0xFF0000u);
+}
+
+TEST_F(DocumentTest, ALoadDuringABoxFreesNothingTheWaitingScriptStillUses)
+{
+    std::string other = write("other.nbm", "<nbml><body type=\"screen\"><div id=\"z\"></div></body></nbml>");
+    ASSERT_EQ(load("var moved = 0;", R"(<body type="screen" width="50" height="50">
+        <div id="a" width="20" height="20" onmousedown="window.alert('wait'); this.moveTo(5, 5);
+            this.innerText = 'after'; moved = this.left; Echo(window.document.all['z'].id);"></div></body>)"),
+        Status::Ok);
+    bool loaded = false;
+    system.setRecordListener([&](const HeadlessWindowSystem::Record&) {
+        if (!loaded) {
+            loaded = true;
+            EXPECT_EQ(document->load(other), Status::Ok);
+        }
+    });
+    testing::internal::CaptureStdout();
+    window().events().windowMouseButton(MouseButtonEvent::Down, 3, 3);
+    std::string output = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(boxes(), (std::vector<std::string> { "alert: wait" }));
+    EXPECT_EQ(integer("moved"), 5) << "the old node and element lived on for the handler";
+    EXPECT_NE(output.find("DocObj Destroy(div,a)"), std::string::npos) << output;
+    EXPECT_NE(output.find("z"), std::string::npos) << "the handler saw the new document";
+    system.setRecordListener(nullptr);
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(document->load(other), Status::Ok);
+}
+
+}
+}

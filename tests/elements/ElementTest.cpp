@@ -1,0 +1,343 @@
+// Elements against a recording document: geometry and colours from attributes, what changes ask
+// to repaint, hit testing, the members and their refusals, background pictures blended into the
+// back buffer, the mascot body's shape, and clocks drawn at a fixed time.
+#include <elements/ElementTestHost.h>
+
+#include <elements/BodyElement.h>
+#include <elements/ClockElement.h>
+#include <elements/TimeFormat.h>
+
+#include <gtest/gtest.h>
+
+namespace nimbolt::test {
+namespace {
+
+class ElementTest : public ::testing::Test {
+protected:
+    RefPtr<Element> make(const char* tag, std::initializer_list<std::pair<const char*, const char*>> attributes = {})
+    {
+        return createElement(tag, host.link(), *attributesOf(attributes));
+    }
+    Status member(Element& element, const char* name, InvokeOp op, ScriptValue* result,
+        const ScriptValue& argument = UndefinedValue, int32_t argc = 1)
+    {
+        *result = UndefinedValue;
+        return element.invoke(host.atom(name), op, op == InvokeOp::GetMember ? 0 : argc, &argument, result);
+    }
+    int32_t read(Element& element, const char* name)
+    {
+        ScriptValue result;
+        EXPECT_EQ(member(element, name, InvokeOp::GetMember, &result), Status::Ok) << name;
+        return result.payload.integer;
+    }
+    // The back buffer filled with one colour, and a context drawing into it.
+    DeviceContext& clearedBuffer(Color color)
+    {
+        DeviceContext* context = nullptr;
+        EXPECT_EQ(host.backBuffer().getDC(context), Status::Ok);
+        context->fillRect({ 0, 0, 200, 200 }, Brush::solid(color));
+        return *context;
+    }
+    // The pixel as 0xRRGGBB.
+    uint32_t pixel(int32_t x, int32_t y)
+    {
+        SurfaceInfo info;
+        (void)host.backBuffer().getInfo(info);
+        const uint8_t* p = info.bits + y * info.stride + x * 3;
+        return static_cast<uint32_t>(p[2]) << 16 | p[1] << 8 | p[0];
+    }
+
+    TestHost host;
+};
+
+TEST_F(ElementTest, AttributesPlaceAndColourTheElement)
+{
+    RefPtr<Element> plain = make("div");
+    EXPECT_EQ(plain->rect(), (Rect { 0, 0, 16, 8 })) << "16 x 16 at first, then the default 16 x 8";
+    EXPECT_EQ(plain->color(), 0u);
+    EXPECT_EQ(plain->bgColor(), NoColor);
+    EXPECT_FALSE(plain->style().font) << "default size and weight make no font";
+
+    RefPtr<Element> styled = make("div",
+        { { "left", "0x10" }, { "top", "12px" }, { "width", "30" }, { "height", "010" }, { "color", "#f00" },
+            { "bgcolor", "red" }, { "fontWeight", "700" } });
+    EXPECT_EQ(styled->rect(), (Rect { 16, 12, 46, 20 })) << "base-0 integers, units ignored";
+    EXPECT_EQ(styled->color(), 0x0000FFu) << "red sits in the low byte";
+    EXPECT_EQ(styled->bgColor(), NoColor) << "a word is not a colour text";
+    ASSERT_TRUE(styled->style().font);
+    EXPECT_EQ(styled->style().fontSpec, (FontSpec { 16, 0, 700, 0, 0, 0 }));
+
+    EXPECT_FALSE(make("DIV")) << "tags match exactly";
+    EXPECT_FALSE(make("span"));
+
+    DeviceContext& context = clearedBuffer(0xFFFFFF);
+    plain->paint(context, { 0, 0, 200, 200 });
+    EXPECT_EQ(pixel(3, 3), 0xFFFFFFu) << "no bgcolor, no fill";
+    RefPtr<Element> filled = make("div", { { "bgcolor", "#0000ff" }, { "left", "20" } });
+    filled->paint(context, { 0, 0, 22, 200 });
+    EXPECT_EQ(pixel(21, 0), 0x0000FFu);
+    EXPECT_EQ(pixel(22, 0), 0xFFFFFFu) << "painting stays inside the repaint rectangle";
+    (void)host.backBuffer().releaseDC(&context);
+}
+
+TEST_F(ElementTest, ChangesAskForRepaintsOnlyWhileVisible)
+{
+    RefPtr<Element> div = make("div");
+    host.invalidations.clear();
+    div->moveBy(5, 7);
+    ASSERT_EQ(host.invalidations.size(), 2u);
+    EXPECT_EQ(host.invalidations[0], (Rect { 0, 0, 16, 8 })) << "the old place";
+    EXPECT_EQ(host.invalidations[1], (Rect { 5, 7, 21, 15 })) << "the new place";
+
+    host.invalidations.clear();
+    div->setVisible(0);
+    EXPECT_EQ(host.invalidations.size(), 1u) << "hiding repaints once";
+    host.invalidations.clear();
+    div->moveTo(50, 50);
+    div->resizeBy(-20, 0);
+    div->setColor(5);
+    EXPECT_TRUE(host.invalidations.empty());
+    EXPECT_EQ(read(*div, "width"), -4) << "a rectangle may turn inside out";
+    EXPECT_EQ(read(*div, "left"), 50);
+}
+
+TEST_F(ElementTest, HitTestsFollowThePointer)
+{
+    RefPtr<Element> div = make("div", { { "left", "10" }, { "top", "10" } });
+    EXPECT_EQ(div->hitTest(10, 10), HitResult::Entered);
+    EXPECT_EQ(div->hitTest(25, 17), HitResult::Inside) << "right and bottom are exclusive, 25 and 17 are in";
+    EXPECT_EQ(div->hitTest(26, 17), HitResult::Left);
+    EXPECT_EQ(div->hitTest(26, 17), HitResult::Outside);
+    EXPECT_EQ(div->hitTest(12, 12), HitResult::Entered);
+    div->setVisible(0);
+    EXPECT_EQ(div->hitTest(12, 12), HitResult::Outside) << "hidden: outside, and hover untouched";
+    div->setVisible(1);
+    EXPECT_EQ(div->hitTest(12, 12), HitResult::Inside);
+    EXPECT_EQ(div->command(ElementCommand::HitTest, 0, 40 << 16 | 40), Status(-1)) << "x low, y high";
+}
+
+TEST_F(ElementTest, MembersAndTheirRefusals)
+{
+    RefPtr<Element> div = make("div");
+    ScriptValue result;
+    ScriptValue ten = ScriptValue::integer(10);
+    EXPECT_EQ(member(*div, "moveTo", InvokeOp::GetMember, &result), Status::SomeError);
+    EXPECT_EQ(member(*div, "left", InvokeOp::PutMember, &result, ten), Status::ReadOnlyMember);
+    EXPECT_EQ(member(*div, "bgcolor", InvokeOp::CallMember, &result), Status::SomeError);
+    EXPECT_EQ(member(*div, "nothing", InvokeOp::GetMember, &result), Status::NotAMember);
+    EXPECT_EQ(div->invoke(host.atom("color"), InvokeOp::Apply, 0, nullptr, &result), Status::SomeError);
+
+    ScriptValue args[] = { ScriptValue::integer(3), ScriptValue::real(4.9) };
+    EXPECT_EQ(div->invoke(host.atom("moveTo"), InvokeOp::CallMember, 1, args, &result), Status::Ok);
+    EXPECT_EQ(div->rect().left, 0) << "one argument does nothing";
+    EXPECT_EQ(div->invoke(host.atom("moveTo"), InvokeOp::CallMember, 2, args, &result), Status::Ok);
+    EXPECT_EQ(div->rect(), (Rect { 3, 4, 19, 12 })) << "reals are truncated";
+
+    RefPtr<ScriptString> text = adoptRef(createString("#ff8000"));
+    EXPECT_EQ(member(*div, "bgcolor", InvokeOp::PutMember, &result, makeStringValue(text.ptr())), Status::Ok);
+    EXPECT_EQ(result.payload.integer, 0x0080FF) << "a colour text is read as a colour";
+    EXPECT_EQ(member(*div, "color", InvokeOp::PutMember, &result, ScriptValue::integer(0x123456)), Status::Ok);
+    EXPECT_EQ(member(*div, "color", InvokeOp::CallMember, &result), Status::Ok);
+    EXPECT_EQ(result.payload.integer, 0x123456) << "a call of color reads it";
+
+    for (auto [set, expected] : { std::pair { 150, 100 }, { 50, 50 }, { -5, 0 } }) {
+        EXPECT_EQ(member(*div, "filterAlphaOpacity", InvokeOp::PutMember, &result, ScriptValue::integer(set)),
+            Status::Ok);
+        EXPECT_EQ(read(*div, "filterAlphaOpacity"), expected) << "set " << set;
+    }
+    EXPECT_EQ(div->style().transparency, 255);
+
+    RefPtr<ScriptString> code = adoptRef(createString("hit()"));
+    EXPECT_EQ(member(*div, "onmouseup", InvokeOp::PutMember, &result, makeStringValue(code.ptr())), Status::Ok);
+    EXPECT_EQ(member(*div, "onmouseup", InvokeOp::GetMember, &result), Status::Ok);
+    ASSERT_EQ(result.tag, ValueTag::String);
+    EXPECT_EQ(stringOf(result)->view(), "hit()");
+    releaseValue(result);
+    ScriptObject* node = div.ptr();
+    div->mouseEvent(MouseEvent::Up, node);
+    div->mouseEvent(MouseEvent::Down, node);
+    ASSERT_EQ(host.evaluated.size(), 1u) << "only the event with a handler runs";
+    EXPECT_EQ(host.evaluated[0], "hit()");
+    EXPECT_EQ(host.evaluatedThis[0], node);
+}
+
+TEST_F(ElementTest, BackgroundPicturesBlendByOpacityAndLeaveGreenOut)
+{
+    // One row: the green key, pure red, pure white, pure red.
+    RefPtr<Surface> picture = createSurface(4, 1, 24);
+    SurfaceInfo info;
+    ASSERT_EQ(picture->lock(info), Status::Ok);
+    const uint8_t row[] = { 0, 255, 0, 0, 0, 255, 255, 255, 255, 0, 0, 255 };
+    std::memcpy(info.bits, row, sizeof row);
+    (void)picture->unlock(info);
+
+    RefPtr<Element> div = make("div", { { "width", "4" }, { "height", "1" } });
+    Ref<TestPicture> image = adoptRef(*new TestPicture(host.pictures, picture));
+    ScriptValue result;
+    EXPECT_EQ(member(*div, "attachImage", InvokeOp::CallMember, &result, ScriptValue::object(image.ptr())), Status::Ok);
+
+    struct Row {
+        int32_t opacity;
+        uint32_t key, red, white;
+    };
+    // Full opacity copies the picture as it is, green included. Below that the picture is blended
+    // and green left out: transparency (100 - opacity) * 255 / 100 is the share of the blue below
+    // that survives, in 256ths, s + ((d - s) * t >> 8) per channel rounding down. Opacity 50
+    // gives t = 127: red over blue is (255 - 127, 0, 0 + 126), white over blue (128, 128, 255).
+    const Row rows[] = {
+        { 100, 0x00FF00, 0xFF0000, 0xFFFFFF },
+        { 50, 0x0000FF, 0x80007E, 0x8080FF },
+        { 0, 0x0000FF, 0x0000FF, 0x0000FF },
+    };
+    for (const Row& row : rows) {
+        (void)member(*div, "filterAlphaOpacity", InvokeOp::PutMember, &result, ScriptValue::integer(row.opacity));
+        DeviceContext& context = clearedBuffer(0xFF0000);
+        div->paint(context, { 0, 0, 200, 200 });
+        (void)host.backBuffer().releaseDC(&context);
+        EXPECT_EQ(pixel(0, 0), row.key) << "the green pixel at opacity " << row.opacity;
+        EXPECT_EQ(pixel(1, 0), row.red) << "opacity " << row.opacity;
+        EXPECT_EQ(pixel(2, 0), row.white) << "opacity " << row.opacity;
+    }
+
+    (void)member(*div, "filterAlphaOpacity", InvokeOp::PutMember, &result, ScriptValue::integer(100));
+    div->setBackgroundPosition(-2, 0);
+    DeviceContext& context = clearedBuffer(0);
+    div->paint(context, { 0, 0, 200, 200 });
+    (void)host.backBuffer().releaseDC(&context);
+    EXPECT_EQ(pixel(2, 0), 0x00FF00u) << "a picture moved right starts two pixels in";
+    EXPECT_EQ(pixel(3, 0), 0xFF0000u);
+    EXPECT_EQ(pixel(1, 0), 0u) << "left of the picture nothing is drawn";
+
+    ScriptValue notAPicture = ScriptValue::object(div.ptr());
+    EXPECT_EQ(member(*div, "attachImage", InvokeOp::CallMember, &result, notAPicture), Status::SomeError);
+    EXPECT_EQ(div->style().backgroundImage.ptr(), image.ptr()) << "a refused object leaves the picture";
+    EXPECT_EQ(member(*div, "attachImage", InvokeOp::CallMember, &result, UndefinedValue, 0), Status::Ok);
+    EXPECT_FALSE(div->style().backgroundImage) << "no argument removes it";
+}
+
+RefPtr<Surface> eightBitPicture()
+{
+    // 200 x 300, index 0 everywhere but a block of index 1 in rows 10 to 19, columns 20 to 49.
+    RefPtr<Surface> picture = createSurface(200, 300, 8);
+    SurfaceInfo info;
+    (void)picture->lock(info);
+    for (int32_t y = 10; y < 20; ++y)
+        std::memset(info.bits + y * info.stride + 20, 1, 30);
+    (void)picture->unlock(info);
+    return picture;
+}
+
+TEST_F(ElementTest, MascotBodyTakesItsPicturesShapeAndSize)
+{
+    host.pictures["clock.bmp"] = eightBitPicture();
+    host.pictures["photo.bmp"] = createSurface(200, 300, 24);
+
+    RefPtr<Element> body = make("body", { { "background", "clock.bmp" }, { "left", "5" } });
+    ASSERT_TRUE(host.shape);
+    EXPECT_EQ(host.shape->rects.size(), 10u) << "one rectangle per row of the block";
+    EXPECT_EQ(host.shape->rects[0], (Rect { 20, 10, 50, 11 }));
+    EXPECT_EQ(host.clientSize, (Size { 200, 300 }));
+    EXPECT_EQ(body->rect(), (Rect { 0, 0, 200, 300 })) << "a body never moves";
+    ASSERT_TRUE(body->style().font) << "every body has a font";
+    EXPECT_EQ(body->style().fontSpec, FontSpec {});
+
+    body->moveTo(10, 10);
+    body->resizeTo(100, 50);
+    EXPECT_EQ(body->rect(), (Rect { 0, 0, 100, 50 }));
+    EXPECT_EQ(host.clientSize, (Size { 100, 50 }));
+    body->resizeBy(10, 0);
+    EXPECT_EQ(host.grownBy, (Size { 10, 0 }));
+    EXPECT_EQ(body->rect().width(), 110);
+    body = nullptr;
+    EXPECT_FALSE(host.shape) << "the body takes its shape away with it";
+
+    host.regionsSet = 0;
+    (void)make("body", { { "type", "mascot" }, { "background", "photo.bmp" } });
+    EXPECT_EQ(host.regionsSet, 1);
+    EXPECT_FALSE(host.shape) << "a 24-bit picture gives no shape";
+    EXPECT_EQ(host.clientSize, (Size { 200, 300 })) << "but its size";
+
+    host.regionsSet = 0;
+    (void)make("body", { { "type", "Mascot" }, { "background", "clock.bmp" } });
+    EXPECT_EQ(host.regionsSet, 0) << "only the exact type mascot shapes";
+    EXPECT_EQ(host.clientSize, (Size { 16, 8 }));
+}
+
+TEST_F(ElementTest, HandsAreDrawnAtTheTimeOfTheLastTick)
+{
+    host.time.tm_sec = 15;
+    RefPtr<Element> hand = make("clock",
+        { { "hand", "sec" }, { "size", "50" }, { "lineWidth", "4" }, { "width", "100" }, { "height", "100" } });
+    hand->tick();
+    DeviceContext& context = clearedBuffer(0xFFFFFF);
+    hand->paint(context, { 0, 0, 200, 200 });
+    (void)host.backBuffer().releaseDC(&context);
+    // From the centre (50, 50) to (50 + 50 - 2 - 1, 50) = (97, 50), four pixels wide.
+    for (int32_t x : { 50, 70, 97 })
+        EXPECT_EQ(pixel(x, 50), 0u) << "on the hand at x " << x;
+    EXPECT_EQ(pixel(70, 49), 0u) << "four pixels wide";
+    EXPECT_EQ(pixel(70, 51), 0u);
+    EXPECT_EQ(pixel(70, 54), 0xFFFFFFu);
+    EXPECT_EQ(pixel(102, 50), 0xFFFFFFu) << "nothing beyond the round end";
+    EXPECT_EQ(pixel(50, 40), 0xFFFFFFu) << "nothing across the line";
+    EXPECT_EQ(static_cast<ClockElement&>(*hand).hand(), HandKind::Second);
+    EXPECT_EQ(static_cast<ClockElement&>(*make("clock", { { "hand", "hours" } })).hand(), HandKind::Digital);
+}
+
+TEST_F(ElementTest, DigitalClocksGrowToTheirTextAndNeverShrink)
+{
+    host.time = { 56, 34, 12 };
+    RefPtr<Element> clock = make("clock", { { "fmt", "%H:%M:%S" }, { "locale", "C" } });
+    auto& digital = static_cast<ClockElement&>(*clock);
+    EXPECT_EQ(digital.text(), "12:34:56") << "a pattern ticks at once";
+    // Eight half-width characters of a 16-pixel font, each half as wide as high.
+    EXPECT_EQ(clock->rect().width(), 64);
+    int32_t height = clock->rect().height();
+    EXPECT_GE(height, 16);
+    clock->resizeTo(100, 30);
+    clock->tick();
+    EXPECT_EQ(clock->rect(), (Rect { 0, 0, 100, 30 })) << "larger than the text: it stays";
+    clock->resizeTo(10, 5);
+    clock->tick();
+    EXPECT_EQ(clock->rect(), (Rect { 0, 0, 64, height }));
+
+    RefPtr<Element> cut = make("clock", { { "fmt", "%Y-%m-%d %H:%M:%S %A %B %p and more!" }, { "locale", "C" } });
+    EXPECT_EQ(static_cast<ClockElement&>(*cut).text(), "1900-01-00 12:34:56 Sunday January PM and ") << "the pattern keeps 31 bytes";
+}
+
+TEST(TimeFormat, NamesOfEachLocaleAndTheUnknownLeavesTheCurrentOne)
+{
+    std::tm monday {};
+    monday.tm_year = 2026 - 1900;
+    monday.tm_mon = 11;
+    monday.tm_mday = 7;
+    monday.tm_wday = 1;
+    monday.tm_yday = 340;
+    monday.tm_hour = 15;
+    monday.tm_min = 4;
+    monday.tm_sec = 5;
+    auto format = [&](const char* pattern, TimeLocale locale, int32_t capacity = 256) {
+        char text[256];
+        int32_t length = formatTime(pattern, monday, locale, text, capacity);
+        return std::string(text, static_cast<size_t>(length));
+    };
+    EXPECT_EQ(format("%a %b %p", TimeLocale::C), "Mon Dec PM");
+    EXPECT_EQ(format("%A %B", TimeLocale::English), "Monday December");
+    // Moon (Monday), month 12, after noon; then Monday and December in full.
+    EXPECT_EQ(format("%a %b %p", TimeLocale::Japanese), "\x8C\x8E 12 \x8C\xDF\x8C\xE3");
+    EXPECT_EQ(format("%A %B", TimeLocale::Japanese), "\x8C\x8E\x97\x6A\x93\xFA 12\x8C\x8E");
+    EXPECT_EQ(format("%c|%x|%j|%I|%#d|%y|%%|%q", TimeLocale::C), "12/07/26 15:04:05|12/07/26|341|03|7|26|%|%q");
+    EXPECT_EQ(format("%c", TimeLocale::Japanese), "2026/12/07 15:04:05");
+    EXPECT_EQ(format("%H:%M:%S", TimeLocale::C, 6), "15:04") << "cut to the capacity";
+
+    ASSERT_TRUE(setTimeLocale("japanese"));
+    EXPECT_FALSE(setTimeLocale("klingon"));
+    EXPECT_EQ(currentTimeLocale(), TimeLocale::Japanese) << "an unknown name leaves the locale in force";
+    ASSERT_TRUE(setTimeLocale("English_United States.1252"));
+    EXPECT_EQ(currentTimeLocale(), TimeLocale::English);
+    ASSERT_TRUE(setTimeLocale("C"));
+    EXPECT_EQ(currentTimeLocale(), TimeLocale::C);
+}
+
+}
+}

@@ -1,0 +1,47 @@
+# One nimbolt-render test: NAME.args holds the arguments, one a line (${OUT} stands for the PNG
+# written); standard error must equal NAME.err, standard output NAME.out (when there is one) and
+# the exit status NAME.status (0 when there is none); NAME.probe, when there is one, lists pixels
+# the PNG must have.
+set(OUT ${WORK}/${NAME}.png)
+file(MAKE_DIRECTORY ${WORK})
+file(REMOVE ${OUT})
+file(STRINGS ${SOURCE}/${NAME}.args lines)
+set(arguments "")
+foreach(line IN LISTS lines)
+    string(REPLACE "\${OUT}" "${OUT}" line "${line}")
+    list(APPEND arguments "${line}")
+endforeach()
+
+execute_process(COMMAND ${RENDER} ${arguments} WORKING_DIRECTORY ${SOURCE}
+    OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
+
+set(expectedStatus 0)
+if(EXISTS ${SOURCE}/${NAME}.status)
+    file(READ ${SOURCE}/${NAME}.status expectedStatus)
+    string(STRIP "${expectedStatus}" expectedStatus)
+endif()
+file(READ ${SOURCE}/${NAME}.err expectedErr)
+set(failed "")
+if(NOT "${status}" STREQUAL "${expectedStatus}")
+    string(APPEND failed "exit status ${status}, expected ${expectedStatus}\n")
+endif()
+if(NOT "${err}" STREQUAL "${expectedErr}")
+    string(APPEND failed "standard error:\n${err}expected:\n${expectedErr}")
+endif()
+if(EXISTS ${SOURCE}/${NAME}.out)
+    file(READ ${SOURCE}/${NAME}.out expectedOut)
+    # The traces of the document's release at the end are not part of the expectation.
+    string(REGEX REPLACE "(document release|DocObj Destroy|ImageObject Release|releaseImgBuf)\\([^)]*\\)\n" "" out "${out}")
+    if(NOT "${out}" STREQUAL "${expectedOut}")
+        string(APPEND failed "standard output:\n${out}\nexpected:\n${expectedOut}\n")
+    endif()
+endif()
+if(EXISTS ${SOURCE}/${NAME}.probe)
+    execute_process(COMMAND ${PROBE} ${OUT} ${SOURCE}/${NAME}.probe ERROR_VARIABLE probeErr RESULT_VARIABLE probeStatus)
+    if(NOT probeStatus EQUAL 0)
+        string(APPEND failed "pixels:\n${probeErr}")
+    endif()
+endif()
+if(failed)
+    message(FATAL_ERROR "${NAME}:\n${failed}")
+endif()
