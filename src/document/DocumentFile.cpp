@@ -1,5 +1,9 @@
 #include <document/DocumentFile.h>
 
+#include <platform/TextConversion.h>
+
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -24,6 +28,20 @@ std::optional<std::string> readDocumentFile(const std::string& path)
     }
     if (std::ferror(file.get()))
         return std::nullopt;
+    return documentText(std::move(text), path);
+}
+
+std::string documentText(std::string bytes, const std::string& name)
+{
+    static constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+    bool marked = bytes.compare(0, ByteOrderMark.size(), ByteOrderMark) == 0;
+    bool wide = std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<uint8_t>(c) > 127; });
+    if (!marked && (!wide || !isValidUtf8(bytes)))
+        return bytes;
+    bool lost = false;
+    std::string text = utf8ToShiftJis(std::string_view(bytes).substr(marked ? ByteOrderMark.size() : 0), lost);
+    if (lost)
+        std::fprintf(stderr, "nimbolt: %s: characters that Shift-JIS cannot hold became \"?\"\n", name.c_str());
     return text;
 }
 

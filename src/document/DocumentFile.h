@@ -10,9 +10,15 @@ namespace nimbolt {
 // The largest document read; larger files are refused unread.
 inline constexpr size_t MaxDocumentBytes = 64u << 20;
 
-// The bytes of the file at a file system path; none when it cannot be opened or read, is not a
-// regular file or is larger than MaxDocumentBytes.
+// The text of the file at a file system path as documentText gives it; none when it cannot be
+// opened or read, is not a regular file or is larger than MaxDocumentBytes.
 std::optional<std::string> readDocumentFile(const std::string& path);
+
+// A document's bytes as the program works with them: Shift-JIS. A text that starts with a UTF-8
+// byte-order mark, or that is well-formed UTF-8 with bytes above 127, is converted (characters
+// Shift-JIS cannot hold become "?", and standard error says once that the named file lost
+// some); any other text is taken as Shift-JIS already.
+std::string documentText(std::string bytes, const std::string& name);
 
 // Makes the folder of the file at path the process's current directory, so that the names a
 // document uses resolve against its own folder.

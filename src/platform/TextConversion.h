@@ -9,4 +9,11 @@ namespace nimbolt {
 
 std::string shiftJisToUtf8(std::string_view shiftJis);
 
+// Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates, nothing above
+// U+10FFFF).
+bool isValidUtf8(std::string_view bytes);
+
+// UTF-8 text as Shift-JIS bytes; a character Shift-JIS cannot hold becomes "?" and sets lost.
+std::string utf8ToShiftJis(std::string_view utf8, bool& lost);
+
 }

@@ -2,6 +2,7 @@
 // through the back buffer, the mouse walk, ticks and intervals on the virtual clock, the window
 // members, the loading order, and documents replaced while a script still runs.
 #include <document/Document.h>
+#include <document/DocumentFile.h>
 #include <document/HeadlessWindowSystem.h>
 
 #include <gtest/gtest.h>
@@ -428,6 +429,44 @@ TEST_F(DocumentTest, ALoadDuringABoxFreesNothingTheWaitingScriptStillUses)
     system.setRecordListener(nullptr);
     for (int i = 0; i < 10; ++i)
         ASSERT_EQ(document->load(other), Status::Ok);
+}
+
+TEST(DocumentText, Utf8BecomesShiftJisAndShiftJisStaysAsItIs)
+{
+    // "日本" in UTF-8 and in Shift-JIS; "ñ" has no Shift-JIS form.
+    const std::string utf8 = "<t>\xE6\x97\xA5\xE6\x9C\xAC</t>", shiftJis = "<t>\x93\xFA\x96\x7B</t>";
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(documentText(utf8, "a.nbm"), shiftJis);
+    EXPECT_EQ(documentText("\xEF\xBB\xBF<t>x</t>", "b.nbm"), "<t>x</t>") << "the mark goes, ASCII stays";
+    EXPECT_EQ(documentText(shiftJis, "c.nbm"), shiftJis) << "Shift-JIS is not well-formed UTF-8";
+    EXPECT_EQ(documentText("\xC3\xB1\xE6\x97\xA5", "d.nbm"), "?\x93\xFA");
+    EXPECT_EQ(documentText("\x82\xA0\xC3", "e.nbm"), "\x82\xA0\xC3") << "broken UTF-8 is taken as Shift-JIS";
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+        "nimbolt: d.nbm: characters that Shift-JIS cannot hold became \"?\"\n");
+}
+
+TEST_F(DocumentTest, AUtf8DocumentShowsAsItsShiftJisTwin)
+{
+    // A title, an alert and a div text of "日本語"; the div is drawn in black on white.
+    auto twin = [&](const std::string& word, const char* name) {
+        std::string text = "<nbml><head><title>" + word + "</title><script>window.alert('" + word
+            + "');</script></head><body type=\"screen\" width=\"60\" height=\"20\" bgcolor=\"#ffffff\"><div "
+              "width=\"60\">"
+            + word + "</div></body></nbml>";
+        system.clearRecords();
+        EXPECT_EQ(document->load(write(name, text)), Status::Ok);
+        std::vector<uint32_t> pixels;
+        for (int32_t y = 0; y < 20; ++y)
+            for (int32_t x = 0; x < 60; ++x)
+                pixels.push_back(pixel(x, y));
+        return std::tuple { pixels, window().title(), boxes() };
+    };
+    auto shiftJis = twin("\x93\xFA\x96\x7B\x8C\xEA", "sjis.nbm");
+    auto utf8 = twin("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", "utf8.nbm");
+    EXPECT_EQ(std::get<1>(utf8), "\x93\xFA\x96\x7B\x8C\xEA");
+    EXPECT_EQ(std::get<2>(utf8), (std::vector<std::string> { "alert: \x93\xFA\x96\x7B\x8C\xEA" }));
+    EXPECT_TRUE(std::get<0>(utf8) == std::get<0>(shiftJis)) << "the same pixels";
+    EXPECT_NE(std::count(std::get<0>(utf8).begin(), std::get<0>(utf8).end(), 0xFFFFFFu), 60 * 20) << "and some ink";
 }
 
 }
