@@ -8,6 +8,7 @@
 #include <platform/PngWriter.h>
 #include <platform/TextConversion.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,7 +22,8 @@ using namespace nimbolt;
 namespace {
 
 const char Usage[] = "usage: nimbolt-render DOCUMENT.nbm [-o OUT.png] [--time \"YYYY-MM-DD HH:MM:SS\"]\n"
-                     "                      [--screen WxHxDEPTH] [--confirm ok|cancel[,ok|cancel...]] [EVENT...]\n"
+                     "                      [--screen WxHxDEPTH] [--confirm ok|cancel[,ok|cancel...]]\n"
+                     "                      [--script-limit MS] [EVENT...]\n"
                      "EVENT:  --click X,Y | --down X,Y | --up X,Y | --move X,Y | --advance MS | --open FILE\n";
 
 enum class EventKind { Click, Down, Up, Move, Advance, Open };
@@ -42,6 +44,7 @@ struct Options {
     Size screen { 1024, 768 };
     int32_t depth { 24 };
     std::vector<MessageBoxResult> answers;
+    int32_t scriptLimit { 10000 };
     std::vector<Event> events;
 };
 
@@ -116,6 +119,13 @@ bool parseOptions(int argc, char** argv, Options& options)
                     != 3
                 || options.screen.width <= 0 || options.screen.height <= 0 || options.depth <= 0)
                 return false;
+        } else if (word == "--script-limit" && hasValue) {
+            char* end = nullptr;
+            const char* text = value();
+            long limit = std::strtol(text, &end, 10);
+            if (end == text || *end || limit < 0 || limit > INT32_MAX)
+                return false;
+            options.scriptLimit = static_cast<int32_t>(limit);
         } else if (word == "--confirm" && hasValue) {
             options.answers.clear();
             if (!parseAnswers(value(), options.answers))
@@ -280,6 +290,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "nimbolt-render: cannot start the script engine\n");
         return 2;
     }
+    document->setRunLimit(options.scriptLimit);
     (void)document->load(documentPath);
     for (const Event& event : options.events) {
         if (system.quitRequested())

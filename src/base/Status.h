@@ -1,5 +1,5 @@
 // The 32-bit status every operation of the script side returns: zero or a positive count is
-// success, a negative number is failure. -1 is an unspecific failure; -1000 ... -1012 are the
+// success, a negative number is failure. -1 is an unspecific failure; -1000 ... -1013 are the
 // error codes whose messages scripts see.
 #pragma once
 
@@ -21,6 +21,7 @@ enum class ErrorCode : int32_t {
     Parse = -1010,
     ContinueMismatch = -1011,
     BreakMismatch = -1012,
+    TooLong = -1013,
 };
 
 class [[nodiscard]] Status {
@@ -57,6 +58,7 @@ public:
     static const Status Parse;
     static const Status ContinueMismatch;
     static const Status BreakMismatch;
+    static const Status TooLong;
 
 private:
     int32_t m_code { 0 };
@@ -77,5 +79,6 @@ inline constexpr Status Status::InvalidToken { ErrorCode::InvalidToken };
 inline constexpr Status Status::Parse { ErrorCode::Parse };
 inline constexpr Status Status::ContinueMismatch { ErrorCode::ContinueMismatch };
 inline constexpr Status Status::BreakMismatch { ErrorCode::BreakMismatch };
+inline constexpr Status Status::TooLong { ErrorCode::TooLong };
 
 }

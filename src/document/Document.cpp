@@ -112,9 +112,25 @@ Status Document::Site::reportError(ErrorObject& error)
     char text[256];
     int length = std::snprintf(text, sizeof text, "(%d) %s", error.line(), error.message());
     length = length < 0 ? 0 : std::min<int>(length, sizeof text - 1);
-    m_document.m_system.messageBox(m_document.m_window.get(), std::string_view(text, static_cast<size_t>(length)),
-        "ScriptError", MessageBoxButtons::Ok);
+    (void)m_document.messageBox(std::string_view(text, static_cast<size_t>(length)), "ScriptError",
+        MessageBoxButtons::Ok);
     return Status::Ok;
+}
+
+MessageBoxResult Document::messageBox(std::string_view shiftJisText, const char* caption, MessageBoxButtons buttons)
+{
+    Ref<Document> protect(*this);
+    RefPtr<ScriptEngine> engine = m_runner ? m_runner->engine() : nullptr;
+    std::optional<RunClockPause> pause;
+    if (engine)
+        pause.emplace(*engine);
+    return m_system.messageBox(m_window.get(), shiftJisText, caption, buttons);
+}
+
+void Document::setRunLimit(int32_t milliseconds)
+{
+    if (m_runner && m_runner->engine())
+        m_runner->engine()->setRunLimit(milliseconds);
 }
 
 void Document::closeContent()

@@ -48,6 +48,12 @@ public:
     // Loads an NBML file (a file system path): -1 when it cannot be read, else 0, whether or not
     // a tree or a window came of it.
     Status load(const std::string& path);
+    // The longest a script run may take before it is stopped as running too long, in
+    // milliseconds (0: no limit).
+    void setRunLimit(int32_t milliseconds);
+    // A message box owned by the document's window; the script waiting for it does not count the
+    // time against its run limit.
+    MessageBoxResult messageBox(std::string_view shiftJisText, const char* caption, MessageBoxButtons buttons);
 
     Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
 

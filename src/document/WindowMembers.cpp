@@ -39,8 +39,7 @@ MessageBoxResult Document::showBox(int32_t argc, const ScriptValue* args, const 
 {
     char text[BoxTextCapacity] = {};
     int32_t length = argc > 0 ? valueText(args[0], text, sizeof text) : 0;
-    Ref<Document> protect(*this);
-    return m_system.messageBox(m_window.get(), std::string_view(text, static_cast<size_t>(length)), caption, buttons);
+    return messageBox(std::string_view(text, static_cast<size_t>(length)), caption, buttons);
 }
 
 Status Document::callAlert(int32_t argc, const ScriptValue* args, ScriptValue*)

@@ -20,9 +20,10 @@ const char* errorMessage(Status status)
         "parse",
         "continue mismatch",
         "break mismatch",
+        "script ran too long",
     };
     int32_t code = status.code();
-    if (code > static_cast<int32_t>(ErrorCode::SomeError) || code < static_cast<int32_t>(ErrorCode::BreakMismatch))
+    if (code > static_cast<int32_t>(ErrorCode::SomeError) || code < static_cast<int32_t>(ErrorCode::TooLong))
         return messages[0];
     return messages[static_cast<int32_t>(ErrorCode::SomeError) - code];
 }

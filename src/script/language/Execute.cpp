@@ -42,11 +42,16 @@ static Status evaluateDiscarded(ScriptEngine& engine, const CodeNode* node, Scri
     return Status::Ok;
 }
 
-// Runs a loop body and says whether the loop goes on; otherwise code is what the loop returns.
-static bool continueLoop(Status body, Status& code)
+// Runs a loop body and says whether the loop goes on; otherwise code is what the loop returns. A
+// run past its time limit ends here, at the loop's line.
+static bool continueLoop(ScriptEngine& engine, const CodeNode* loop, Status body, Status& code, ScriptValue* result)
 {
-    if (isCompletion(body, Completion::Normal) || isCompletion(body, Completion::Continue))
-        return true;
+    if (isCompletion(body, Completion::Normal) || isCompletion(body, Completion::Continue)) {
+        if (!engine.runOverdue())
+            return true;
+        code = raiseError(result, loop->line, Status::TooLong);
+        return false;
+    }
     code = isCompletion(body, Completion::Break) ? toStatus(Completion::Normal) : body;
     return false;
 }
@@ -140,14 +145,14 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
                 return status;
             if (!truth)
                 return toStatus(Completion::Normal);
-            if (!continueLoop(execute(engine, statement->second, result), code))
+            if (!continueLoop(engine, statement, execute(engine, statement->second, result), code, result))
                 return code;
         }
     }
     case StatementOperation::Do: {
         Status code = toStatus(Completion::Normal);
         for (;;) {
-            if (!continueLoop(execute(engine, statement->first, result), code))
+            if (!continueLoop(engine, statement, execute(engine, statement->first, result), code, result))
                 return code;
             bool truth = false;
             if (Status status = evaluateCondition(engine, statement->second, result, truth); !status.ok())
@@ -170,7 +175,7 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
                 if (!truth)
                     return toStatus(Completion::Normal);
             }
-            if (!continueLoop(execute(engine, statement->fourth, result), code))
+            if (!continueLoop(engine, statement, execute(engine, statement->fourth, result), code, result))
                 return code;
             if (statement->third) {
                 if (Status status = evaluateDiscarded(engine, statement->third, result); !status.ok())

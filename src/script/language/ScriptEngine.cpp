@@ -2,6 +2,7 @@
 
 #include <script/runtime/ScriptValue.h>
 
+#include <chrono>
 #include <new>
 #if __has_include(<sys/resource.h>)
 #include <sys/resource.h>
@@ -108,6 +109,58 @@ void ScriptEngine::leaveRun()
     NIMBOLT_ASSERT(m_runDepth > 0);
     if (--m_runDepth == 0)
         m_stackLimit = 0;
+}
+
+// How many loop passes go by between two readings of the clock.
+static constexpr int32_t PassesPerCheck = 4096;
+
+int64_t ScriptEngine::clockNow()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+bool ScriptEngine::checkRunClock()
+{
+    m_passesUntilCheck = PassesPerCheck;
+    return m_deadlineSet && m_pauses == 0 && clockNow() > m_deadline;
+}
+
+HostRun::HostRun(ScriptEngine& engine)
+    : m_engine(engine)
+    , m_deadline(engine.m_deadline)
+    , m_deadlineSet(engine.m_deadlineSet)
+    , m_pauses(engine.m_pauses)
+    , m_pauseStart(engine.m_pauseStart)
+{
+    if (engine.m_deadlineSet && engine.m_pauses == 0)
+        return;
+    engine.m_pauses = 0;
+    engine.m_deadlineSet = engine.m_runLimit > 0;
+    engine.m_deadline = ScriptEngine::clockNow() + int64_t { engine.m_runLimit } * 1000000;
+    engine.m_passesUntilCheck = PassesPerCheck;
+}
+
+HostRun::~HostRun()
+{
+    m_engine.m_deadline = m_deadline;
+    m_engine.m_deadlineSet = m_deadlineSet;
+    m_engine.m_pauses = m_pauses;
+    m_engine.m_pauseStart = m_pauseStart;
+}
+
+RunClockPause::RunClockPause(ScriptEngine& engine)
+    : m_engine(engine)
+{
+    if (engine.m_pauses++ == 0)
+        engine.m_pauseStart = ScriptEngine::clockNow();
+}
+
+RunClockPause::~RunClockPause()
+{
+    NIMBOLT_ASSERT(m_engine.m_pauses > 0);
+    if (--m_engine.m_pauses == 0)
+        m_engine.m_deadline += ScriptEngine::clockNow() - m_engine.m_pauseStart;
 }
 
 }

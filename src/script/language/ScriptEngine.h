@@ -99,6 +99,18 @@ public:
     bool nativeStackExhausted() const { return currentStackPosition() < m_stackLimit; }
     bool running() const { return m_runDepth > 0; }
 
+    // The longest a host's call into scripts may run, in milliseconds (0: no limit). A run past
+    // it fails with "script ran too long" at its next loop pass; time spent waiting in a message
+    // box does not count.
+    void setRunLimit(int32_t milliseconds) { m_runLimit = milliseconds; }
+    // Counted by every loop pass; the clock is read only every so many passes.
+    bool runOverdue()
+    {
+        if (--m_passesUntilCheck > 0)
+            return false;
+        return checkRunClock();
+    }
+
 private:
     // The value stack, frames, scopes and runs are opened and closed only through the scope
     // objects below, so that no early return leaves them unbalanced.
@@ -106,6 +118,8 @@ private:
     friend class CallFrame;
     friend class BindingScope;
     friend class EngineRun;
+    friend class HostRun;
+    friend class RunClockPause;
 
     ScriptEngine() = default;
     ~ScriptEngine() override;
@@ -180,6 +194,16 @@ private:
     int32_t m_top { 0 };
     int32_t m_runDepth { 0 };
     uintptr_t m_stackLimit { 0 };
+    bool checkRunClock();
+    static int64_t clockNow();
+    // The run clock: the deadline of the run in progress (steady clock, nanoseconds), whether
+    // one is set, and how many message boxes it waits in.
+    int32_t m_runLimit { 0 };
+    int32_t m_passesUntilCheck { 0 };
+    int64_t m_deadline { 0 };
+    bool m_deadlineSet { false };
+    int32_t m_pauses { 0 };
+    int64_t m_pauseStart { 0 };
     ScriptValue m_stack[StackSlots];
 };
 
@@ -255,6 +279,36 @@ public:
 private:
     ScriptEngine& m_engine;
     Status m_status;
+};
+
+// A call from a host into scripts. It gets a deadline of its own unless it runs inside a script
+// that is still running (window.eval, say), which keeps the deadline it has; one that starts while
+// the running script waits in a message box times itself.
+class HostRun {
+public:
+    explicit HostRun(ScriptEngine& engine);
+    ~HostRun();
+    HostRun(const HostRun&) = delete;
+    HostRun& operator=(const HostRun&) = delete;
+
+private:
+    ScriptEngine& m_engine;
+    int64_t m_deadline;
+    bool m_deadlineSet;
+    int32_t m_pauses;
+    int64_t m_pauseStart;
+};
+
+// Time spent waiting (in a message box) while this is alive does not count against the run.
+class RunClockPause {
+public:
+    explicit RunClockPause(ScriptEngine& engine);
+    ~RunClockPause();
+    RunClockPause(const RunClockPause&) = delete;
+    RunClockPause& operator=(const RunClockPause&) = delete;
+
+private:
+    ScriptEngine& m_engine;
 };
 
 // One run of code on the engine; nested runs share the outermost one's native stack budget.

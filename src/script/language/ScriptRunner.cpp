@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <utility>
 
 namespace nimbolt {
@@ -142,6 +143,7 @@ Status ScriptRunner::compileAndRun(ScriptObject* self, const char* text, int32_t
         return Status::Ok;
     }
     RunState running(*this);
+    HostRun timed(*engine);
     *result = UndefinedValue;
     if (scope == Scope::Own) {
         BindingScope bindings(*engine);
@@ -194,6 +196,10 @@ Status ScriptRunner::callFunction(const ScriptValue& callee, ScriptObject* self,
     Status status;
     {
         RunState running(*this);
+        RefPtr<ScriptEngine> engine = m_engine;
+        std::optional<HostRun> timed;
+        if (engine)
+            timed.emplace(*engine);
         status = callValue(callee, self, argc, args, result);
     }
     if (m_engine && m_site)
