@@ -22,6 +22,7 @@ namespace {
 
 const char Usage[] = "usage: nimbolt-render DOCUMENT.nbm [-o OUT.png] [--time \"YYYY-MM-DD HH:MM:SS\"]\n"
                      "                      [--screen WxHxDEPTH] [--confirm ok|cancel[,ok|cancel...]] [EVENT...]\n"
+                     "       nimbolt-render --help | --version\n"
                      "EVENT:  --click X,Y | --down X,Y | --up X,Y | --move X,Y | --advance MS | --open FILE\n";
 
 enum class EventKind { Click, Down, Up, Move, Advance, Open };
@@ -43,6 +44,8 @@ struct Options {
     int32_t depth { 24 };
     std::vector<MessageBoxResult> answers;
     std::vector<Event> events;
+    bool help { false };
+    bool version { false };
 };
 
 bool parsePoint(const char* text, int32_t& x, int32_t& y)
@@ -104,7 +107,11 @@ bool parseOptions(int argc, char** argv, Options& options)
         bool hasValue = i + 1 < argc;
         auto value = [&]() { return argv[++i]; };
         Event event { EventKind::Click };
-        if (word == "-o" && hasValue) {
+        if (word == "--help") {
+            options.help = true;
+        } else if (word == "--version") {
+            options.version = true;
+        } else if (word == "-o" && hasValue) {
             options.output = absolutePath(value());
         } else if (word == "--time" && hasValue) {
             if (!parseTime(value(), options.time))
@@ -146,7 +153,7 @@ bool parseOptions(int argc, char** argv, Options& options)
             options.document = word;
         }
     }
-    return !options.document.empty();
+    return options.help || options.version || !options.document.empty();
 }
 
 // One line of standard error: line breaks in the text are written as \n.
@@ -255,6 +262,14 @@ int main(int argc, char** argv)
     if (!parseOptions(argc, argv, options)) {
         std::fputs(Usage, stderr);
         return 2;
+    }
+    if (options.help) {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("nimbolt-render %s\n", NIMBOLT_VERSION);
+        return 0;
     }
     if (std::FILE* file = std::fopen(options.document.c_str(), "rb")) {
         std::fclose(file);
