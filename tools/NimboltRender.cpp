@@ -235,9 +235,17 @@ HeadlessWindow* headlessWindow(Document& document)
     return static_cast<HeadlessWindow*>(document.window());
 }
 
+// A point of a shaped window outside its shape belongs to whatever lies below the window.
+bool reaches(HeadlessWindow* window, int32_t x, int32_t y)
+{
+    return window && (!window->shape() || insideShape(*window->shape(), x, y));
+}
+
 void runEvent(const Event& event, Document& document, HeadlessWindowSystem& system)
 {
     HeadlessWindow* window = headlessWindow(document);
+    if (event.kind != EventKind::Advance && event.kind != EventKind::Open && !reaches(window, event.x, event.y))
+        return;
     bool mascot = window && window->kind() == WindowKind::Mascot;
     switch (event.kind) {
     case EventKind::Click:

@@ -43,6 +43,9 @@ void ClockElement::initialize(const ScriptArray& attributes)
         invalidateIfVisible();
     if (readAttributeColor(attributes, "handBgcolor", m_handBgcolor).ok())
         invalidateIfVisible();
+    // A clock shows the time from the start, not midnight until the window's first tick.
+    if (!m_ticked)
+        tick();
 }
 
 void ClockElement::tick()
@@ -51,6 +54,7 @@ void ClockElement::tick()
     if (!document)
         return;
     m_time = document->timeSource().localTime();
+    m_ticked = true;
     if (m_hand == HandKind::Digital) {
         (void)setTimeLocale(m_locale);
         m_textLength = formatTime(m_format, m_time, currentTimeLocale(), m_text, TextCapacity);

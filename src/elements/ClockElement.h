@@ -36,6 +36,7 @@ private:
     char m_locale[NameCapacity] = "japanese";
     char m_format[NameCapacity] = "%H:%M:%S";
     std::tm m_time {};
+    bool m_ticked { false };
 };
 
 }
