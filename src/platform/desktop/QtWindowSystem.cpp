@@ -134,6 +134,8 @@ MessageBoxResult QtWindowSystem::messageBox(NativeWindow* owner, std::string_vie
     // A box without an escape button would not close when the program quits.
     box->setEscapeButton(cancel ? cancel : ok);
     box->setWindowModality(Qt::ApplicationModal);
+    // The text can be selected with the mouse, so that an error report can be copied.
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse);
     if (auto* window = static_cast<QtNativeWindow*>(owner); window && window->widget() && window->widget()->isVisible()) {
         box->winId();
         if (QWindow* handle = box->windowHandle())
