@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QTimer>
 #include <clocale>
 #include <cstdio>
 
@@ -63,7 +64,9 @@ int main(int argc, char** argv)
         nimbolt::ApplicationShell shell;
         QByteArray programFolder = QFile::encodeName(QCoreApplication::applicationDirPath());
         std::string start = nimbolt::startDocumentPath(programFolder.toStdString(), NIMBOLT_DATA_FOLDER);
-        shell.loadDocument(QFile::decodeName(start.c_str()));
+        // The start document runs its scripts inside the event loop, so that a Shell.exit or a
+        // quit chosen while one of its boxes is open ends the loop.
+        QTimer::singleShot(0, [&shell, &start] { shell.loadDocument(QFile::decodeName(start.c_str())); });
         QApplication::exec();
     }
     return 0;

@@ -247,6 +247,9 @@ class Nimbolt:
             raise Failure("the program did not end")
         for reader in self.readers:
             reader.join(5)
+        if code != 0:
+            with self.lock:
+                print("the program's standard error:\n" + self.errors[-6000:])
         return code
 
     def stop(self):
@@ -291,6 +294,9 @@ def case_shape(display, executable, scale=None):
         x, y, width, height = display.geometry(window)
         check((width, height) == (40 * factor, 30 * factor),
               "window is %dx%d, picture is 40x30 at scale %d" % (width, height, factor))
+        state = display.run("xprop", "-id", str(window), "_NET_WM_STATE")
+        check("_NET_WM_STATE_SKIP_TASKBAR" in state and "_NET_WM_STATE_SKIP_PAGER" in state,
+              "the mascot may show in a taskbar: " + state.strip())
         reader = ShapeReader(display.name)
         try:
             shown = poll("the window shape", lambda: reader.pixels(window) == expected and expected, timeout=5)
@@ -348,19 +354,25 @@ def case_drag(display, executable):
 
 
 def case_alert(display, executable):
-    """An alert box shows its caption and text, the clock and the interval go on meanwhile, and
-    Return closes it; the script then continues."""
+    """An alert box shows its caption and text; the clock, the interval and the mouse handlers go
+    on while it is open; Return closes it and the script then continues."""
     script = ("var ticks = 0;"
               "function tick() { ticks = ticks + 1; Echo('tick', ticks, '\\n'); }"
+              "window.moveTo(300, 300);"
               "window.setInterval(tick, 100);"
               "window.alert('Hello from the box');"
               "Echo('after alert\\n');")
     body = "<clock id=\"c\" fmt=\"%S\" locale=\"C\" left=\"5\" top=\"5\"></clock>"
-    program = Nimbolt(display, executable, mascot_document("", script, body), probe_files())
+    program = Nimbolt(display, executable,
+                      mascot_document("onmousedown=\"Echo('clicked\\n')\"", script, body), probe_files())
     try:
         box = poll("the alert box", lambda: display.visible_window_named("^alert$"))
         first = poll("a tick", lambda: program.count("tick"))
         poll("more ticks while the box is open", lambda: program.count("tick") >= first + 5)
+        window = find_mascot(display)
+        poll("the mascot at 300,300", lambda: display.geometry(window)[:2] == (300, 300))
+        display.run("xdotool", "mousemove", "307", "305", "click", "1")
+        poll("the mouse handler while the box is open", lambda: program.saw("clicked"))
         check(not program.saw("after alert"), "the script went on before the box closed")
         # The box's text is selectable: a triple click on its line puts it in the X selection.
         bx, by, bwidth, _ = display.geometry(box)
@@ -398,43 +410,56 @@ def case_confirm(display, executable):
 
 
 def case_shell_exit(display, executable):
-    """Shell.exit ends the program with 0, also with a box open that it left behind."""
+    """Shell.exit ends the program with 0: from the start document's own script, and from an
+    interval while a box it left behind is open."""
+    program = Nimbolt(display, executable, mascot_document("", "Echo('exiting\\n'); Shell.exit();"), probe_files())
+    try:
+        check(program.wait_exit() == 0, "exit code is not 0 (exit from the start script)")
+        check(program.saw("exiting"), "the start script did not run")
+    finally:
+        program.stop()
     script = ("function later() { Shell.exit(); }"
               "window.setInterval(later, 300);"
               "window.alert('left open');")
     program = Nimbolt(display, executable, mascot_document("", script), probe_files())
     try:
         poll("the alert box", lambda: display.visible_window_named("^alert$"))
-        check(program.wait_exit() == 0, "exit code is not 0")
+        check(program.wait_exit() == 0, "exit code is not 0 (exit with a box open)")
     finally:
         program.stop()
 
 
 def case_tray_exit(display, executable):
-    """With a tray, the icon docks; its right-click menu's "終了(&X)" ends the program with 0."""
+    """With a tray, the icon docks; its right-click menu's "終了(&X)" ends the program with 0, also
+    while a script waits in a box."""
     if not shutil.which("trayer"):
         raise Failure("trayer is missing")
     display.start_helper("trayer", "--edge", "top", "--align", "left", "--widthtype", "pixel", "--width", "64",
                          "--heighttype", "pixel", "--height", "32", "--expand", "false")
-    program = Nimbolt(display, executable, mascot_document(""), probe_files())
+    poll("the tray's panel", lambda: display.visible_window_named("^panel$"))
+    program = Nimbolt(display, executable, mascot_document("", "window.moveTo(300, 300); window.alert('waiting');"),
+                      probe_files())
     try:
         find_mascot(display)
-        panel = poll("the tray panel", lambda: display.visible_window_named("^panel$")
-                     or (display.windows_named("trayer") or [None])[0])
-        # The docked icon is a window of our program inside the panel: the panel's only child
-        # with a size larger than one pixel.
+        poll("the alert box", lambda: display.visible_window_named("^alert$"))
+        # The docked icon is our program's window inside the tray's panel: the one window of
+        # ours that is not a direct child of the root window.
         def docked_icon():
-            tree = display.run("xwininfo", "-children", "-id", str(panel), check_status=False)
-            for line in tree.splitlines():
-                line = line.strip()
-                if line.startswith("0x") and "x" in line.split()[-2] and "1x1+" not in line:
+            tree = display.run("xwininfo", "-root", "-tree", check_status=False).splitlines()
+            top = min((len(l) - len(l.lstrip()) for l in tree if l.strip().startswith("0x")), default=0)
+            for line in tree:
+                indent = len(line) - len(line.lstrip())
+                if indent > top and '("nimbolt" "nimbolt")' in line:
                     return int(line.split()[0], 16)
             return None
         icon = poll("the docked tray icon", docked_icon)
         x, y, width, height = display.geometry(icon)
+        def shown():
+            return len(display.run("xdotool", "search", "--onlyvisible", "--class", "nimbolt",
+                                   check_status=False).split())
+        before = shown()
         display.run("xdotool", "mousemove", str(x + width // 2), str(y + height // 2), "click", "3")
-        poll("the menu", lambda: display.run("xdotool", "search", "--onlyvisible", "--class", "nimbolt",
-                                             check_status=False).count("\n") >= 2, timeout=5)
+        poll("the menu", lambda: shown() > before, timeout=5)
         time.sleep(0.2)
         display.run("xdotool", "key", "x")
         check(program.wait_exit() == 0, "exit code is not 0")
@@ -443,25 +468,36 @@ def case_tray_exit(display, executable):
 
 
 def case_open_dialog(display, executable):
-    """Right click on the mascot, "開く(&O)", a chosen file: the new document replaces the old."""
+    """Right click on the mascot while a script waits in a box, "開く(&O)", a chosen file: the new
+    document replaces the old; the waiting script ends when its box closes, and the new document's
+    handler ends the program with 0."""
     other = os.path.join(tempfile.mkdtemp(prefix="nimbolt-open-"), "other.nbm")
     with open(other, "w") as out:
-        out.write("<nbml><head><title>Other</title><script>Echo('other loaded\\n');</script></head>"
-                  "<body type=\"screen\" width=\"50\" height=\"40\" bgcolor=\"#00ff00\"></body></nbml>\n")
-    program = Nimbolt(display, executable, mascot_document(""), probe_files())
+        out.write("<nbml><head><title>Other</title></head>"
+                  "<body type=\"screen\" width=\"50\" height=\"40\" bgcolor=\"#00ff00\" "
+                  "onmousedown=\"Echo('bye\\n'); Shell.exit();\"></body></nbml>\n")
+    script = "window.moveTo(300, 300); window.alert('waiting'); Echo('after alert\\n');"
+    program = Nimbolt(display, executable, mascot_document("", script), probe_files())
     try:
+        box = poll("the alert box", lambda: display.visible_window_named("^alert$"))
         window = find_mascot(display)
-        x, y, _, _ = display.geometry(window)
-        display.run("xdotool", "mousemove", str(x + 7), str(y + 5), "click", "3")
+        poll("the mascot at 300,300", lambda: display.geometry(window)[:2] == (300, 300))
+        display.run("xdotool", "mousemove", "307", "305", "click", "3")
         time.sleep(0.3)
         display.run("xdotool", "key", "o")
         poll("the open dialog", lambda: display.visible_window_named("^ファイルのロード$"))
         time.sleep(0.3)
         display.run("xdotool", "type", "--delay", "20", other)
         display.run("xdotool", "key", "Return")
-        poll("the chosen document's script", lambda: program.saw("other loaded"))
-        poll("the new window", lambda: display.visible_window_named("^Other$"))
+        other_window = poll("the new window", lambda: display.visible_window_named("^Other$"))
         check(not display.visible_window_named("^Probe$"), "the old window is still shown")
+        display.run("xdotool", "windowfocus", "--sync", str(box), "key", "Return")
+        poll("the old script after its box", lambda: program.saw("after alert"))
+        poll("the box gone", lambda: not display.visible_window_named("^alert$"))
+        x, y, _, _ = display.geometry(other_window)
+        display.run("xdotool", "mousemove", str(x + 10), str(y + 10), "click", "1")
+        check(program.wait_exit() == 0, "exit code is not 0")
+        check(program.saw("bye"), "the new document's handler did not run")
     finally:
         program.stop()
         shutil.rmtree(os.path.dirname(other), ignore_errors=True)

@@ -16,7 +16,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QUrl>
-#include <QWindow>
 #include <algorithm>
 
 namespace nimbolt {
@@ -122,7 +121,7 @@ std::unique_ptr<NativeWindow> QtWindowSystem::createWindow(WindowKind kind, Wind
     return std::make_unique<QtNativeWindow>(*widget);
 }
 
-MessageBoxResult QtWindowSystem::messageBox(NativeWindow* owner, std::string_view shiftJisText, const char* caption,
+MessageBoxResult QtWindowSystem::messageBox(NativeWindow*, std::string_view shiftJisText, const char* caption,
     MessageBoxButtons buttons)
 {
     // The box has no parent widget: the document may destroy its window while the box is open.
@@ -133,14 +132,12 @@ MessageBoxResult QtWindowSystem::messageBox(NativeWindow* owner, std::string_vie
     box->setDefaultButton(ok);
     // A box without an escape button would not close when the program quits.
     box->setEscapeButton(cancel ? cancel : ok);
-    box->setWindowModality(Qt::ApplicationModal);
+    // The calling script waits in the box's own loop, but the box blocks no other window: the
+    // document windows keep their mouse handlers and the tray its menu while it is open (a
+    // window-modal box without a parent window has nothing to block).
+    box->setWindowModality(Qt::WindowModal);
     // The text can be selected with the mouse, so that an error report can be copied.
     box->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    if (auto* window = static_cast<QtNativeWindow*>(owner); window && window->widget() && window->widget()->isVisible()) {
-        box->winId();
-        if (QWindow* handle = box->windowHandle())
-            handle->setTransientParent(window->widget()->windowHandle());
-    }
     box->exec();
     bool confirmed = box && box->clickedButton() == ok;
     delete box.data();
