@@ -191,6 +191,30 @@ class ShapeReader:
         self.libc.free(reply)
         return covered
 
+    def colours(self, window, width, height):
+        """The window's pixels as {(x, y): (red, green, blue)}, read from the server (a 24-bit
+        screen keeps them as 32-bit words, blue first)."""
+        xcb = self.xcb
+        xcb.xcb_get_image.restype = ShapeReader.Cookie
+        xcb.xcb_get_image.argtypes = [ctypes.c_void_p, ctypes.c_uint8, ctypes.c_uint32, ctypes.c_int16,
+                                      ctypes.c_int16, ctypes.c_uint16, ctypes.c_uint16, ctypes.c_uint32]
+        xcb.xcb_get_image_reply.restype = ctypes.c_void_p
+        xcb.xcb_get_image_reply.argtypes = [ctypes.c_void_p, ShapeReader.Cookie, ctypes.c_void_p]
+        xcb.xcb_get_image_data.restype = ctypes.POINTER(ctypes.c_uint8)
+        xcb.xcb_get_image_data.argtypes = [ctypes.c_void_p]
+        xcb.xcb_get_image_data_length.restype = ctypes.c_int
+        xcb.xcb_get_image_data_length.argtypes = [ctypes.c_void_p]
+        z_pixmap = 2
+        cookie = xcb.xcb_get_image(self.connection, z_pixmap, window, 0, 0, width, height, 0xFFFFFFFF)
+        reply = xcb.xcb_get_image_reply(self.connection, cookie, None)
+        check(reply, "no image reply")
+        length = xcb.xcb_get_image_data_length(reply)
+        data = ctypes.string_at(xcb.xcb_get_image_data(reply), length)
+        self.libc.free(reply)
+        check(length == width * height * 4, "unexpected image format (%d bytes)" % length)
+        return {(x, y): (data[(y * width + x) * 4 + 2], data[(y * width + x) * 4 + 1], data[(y * width + x) * 4])
+                for y in range(height) for x in range(width)}
+
     def close(self):
         self.xcb.xcb_disconnect(self.connection)
 
@@ -264,9 +288,11 @@ def mascot_document(body_attributes, script="", body=""):
             "<body background=\"probe.bmp\" %s>%s</body></nbml>\n" % (script, body_attributes, body))
 
 
+PROBE_PALETTE = [(255, 0, 255), (20, 40, 200), (200, 40, 20)]
+
+
 def probe_files():
-    palette = [(255, 0, 255), (20, 40, 200), (200, 40, 20)]
-    return {"probe.bmp": lambda path: write_bmp8(path, shape_picture(), palette)}
+    return {"probe.bmp": lambda path: write_bmp8(path, shape_picture(), PROBE_PALETTE)}
 
 
 def find_mascot(display, title="Probe"):
@@ -307,6 +333,22 @@ def case_shape(display, executable, scale=None):
         finally:
             reader.close()
         check(shown, "shape")
+        # Every pixel of the picture shows as a block of factor x factor screen pixels of its
+        # exact colour: scaled up without smoothing.
+        def drawn():
+            reader = ShapeReader(display.name)
+            try:
+                screen = reader.colours(window, width, height)
+            finally:
+                reader.close()
+            wrong = [(x, y) for (x, y) in expected
+                     if screen[(x, y)] != PROBE_PALETTE[rows[y // factor][x // factor]]]
+            return wrong
+        try:
+            poll("the picture drawn", lambda: not drawn(), timeout=5)
+        except Failure:
+            wrong = drawn()
+            raise Failure("%d pixels differ from the picture, e.g. %s" % (len(wrong), wrong[:5]))
     finally:
         program.stop()
 
