@@ -32,7 +32,7 @@ def check(condition, message):
         raise Failure(message)
 
 
-def poll(what, probe, timeout=10.0, interval=0.05):
+def poll(what, probe, timeout=20.0, interval=0.05):
     """The first true value probe() gives within the timeout; fails naming `what` otherwise."""
     end = time.monotonic() + timeout
     while True:
@@ -81,10 +81,13 @@ def shape_picture():
 # --- the X server and its tools ----------------------------------------------------------------
 
 class Display:
+    """A virtual X server of the case's own. It never resets: a server that resets when its last
+    client leaves refuses the next program that connects meanwhile."""
+
     def __init__(self):
         read_end, write_end = os.pipe()
         self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         number = b""
@@ -224,6 +227,8 @@ class ShapeReader:
 class Nimbolt:
     """The program started from a folder of its own with the given start document."""
 
+    started = []  # every program a case started, for the report of a failure
+
     def __init__(self, display, executable, document, files=None, extra_env=None):
         self.folder = tempfile.mkdtemp(prefix="nimbolt-test-")
         program = os.path.join(self.folder, "nimbolt")
@@ -238,6 +243,7 @@ class Nimbolt:
         for name, writer in (files or {}).items():
             writer(os.path.join(data, name))
         env = dict(display.env, **(extra_env or {}))
+        Nimbolt.started.append(self)
         self.process = subprocess.Popen([program, "--ignored-argument"], env=env, stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE, cwd="/")
         self.output = ""
@@ -572,6 +578,11 @@ def main():
         CASES[name](display, executable)
     except Failure as failure:
         print("FAILED %s: %s" % (name, failure))
+        print("windows on %s:\n%s" % (display.name, display.run("xwininfo", "-root", "-tree", check_status=False)))
+        for program in Nimbolt.started:
+            with program.lock:
+                print("program %d (exit %s) standard output:\n%s\nstandard error:\n%s" % (
+                    program.process.pid, program.process.poll(), program.output[-3000:], program.errors[-3000:]))
         return 1
     finally:
         display.close()
