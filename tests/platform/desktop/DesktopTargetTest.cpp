@@ -17,6 +17,10 @@ TEST(DesktopTarget, AddressesNameTheirScheme)
         { "file:///tmp/a.txt", DesktopTargetKind::Address },
         { "svn+ssh://host/repo", DesktopTargetKind::Address },
         { "x-my.scheme:thing", DesktopTargetKind::Address },
+        { "zoommtg:join", DesktopTargetKind::Address },
+        { "Zz:letters at both ends of the alphabet", DesktopTargetKind::Address },
+        { "aZ:x", DesktopTargetKind::Address },
+        { "Ab:x", DesktopTargetKind::Address },
         { "readme.txt", DesktopTargetKind::FileName },
         { "sub\\readme.txt", DesktopTargetKind::FileName },
         { "C:\\clock\\readme.txt", DesktopTargetKind::FileName },
@@ -26,6 +30,10 @@ TEST(DesktopTarget, AddressesNameTheirScheme)
         { ":leading", DesktopTargetKind::FileName },
         { "", DesktopTargetKind::FileName },
         { "\x93\xfa:\x96\x7b", DesktopTargetKind::FileName },
+        { "a@b:c", DesktopTargetKind::FileName },
+        { "[ab:c", DesktopTargetKind::FileName },
+        { "{ab:c", DesktopTargetKind::FileName },
+        { "a[b:c", DesktopTargetKind::FileName },
     };
     for (const Row& row : rows)
         EXPECT_EQ(nimbolt::desktopTargetKind(row.text), row.expected) << row.text;
