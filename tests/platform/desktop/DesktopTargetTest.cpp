@@ -18,6 +18,7 @@ TEST(DesktopTarget, AddressesNameTheirScheme)
         { "svn+ssh://host/repo", DesktopTargetKind::Address },
         { "x-my.scheme:thing", DesktopTargetKind::Address },
         { "zoommtg:join", DesktopTargetKind::Address },
+        { "z39.50r://host/db", DesktopTargetKind::Address },
         { "Zz:letters at both ends of the alphabet", DesktopTargetKind::Address },
         { "aZ:x", DesktopTargetKind::Address },
         { "Ab:x", DesktopTargetKind::Address },

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QUrl>
+#include <QWindow>
 #include <functional>
 #include <gtest/gtest.h>
 #include <set>
@@ -229,6 +230,34 @@ TEST(QtWindowSystem, MouseEventsFollowTheWindowKind)
         QTest::mouseRelease(widget, Qt::RightButton, {}, QPoint(3, 3));
         EXPECT_EQ(events.calls, row.expected) << static_cast<int>(row.kind);
     }
+}
+
+TEST(QtWindowSystem, AMascotFollowsThePointerWhileTheButtonIsHeld)
+{
+    QtWindowSystem system;
+    Recorder events;
+    Created created = create(system, WindowKind::Mascot, events);
+    NativeWindow& window = *created.window;
+    window.setOuterSize(40, 30);
+    window.moveTo(100, 80);
+    window.setVisible(true);
+    QWindow* handle = created.widget->windowHandle();
+    ASSERT_TRUE(handle);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(handle));
+
+    // Offscreen there is no window manager to move windows: the widget moves itself, keeping the
+    // point pressed under the pointer.
+    QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(7, 5));
+    QTest::mouseMove(handle, QPoint(20, 15));
+    EXPECT_TRUE(spinUntil([&] { return window.position() == Point { 113, 90 }; }));
+    QTest::mouseMove(handle, QPoint(10, 9)); // relative to the window where it is now
+    EXPECT_TRUE(spinUntil([&] { return window.position() == Point { 116, 94 }; }));
+    // The pressed point is under the pointer again: the release comes where the pointer is.
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(7, 5));
+    QTest::mouseMove(handle, QPoint(30, 25));
+    spin(30);
+    EXPECT_EQ(window.position(), (Point { 116, 94 })) << "moved after the button was released";
+    EXPECT_EQ(events.calls, (std::vector<std::string> { "sized 40,30", "down 7,5" }));
 }
 
 TEST(QtWindowSystem, ADroppedFileReachesTheDocumentByItsName)
