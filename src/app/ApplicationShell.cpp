@@ -10,6 +10,9 @@
 
 namespace nimbolt {
 
+// Milliseconds a script run may take before it is stopped as running too long.
+static constexpr int32_t ScriptRunLimit = 10000;
+
 static const char OpenDialogTitle[] = "ファイルのロード";
 static const char NbmlFilter[] = "NBML(*.nbm)";
 static const char AllFilter[] = "All(*.*)";
@@ -28,6 +31,9 @@ ApplicationShell::ApplicationShell()
     m_tray.show();
 
     m_document = Document::create(m_system, m_time);
+    // A script that never returns is stopped after ten seconds; the program goes on.
+    if (m_document)
+        m_document->setRunLimit(ScriptRunLimit);
 }
 
 ApplicationShell::~ApplicationShell()
