@@ -69,35 +69,25 @@ protected:
         }
     }
 
-    // The whole list against the model: order and both links of every node, the cursor, and
-    // nodeAt for every index (which must not move the cursor).
+    // The whole list against the model: both links of every node, the cursor, and nodeAt for
+    // every index (which must not move the cursor).
     void expectMatchesModel(int32_t cursorIndex)
     {
         const auto count = static_cast<int32_t>(m_model.size());
         ASSERT_EQ(m_list->count(), count);
-        ListNode* node = m_list->firstNode();
-        ASSERT_EQ(node, count ? m_model.front() : nullptr);
-        for (int32_t i = 0; i < count; ++i) {
-            ASSERT_EQ(m_model[static_cast<size_t>(i)]->next->previous, m_model[static_cast<size_t>(i)]);
-            if (i + 1 < count) {
-                ASSERT_EQ(m_model[static_cast<size_t>(i)]->next, m_model[static_cast<size_t>(i + 1)]);
-            } else {
-                ASSERT_TRUE(isTail(m_model[static_cast<size_t>(i)]->next));
-            }
-        }
-        ASSERT_EQ(m_list->cursorIndex(), cursorIndex);
-        ListNode* expectedCursor = cursorIndex < count ? m_model[static_cast<size_t>(cursorIndex)] : nullptr;
-        ASSERT_EQ(m_list->cursorNode(), expectedCursor);
-        for (int32_t i = 0; i < count; ++i) {
-            ASSERT_EQ(m_list->nodeAt(i), m_model[static_cast<size_t>(i)]) << "index " << i;
-        }
+        ASSERT_EQ(m_list->firstNode(), count ? m_model.front() : nullptr);
         ListNode* tail = m_list->nodeAt(count);
         ASSERT_TRUE(isTail(tail));
-        ASSERT_EQ(tail->previous, count ? m_model.back() : tail->previous);
+        for (int32_t i = 0; i < count; ++i) {
+            ListNode* node = m_model[static_cast<size_t>(i)];
+            ASSERT_EQ(node->next, i + 1 < count ? m_model[static_cast<size_t>(i + 1)] : tail);
+            ASSERT_EQ(node->next->previous, node);
+            ASSERT_EQ(m_list->nodeAt(i), node) << "index " << i;
+        }
         ASSERT_EQ(m_list->nodeAt(-1), nullptr);
         ASSERT_EQ(m_list->nodeAt(count + 1), nullptr);
         ASSERT_EQ(m_list->cursorIndex(), cursorIndex);
-        ASSERT_EQ(m_list->cursorNode(), expectedCursor);
+        ASSERT_EQ(m_list->cursorNode(), cursorIndex < count ? m_model[static_cast<size_t>(cursorIndex)] : nullptr);
     }
 
     CursorList* m_list { nullptr };
@@ -177,120 +167,69 @@ TEST_F(CursorListTest, RefusesForeignNodesAndFreesEachNodeOnce)
 }
 
 // A long deterministic mix of every operation, checked against the model after each step.
+// Inserts outweigh removals in the first half and the other way round in the second, so the
+// list grows to a few hundred nodes and shrinks back; indexes one outside the range are tried.
 TEST_F(CursorListTest, RandomOperationsMatchTheModel)
 {
     uint32_t seed = 2024;
-    auto next = [&seed](uint32_t range) {
+    auto next = [&seed](int32_t range) {
         seed = seed * 1103515245u + 12345u;
-        return static_cast<int32_t>((seed >> 16) % range);
+        return static_cast<int32_t>((seed >> 16) % static_cast<uint32_t>(range));
     };
     int32_t cursor = 0;
-    int32_t largest = 0;
+    size_t largest = 0;
     for (int32_t step = 0; step < 4000; ++step) {
         SCOPED_TRACE(step);
         s_freed.clear();
         const auto count = static_cast<int32_t>(m_model.size());
-        // Extra appends early and extra removals late, so the list grows to a few hundred nodes
-        // and shrinks back.
-        static constexpr int32_t Removals[] = { 3, 4, 7, 8 };
-        int32_t kind = next(14);
-        if (kind >= 10)
-            kind = step < 2000 ? 9 : Removals[kind - 10];
-        switch (kind) {
-        case 0:
-        case 1: {
-            int32_t index = next(static_cast<uint32_t>(count + 3)) - 1;
-            ListNode* node = makeNode();
-            bool valid = index >= 0 && index <= count;
-            ASSERT_EQ(m_list->insertAt(node, index), valid);
-            if (!valid) {
-                freeListNode(node);
-                break;
-            }
-            m_model.insert(m_model.begin() + index, node);
-            if (index < cursor)
-                ++cursor;
-            break;
-        }
-        case 2: {
-            ListNode* node = makeNode();
-            ASSERT_TRUE(m_list->insertAtCursor(node));
-            m_model.insert(m_model.begin() + cursor, node);
-            ASSERT_EQ(m_list->cursorNode(), node);
-            break;
-        }
-        case 3: {
-            int32_t index = next(static_cast<uint32_t>(count + 2)) - 1;
-            bool valid = index >= 0 && index < count;
-            int32_t id = valid ? idOf(m_model[static_cast<size_t>(index)]) : -1;
-            ASSERT_EQ(m_list->removeAt(index), valid);
-            if (!valid) {
-                ASSERT_TRUE(s_freed.empty());
-                break;
-            }
-            ASSERT_EQ(s_freed, std::vector<int32_t> { id });
-            m_model.erase(m_model.begin() + index);
-            if (index < cursor)
-                --cursor;
-            break;
-        }
-        case 4: {
-            bool valid = cursor < count;
-            ASSERT_EQ(m_list->removeAtCursor(), valid);
-            if (valid)
-                m_model.erase(m_model.begin() + cursor);
-            ASSERT_EQ(s_freed.size(), valid ? 1u : 0u);
-            break;
-        }
-        case 5: {
-            int32_t index = next(static_cast<uint32_t>(count + 5)) - 2;
+        const int32_t roll = next(10);
+        const int32_t how = next(4);
+        if (roll == 8) {
+            int32_t index = next(count + 5) - 2;
             cursor = std::clamp(index, 0, count);
             ASSERT_EQ(m_list->seekCursor(index), cursor);
-            break;
-        }
-        case 6: {
+        } else if (roll == 9) {
             ListNode* node = m_list->advance();
-            if (cursor < count)
-                ++cursor;
-            ASSERT_EQ(node, cursor < count ? m_model[static_cast<size_t>(cursor)] : m_list->nodeAt(count));
-            break;
-        }
-        case 7: {
-            if (!count)
-                break;
-            int32_t index = next(static_cast<uint32_t>(count));
-            ListNode* node = m_model[static_cast<size_t>(index)];
-            ASSERT_EQ(m_list->unlinkNode(node), node);
-            freeListNode(node);
-            m_model.erase(m_model.begin() + index);
-            if (index < cursor)
-                --cursor;
-            break;
-        }
-        case 8: {
-            if (!count)
-                break;
-            int32_t index = next(static_cast<uint32_t>(count));
-            ListNode* node = m_model[static_cast<size_t>(index)];
-            int32_t id = idOf(node);
-            ASSERT_TRUE(m_list->removeNode(node));
-            ASSERT_EQ(s_freed, std::vector<int32_t> { id });
-            m_model.erase(m_model.begin() + index);
-            if (index < cursor)
-                --cursor;
-            break;
-        }
-        default: {
+            cursor = std::min(cursor + 1, count);
+            ASSERT_EQ(node, m_list->nodeAt(cursor));
+        } else if (roll < (step < 2000 ? 6 : 3)) {
+            // insertAtCursor, append, or insertAt anywhere.
+            int32_t index = how == 0 ? cursor : how == 1 ? count : next(count + 3) - 1;
+            bool valid = index >= 0 && index <= count;
             ListNode* node = makeNode();
-            ASSERT_TRUE(m_list->append(node));
-            m_model.push_back(node);
-            break;
-        }
+            bool inserted = how == 0 ? m_list->insertAtCursor(node)
+                : how == 1           ? m_list->append(node)
+                                     : m_list->insertAt(node, index);
+            ASSERT_EQ(inserted, valid);
+            if (!valid) {
+                freeListNode(node);
+            } else {
+                m_model.insert(m_model.begin() + index, node);
+                cursor += index < cursor;
+            }
+        } else {
+            // removeAt anywhere, removeAtCursor, removeNode or unlinkNode (which frees nothing).
+            int32_t index = how == 0 ? next(count + 2) - 1 : how == 1 ? cursor : count ? next(count) : -1;
+            bool valid = index >= 0 && index < count;
+            ListNode* node = valid ? m_model[static_cast<size_t>(index)] : nullptr;
+            const int32_t id = idOf(node);
+            bool removed = how == 0 ? m_list->removeAt(index)
+                : how == 1          ? m_list->removeAtCursor()
+                : how == 2          ? m_list->removeNode(node)
+                                    : m_list->unlinkNode(node) == node && node;
+            ASSERT_EQ(removed, valid);
+            ASSERT_EQ(s_freed, valid && how != 3 ? std::vector<int32_t> { id } : std::vector<int32_t> {});
+            if (how == 3)
+                freeListNode(node);
+            if (valid) {
+                m_model.erase(m_model.begin() + index);
+                cursor -= index < cursor;
+            }
         }
         expectMatchesModel(cursor);
-        largest = std::max(largest, static_cast<int32_t>(m_model.size()));
+        largest = std::max(largest, m_model.size());
     }
-    EXPECT_GT(largest, 100);
+    EXPECT_GT(largest, 100u);
     s_freed.clear();
 }
 

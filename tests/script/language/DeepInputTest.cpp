@@ -1,6 +1,7 @@
 // Inputs that drive the parser deep: 100,000 statements and expressions nested 100,000 levels
 // must parse, or fail with "parse", without exhausting the native stack or taking exponential
 // time; the trees they give must free and dump without recursion.
+#include <support/CountingObject.h>
 #include <support/ScriptSource.h>
 
 #include <script/language/CodeTreeDump.h>
@@ -17,14 +18,7 @@ namespace {
 
 constexpr int32_t Depth = 100000;
 
-std::string repeat(std::string_view piece, int32_t count)
-{
-    std::string text;
-    text.reserve(piece.size() * static_cast<size_t>(count));
-    for (int32_t i = 0; i < count; ++i)
-        text += piece;
-    return text;
-}
+using test::repeat;
 
 // Parses the text and hands the tree to check, then frees it; on failure reports code and line.
 template<typename Check>
