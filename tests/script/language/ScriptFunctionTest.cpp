@@ -18,27 +18,34 @@ Status countingNative(ScriptObject*, int32_t argc, const ScriptValue*, ScriptVal
     return Status::Ok;
 }
 
+// Arguments come back from every kind of call with the count they had. A Function value may hold
+// any callable object, not only a script function: scripts call it through its own call.
 TEST(ScriptFunction, ArgumentCountsAreUnchangedByCalls)
 {
     ScriptHarness harness;
     ObjectLog log;
     CountingObject* object = CountingObject::create(log);
+    CountingObject* callable = CountingObject::create(log);
     ScriptString* string = createString("argument");
     harness.defineGlobal("object", objectValue(object));
     harness.defineGlobal("string", makeStringValue(string));
     harness.defineGlobal("host", ScriptValue::native(countingNative));
-    ASSERT_EQ(object->refCount(), 2);
-    ASSERT_EQ(string->refCount(), 2);
+    harness.defineGlobal("hostFunction", functionValue(callable));
     EXPECT_EQ(harness.run("function script(a, b) { var c = a; return 1; }\n"
                           "host(object, string); script(object, string);\n"
                           "Math.abs(string); Math.max(object, string);\n"
-                          "for (i = 0; i < 3; i++) { host(string); script(object); }"),
+                          "for (i = 0; i < 3; i++) { host(string); script(object); }\n"
+                          "r = hostFunction(object, string);"),
         Status::Ok);
     EXPECT_TRUE(harness.site().errors.empty());
+    EXPECT_TRUE(log.calls == 1 && log.lastArgc == 2 && log.lastSelf == &harness.engine());
+    EXPECT_EQ(harness.globalText("r"), "702");
     EXPECT_EQ(object->refCount(), 2);
     EXPECT_EQ(string->refCount(), 2);
+    EXPECT_EQ(callable->refCount(), 2);
     EXPECT_EQ(harness.engine().topSlot(), 0);
     object->release();
+    callable->release();
     string->release();
 }
 
@@ -161,24 +168,6 @@ TEST(ScriptFunction, FailingConstructorsHandTheirErrorOrTheInstanceOn)
     ASSERT_EQ(object.tag, ValueTag::Object);
     EXPECT_EQ(object.payload.object->refCount(), 2) << "the binding and the copy";
     releaseValue(object);
-}
-
-// A Function value may hold any callable object, not only a script function: a host can bind
-// one as a global and scripts call it by name or as a member.
-TEST(ScriptFunction, HostCallableInAFunctionValueIsCalledThroughItsOwnCall)
-{
-    ScriptHarness harness;
-    ObjectLog log;
-    CountingObject* callable = CountingObject::create(log);
-    harness.defineGlobal("hostFunction", functionValue(callable));
-    EXPECT_EQ(harness.run("r = hostFunction(1, 2);"), Status::Ok);
-    EXPECT_TRUE(harness.site().errors.empty());
-    EXPECT_EQ(log.calls, 1);
-    EXPECT_EQ(log.lastArgc, 2);
-    EXPECT_EQ(log.lastSelf, &harness.engine());
-    EXPECT_EQ(harness.globalText("r"), "702");
-    EXPECT_EQ(callable->refCount(), 2);
-    callable->release();
 }
 
 }
