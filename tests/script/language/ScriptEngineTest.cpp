@@ -93,6 +93,26 @@ TEST_F(EngineTest, FramesNestAndMakeThisReachable)
     EXPECT_EQ(engine().frameBase(), 0);
 }
 
+Status countArguments(ScriptObject* self, int32_t argc, const ScriptValue*, ScriptValue* result)
+{
+    *result = ScriptValue::integer(argc);
+    return self ? Status { 5 } : Status::Failed;
+}
+
+// Hosts call a global by name through the engine (scripts reach their functions another way): an
+// unbound name fails as calling undefined does, a bound one is called with the engine as this.
+TEST_F(EngineTest, CallingANameThroughInvoke)
+{
+    Atom f = atom("f");
+    ScriptValue args[] = { ScriptValue::integer(1), ScriptValue::integer(2) };
+    ScriptValue result = ScriptValue::integer(9);
+    EXPECT_EQ(engine().invoke(f, InvokeOp::CallMember, 2, args, &result), Status::Failed);
+    EXPECT_EQ(result.tag, ValueTag::Undefined);
+    ASSERT_EQ(engine().defineLocal(f, ScriptValue::native(countArguments)), Status::Ok);
+    EXPECT_EQ(engine().invoke(f, InvokeOp::CallMember, 2, args, &result), Status { 5 });
+    EXPECT_EQ(result.payload.integer, 2);
+}
+
 TEST_F(EngineTest, ClosingAScopeReleasesItsValues)
 {
     ScriptString* string = createString("bound");

@@ -53,6 +53,7 @@ TEST(ScriptRunner, WithoutASiteStaysClosedAndRefusesToRun)
     runner->release();
     EXPECT_EQ(site->refCount(), 1) << "the runner and its engine released the site";
     site->release();
+    EXPECT_EQ(createRunner()->release(), 0) << "a runner never opened has no engine to clear";
 }
 
 TEST(ScriptRunner, ErrorsAreReportedOnceAndNotReturned)

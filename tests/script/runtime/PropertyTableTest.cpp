@@ -88,16 +88,20 @@ TEST(PropertyTableTest, ReferencesThroughGetFindReplaceAndPop)
     {
         TableHolder holder;
         PropertyTable& table = *holder.table;
+        ScriptValue got = ScriptValue::integer(4);
+        EXPECT_EQ(table.pop(got), Status::Ok);
+        EXPECT_TRUE(isUndefined(got)) << "an empty table pops undefined";
+        ScriptValue* slot = &got;
+        EXPECT_EQ(table.find(9, slot), Status::Failed);
+        EXPECT_EQ(slot, nullptr);
         EXPECT_EQ(table.define(9, ScriptValue::integer(1)), Status::Ok);
         EXPECT_EQ(table.define(9, objectValue(oldObject)), Status::Ok);
         EXPECT_EQ(oldObject->refCount(), 2);
-        ScriptValue got;
         EXPECT_EQ(table.get(9, got), Status::Ok);
         EXPECT_EQ(got.payload.object, oldObject);
         EXPECT_EQ(oldObject->refCount(), 3);
         releaseValue(got);
 
-        ScriptValue* slot = nullptr;
         ASSERT_EQ(table.find(9, slot), Status::Ok);
         EXPECT_EQ(oldObject->refCount(), 2);
         replaceValue(*slot, objectValue(newObject));

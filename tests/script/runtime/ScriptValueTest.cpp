@@ -81,7 +81,7 @@ TEST(ScriptValueTest, RetainAndReleaseByTag)
         }
         EXPECT_EQ(row.counted->refCount(), 3);
         EXPECT_EQ(releaseValue(slot), 2);
-        EXPECT_TRUE(sameRecord(slot, UndefinedValue));
+        EXPECT_TRUE(sameRecord(slot, ScriptValue::undefined()));
         EXPECT_EQ(releaseValue(slot), 0);
         EXPECT_EQ(row.counted->refCount(), 2);
         ScriptValue second = row.value;
