@@ -13,17 +13,12 @@ namespace {
 int s_failingCall = -1;
 int s_calls = 0;
 
-void* failingAllocation(std::size_t size)
-{
-    if (s_failingCall >= 0 && s_calls++ == s_failingCall)
-        return nullptr;
-    return ::operator new(size);
-}
+bool failsNow() { return s_failingCall >= 0 && s_calls++ == s_failingCall; }
 
 }
 
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return failingAllocation(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return failingAllocation(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return failsNow() ? nullptr : ::operator new(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return failsNow() ? nullptr : ::operator new[](size); }
 
 namespace nimbolt::test {
 namespace {

@@ -88,25 +88,6 @@ TEST_F(ArrayTest, HostAppendOfASecondNameHidesTheFirst)
     EXPECT_EQ(at(0), 2);
 }
 
-TEST_F(ArrayTest, NameHashIsTheSignedByteSumShiftedAndTheLength)
-{
-    struct Row {
-        const char* what;
-        std::string_view name;
-        uint32_t hash;
-    };
-    const Row rows[] = {
-        { "one letter: 120 << 12 | 1", "x", 491521u },
-        { "two letters: (97 + 98) << 12 | 2", "ab", 798722u },
-        { "same bytes in another order", "ba", 798722u },
-        { "empty name", "", 0u },
-        // -126 + -96 = -222 = 0xFFFFFF22; shifted by 12 and cut to 32 bits: 0xFFF22000.
-        { "bytes above 127 count negative", "\x82\xa0", 0xFFF22002u },
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(ScriptArray::nameHash(row.name.data(), static_cast<int32_t>(row.name.size())), row.hash) << row.what;
-}
-
 TEST_F(ArrayTest, InvokeChecksItsArguments)
 {
     ScriptValue args[] = { ScriptValue::integer(0), ScriptValue::integer(1), ScriptValue::integer(2) };
