@@ -95,5 +95,19 @@ TEST(Evaluate, PositiveHostStatusesAreSuccess)
     EXPECT_EQ(harness.echoed(), "after 9 3 700 ");
 }
 
+// An item read or a call of an object reaches the host object as Apply with the atom 0 and the
+// arguments in order.
+TEST(Evaluate, ItemReadsReachHostObjectsAsApply)
+{
+    ScriptHarness harness;
+    ObjectLog log;
+    CountingObject* probe = CountingObject::create(log);
+    harness.defineGlobal("probe", objectValue(probe));
+    probe->release();
+    EXPECT_EQ(harness.run("x = probe[7];"), Status::Ok);
+    EXPECT_TRUE(log.invokes == 1 && log.lastOp == InvokeOp::Apply && log.lastAtom == 0 && log.lastArgc == 1);
+    EXPECT_EQ(harness.globalText("x"), "501");
+}
+
 }
 }
