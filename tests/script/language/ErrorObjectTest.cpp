@@ -24,7 +24,8 @@ TEST(ErrorObject, EachCodeHasItsMessage)
         { -1, "some error" },
         { 0, "some error" },
         { -999, "some error" },
-        { -1013, "some error" },
+        { -1013, "script ran too long" },
+        { -1014, "some error" },
         { INT32_MIN, "some error" },
     };
     for (const Row& row : rows) {
