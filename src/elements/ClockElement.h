@@ -26,6 +26,8 @@ public:
 
 private:
     void initialize(const ScriptArray& attributes) override;
+    // The pixels the hand covers at the time.
+    Rect handBounds(const std::tm& time) const;
 
     char m_text[TextCapacity] {};
     int32_t m_textLength { 0 };
