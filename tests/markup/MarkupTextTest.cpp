@@ -1,7 +1,11 @@
-#include <markup/MarkupText.h>
+// The parts of a markup tree: counted texts (made, copied to buffers, compared with names) and
+// attribute lists (entries across chunks of 8, lookups, name copies and index ranges).
+#include <markup/AttributeList.h>
 
 #include <cstring>
 #include <gtest/gtest.h>
+#include <memory>
+#include <string>
 
 using namespace nimbolt;
 
@@ -10,35 +14,25 @@ namespace {
 TEST(MarkupText, MadeFromBytesAndStrings)
 {
     OwnedMarkupText bytes(MarkupText::create("ab\0c", 4));
-    ASSERT_TRUE(bytes);
     EXPECT_EQ(bytes->view(), std::string_view("ab\0c", 4));
-
     OwnedMarkupText string(MarkupText::fromString("div"));
-    ASSERT_TRUE(string);
-    EXPECT_EQ(string->length(), 3);
+    EXPECT_EQ(string->view(), "div");
     EXPECT_EQ(string->bytes()[3], 0) << "a text made from a string keeps its zero";
-
     EXPECT_EQ(MarkupText::fromString(""), MarkupText::sharedEmpty());
     EXPECT_EQ(MarkupText::fromString(nullptr), MarkupText::sharedEmpty());
-    EXPECT_EQ(MarkupText::sharedEmpty()->length(), 0);
     MarkupText::destroy(MarkupText::sharedEmpty());
     EXPECT_EQ(MarkupText::sharedEmpty()->length(), 0) << "the shared empty text is never freed";
-
     OwnedMarkupText empty(MarkupText::create(nullptr, 0));
     ASSERT_TRUE(empty);
     EXPECT_NE(empty.get(), MarkupText::sharedEmpty()) << "an empty token text is its own";
+    EXPECT_EQ(MarkupText::create("x", -1), nullptr);
 }
 
 TEST(MarkupText, CopyMarkupText)
 {
     OwnedMarkupText text(MarkupText::create("abcd", 4));
-    struct Case {
-        const char* what;
-        const MarkupText* text;
-        int32_t capacity;
-        int32_t copied;
-        const char* buffer;
-    } const cases[] = {
+    struct Case { const char* what; const MarkupText* text; int32_t capacity, copied; const char* buffer; };
+    const Case cases[] = {
         { "all bytes and the zero", text.get(), 10, 4, "abcd" },
         { "capacity of length + 1", text.get(), 5, 4, "abcd" },
         { "capacity - 1 bytes", text.get(), 3, 2, "ab" },
@@ -53,20 +47,12 @@ TEST(MarkupText, CopyMarkupText)
     }
 }
 
-int sign(int32_t value)
-{
-    return (value > 0) - (value < 0);
-}
-
 TEST(MarkupText, CompareMarkupName)
 {
-    struct Case {
-        const char* what;
-        const char* text;
-        const char* name;
-        int32_t result; // exact when the bytes agree over the shorter length
-        bool exact;
-    } const cases[] = {
+    // Exact results where the bytes agree over the shorter length (the difference of the lengths),
+    // only the sign where they do not.
+    struct Case { const char* what; const char* text; const char* name; int32_t result; bool exact; };
+    const Case cases[] = {
         { "equal", "div", "div", 0, true },
         { "a shorter text: lengths decide", "di", "div", -1, true },
         { "a longer text: lengths decide", "divs", "div", 1, true },
@@ -80,11 +66,104 @@ TEST(MarkupText, CompareMarkupName)
     for (const Case& row : cases) {
         OwnedMarkupText text(MarkupText::create(row.text, static_cast<int32_t>(std::strlen(row.text))));
         int32_t result = compareMarkupName(text.get(), row.name);
-        if (row.exact)
-            EXPECT_EQ(result, row.result) << row.what;
-        else
-            EXPECT_EQ(sign(result), row.result) << row.what;
+        EXPECT_EQ(row.exact ? result : (result > 0) - (result < 0), row.result) << row.what;
     }
+    EXPECT_EQ(compareMarkupName(nullptr, "ab"), -2) << "a null text compares as empty";
+}
+
+struct ListDeleter {
+    void operator()(AttributeList* list) const { list->release(); }
+};
+
+// Twenty entries a0 = v0 ... a19 = v19 (a5 without value), then a3 = again: three chunks of 8.
+std::unique_ptr<AttributeList, ListDeleter> makeList()
+{
+    std::unique_ptr<AttributeList, ListDeleter> list(AttributeList::create());
+    for (int i = 0; i < 21; ++i) {
+        std::string name = "a" + std::to_string(i == 20 ? 3 : i), value = i == 20 ? "again" : "v" + std::to_string(i);
+        EXPECT_TRUE(list->addAttribute(name, i == 5 ? nullptr : MarkupText::fromString(value.c_str())).ok());
+    }
+    return list;
+}
+
+TEST(AttributeList, EntriesAcrossChunks)
+{
+    auto list = makeList();
+    EXPECT_EQ(list->attributeCount(), 21);
+    struct Case { const char* what; int32_t index; const char* name; const char* value; }; // null value: valueless
+    const Case cases[] = {
+        { "first entry", 0, "a0", "v0" },
+        { "last entry of the first chunk", 7, "a7", "v7" },
+        { "first entry of the second chunk", 8, "a8", "v8" },
+        { "first entry of the third chunk", 16, "a16", "v16" },
+        { "a valueless entry", 5, "a5", nullptr },
+        { "a repeated name keeps its own entry", 20, "a3", "again" },
+    };
+    for (const Case& row : cases) {
+        char name[8] = "#######";
+        ASSERT_TRUE(list->attributeName(row.index, sizeof name, name).ok()) << row.what;
+        EXPECT_STREQ(name, row.name) << row.what;
+        MarkupText* value = reinterpret_cast<MarkupText*>(1);
+        ASSERT_TRUE(list->attributeValue(row.index, value).ok()) << row.what;
+        EXPECT_EQ(value ? value->view() : "(none)", row.value ? row.value : "(none)") << row.what;
+    }
+}
+
+TEST(AttributeList, LookupsNameCopiesAndRanges)
+{
+    auto list = makeList();
+    struct Find { const char* what; const char* name; int32_t status; const char* value; };
+    const Find finds[] = {
+        { "an entry of the first chunk", "a2", 0, "v2" },
+        { "an entry of the last chunk", "a19", 0, "v19" },
+        { "the first of two equal names", "a3", 0, "v3" },
+        { "a valueless entry is found without value", "a5", 0, nullptr },
+        { "a prefix of a name is not found", "a", -1, nullptr },
+        { "a longer name is not found", "a190", -1, nullptr },
+        { "names are case-sensitive", "A1", -1, nullptr },
+    };
+    for (const Find& row : finds) {
+        MarkupText* value = reinterpret_cast<MarkupText*>(1);
+        EXPECT_EQ(list->findAttribute(row.name, value).code(), row.status) << row.what;
+        EXPECT_EQ(value ? value->view() : "(none)", row.value ? row.value : "(none)") << row.what;
+    }
+
+    struct Copy { const char* what; int32_t index, capacity, status; const char* copied; };
+    const Copy copies[] = {
+        { "a name cut to capacity - 1", 15, 2, 0, "a" },
+        { "a capacity of 1 copies the zero only", 15, 1, 0, "" },
+        { "a capacity of length + 1 fits", 15, 4, 0, "a15" },
+        { "a capacity of 0 writes nothing", 15, 0, 0, "#######" },
+        { "an index of count is outside", 21, 8, -1, "#######" },
+        { "a negative index is outside", -1, 8, -1, "#######" },
+    };
+    for (const Copy& row : copies) {
+        char buffer[8] = "#######";
+        EXPECT_EQ(list->attributeName(row.index, row.capacity, buffer).code(), row.status) << row.what;
+        EXPECT_STREQ(buffer, row.copied) << row.what;
+    }
+    MarkupText* value = reinterpret_cast<MarkupText*>(1);
+    EXPECT_EQ(list->attributeValue(21, value).code(), -1);
+    EXPECT_EQ(value, nullptr);
+}
+
+TEST(AttributeList, EmptyAndCountedLists)
+{
+    AttributeList* list = AttributeList::create();
+    EXPECT_EQ(list->attributeCount(), 0);
+    MarkupText* value = nullptr;
+    EXPECT_EQ(list->findAttribute("x", value).code(), -1);
+    EXPECT_EQ(list->findAttribute("", value).code(), -1);
+    char buffer[4] = "###";
+    EXPECT_EQ(list->attributeName(0, 4, buffer).code(), -1);
+    EXPECT_TRUE(list->addAttribute("", MarkupText::fromString("empty name")).ok());
+    EXPECT_TRUE(list->findAttribute("", value).ok());
+    EXPECT_EQ(value->view(), "empty name");
+    for (int i = 0; i < 7; ++i)
+        EXPECT_TRUE(list->addAttribute("x", MarkupText::fromString("exactly one chunk")).ok());
+    EXPECT_EQ(list->addRef(), 2);
+    EXPECT_EQ(list->release(), 1);
+    EXPECT_EQ(list->release(), 0) << "the last release frees entries, values and both chunks";
 }
 
 }

@@ -8,16 +8,10 @@ static void appendQuoted(std::string& out, std::string_view text)
 {
     out += '"';
     for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20 || c > 0x7E) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02X", c);
-            out += escape;
-        } else {
-            out += static_cast<char>(c);
-        }
+        char escape[8];
+        bool plain = c >= 0x20 && c <= 0x7E;
+        std::snprintf(escape, sizeof escape, !plain ? "\\x%02X" : c == '"' || c == '\\' ? "\\%c" : "%c", c);
+        out += escape;
     }
     out += '"';
 }
@@ -37,18 +31,15 @@ static void dumpNode(std::string& out, const MarkupNode* node)
         appendQuoted(out, node->text->view());
         return;
     }
-    if (node->kind == MarkupNodeKind::EndTagNode)
-        out += '/';
+    out += node->kind == MarkupNodeKind::EndTagNode ? "/" : "";
     out += node->text->view();
     if (AttributeList* attributes = node->attributes; attributes && attributes->attributeCount() > 0) {
-        out += '[';
         for (int32_t i = 0; i < attributes->attributeCount(); ++i) {
             char name[256];
             MarkupText* value = nullptr;
             (void)attributes->attributeName(i, sizeof name, name);
             (void)attributes->attributeValue(i, value);
-            if (i > 0)
-                out += ' ';
+            out += i > 0 ? " " : "[";
             out += name;
             if (value) {
                 out += '=';
@@ -63,8 +54,7 @@ static void dumpNode(std::string& out, const MarkupNode* node)
         out += '{';
         bool first = true;
         forEachChild(node, [&](const MarkupNode* child) {
-            if (!first)
-                out += ' ';
+            out += first ? "" : " ";
             first = false;
             dumpNode(out, child);
         });
@@ -74,18 +64,18 @@ static void dumpNode(std::string& out, const MarkupNode* node)
 
 std::string dumpMarkupTree(const MarkupNode* root)
 {
+    std::string out;
     if (!root)
         return "(none)";
-    std::string out;
     dumpNode(out, root);
     return out;
 }
 
 static std::string checkNode(const MarkupNode* node, const MarkupNode* expectedParent)
 {
-    std::string name(node->text ? node->text->view() : "(no text)");
     if (!node->text)
         return "node without text";
+    std::string name(node->text->view());
     bool isText = node->kind == MarkupNodeKind::TextNode;
     if (isText != !node->attributes)
         return name + ": attribute list does not fit the kind";
@@ -106,10 +96,10 @@ std::string checkMarkupLinks(const MarkupNode* root)
     return root ? checkNode(root, nullptr) : "";
 }
 
-MarkupNode* parseMarkupBytes(std::string_view bytes)
+MarkupTree parseMarkupBytes(std::string_view bytes)
 {
     MarkupStream stream = MarkupStream::fromMemory(bytes.data(), bytes.size());
-    return parseMarkup(stream);
+    return MarkupTree(parseMarkup(stream));
 }
 
 }

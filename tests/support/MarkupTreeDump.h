@@ -10,6 +10,7 @@
 
 #include <markup/MarkupNode.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -22,7 +23,12 @@ std::string dumpMarkupTree(const MarkupNode* root);
 // the root has none; otherwise a description of the first fault.
 std::string checkMarkupLinks(const MarkupNode* root);
 
+struct MarkupTreeDeleter {
+    void operator()(MarkupNode* node) const { freeMarkupNode(node); }
+};
+using MarkupTree = std::unique_ptr<MarkupNode, MarkupTreeDeleter>;
+
 // Parses the bytes from memory.
-MarkupNode* parseMarkupBytes(std::string_view bytes);
+MarkupTree parseMarkupBytes(std::string_view bytes);
 
 }
