@@ -12,14 +12,8 @@ namespace {
 
 constexpr uint32_t Green = 0x00FF00;
 
-Bytes grey(uint8_t value)
-{
-    return { value, value, value };
-}
-Bytes word(uint16_t value)
-{
-    return { static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8) };
-}
+Bytes grey(uint8_t value) { return { value, value, value }; }
+Bytes word(uint16_t value) { return { static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8) }; }
 
 TEST(Blend, OnePixelWorkedExamples)
 {
@@ -89,25 +83,20 @@ TEST(Blend, FiveBitFieldsAndRowConversions)
 }
 
 // Deterministic noise in which every seventh pixel is the key: pure green at 24 bits, and 0x7F00
-// (which widens to the widened green key) at 16.
+// (which widens to the widened green key) at 16. 16-bit words keep bit 15 clear.
 Bytes noisePicture(int32_t width, int32_t height, int32_t stride, int32_t bytesPerPixel, uint32_t seed)
 {
     Bytes bytes(static_cast<size_t>(stride * height));
-    for (uint8_t& byte : bytes) {
-        seed = seed * 1103515245u + 12345u;
-        byte = static_cast<uint8_t>(seed >> 16);
-    }
+    for (uint8_t& byte : bytes)
+        byte = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
+    const Bytes key = bytesPerPixel == 3 ? Bytes { 0, 255, 0 } : Bytes { 0x00, 0x7F };
     for (int32_t y = 0; y < height; ++y) {
         for (int32_t x = 0; x < width; ++x) {
             uint8_t* pixel = bytes.data() + y * stride + x * bytesPerPixel;
+            if ((x + y) % 7 == 0)
+                std::copy(key.begin(), key.end(), pixel);
             if (bytesPerPixel == 2)
                 pixel[1] &= 0x7F;
-            if ((x + y) % 7 == 0) {
-                pixel[0] = 0;
-                pixel[1] = bytesPerPixel == 3 ? 255 : 0x7F;
-                if (bytesPerPixel == 3)
-                    pixel[2] = 0;
-            }
         }
     }
     return bytes;

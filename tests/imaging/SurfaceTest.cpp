@@ -86,6 +86,13 @@ TEST(Surface, PaletteRangesCountsAndTheLogicalPalette)
     EXPECT_EQ((*palette)[245].flags, PaletteNoCollapse);
     EXPECT_EQ((*palette)[246].flags, 0);
     EXPECT_EQ((*palette)[252], (LogicalPaletteEntry { top[2].red, top[2].green, top[2].blue, 0 }));
+    const ColorTableEntry marker { 9, 9, 9, 9 };
+    Palette tail(4, marker);
+    ASSERT_TRUE(surface->getPalette(254, 4, tail.data()).ok());
+    EXPECT_EQ(tail, (Palette { top[4], top[5], marker, marker })) << "entries past 255 are not read";
+    EXPECT_EQ(surface->getPalette(-1, 2, tail.data()).code(), -1);
+    EXPECT_EQ(surface->getPalette(256, 1, tail.data()).code(), -1);
+    EXPECT_EQ(surface->getPalette(0, -1, tail.data()).code(), -1);
 
     // The count is the highest entry set, plus one.
     RefPtr<Surface> counted = createSurface(2, 2, 8);
@@ -100,25 +107,6 @@ TEST(Surface, PaletteRangesCountsAndTheLogicalPalette)
     EXPECT_EQ(none->paletteCount(), 1);
 }
 
-TEST(Surface, GetPaletteReadsOnlyInsideTheTable)
-{
-    RefPtr<Surface> surface = createSurface(2, 2, 8);
-    Palette colors = ramp(5, 40);
-    ASSERT_TRUE(surface->setPalette(100, 5, colors.data()).ok());
-    Palette out(5);
-    ASSERT_TRUE(surface->getPalette(100, 5, out.data()).ok());
-    EXPECT_EQ(out, colors);
-    const ColorTableEntry marker { 9, 9, 9, 9 };
-    Palette tail(4, marker);
-    ASSERT_TRUE(surface->getPalette(254, 4, tail.data()).ok());
-    EXPECT_EQ(tail, (Palette { {}, {}, marker, marker })) << "entries past 255 are not read";
-    EXPECT_EQ(surface->getPalette(-1, 2, tail.data()).code(), -1);
-    EXPECT_EQ(surface->getPalette(256, 1, tail.data()).code(), -1);
-    EXPECT_EQ(surface->getPalette(0, -1, tail.data()).code(), -1);
-}
-
-const Bytes Black { 0, 0, 0 };
-
 Bytes pixelBytes(const RefPtr<Surface>& surface, int32_t x, int32_t y)
 {
     SurfaceInfo info;
@@ -127,26 +115,22 @@ Bytes pixelBytes(const RefPtr<Surface>& surface, int32_t x, int32_t y)
     return Bytes(pixel, pixel + info.bitsPerPixel / 8);
 }
 
-TEST(Surface, ItsDeviceContextDrawsIntoItsPixelsAndKeepsItsState)
+TEST(Surface, ItsDeviceContextDrawsIntoItsPixelsAndPicturesCopyThroughTheColourTable)
 {
-    RefPtr<Surface> surface = createSurface(4, 3, 24);
+    RefPtr<Surface> target = createSurface(5, 4, 24);
     DeviceContext* context = nullptr;
-    ASSERT_TRUE(surface->getDC(context).ok());
+    ASSERT_TRUE(target->getDC(context).ok());
     context->fillRect({ 1, 1, 3, 2 }, Brush::solid(0x00AABBCC));
     context->setTextColor(0x123456);
-    EXPECT_TRUE(surface->releaseDC(context).ok());
-    const Bytes filled { 0xAA, 0xBB, 0xCC }; // blue, green, red of 0x00AABBCC
-    for (int32_t x = 0; x < 4; ++x)
-        EXPECT_EQ(pixelBytes(surface, x, 1), (x == 1 || x == 2) ? filled : Black) << x;
-    EXPECT_EQ(pixelBytes(surface, 1, 0), Black);
+    EXPECT_TRUE(target->releaseDC(context).ok());
+    const Bytes black { 0, 0, 0 }, filled { 0xAA, 0xBB, 0xCC }; // blue, green, red of 0x00AABBCC
+    for (int32_t x = 0; x < 5; ++x)
+        EXPECT_EQ(pixelBytes(target, x, 1), (x == 1 || x == 2) ? filled : black) << x;
     DeviceContext* again = nullptr;
-    ASSERT_TRUE(surface->getDC(again).ok());
-    EXPECT_EQ(again, context);
+    ASSERT_TRUE(target->getDC(again).ok());
+    EXPECT_EQ(again, context) << "the surface's own context, with its state kept";
     EXPECT_EQ(again->textColor(), 0x123456u);
-}
 
-TEST(Surface, DrawAndStretchDrawCopyThroughTheColourTable)
-{
     RefPtr<Surface> picture = createSurface(3, 2, 8);
     const ColorTableEntry colors[] = { { 1, 2, 3, 0 }, { 10, 20, 30, 0 } };
     ASSERT_TRUE(picture->setPalette(0, 2, colors).ok());
@@ -154,10 +138,6 @@ TEST(Surface, DrawAndStretchDrawCopyThroughTheColourTable)
     ASSERT_TRUE(picture->getInfo(info).ok());
     info.bits[2] = 1; // pixel (2, 0)
     info.bits[info.stride + 1] = 1; // pixel (1, 1)
-
-    RefPtr<Surface> target = createSurface(5, 4, 24);
-    DeviceContext* context = nullptr;
-    ASSERT_TRUE(target->getDC(context).ok());
     ASSERT_TRUE(picture->draw(*context, 3, 2, { 1, 0, 3, 2 }).ok());
     // The source rectangle's pixels (1,0)=0, (2,0)=1, (1,1)=1, (2,1)=0 land from (3, 2).
     const Bytes zero { 1, 2, 3 }, one { 10, 20, 30 };
@@ -165,13 +145,13 @@ TEST(Surface, DrawAndStretchDrawCopyThroughTheColourTable)
     EXPECT_EQ(pixelBytes(target, 4, 2), one);
     EXPECT_EQ(pixelBytes(target, 3, 3), one);
     EXPECT_EQ(pixelBytes(target, 4, 3), zero);
-    EXPECT_EQ(pixelBytes(target, 2, 2), Black);
-    EXPECT_EQ(pixelBytes(target, 3, 1), Black);
+    EXPECT_EQ(pixelBytes(target, 2, 2), black);
+    EXPECT_EQ(pixelBytes(target, 3, 1), black);
     // Row 1 of the picture, 0 1 0, stretched to twice its width over row 0 of the target.
     ASSERT_TRUE(picture->stretchDraw(*context, { 0, 0, 6, 1 }, { 0, 1, 3, 2 }).ok());
     for (int32_t x = 0; x < 5; ++x)
         EXPECT_EQ(pixelBytes(target, x, 0), x == 2 || x == 3 ? one : zero) << x;
-    EXPECT_EQ(pixelBytes(target, 0, 1), Black);
+    EXPECT_EQ(pixelBytes(target, 0, 1), black);
 }
 
 }

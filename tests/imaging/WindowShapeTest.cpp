@@ -45,32 +45,25 @@ TEST(WindowShape, EachRunOfARowIsOneRectangle)
     }
 }
 
-TEST(WindowShape, OnlyEightBitPicturesHaveAShape)
-{
-    Bytes bytes(64, 1);
-    EXPECT_FALSE(regionFromPixels(bytes.data(), 12, 24, 0, 0, 4, 4, Key)) << "24 bits";
-    EXPECT_FALSE(regionFromPixels(bytes.data(), 8, 16, 0, 0, 4, 4, Key)) << "16 bits";
-    EXPECT_FALSE(regionFromPixels(bytes.data(), 4, 8, 0, 0, -1, 4, Key)) << "negative width";
-    EXPECT_FALSE(regionFromPixels(bytes.data(), 4, 8, 0, 0, 4, -1, Key)) << "negative height";
-    EXPECT_FALSE(regionFromPixels(nullptr, 4, 8, 0, 0, 4, 4, Key)) << "no pixels";
-}
-
 // The room for every possible run is taken before any pixel is read, so a part too large to have
 // room for is refused without scanning (the pixels given here would not hold it).
-TEST(WindowShape, PartsTooLargeForTheirRectanglesGiveNoRegion)
+TEST(WindowShape, OtherDepthsNoPixelsAndPartsTooLargeForTheirRectanglesGiveNoRegion)
 {
-    struct Row {
-        const char* what;
-        int32_t width, height;
-    };
+    Bytes bytes(64, 1);
+    struct Row { const char* what; const uint8_t* bits; int32_t bitsPerPixel, width, height; };
     const Row rows[] = {
-        { "2^30 rectangles a row for 2^31 rows is beyond 64-bit byte counts", INT32_MAX, INT32_MAX },
-        { "one rectangle a row, one row more than a list holds", 1, static_cast<int32_t>(RectList::MaxCapacity + 1) },
-        { "2^30 rectangles in a single row", INT32_MAX, 1 << 7 },
+        { "24 bits", bytes.data(), 24, 4, 4 },
+        { "16 bits", bytes.data(), 16, 4, 4 },
+        { "negative width", bytes.data(), 8, -1, 4 },
+        { "negative height", bytes.data(), 8, 4, -1 },
+        { "no pixels", nullptr, 8, 4, 4 },
+        { "2^30 rectangles a row for 2^31 rows is beyond 64-bit byte counts", bytes.data(), 8, INT32_MAX, INT32_MAX },
+        { "one rectangle a row, one row more than a list holds", bytes.data(), 8, 1,
+            static_cast<int32_t>(RectList::MaxCapacity + 1) },
+        { "2^30 rectangles in a single row", bytes.data(), 8, INT32_MAX, 1 << 7 },
     };
-    Bytes bytes(16, 1);
     for (const Row& row : rows)
-        EXPECT_FALSE(regionFromPixels(bytes.data(), 4, 8, 0, 0, row.width, row.height, Key)) << row.what;
+        EXPECT_FALSE(regionFromPixels(row.bits, 4, row.bitsPerPixel, 0, 0, row.width, row.height, Key)) << row.what;
 }
 
 TEST(WindowShape, SurfaceFormScansOnlyWhatLiesInThePicture)

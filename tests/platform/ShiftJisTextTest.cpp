@@ -49,15 +49,10 @@ TEST(ShiftJisText, KeepsCharacterBoundariesInBytes)
 
     // 0x81 followed by a byte that cannot trail it: the pair is one damaged character, and the
     // next character is decoded on its own.
-    ShiftJisText damaged("\x81\x20"
-                         "C",
-        3);
+    ShiftJisText damaged("\x81\x20" "C", 3);
     ASSERT_EQ(damaged.characters().size(), 2u);
     EXPECT_EQ(damaged.characterText(damaged.characters()[1]), QStringLiteral("C"));
-}
 
-TEST(ShiftJisText, EmptyAndMissingTextsHaveNoCharacters)
-{
     EXPECT_TRUE(ShiftJisText(nullptr, 5).characters().empty());
     EXPECT_TRUE(ShiftJisText("abc", 0).characters().empty());
     EXPECT_TRUE(ShiftJisText("abc", -1).text().isEmpty());

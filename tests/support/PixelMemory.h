@@ -1,5 +1,6 @@
 // Test helpers for pixels: owned pixel memory with the system's row padding and a colour table,
-// 8-bit pictures written and read as text, and picture files built byte by byte.
+// 8-bit pictures written and read as text, where pixels of a colour lie, and picture files built
+// byte by byte.
 #pragma once
 
 #include <platform/PixelBuffer.h>
@@ -23,12 +24,9 @@ inline std::string indexText(const uint8_t* bits, int32_t stride, int32_t width,
 {
     std::string text;
     for (int32_t y = 0; y < height; ++y) {
-        if (y > 0)
-            text += '/';
-        for (int32_t x = 0; x < width; ++x) {
-            int index = bits[y * stride + x];
-            text += static_cast<char>(index < 10 ? '0' + index : index < 36 ? 'a' + index - 10 : '?');
-        }
+        text += y > 0 ? "/" : "";
+        for (int32_t x = 0; x < width; ++x)
+            text += "0123456789abcdefghijklmnopqrstuvwxyz?"[std::min<int>(bits[y * stride + x], 36)];
     }
     return text;
 }
@@ -47,11 +45,10 @@ struct PixelMemory {
     // An 8-bit picture written as indexText writes it; the row padding holds 0xEE.
     static PixelMemory fromIndices(std::string_view text)
     {
-        auto width = static_cast<int32_t>(text.find('/') == text.npos ? text.size() : text.find('/'));
-        auto height = static_cast<int32_t>((text.size() + 1) / static_cast<size_t>(width + 1));
-        PixelMemory memory(width, height, 8);
+        auto width = static_cast<int32_t>(std::min(text.find('/'), text.size()));
+        PixelMemory memory(width, static_cast<int32_t>((text.size() + 1) / static_cast<size_t>(width + 1)), 8);
         std::fill(memory.bytes.begin(), memory.bytes.end(), 0xEE);
-        for (int32_t y = 0; y < height; ++y) {
+        for (int32_t y = 0; y < memory.height; ++y) {
             for (int32_t x = 0; x < width; ++x) {
                 char c = text[static_cast<size_t>(y * (width + 1) + x)];
                 *memory.at(x, y) = static_cast<uint8_t>(c <= '9' ? c - '0' : c - 'a' + 10);
@@ -62,13 +59,9 @@ struct PixelMemory {
 
     PixelBuffer buffer() { return { bytes.data(), width, height, stride, bitsPerPixel, table.data() }; }
     uint8_t* at(int32_t x, int32_t y) { return bytes.data() + y * stride + x * bitsPerPixel / 8; }
-    uint16_t word(int32_t x, int32_t y) { return static_cast<uint16_t>(at(x, y)[0] | at(x, y)[1] << 8); }
     std::string indices() const { return indexText(bytes.data(), stride, width, height); }
 
-    int32_t width;
-    int32_t height;
-    int32_t bitsPerPixel;
-    int32_t stride;
+    int32_t width, height, bitsPerPixel, stride;
     Bytes bytes;
     Palette table;
 };
@@ -103,14 +96,7 @@ inline Ink inkOf(const PixelBuffer& buffer, Color color)
 }
 inline bool within(const Rect& inner, const Rect& outer)
 {
-    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right
-        && inner.bottom <= outer.bottom;
-}
-
-inline void putLittleEndian(Bytes& bytes, uint32_t value, int size)
-{
-    for (int i = 0; i < size; ++i)
-        bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    return inner.intersected(outer) == inner;
 }
 
 // A BMP file with a 40-byte information header, the palette and then the pixel data exactly as
@@ -119,22 +105,16 @@ inline void putLittleEndian(Bytes& bytes, uint32_t value, int size)
 inline Bytes makeBmp(int32_t width, int32_t height, int bitCount, uint32_t compression, const Palette& palette,
     const Bytes& data)
 {
-    auto offset = static_cast<uint32_t>(14 + 40 + palette.size() * 4);
+    auto offset = static_cast<uint32_t>(14 + 40 + palette.size() * 4), dataSize = static_cast<uint32_t>(data.size());
     Bytes bytes { 'B', 'M' };
-    putLittleEndian(bytes, offset + static_cast<uint32_t>(data.size()), 4);
-    putLittleEndian(bytes, 0, 4);
-    putLittleEndian(bytes, offset, 4);
-    putLittleEndian(bytes, 40, 4);
-    putLittleEndian(bytes, static_cast<uint32_t>(width), 4);
-    putLittleEndian(bytes, static_cast<uint32_t>(height), 4);
-    putLittleEndian(bytes, 1, 2);
-    putLittleEndian(bytes, static_cast<uint32_t>(bitCount), 2);
-    putLittleEndian(bytes, compression, 4);
-    putLittleEndian(bytes, static_cast<uint32_t>(data.size()), 4);
-    putLittleEndian(bytes, 2835, 4);
-    putLittleEndian(bytes, 2835, 4);
-    putLittleEndian(bytes, static_cast<uint32_t>(palette.size()), 4);
-    putLittleEndian(bytes, 0, 4);
+    const std::pair<uint32_t, int> fields[] = { { offset + dataSize, 4 }, { 0, 4 }, { offset, 4 }, { 40, 4 },
+        { static_cast<uint32_t>(width), 4 }, { static_cast<uint32_t>(height), 4 }, { 1, 2 },
+        { static_cast<uint32_t>(bitCount), 2 }, { compression, 4 }, { dataSize, 4 }, { 2835, 4 }, { 2835, 4 },
+        { static_cast<uint32_t>(palette.size()), 4 }, { 0, 4 } };
+    for (auto [value, size] : fields) {
+        for (int i = 0; i < size; ++i)
+            bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    }
     for (const ColorTableEntry& entry : palette)
         bytes.insert(bytes.end(), { entry.blue, entry.green, entry.red, 0 });
     bytes.insert(bytes.end(), data.begin(), data.end());
@@ -144,8 +124,7 @@ inline Bytes makeBmp(int32_t width, int32_t height, int bitCount, uint32_t compr
 // Red, green, blue and (red 10, green 20, blue 30), as colour-table entries (blue first).
 inline const Palette FourColours = { { 0, 0, 255, 0 }, { 0, 255, 0, 0 }, { 255, 0, 0, 0 }, { 30, 20, 10, 0 } };
 
-// An uncompressed 8-bit BMP of 3 x 2 pixels with FourColours: the top row 0 1 2, the bottom row
-// 3 2 1.
+// An uncompressed 8-bit BMP of 3 x 2 pixels with FourColours: the top row 0 1 2, the bottom 3 2 1.
 inline Bytes smallBmp()
 {
     return makeBmp(3, 2, 8, 0, FourColours, { 3, 2, 1, 0, 0, 1, 2, 0 });
@@ -156,12 +135,9 @@ inline std::string writeTempFile(const std::string& name, const Bytes& bytes)
 {
     std::string path = testing::TempDir() + "nimbolt-" + name;
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    EXPECT_NE(file, nullptr) << path;
-    if (file) {
-        if (!bytes.empty())
-            std::fwrite(bytes.data(), 1, bytes.size(), file);
+    EXPECT_TRUE(file && (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size())) << path;
+    if (file)
         std::fclose(file);
-    }
     return path;
 }
 
