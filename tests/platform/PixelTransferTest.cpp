@@ -149,7 +149,8 @@ TEST(PixelTransfer, PixelColourReadsEveryDepth)
     PixelMemory eight(1, 1, 8), sixteen(1, 1, 16), twentyFour(1, 1, 24);
     eight.table[0] = { 1, 2, 3, 0 };
     EXPECT_EQ(pixelColor(eight.buffer(), 0, 0), 0x00010203u);
-    EXPECT_EQ(pixelColor(eight.buffer(), 1, 0), NoColor) << "outside";
+    for (auto [x, y] : { std::pair { 1, 0 }, { -1, 0 }, { 0, 1 }, { 0, -1 } })
+        EXPECT_EQ(pixelColor(eight.buffer(), x, y), NoColor) << "outside at " << x << "," << y;
     sixteen.bytes[0] = 0x1F; // blue 31
     EXPECT_EQ(pixelColor(sixteen.buffer(), 0, 0), 0x00FF0000u);
     twentyFour.bytes = { 7, 8, 9, 0 };

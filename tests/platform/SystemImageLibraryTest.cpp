@@ -39,7 +39,7 @@ Bytes makeGif(int32_t screenWidth, int32_t screenHeight, const PixelMemory& fram
     Bytes bytes;
     int error = 0;
     GifFileType* gif = EGifOpen(&bytes, writeToBytes, &error);
-    EGifSetGifVersion(gif, true);
+    EGifSetGifVersion(gif, comment); // GIF89a only for the extension
     std::vector<GifColorType> colors;
     for (const ColorTableEntry& entry : palette)
         colors.push_back({ entry.red, entry.green, entry.blue });
