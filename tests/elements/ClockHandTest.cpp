@@ -30,7 +30,7 @@ TEST(ClockHand, AnglesForWorkedTimes)
     const Row rows[] = {
         { "second hand at 12:00:00 points up", HandKind::Second, timeOf(12, 0, 0), Pi / 2 },
         { "minute hand at 12:00:00 points up", HandKind::Minute, timeOf(12, 0, 0), Pi / 2 },
-        { "hour hand at 12:00:00: a full turn less than up", HandKind::Hour, timeOf(12, 0, 0), Pi / 2 - 2 * Pi },
+        { "hour hand at 12:00:00: a turn less than up", HandKind::Hour, timeOf(12, 0, 0), Pi / 2 - 2 * Pi },
         { "hour hand at 03:00:00 points right", HandKind::Hour, timeOf(3, 0, 0), 0 },
         { "hour hand at 03:30 is 15 degrees below right", HandKind::Hour, timeOf(3, 30, 0), -Pi / 12 },
         // 9:45 is 22.5 degrees past 9 (180 degrees) towards 10, i.e. clockwise: 157.5 degrees.
@@ -54,11 +54,11 @@ TEST(ClockHand, EndPointsForWorkedClocks)
         // sin(-1.570796) is a hair above -1: 50 + 46.99999999999 truncates to 96.
         { "straight down", { 0, 0, 100, 100 }, 50, 4, -Pi / 2, { 50, 50 }, { 50, 96 } },
         // cos(3 pi / 4) * 47 = -33.23...: 50 - 33.23 = 16.77 truncated to 16.
-        { "up and left truncates toward zero", { 0, 0, 100, 100 }, 50, 4, 3 * Pi / 4, { 50, 50 }, { 16, 16 } },
+        { "up and left, truncated", { 0, 0, 100, 100 }, 50, 4, 3 * Pi / 4, { 50, 50 }, { 16, 16 } },
         { "odd sizes halve toward zero", { 1, 2, 4, 7 }, 3, 1, 0, { 2, 4 }, { 4, 4 } },
         { "size 0 reaches behind the centre", { 0, 0, 10, 10 }, 0, 4, 0, { 5, 5 }, { 2, 5 } },
-        { "huge sizes do not overflow", { INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX }, INT32_MAX, -5, 0, { 0, 0 },
-            { INT32_MAX, 0 } },
+        { "huge sizes do not overflow", { INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX }, INT32_MAX, -5, 0,
+            { 0, 0 }, { INT32_MAX, 0 } },
     };
     for (const Row& row : rows) {
         HandGeometry geometry = handGeometry(row.rect, row.size, row.lineWidth, row.angle);
@@ -73,7 +73,13 @@ TEST(ClockHand, EndPointsForWorkedClocks)
 TEST(ClockHand, DrawnHandsCoverTheirLine)
 {
     constexpr Color Red = 0x0000FF, Green = 0x00FF00;
-    struct Row { const char* what; int32_t lineWidth; Color outline, along; int32_t first, last; Rect reach; };
+    struct Row {
+        const char* what;
+        int32_t lineWidth;
+        Color outline, along; // the colour along the line from first to last
+        int32_t first, last;
+        Rect reach;
+    };
     const Row rows[] = {
         { "a plain line 4 wide", 4, NoColor, Red, 50, 97, { 46, 46, 100, 55 } },
         { "an outlined line 4 wide", 4, Green, Red, 50, 97, { 46, 46, 100, 55 } },
@@ -86,7 +92,8 @@ TEST(ClockHand, DrawnHandsCoverTheirLine)
         ASSERT_TRUE(surface->getDC(context).ok());
         context->selectPen(Pen::solid(1, 0x123456));
         double angle = handAngle(HandKind::Second, timeOf(0, 0, 15));
-        drawHand(*context, handGeometry({ 0, 0, 100, 100 }, 50, row.lineWidth, angle), row.lineWidth, Red, row.outline);
+        HandGeometry geometry = handGeometry({ 0, 0, 100, 100 }, 50, row.lineWidth, angle);
+        drawHand(*context, geometry, row.lineWidth, Red, row.outline);
         EXPECT_EQ(context->pen(), Pen::solid(1, 0x123456)) << row.what << ": the previous pen is back";
         EXPECT_EQ(context->brush(), Brush::solid(0xFFFFFF)) << row.what << ": and the previous brush";
         for (int32_t x = row.first; x <= row.last; ++x)

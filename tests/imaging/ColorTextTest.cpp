@@ -15,7 +15,8 @@ TEST(ColorText, ParsesTheLongAndTheShortForm)
         Color expected;
     };
     const Row rows[] = {
-        { "#ff8000", 0x000080FF }, { "#FF8000", 0x000080FF }, { "#0000fF", 0x00FF0000 }, { "#ffffff", 0x00FFFFFF },
+        { "#ff8000", 0x000080FF }, { "#FF8000", 0x000080FF }, { "#0000fF", 0x00FF0000 },
+        { "#ffffff", 0x00FFFFFF },
         { "#ff000080", 0x000000FF }, // 7 bytes or more: the long form, the rest ignored
         { "#fz80g0", 0x000080F0 }, // a wrong digit counts as 0
         { "#12345", 0x00332211 }, // 4 to 6 bytes: the short form, each digit doubled

@@ -56,7 +56,12 @@ TEST(ImageLoading, TheLibrarysStepsComeInOrder)
     EXPECT_FALSE(loadImageFile(testing::TempDir(), unopened)) << "a directory";
     EXPECT_EQ(unopened.calls, "") << "a file that cannot be opened never reaches the library";
 
-    struct Row { const char* what; int32_t headerResult, width, bitsPerPixel, decodeResult; bool loads; const char* calls; };
+    struct Row {
+        const char* what;
+        int32_t headerResult, width, bitsPerPixel, decodeResult;
+        bool loads;
+        const char* calls;
+    };
     const Row rows[] = {
         { "a picture", 1, 3, 8, 1, true, "header decode end " },
         { "a header refused with 0", 0, 3, 8, 1, false, "header " },

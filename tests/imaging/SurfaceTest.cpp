@@ -19,7 +19,7 @@ TEST(Surface, SizesDepthsAndStrides)
         { "2 at 16 bits", 2, 3, 16, 4 }, { "5 at 16 bits", 5, 3, 16, 12 }, { "1 at 24 bits", 1, 3, 24, 4 },
         { "4 at 24 bits", 4, 3, 24, 12 }, { "no width", 0, 5, 24, 0 }, { "no height", 5, 0, 24, 0 },
         { "negative width", -4, 5, 8, 0 }, { "negative height", 4, -5, 16, 0 }, { "32 bits", 4, 4, 32, 0 },
-        { "1 bit", 4, 4, 1, 0 }, { "no depth", 4, 4, 0, 0 }, { "a stride beyond 32 bits", INT32_MAX, 1, 24, 0 },
+        { "1 bit", 4, 4, 1, 0 }, { "no depth", 4, 4, 0, 0 }, { "stride over 32 bits", INT32_MAX, 1, 24, 0 },
         { "4 bytes over the largest size", 4, (1 << 26) + 1, 8, 0 }, { "2^32 bytes", 65536, 65536, 8, 0 },
     };
     for (const Row& row : rows) {
@@ -33,7 +33,8 @@ TEST(Surface, SizesDepthsAndStrides)
         EXPECT_EQ(info.width, row.width);
         EXPECT_EQ(info.height, row.height);
         EXPECT_EQ(info.bitsPerPixel, row.bitsPerPixel);
-        EXPECT_EQ(Bytes(info.bits, info.bits + info.stride * info.height), Bytes(info.stride * row.height, 0));
+        Bytes bytes(info.bits, info.bits + info.stride * info.height);
+        EXPECT_EQ(bytes, Bytes(bytes.size(), 0)) << "zeroed";
         EXPECT_EQ(surface->refCount(), 1) << "the caller's reference only";
     }
 }
@@ -56,8 +57,8 @@ TEST(Surface, PaletteRangesCountsAndTheLogicalPalette)
     ASSERT_TRUE(surface->setPalette(0, 16, colors.data()).ok());
 
     struct Range { const char* what; int32_t start, count; };
-    const Range refused[] = { { "runs past the end", 250, 10 }, { "negative start", -1, 2 }, { "start at 256", 256, 0 },
-        { "more than the table", 0, 257 }, { "negative count", 5, -1 }, { "a sum that overflows", 10, INT32_MAX } };
+    const Range refused[] = { { "past the end", 250, 10 }, { "negative start", -1, 2 }, { "at 256", 256, 0 },
+        { "over the table", 0, 257 }, { "negative count", 5, -1 }, { "overflowing sum", 10, INT32_MAX } };
     for (const Range& range : refused)
         EXPECT_EQ(surface->setPalette(range.start, range.count, colors.data() + 50).code(), -1) << range.what;
     EXPECT_EQ(surface->setPalette(0, 2, nullptr).code(), -1) << "colours missing";
@@ -73,7 +74,8 @@ TEST(Surface, PaletteRangesCountsAndTheLogicalPalette)
     ASSERT_EQ(palette->size(), 16u);
     for (size_t i = 0; i < 16; ++i) {
         uint8_t flags = i < 10 ? 0 : PaletteNoCollapse;
-        EXPECT_EQ((*palette)[i], (LogicalPaletteEntry { colors[i].red, colors[i].green, colors[i].blue, flags }));
+        const ColorTableEntry& color = colors[i];
+        EXPECT_EQ((*palette)[i], (LogicalPaletteEntry { color.red, color.green, color.blue, flags })) << i;
     }
     // A range from 250 takes the entries below it from the colour table.
     Palette top = ramp(6, 90);

@@ -26,7 +26,7 @@ TEST(WindowShape, EachRunOfARowIsOneRectangle)
         std::vector<Rect> expected;
     };
     const Row rows[] = {
-        { "key, A, A, key, B in row 2", "99999/99999/91192", { 0, 0, 5, 3 }, { { 1, 2, 3, 3 }, { 4, 2, 5, 3 } } },
+        { "key, A, A, key, B", "99999/91192", { 0, 0, 5, 2 }, { { 1, 1, 3, 2 }, { 4, 1, 5, 2 } } },
         { "a whole row is one run", "123", { 0, 0, 3, 1 }, { { 0, 0, 3, 1 } } },
         { "runs are not merged across rows", "19/19", { 0, 0, 2, 2 }, { { 0, 0, 1, 1 }, { 0, 1, 1, 2 } } },
         // Three runs in five pixels: exactly the (5 + 1) / 2 rectangles a row has room for.
@@ -37,11 +37,12 @@ TEST(WindowShape, EachRunOfARowIsOneRectangle)
     };
     for (const Row& row : rows) {
         PixelMemory picture = PixelMemory::fromIndices(row.picture);
-        std::optional<Region> region = regionFromPixels(picture.bytes.data(), picture.stride, 8, row.part.left,
-            row.part.top, row.part.width(), row.part.height(), Key);
+        const Rect& part = row.part;
+        std::optional<Region> region = regionFromPixels(
+            picture.bytes.data(), picture.stride, 8, part.left, part.top, part.width(), part.height(), Key);
         ASSERT_TRUE(region) << row.what;
         EXPECT_EQ(rectsOf(*region), row.expected) << row.what;
-        EXPECT_EQ(region->bounds, (Rect { 0, 0, row.part.width(), row.part.height() })) << row.what;
+        EXPECT_EQ(region->bounds, (Rect { 0, 0, part.width(), part.height() })) << row.what;
     }
 }
 
@@ -57,13 +58,14 @@ TEST(WindowShape, OtherDepthsNoPixelsAndPartsTooLargeForTheirRectanglesGiveNoReg
         { "negative width", bytes.data(), 8, -1, 4 },
         { "negative height", bytes.data(), 8, 4, -1 },
         { "no pixels", nullptr, 8, 4, 4 },
-        { "2^30 rectangles a row for 2^31 rows is beyond 64-bit byte counts", bytes.data(), 8, INT32_MAX, INT32_MAX },
+        { "2^30 rectangles a row, 2^31 rows: beyond 64-bit sizes", bytes.data(), 8, INT32_MAX, INT32_MAX },
         { "one rectangle a row, one row more than a list holds", bytes.data(), 8, 1,
             static_cast<int32_t>(RectList::MaxCapacity + 1) },
         { "2^30 rectangles in a single row", bytes.data(), 8, INT32_MAX, 1 << 7 },
     };
     for (const Row& row : rows)
-        EXPECT_FALSE(regionFromPixels(row.bits, 4, row.bitsPerPixel, 0, 0, row.width, row.height, Key)) << row.what;
+        EXPECT_FALSE(regionFromPixels(row.bits, 4, row.bitsPerPixel, 0, 0, row.width, row.height, Key))
+            << row.what;
 }
 
 TEST(WindowShape, SurfaceFormScansOnlyWhatLiesInThePicture)

@@ -31,9 +31,9 @@ TEST(MarkupAllocation, EveryFailureGivesNoTreeOrTheWholeTree)
     std::string input = "<html><head><title>T</title><script>a &lt; b</script></head>"
                         "<body type=mascot a b=1 c=2 d=3 e=4 f=5 g=6 h=7 i=8 j=9><div id=x/>text<p>"
         + longText + "</p></body></html>";
-    std::string whole = "html{head{title{\"T\"} script{\"a \" \"lt\" \"b\"}} "
-                        "body[type=\"mascot\" a b=\"1\" c=\"2\" d=\"3\" e=\"4\" f=\"5\" g=\"6\" h=\"7\" i=\"8\" "
-                        "j=\"9\"]{div[id=\"x\"]/ \"text\" p{\""
+    std::string whole = "html{head{title{\"T\"} script{\"a \" \"lt\" \"b\"}} body[type=\"mascot\" a b=\"1\" "
+                        "c=\"2\" d=\"3\" e=\"4\" f=\"5\" g=\"6\" h=\"7\" i=\"8\" j=\"9\"]"
+                        "{div[id=\"x\"]/ \"text\" p{\""
         + longText + "\"}}}";
     int failures = 0, wholeDespiteFailure = 0;
     for (int call = 0;; ++call) {

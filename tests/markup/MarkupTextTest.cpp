@@ -28,9 +28,9 @@ TEST(MarkupText, MadeCopiedAndCompared)
     // Copies: min(length, capacity - 1) bytes and a zero.
     struct Copy { const char* what; const MarkupText* text; int32_t capacity, copied; const char* buffer; };
     const Copy copies[] = {
-        { "all bytes and the zero", string.get(), 10, 3, "div" }, { "capacity of length + 1", string.get(), 4, 3, "div" },
-        { "capacity - 1 bytes", string.get(), 3, 2, "di" }, { "capacity 1: the zero only", string.get(), 1, 0, "" },
-        { "capacity 0: nothing written", string.get(), 0, 0, "#########" }, { "null as empty", nullptr, 10, 0, "" },
+        { "all and the zero", string.get(), 10, 3, "div" }, { "length + 1", string.get(), 4, 3, "div" },
+        { "capacity - 1", string.get(), 3, 2, "di" }, { "capacity 1: the zero", string.get(), 1, 0, "" },
+        { "capacity 0: nothing", string.get(), 0, 0, "#########" }, { "null as empty", nullptr, 10, 0, "" },
     };
     for (const Copy& row : copies) {
         char buffer[10] = "#########";
@@ -74,7 +74,8 @@ TEST(AttributeList, EntriesAcrossChunksLookupsAndRanges)
     // Twenty entries a0 = v0 ... a19 = v19 (a5 without value), then a3 = again: three chunks of 8.
     std::unique_ptr<AttributeList, ListDeleter> list(AttributeList::create());
     for (int i = 0; i < 21; ++i) {
-        std::string name = "a" + std::to_string(i == 20 ? 3 : i), value = i == 20 ? "again" : "v" + std::to_string(i);
+        std::string name = "a" + std::to_string(i == 20 ? 3 : i);
+        std::string value = i == 20 ? "again" : "v" + std::to_string(i);
         EXPECT_TRUE(list->addAttribute(name, i == 5 ? nullptr : MarkupText::fromString(value.c_str())).ok());
     }
     EXPECT_EQ(list->attributeCount(), 21);
@@ -82,8 +83,8 @@ TEST(AttributeList, EntriesAcrossChunksLookupsAndRanges)
     struct Entry { const char* what; int32_t index; const char* name; const char* value; };
     const Entry entries[] = {
         { "first entry", 0, "a0", "v0" }, { "last entry of the first chunk", 7, "a7", "v7" },
-        { "first entry of the second chunk", 8, "a8", "v8" }, { "first of the third chunk", 16, "a16", "v16" },
-        { "a valueless entry", 5, "a5", "(none)" }, { "a repeated name keeps its own entry", 20, "a3", "again" },
+        { "first of the second chunk", 8, "a8", "v8" }, { "first of the third chunk", 16, "a16", "v16" },
+        { "a valueless entry", 5, "a5", "(none)" }, { "a repeated name's own entry", 20, "a3", "again" },
     };
     for (const Entry& row : entries) {
         char name[8] = "#######";
@@ -109,9 +110,9 @@ TEST(AttributeList, EntriesAcrossChunksLookupsAndRanges)
 
     struct Copy { const char* what; int32_t index, capacity, status; const char* copied; };
     const Copy copies[] = {
-        { "a name cut to capacity - 1", 15, 2, 0, "a" }, { "a capacity of 1 copies the zero only", 15, 1, 0, "" },
-        { "a capacity of length + 1 fits", 15, 4, 0, "a15" }, { "a capacity of 0 writes nothing", 15, 0, 0, "#######" },
-        { "an index of count is outside", 21, 8, -1, "#######" }, { "a negative index", -1, 8, -1, "#######" },
+        { "cut to capacity - 1", 15, 2, 0, "a" }, { "capacity 1: the zero", 15, 1, 0, "" },
+        { "length + 1 fits", 15, 4, 0, "a15" }, { "capacity 0: nothing", 15, 0, 0, "#######" },
+        { "index = count", 21, 8, -1, "#######" }, { "a negative index", -1, 8, -1, "#######" },
     };
     for (const Copy& row : copies) {
         char buffer[8] = "#######";

@@ -101,10 +101,11 @@ TEST(DeviceContext, TextExtentsCountTwoByteCharactersAsTheirBytes)
         { "a lead byte at the end is one character", "A\x93", 1000, 2 },
     };
     for (const Row& row : rows) {
-        TextFit fit = context.getTextExtentEx(row.text.data(), static_cast<int32_t>(row.text.size()), row.maxExtent);
+        auto length = static_cast<int32_t>(row.text.size());
+        TextFit fit = context.getTextExtentEx(row.text.data(), length, row.maxExtent);
         EXPECT_EQ(fit.fitBytes, row.fitBytes) << row.what;
     }
-    EXPECT_EQ(context.getTextExtentEx(text.data(), 5, 8).extent.width, 40) << "the extent is the whole text's";
+    EXPECT_EQ(context.getTextExtentEx(text.data(), 5, 8).extent.width, 40) << "the whole text's extent";
     context.selectFont(Font::create({ 32, 0, 400, 0, 0, 0 }));
     EXPECT_EQ(context.getTextExtent("AB", 2).width, 32) << "two half-width characters, each half of 32";
     EXPECT_GE(context.getTextExtent("AB", 2).height, 32);
@@ -122,7 +123,7 @@ TEST(DeviceContext, FillsAndTextLandInsideTheirBoxesAtEveryDepth)
         context.fillRect({ 0, 0, 60, 40 }, Brush::null());
         EXPECT_EQ(inkWhere(memory.buffer(), notBlack).count, 0) << "a null brush draws nothing";
         context.fillRect({ 1, 1, 2, 3 }, Brush::solid(Green));
-        EXPECT_EQ(inkWhere(memory.buffer(), notBlack).bounds, (Rect { 1, 1, 2, 3 })) << "right and bottom excluded";
+        EXPECT_EQ(inkWhere(memory.buffer(), notBlack).bounds, (Rect { 1, 1, 2, 3 })) << "right, bottom out";
 
         // Opaque: a space has no ink, so its whole box is background.
         context.setBkColor(Green);
@@ -143,9 +144,10 @@ TEST(DeviceContext, FillsAndTextLandInsideTheirBoxesAtEveryDepth)
         EXPECT_GT(ink.count, 20);
         EXPECT_TRUE(within(ink.bounds, { 10, 5, 26, 5 + height }));
         int32_t lowestRed = depth == 8 ? 0xE0 : 0xF0; // red mixed with white, or entry 7
-        EXPECT_EQ(inkWhere(memory.buffer(), [&](Color c) { return c != White && redOf(c) < lowestRed; }).count, 0);
+        auto pale = [&](Color c) { return c != White && redOf(c) < lowestRed; };
+        EXPECT_EQ(inkWhere(memory.buffer(), pale).count, 0);
         if (depth == 8) {
-            EXPECT_EQ(inkOf(memory.buffer(), 0x001010E0).count, ink.count) << "the nearest entry, never a mix";
+            EXPECT_EQ(inkOf(memory.buffer(), 0x001010E0).count, ink.count) << "the nearest entry, no mix";
         }
         for (size_t i = 1; depth == 16 && i < memory.bytes.size(); i += 2)
             ASSERT_EQ(memory.bytes[i] & 0x80, 0) << "bit 15 stays clear";
@@ -202,7 +204,7 @@ TEST(DeviceContext, WidenedPathsAreFilledAndEdgedAndThinPensKeepTheLine)
         context.selectPen(Pen::solid(1, Green));
         EXPECT_TRUE(context.strokeAndFillPath());
         Ink outline = inkOf(memory.buffer(), Green);
-        EXPECT_TRUE(within(inkWhere(memory.buffer(), notBlack).bounds, outline.bounds)) << "nothing beyond the edge";
+        EXPECT_TRUE(within(inkWhere(memory.buffer(), notBlack).bounds, outline.bounds)) << "nothing beyond";
         if (width > 1) {
             EXPECT_EQ(pixelAt(memory, 25, 20), Red) << "inside: the brush";
             // The edge lies half the pen's width from the line, above and below.
@@ -221,7 +223,8 @@ TEST(DeviceContext, FilledFiguresAndPathOperationsWithoutAPath)
 {
     PixelMemory memory(12, 10, 24);
     DeviceContext context(memory.buffer());
-    EXPECT_FALSE(context.strokePath() || context.widenPath() || context.strokeAndFillPath() || context.fillPath());
+    EXPECT_FALSE(context.strokePath() || context.widenPath() || context.strokeAndFillPath());
+    EXPECT_FALSE(context.fillPath());
     context.beginPath();
     context.lineTo(3, 3);
     EXPECT_FALSE(context.strokePath()) << "still open";

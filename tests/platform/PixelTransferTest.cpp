@@ -20,7 +20,7 @@ Bytes withPixels(const PixelMemory& memory, const Rect& rect, const Bytes& pixel
     Bytes bytes(memory.bytes.size(), 0);
     for (int32_t y = rect.top; y < rect.bottom; ++y) {
         for (int32_t x = rect.left; x < rect.right; ++x)
-            std::copy(pixel.begin(), pixel.end(), bytes.begin() + y * memory.stride + x * memory.bitsPerPixel / 8);
+            std::copy(pixel.begin(), pixel.end(), bytes.begin() + y * memory.stride + x * pixel.size());
     }
     return bytes;
 }
@@ -46,7 +46,7 @@ TEST(PixelTransfer, FillWritesExactBytesInsideAndNothingOutside)
     fillPixels(memory.buffer(), { 0, 2, 4, 2 }, 0xFFFFFF);
     EXPECT_EQ(memory.bytes, Bytes(memory.bytes.size(), 0)) << "empty rectangles fill nothing";
     fillPixels(memory.buffer(), { INT32_MIN, -5, INT32_MAX, 100 }, 0xFFFFFF);
-    EXPECT_EQ(memory.bytes, withPixels(memory, { 0, 0, 4, 3 }, { 0xFF, 0x7F })) << "clipped; bit 15 stays clear";
+    EXPECT_EQ(memory.bytes, withPixels(memory, { 0, 0, 4, 3 }, { 0xFF, 0x7F })) << "clipped; bit 15 clear";
 }
 
 TEST(PixelTransfer, NearestIndexPrefersExactThenClosestThenLowest)
@@ -65,7 +65,13 @@ TEST(PixelTransfer, CopyConvertsBetweenDepths)
 {
     // Source entry 3 is (red 0x99, green 0x66, blue 0x33); target entry 4 is the closest to it.
     // 0x4D86 widens red 19 to 19 << 3 | 19 >> 2 = 156, green 12 to 99, blue 6 to 49.
-    struct Row { const char* what; int32_t sourceDepth; Bytes sourcePixel; int32_t targetDepth; Bytes targetPixel; };
+    struct Row {
+        const char* what;
+        int32_t sourceDepth;
+        Bytes sourcePixel;
+        int32_t targetDepth;
+        Bytes targetPixel;
+    };
     const Row rows[] = {
         { "8 to 24 through the table", 8, { 3 }, 24, { 0x33, 0x66, 0x99 } },
         { "8 to 16 through the table", 8, { 3 }, 16, { 0x86, 0x4D } },

@@ -35,7 +35,8 @@ TEST(ShiftJisText, KeepsCharacterBoundariesInBytes)
     std::vector<std::pair<int32_t, int32_t>> boundaries;
     for (const ShiftJisText::Character& character : text.characters())
         boundaries.emplace_back(character.byteOffset, character.byteLength);
-    EXPECT_EQ(boundaries, (std::vector<std::pair<int32_t, int32_t>> { { 0, 1 }, { 1, 2 }, { 3, 1 }, { 4, 2 }, { 6, 1 } }));
+    using Boundaries = std::vector<std::pair<int32_t, int32_t>>;
+    EXPECT_EQ(boundaries, (Boundaries { { 0, 1 }, { 1, 2 }, { 3, 1 }, { 4, 2 }, { 6, 1 } }));
     EXPECT_EQ(text.characterText(text.characters()[1]), QString::fromStdU16String(u"\u65e5"));
     EXPECT_EQ(ShiftJisText::characterCode(bytes.data(), text.characters()[3]), 0x955Cu);
     EXPECT_EQ(ShiftJisText::characterCode(bytes.data(), text.characters()[2]), uint32_t { 'B' });

@@ -19,7 +19,8 @@ static void appendQuoted(std::string& out, std::string_view text)
 static void dumpNode(std::string& out, const MarkupNode* node, const MarkupNode* around)
 {
     bool isText = node->kind == MarkupNodeKind::TextNode;
-    bool linksFit = isText == !node->attributes && (node->kind == MarkupNodeKind::ElementNode) == !!node->children
+    bool elementNode = node->kind == MarkupNodeKind::ElementNode;
+    bool linksFit = isText == !node->attributes && elementNode == !!node->children
         && node->parent == (isText ? nullptr : around);
     if (isText)
         appendQuoted(out, node->text->view());

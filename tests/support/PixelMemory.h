@@ -46,7 +46,8 @@ struct PixelMemory {
     static PixelMemory fromIndices(std::string_view text)
     {
         auto width = static_cast<int32_t>(std::min(text.find('/'), text.size()));
-        PixelMemory memory(width, static_cast<int32_t>((text.size() + 1) / static_cast<size_t>(width + 1)), 8);
+        auto height = static_cast<int32_t>((text.size() + 1) / static_cast<size_t>(width + 1));
+        PixelMemory memory(width, height, 8);
         std::fill(memory.bytes.begin(), memory.bytes.end(), 0xEE);
         for (int32_t y = 0; y < memory.height; ++y) {
             for (int32_t x = 0; x < width; ++x) {
@@ -102,10 +103,11 @@ inline bool within(const Rect& inner, const Rect& outer)
 // A BMP file with a 40-byte information header, the palette and then the pixel data exactly as
 // given (rows bottom up, each padded to 4 bytes, unless the height is negative or the data is
 // run-length coded).
-inline Bytes makeBmp(int32_t width, int32_t height, int bitCount, uint32_t compression, const Palette& palette,
-    const Bytes& data)
+inline Bytes makeBmp(int32_t width, int32_t height, int bitCount, uint32_t compression,
+    const Palette& palette, const Bytes& data)
 {
-    auto offset = static_cast<uint32_t>(14 + 40 + palette.size() * 4), dataSize = static_cast<uint32_t>(data.size());
+    auto offset = static_cast<uint32_t>(14 + 40 + palette.size() * 4);
+    auto dataSize = static_cast<uint32_t>(data.size());
     Bytes bytes { 'B', 'M' };
     const std::pair<uint32_t, int> fields[] = { { offset + dataSize, 4 }, { 0, 4 }, { offset, 4 }, { 40, 4 },
         { static_cast<uint32_t>(width), 4 }, { static_cast<uint32_t>(height), 4 }, { 1, 2 },
@@ -122,7 +124,8 @@ inline Bytes makeBmp(int32_t width, int32_t height, int bitCount, uint32_t compr
 }
 
 // Red, green, blue and (red 10, green 20, blue 30), as colour-table entries (blue first).
-inline const Palette FourColours = { { 0, 0, 255, 0 }, { 0, 255, 0, 0 }, { 255, 0, 0, 0 }, { 30, 20, 10, 0 } };
+inline const Palette FourColours
+    = { { 0, 0, 255, 0 }, { 0, 255, 0, 0 }, { 255, 0, 0, 0 }, { 30, 20, 10, 0 } };
 
 // An uncompressed 8-bit BMP of 3 x 2 pixels with FourColours: the top row 0 1 2, the bottom 3 2 1.
 inline Bytes smallBmp()
@@ -135,7 +138,8 @@ inline std::string writeTempFile(const std::string& name, const Bytes& bytes)
 {
     std::string path = testing::TempDir() + "nimbolt-" + name;
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    EXPECT_TRUE(file && (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size())) << path;
+    bool written = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    EXPECT_TRUE(written) << path;
     if (file)
         std::fclose(file);
     return path;
