@@ -33,7 +33,7 @@ TEST(Blend, OnePixelWorkedExamples)
         { "t 255 nearly keeps the destination", 24, 24, Green, 255, grey(0), grey(255), grey(254) },
         { "255 + floor(-254.004) = 0", 24, 24, Green, 255, grey(255), grey(0), grey(0) },
         { "-1 at 128 still moves", 24, 24, Green, 128, grey(10), grey(9), grey(9) },
-        { "t above 256 counts as 256", 24, 24, Green, 1000, grey(10), grey(90), grey(90) },
+        { "t above 256 counts as 256", 24, 24, Green, 1000, grey(90), grey(10), grey(10) },
         { "a negative t counts as 0", 24, 24, Green, -5, grey(10), grey(90), grey(10) },
         { "the green key", 24, 24, Green, 128, { 0, 255, 0 }, { 9, 8, 7 }, { 9, 8, 7 } },
         { "near green is no key", 24, 24, Green, 0, { 1, 255, 0 }, { 9, 8, 7 }, { 1, 255, 0 } },
@@ -71,21 +71,25 @@ TEST(Blend, FiveBitFieldsAndRowConversions)
     EXPECT_EQ(packColor555(0x00070707), 0u);
     EXPECT_EQ(expandColor555(16 << 10 | 1 << 5 | 31), 0x00A00AFEu) << "128 | 32, 8 | 2, 248 | 62";
 
-    Bytes source24 { 0x18, 0xF8, 0x07, 0xFF, 0xFF, 0xFF, 0, 0 }; // blue 24, green 248, red 7; white
-    Bytes out16(8, 0xAA);
-    convertRows24To16(out16.data(), 8, source24.data(), 8, 2, 1);
-    EXPECT_EQ(out16, (Bytes { 0xE3, 0x03, 0xFF, 0x7F, 0xAA, 0xAA, 0xAA, 0xAA })) << "31 << 5 | 3, white";
-    Bytes source16 = word(1 << 10 | 16 << 5 | 31);
-    Bytes out24(4, 0xAA);
-    convertRows16To24(out24.data(), 4, source16.data(), 4, 1, 1);
-    EXPECT_EQ(out24, (Bytes { 254, 160, 10, 0xAA }));
+    // One row of two pixels each (blue 24, green 248, red 7, then white); the rows below stay.
+    Bytes source24 { 0x18, 0xF8, 0x07, 0xFF, 0xFF, 0xFF, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8 };
+    Bytes out16(12, 0xAA);
+    convertRows24To16(out16.data(), 6, source24.data(), 8, 2, 1);
+    EXPECT_EQ(out16, (Bytes { 0xE3, 0x03, 0xFF, 0x7F, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA }))
+        << "31 << 5 | 3, white";
+    Bytes source16 { 0x1F, 0x06, 0xFF, 0x7F, 1, 2, 3, 4 }; // 1 << 10 | 16 << 5 | 31, white (31: 248 | 62)
+    Bytes out24(14, 0xAA);
+    convertRows16To24(out24.data(), 7, source16.data(), 4, 2, 1);
+    EXPECT_EQ(out24, (Bytes { 254, 160, 10, 254, 254, 254, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA }));
 
     Bytes source(64, 0x80), destination(64, 0x11);
     blendRect(destination.data(), 16, 8, source.data(), 16, 24, 4, 4, 0, 0);
     blendRect(destination.data(), 16, 24, source.data(), 16, 32, 4, 4, 0, 0);
     blendRect(destination.data(), 16, 24, source.data(), 16, 24, 0, 4, 0, 0);
     blendRect(destination.data(), 16, 24, source.data(), 16, 16, 4, -1, 0, 0);
-    EXPECT_EQ(destination, Bytes(64, 0x11)) << "other depths and empty sizes do nothing";
+    blendRect(nullptr, 16, 24, source.data(), 16, 24, 4, 4, 0, 0);
+    blendRect(destination.data(), 16, 24, nullptr, 16, 16, 4, 4, 0, 0);
+    EXPECT_EQ(destination, Bytes(64, 0x11)) << "other depths, empty sizes and no pixels: nothing";
 }
 
 // Deterministic noise in which every seventh pixel is the key: pure green at 24 bits, and 0x7F00

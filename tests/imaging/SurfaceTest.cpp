@@ -15,7 +15,7 @@ TEST(Surface, SizesDepthsAndStrides)
 {
     struct Row { const char* what; int32_t width, height, bitsPerPixel, stride; }; // stride 0: refused
     const Row rows[] = {
-        { "1 at 8 bits", 1, 3, 8, 4 }, { "4 at 8 bits", 4, 3, 8, 4 }, { "5 at 8 bits", 5, 3, 8, 8 },
+        { "1 x 1 at 8 bits", 1, 1, 8, 4 }, { "4 at 8 bits", 4, 3, 8, 4 }, { "5 at 8 bits", 5, 3, 8, 8 },
         { "2 at 16 bits", 2, 3, 16, 4 }, { "5 at 16 bits", 5, 3, 16, 12 }, { "1 at 24 bits", 1, 3, 24, 4 },
         { "4 at 24 bits", 4, 3, 24, 12 }, { "no width", 0, 5, 24, 0 }, { "no height", 5, 0, 24, 0 },
         { "negative width", -4, 5, 8, 0 }, { "negative height", 4, -5, 16, 0 }, { "32 bits", 4, 4, 32, 0 },

@@ -32,6 +32,7 @@ TEST(WindowShape, EachRunOfARowIsOneRectangle)
         // Three runs in five pixels: exactly the (5 + 1) / 2 rectangles a row has room for.
         { "single pixels", "19191", { 0, 0, 5, 1 }, { { 0, 0, 1, 1 }, { 2, 0, 3, 1 }, { 4, 0, 5, 1 } } },
         { "only the key", "99/99", { 0, 0, 2, 2 }, {} },
+        { "no width", "19/19", { 0, 0, 0, 2 }, {} },
         { "a part is scanned in its own coordinates", "1111/1191/1919", { 1, 1, 4, 3 },
             { { 0, 0, 1, 1 }, { 2, 0, 3, 1 }, { 1, 1, 2, 2 } } },
     };
@@ -66,24 +67,42 @@ TEST(WindowShape, OtherDepthsNoPixelsAndPartsTooLargeForTheirRectanglesGiveNoReg
     for (const Row& row : rows)
         EXPECT_FALSE(regionFromPixels(row.bits, 4, row.bitsPerPixel, 0, 0, row.width, row.height, Key))
             << row.what;
+    // Exactly as many rows as a list holds fit (one row of key, read again and again, adds none).
+    std::optional<Region> tall
+        = regionFromPixels(&Key, 0, 8, 0, 0, 1, static_cast<int32_t>(RectList::MaxCapacity), Key);
+    ASSERT_TRUE(tall);
+    EXPECT_TRUE(tall->rects.empty());
 }
 
+// The bounds are always the part asked for, even where it reaches past the picture.
 TEST(WindowShape, SurfaceFormScansOnlyWhatLiesInThePicture)
 {
     PixelMemory picture = PixelMemory::fromIndices("191/911");
-    SurfaceInfo info { picture.width, picture.height, 8, picture.stride, picture.bytes.data() };
-    std::optional<Region> region = regionFromPixels(info, 1, 0, 100, 100, Key);
-    ASSERT_TRUE(region);
-    EXPECT_EQ(rectsOf(*region), (std::vector<Rect> { { 1, 0, 2, 1 }, { 0, 1, 2, 2 } }));
-    EXPECT_EQ(region->bounds, (Rect { 0, 0, 100, 100 })) << "the bounds are the part asked for";
-    std::optional<Region> beyond = regionFromPixels(info, 5, 0, 7, 3, Key);
-    ASSERT_TRUE(beyond);
-    EXPECT_TRUE(beyond->rects.empty()) << "a part wholly outside the picture is empty";
-    EXPECT_EQ(beyond->bounds, (Rect { 0, 0, 7, 3 }));
-    EXPECT_FALSE(regionFromPixels(info, -1, 0, 2, 2, Key)) << "a part starting outside";
-    SurfaceInfo wide { 2, 2, 24, 8, picture.bytes.data() };
-    EXPECT_FALSE(regionFromPixels(wide, 0, 0, 2, 2, Key));
-    EXPECT_FALSE(regionFromPixels(wide, 5, 0, 2, 2, Key)) << "also wholly outside";
+    const SurfaceInfo eight { 3, 2, 8, picture.stride, picture.bytes.data() };
+    const SurfaceInfo wide { 2, 2, 24, 8, picture.bytes.data() }, none { 3, 2, 8, 4, nullptr };
+    struct Row { const char* what; const SurfaceInfo& info; Rect part; bool made; std::vector<Rect> rects; };
+    const Row rows[] = {
+        { "a part reaching past it", eight, { 1, 0, 101, 100 }, true, { { 1, 0, 2, 1 }, { 0, 1, 2, 2 } } },
+        { "a part from the left edge", eight, { 0, 1, 2, 6 }, true, { { 1, 0, 2, 1 } } },
+        { "a part right of the picture", eight, { 5, 0, 12, 3 }, true, {} },
+        { "a part below the picture", eight, { 0, 5, 2, 7 }, true, {} },
+        { "a part starting left of the picture", eight, { -1, 0, 1, 2 }, false, {} },
+        { "a part starting above the picture", eight, { 0, -1, 2, 1 }, false, {} },
+        { "a negative width", eight, { 0, 0, -1, 2 }, false, {} },
+        { "24 bits", wide, { 0, 0, 2, 2 }, false, {} },
+        { "24 bits, wholly outside", wide, { 5, 0, 7, 2 }, false, {} },
+        { "no pixels, wholly outside", none, { 5, 0, 7, 2 }, false, {} },
+    };
+    for (const Row& row : rows) {
+        const Rect& part = row.part;
+        std::optional<Region> region
+            = regionFromPixels(row.info, part.left, part.top, part.width(), part.height(), Key);
+        ASSERT_EQ(region.has_value(), row.made) << row.what;
+        if (region) {
+            EXPECT_EQ(rectsOf(*region), row.rects) << row.what;
+            EXPECT_EQ(region->bounds, (Rect { 0, 0, part.width(), part.height() })) << row.what;
+        }
+    }
 }
 
 }
