@@ -1,6 +1,7 @@
 // The markup parser: tree shapes as golden dumps (attributes, text, structure, malformed input),
 // lookups on the tree, tokens of any length, nesting of any depth, and where reading stops.
 #include <support/MarkupTreeDump.h>
+#include <markup/MarkupReader.h>
 
 #include <cstdio>
 #include <cstring>
@@ -37,6 +38,7 @@ const ShapeCase shapeCases[] = {
     { "a valueless attribute before />", "<br clear/>", "br[clear]/" },
     { "end tag attributes are read and dropped", "<a>t</a junk=1>", "a{\"t\"}" },
     { "tag names take letters, digits and - . : _", "<my-tag.v2:x_y/>", "my-tag.v2:x_y/" },
+    { "tag names start with A to Z, a to z, _ or :", "<r><Az/><Za/><_1/><:2/></r>", "r{Az/ Za/ _1/ :2/}" },
     // Text.
     { "a reference splits the text", "<p>Hello &amp; bye</p>", "p{\"Hello \" \"amp\" \"bye\"}" },
     { "leading white space is dropped, trailing kept", "<p>  a b  <i>c</i></p>", "p{\"a b  \" i{\"c\"}}" },
@@ -114,7 +116,7 @@ TEST(MarkupParser, Lookups)
     EXPECT_EQ(findAttributeValue(tree.get(), nullptr), nullptr);
     EXPECT_EQ(findAttributeValue(parseMarkupBytes("v").get(), "v"), nullptr) << "a text node";
 
-    tree = parseMarkupBytes("<r>body<x/> <body id=1>in</body><body id=2/><head/></r>");
+    tree = parseMarkupBytes("<r><x/>body<body id=1>in</body><body id=2/><head/></r>");
     EXPECT_EQ(dumpMarkupTree(findChildElement(tree.get(), "body")), "body[id=\"1\"]{\"in\"}");
     EXPECT_EQ(tree->children->cursorIndex(), 2) << "the walk leaves the cursor on the element found";
     EXPECT_EQ(dumpMarkupTree(findChildElement(tree.get(), "head")), "head/");
@@ -125,7 +127,7 @@ TEST(MarkupParser, Lookups)
         EXPECT_EQ(findChildElement(tree.get(), name), nullptr) << name;
     EXPECT_EQ(findChildElement(parseMarkupBytes("body").get(), "body"), nullptr);
     ASSERT_TRUE(tree->children->removeAt(2));
-    EXPECT_EQ(dumpMarkupTree(tree.get()), "r{\"body\" x/ body[id=\"2\"]/ head/}") << "removed, and freed";
+    EXPECT_EQ(dumpMarkupTree(tree.get()), "r{x/ \"body\" body[id=\"2\"]/ head/}") << "removed, and freed";
 }
 
 std::string patternText(size_t size, const char* alphabet)
@@ -245,6 +247,21 @@ TEST(MarkupParser, FilesAndWhereReadingStops)
     EXPECT_EQ(stream.readByte(), MarkupStream::EndOfInput) << "0xFF ends the input";
     stream.unreadByte(MarkupStream::EndOfInput);
     EXPECT_EQ(stream.readByte(), MarkupStream::EndOfInput) << "the byte after 0xFF is never read";
+}
+
+// Three tokens wait at most: the one after a text run and the two the tree builder gives back. One
+// more would be lost, so the reader fails instead, and then gives no more tokens.
+TEST(MarkupReader, GivingBackMoreThanItHoldsFails)
+{
+    MarkupStream stream = MarkupStream::fromMemory("x", 1);
+    MarkupReader reader(stream);
+    reader.pushBack({});
+    for (int i = 0; i < 3; ++i)
+        reader.pushBack({ MarkupTokenKind::Equals, nullptr });
+    EXPECT_FALSE(reader.failed()) << "the end of input is not held, three tokens are";
+    reader.pushBack({ MarkupTokenKind::StrayMark, nullptr });
+    EXPECT_TRUE(reader.failed());
+    EXPECT_EQ(reader.readToken().kind, MarkupTokenKind::None);
 }
 
 }

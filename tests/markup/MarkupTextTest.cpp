@@ -28,7 +28,7 @@ TEST(MarkupText, MadeCopiedAndCompared)
     // Copies: min(length, capacity - 1) bytes and a zero.
     struct Copy { const char* what; const MarkupText* text; int32_t capacity, copied; const char* buffer; };
     const Copy copies[] = {
-        { "all and the zero", string.get(), 10, 3, "div" }, { "length + 1", string.get(), 4, 3, "div" },
+        { "length + 2", string.get(), 5, 3, "div" }, { "length + 1", string.get(), 4, 3, "div" },
         { "capacity - 1", string.get(), 3, 2, "di" }, { "capacity 1: the zero", string.get(), 1, 0, "" },
         { "capacity 0: nothing", string.get(), 0, 0, "#########" }, { "null as empty", nullptr, 10, 0, "" },
     };
@@ -58,6 +58,7 @@ TEST(MarkupText, MadeCopiedAndCompared)
         EXPECT_EQ(row.exact ? result : (result > 0) - (result < 0), row.result) << row.what;
     }
     EXPECT_EQ(compareMarkupName(nullptr, "ab"), -2) << "a null text compares as empty";
+    EXPECT_EQ(compareMarkupName(string.get(), nullptr), 3) << "and so does a null name";
 }
 
 struct ListDeleter {
