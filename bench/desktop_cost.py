@@ -249,6 +249,11 @@ def idle(build, seconds):
         ours.wait()
         theirs.wait()
 
+        print("\nEach program alone on an X server of its own for %.0f s (after %.0f s of warm-up): the"
+              " program's processor time and the server's, which draws what xclock asks of it while"
+              " nimbolt sends finished pixels" % (seconds, WARM_UP))
+        alone_in_own_servers(nimbolt, seconds)
+
         print("\nnimbolt under desktops whose settings would load Qt's GTK theme, after %.0f s:" % WARM_UP)
         print("%-34s %10s %10s   %s" % ("environment", "RSS MB", "peak MB", "GTK libraries mapped"))
         desktops = (("XDG_CURRENT_DESKTOP=GNOME", {"XDG_CURRENT_DESKTOP": "GNOME", "DESKTOP_SESSION": "gnome"}),
@@ -264,6 +269,24 @@ def idle(build, seconds):
             program.wait()
     finally:
         display.close()
+
+
+def alone_in_own_servers(nimbolt, seconds):
+    displays = [Display(), Display()]
+    try:
+        programs = [("nimbolt", displays[0], displays[0].start([nimbolt])),
+                    ("xclock", displays[1], displays[1].start(["xclock", "-update", "1"]))]
+        time.sleep(WARM_UP)
+        first = [(scheduled_seconds(p.pid), scheduled_seconds(d.server.pid)) for _, d, p in programs]
+        time.sleep(seconds)
+        print("%-8s %14s %14s %14s" % ("program", "program CPU s", "server CPU s", "together"))
+        for (label, display, program), (program0, server0) in zip(programs, first):
+            ours = scheduled_seconds(program.pid) - program0
+            server = scheduled_seconds(display.server.pid) - server0
+            print("%-8s %14.3f %14.3f %14.3f" % (label, ours, server, ours + server))
+    finally:
+        for display in displays:
+            display.close()
 
 
 def first_frame(display, args):

@@ -1,8 +1,11 @@
 #include <app/TrayIconArt.h>
 
+#include <QIconEngine>
 #include <QPainter>
 #include <QPixmap>
+#include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace nimbolt {
 
@@ -41,12 +44,39 @@ static QPixmap clockFace(int side)
     return pixmap;
 }
 
+// Draws a face only when a size of it is asked for, and keeps it: a program without a tray, or
+// with a tray that asks for one size, draws none or one instead of all six at start-up.
+class ClockFaceEngine final : public QIconEngine {
+public:
+    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        int side = std::max(std::min(size.width(), size.height()), 1);
+        QPixmap& face = m_faces[side];
+        if (face.isNull())
+            face = clockFace(side);
+        return face;
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        QPixmap face = pixmap(rect.size(), mode, state);
+        painter->drawPixmap(rect.topLeft() + QPoint((rect.width() - face.width()) / 2, (rect.height() - face.height()) / 2), face);
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        return { { 16, 16 }, { 22, 22 }, { 24, 24 }, { 32, 32 }, { 48, 48 }, { 64, 64 } };
+    }
+
+    QIconEngine* clone() const override { return new ClockFaceEngine(*this); }
+
+private:
+    std::map<int, QPixmap> m_faces;
+};
+
 QIcon trayIconArt()
 {
-    QIcon icon;
-    for (int side : { 16, 22, 24, 32, 48, 64 })
-        icon.addPixmap(clockFace(side));
-    return icon;
+    return QIcon(new ClockFaceEngine);
 }
 
 }

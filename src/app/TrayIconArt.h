@@ -1,5 +1,5 @@
 // The tray icon's picture, drawn here rather than shipped: a small clock face at ten past ten in
-// every size a tray may ask for.
+// whatever size a tray asks for, drawn when it first asks.
 #pragma once
 
 #include <QIcon>
