@@ -213,7 +213,8 @@ def idle(build, seconds):
         time.sleep(WARM_UP)
         first = {p.pid: (cpu_seconds(p.pid), scheduled_seconds(p.pid), switches_by_thread(p.pid)) for p in (ours, theirs)}
         time.sleep(seconds)
-        print("%-8s %12s %14s %10s %10s %18s" % ("program", "CPU s", "CPU s (sched)", "RSS MB", "peak MB", "wakeups per s"))
+        print("%-8s %8s %14s %14s %8s %8s %14s" % ("program", "CPU s", "CPU s (sched)", "with start-up", "RSS MB",
+                                                    "peak MB", "wakeups per s"))
         wakeup_rows = {}
         for label, program in (("nimbolt", ours), ("xclock", theirs)):
             cpu0, scheduled0, switches0 = first[program.pid]
@@ -223,10 +224,13 @@ def idle(build, seconds):
             wakeup_rows[label] = rows
             rss, peak = memory_mb(program.pid)
             voluntary = sum(r[1] for r in rows)
-            print("%-8s %12.2f %14.3f %10.1f %10.1f %18.2f" % (label, cpu, scheduled, rss, peak, voluntary / seconds))
+            print("%-8s %8.2f %14.3f %14.2f %8.1f %8.1f %14.2f" % (label, cpu, scheduled, cpu_seconds(program.pid), rss, peak,
+                                                               voluntary / seconds))
+        print("(CPU s: utime + stime over the %.0f s; CPU s (sched): the same from the scheduler's nanosecond"
+              " counts; with start-up: utime + stime since the program started)" % seconds)
+        print("(goals: nimbolt's CPU at most xclock's, its RSS under 30 MB, about one wakeup per tick)")
         print("\nContext switches per thread over the %.0f s (voluntary: the thread slept and was woken;"
               " involuntary: it was preempted)" % seconds)
-        print("  (goals: nimbolt's CPU at most xclock's, its RSS under 30 MB, about one wakeup per tick)")
         for label, rows in wakeup_rows.items():
             for name, voluntary, involuntary in rows:
                 print("  %-8s %-18s %8d voluntary %8d involuntary" % (label, name, voluntary, involuntary))
@@ -243,7 +247,9 @@ def idle(build, seconds):
                 print("  %s %-11s %3d x %-3d at %d,%d" % (stamp, request, width, height, x, y))
             if transfers:
                 area = sum(t[2] * t[3] for t in transfers)
-                print("  %d transfers, %d pixels in all (the window is 160 x 160 = 25600)" % (len(transfers), area))
+                ticks = len({t[0] for t in transfers})
+                print("  %d transfers in %d writes, %d pixels in all: %.0f a write (the window is 160 x 160 = 25600)"
+                      % (len(transfers), ticks, area, area / ticks))
         ours.terminate()
         theirs.terminate()
         ours.wait()
@@ -258,8 +264,16 @@ def idle(build, seconds):
         print("%-34s %10s %10s   %s" % ("environment", "RSS MB", "peak MB", "GTK libraries mapped"))
         desktops = (("XDG_CURRENT_DESKTOP=GNOME", {"XDG_CURRENT_DESKTOP": "GNOME", "DESKTOP_SESSION": "gnome"}),
                     ("XDG_CURRENT_DESKTOP=XFCE", {"XDG_CURRENT_DESKTOP": "XFCE", "DESKTOP_SESSION": "xfce"}),
+                    ("XDG_CURRENT_DESKTOP=XFCE, a tray", {"XDG_CURRENT_DESKTOP": "XFCE", "DESKTOP_SESSION": "xfce"}),
                     ("QT_QPA_PLATFORMTHEME=gtk3 (user)", {"QT_QPA_PLATFORMTHEME": "gtk3"}))
         for label, extra in desktops:
+            tray = None
+            if "tray" in label:
+                if not shutil.which("trayer"):
+                    continue
+                tray = display.start(["trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
+                                      "64", "--heighttype", "pixel", "--height", "32", "--expand", "false"])
+                time.sleep(1)
             program = display.start([nimbolt], **extra)
             time.sleep(WARM_UP)
             rss, peak = memory_mb(program.pid)
@@ -267,6 +281,9 @@ def idle(build, seconds):
             print("%-34s %10.1f %10.1f   %s" % (label, rss, peak, ", ".join(gtk) or "none"))
             program.terminate()
             program.wait()
+            if tray:
+                tray.terminate()
+                tray.wait()
     finally:
         display.close()
 
