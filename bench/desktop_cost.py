@@ -29,7 +29,9 @@ GTK_LIBRARIES = ("libqgtk3", "libgtk-3")
 
 
 class Display:
-    """A virtual X server of our own, which never resets between clients."""
+    """A virtual X server of our own, which never resets between clients, and a session bus as a
+    desktop has one: without it, Qt's programs try to start one (dbus-launch) when they look for
+    a tray or menus on the bus, a cost no desktop session has."""
 
     def __init__(self):
         read_end, write_end = os.pipe()
@@ -44,6 +46,11 @@ class Display:
         self.name = ":" + number
         self.runtime = tempfile.mkdtemp(prefix="nimbolt-bench-")
         self.env = dict(os.environ, DISPLAY=self.name, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=self.runtime)
+        self.bus = None
+        if shutil.which("dbus-daemon"):
+            self.bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address"],
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+            self.env["DBUS_SESSION_BUS_ADDRESS"] = self.bus.stdout.readline().strip()
         for name in ("WAYLAND_DISPLAY", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "QT_QPA_PLATFORMTHEME",
                      "NIMBOLT_EXIT_AFTER_FIRST_PAINT"):
             self.env.pop(name, None)
@@ -66,6 +73,9 @@ class Display:
                     program.wait()
         self.server.terminate()
         self.server.wait()
+        if self.bus:
+            self.bus.terminate()
+            self.bus.wait()
         shutil.rmtree(self.runtime, ignore_errors=True)
 
 

@@ -11,7 +11,7 @@ packages=(
     xvfb xdotool x11-utils trayer xclip python3
 )
 if [ "${1:-}" = bench ]; then
-    packages+=(mujs duktape x11-apps strace)
+    packages+=(mujs duktape x11-apps strace dbus-daemon)
 fi
 
 missing=()
