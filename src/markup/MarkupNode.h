@@ -23,7 +23,7 @@ enum class MarkupNodeKind : int32_t {
 struct MarkupNode : ListNode {
     MarkupNodeKind kind;
     MarkupText* text; // the tag name of an element, the text of a text node
-    AttributeList* attributes; // elements (and end tags); null for text nodes
+    AttributeList* attributes; // elements (and an end tag at the top); null for text nodes
     MarkupNode* parent; // the enclosing element of an element; null for the root and text nodes
     CursorList* children; // ElementNode only; null for every other kind
 };
