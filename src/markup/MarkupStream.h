@@ -25,7 +25,8 @@ public:
     int readByte()
     {
         // Memory with nothing pushed back is the common case and stays inline.
-        if (m_pushedBack == EndOfInput && !m_file && m_position < m_size && m_bytes[m_position] != EndMarker)
+        if (m_pushedBack == EndOfInput && !m_ended && !m_file && m_position < m_size
+            && m_bytes[m_position] != EndMarker)
             return m_bytes[m_position++];
         return readByteSlowly();
     }
