@@ -125,17 +125,23 @@ static MarkupNode* readNode(MarkupReader& reader, NodePlace place)
 // appended at once and becomes the open one; when no node can be read, or an end tag comes, the
 // open element is finished and its parent continues. An end tag is never kept and its name is not
 // compared with the element's.
-MarkupNode* parseMarkup(MarkupStream& stream)
+MarkupNode* parseMarkup(MarkupStream& stream, int32_t maxNodes)
 {
     MarkupReader reader(stream);
     MarkupNode* root = readNode(reader, NodePlace::Top);
     MarkupNode* open = root && root->kind == MarkupNodeKind::ElementNode ? root : nullptr;
+    int32_t nodes = 1;
     while (open) {
         MarkupNode* child = readNode(reader, NodePlace::Inside);
         if (!child || child->kind == MarkupNodeKind::EndTagNode) {
             freeMarkupNode(child);
             open = open->parent;
             continue;
+        }
+        if (++nodes > maxNodes) {
+            freeMarkupNode(child);
+            reader.markFailed();
+            break;
         }
         if (child->kind != MarkupNodeKind::TextNode)
             child->parent = open;
