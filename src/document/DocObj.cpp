@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 namespace nimbolt {
@@ -164,22 +165,23 @@ RefPtr<ScriptArray> DocObj::all()
     RefPtr<ScriptArray> array = adoptRef(createArray(m_arrayTemplate.ptr(), nullptr));
     if (!array)
         return nullptr;
-    // Every node below this one in document order: a node, then everything below it.
+    // Every node below this one in document order: a node, then everything below it as it was
+    // built.
     struct Frame {
-        const DocObj* node;
+        const std::vector<Ref<DocObj>>* children;
         size_t next;
     };
-    std::vector<Frame> stack { { this, 0 } };
+    std::vector<Frame> stack { { &m_nodes, 0 } };
     while (!stack.empty()) {
         Frame& frame = stack.back();
-        if (frame.next == frame.node->m_nodes.size()) {
+        if (frame.next == frame.children->size()) {
             stack.pop_back();
             continue;
         }
-        DocObj& child = *frame.node->m_nodes[frame.next++];
+        DocObj& child = *(*frame.children)[frame.next++];
         appendNode(*array, child);
-        if (!child.m_nodes.empty())
-            stack.push_back({ &child, 0 });
+        if (!child.builtChildren().empty())
+            stack.push_back({ &child.builtChildren(), 0 });
     }
     m_all = array;
     return m_all;
@@ -195,10 +197,13 @@ void DocObj::appendChild(DocObj& child)
     m_nodes.push_back(child);
 }
 
-void DocObj::settleAncestors()
+bool DocObj::hasLazyAncestor() const
 {
-    for (DocObj* ancestor = m_parent; ancestor; ancestor = ancestor->m_parent)
-        (void)ancestor->all();
+    for (const DocObj* ancestor = m_parent; ancestor; ancestor = ancestor->m_parent) {
+        if (!ancestor->m_all)
+            return true;
+    }
+    return false;
 }
 
 RefPtr<DocObj> DocObj::build(MarkupNode& markup, AtomTable& atoms)
@@ -264,7 +269,10 @@ DocObj::~DocObj()
     m_element = nullptr;
     for (const Ref<DocObj>& child : m_nodes)
         child->m_parent = nullptr;
+    for (const Ref<DocObj>& child : m_builtNodes)
+        child->m_parent = nullptr;
     m_nodes.clear();
+    m_builtNodes.clear();
 }
 
 int32_t DocObj::release()
@@ -359,17 +367,29 @@ Status DocObj::putInnerText(const ScriptValue& value, ScriptValue*)
     RefPtr<ScriptString> text = adoptRef(valueToString(value));
     RefPtr<DocObj> textNode = createText(text.ptr(), *m_members, *m_arrayTemplate);
     invalidateSubtree();
-    settleAncestors();
-    // The old children go with the old collections unless something else holds them; the new
-    // collections are made from the new child when asked for.
+    // The old children go with the old collections unless something else holds them (an
+    // ancestor that may still list them); the new collections are made from the new child when
+    // asked for.
     Ref<DocObj> protect(*this);
     m_all = nullptr;
     m_children = nullptr;
-    std::vector<Ref<DocObj>> oldNodes = std::move(m_nodes);
+    std::vector<Ref<DocObj>> dropped;
+    if (!hasLazyAncestor()) {
+        dropped = std::move(m_nodes);
+        if (m_keepsBuiltNodes)
+            std::move(m_builtNodes.begin(), m_builtNodes.end(), std::back_inserter(dropped));
+        m_builtNodes.clear();
+        m_keepsBuiltNodes = false;
+    } else if (!m_keepsBuiltNodes) {
+        m_builtNodes = std::move(m_nodes);
+        m_keepsBuiltNodes = true;
+    } else {
+        dropped = std::move(m_nodes);
+    }
     m_nodes.clear();
-    for (const Ref<DocObj>& child : oldNodes)
+    for (const Ref<DocObj>& child : dropped)
         child->m_parent = nullptr;
-    oldNodes.clear();
+    dropped.clear();
     if (textNode)
         appendChild(*textNode);
     return Status::Ok;

@@ -8,9 +8,9 @@
 // to dispatch the mouse: scripts may store anything into the arrays, but never change the tree
 // the window walks. The arrays (and the attributes array) are made from that list and the kept
 // attribute texts the first time they are asked for, so a large tree costs only what is read of
-// it. An ancestor's all keeps the nodes that were below it when the tree was built: before a
-// node's children are replaced, every ancestor makes its all from the tree as it still is.
-// Destruction is traced on standard output.
+// it. An ancestor's all holds the nodes that were below it when the tree was built, so a node
+// whose children are replaced while an ancestor has not made its all yet keeps its first
+// children for that ancestor to find. Destruction is traced on standard output.
 #pragma once
 
 #include <base/DeferredRelease.h>
@@ -65,8 +65,10 @@ private:
     static RefPtr<DocObj> createText(ScriptString* text, PropertyTable& members, ScriptArray& arrayTemplate);
     void appendChild(DocObj& child);
     void keepAttributes(const AttributeList& list);
-    // Before the children change: every ancestor's all is made from the tree as it is now.
-    void settleAncestors();
+    // The children the tree was built with, as an ancestor's all lists them.
+    const std::vector<Ref<DocObj>>& builtChildren() const { return m_keepsBuiltNodes ? m_builtNodes : m_nodes; }
+    // Whether an ancestor may still make its all from the built children.
+    bool hasLazyAncestor() const;
 
     Status getAll(ScriptValue* result);
     Status getChildren(ScriptValue* result);
@@ -87,7 +89,10 @@ private:
     RefPtr<ScriptArray> m_attributes;
     RefPtr<Element> m_element;
     std::vector<Ref<DocObj>> m_nodes;
-    // Not counted: the node whose m_nodes holds this one; cleared when it lets go.
+    // The children the tree was built with, once they were replaced while still needed.
+    std::vector<Ref<DocObj>> m_builtNodes;
+    bool m_keepsBuiltNodes { false };
+    // Not counted: the node that holds this one among its children; cleared when it lets go.
     DocObj* m_parent { nullptr };
     // The attributes until the attributes array is made: for each, a length byte and the name
     // (at most 255 bytes), then a 4-byte length and the value.
