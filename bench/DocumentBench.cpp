@@ -4,9 +4,13 @@
 //   load   a generated document of 1,000 nested and sibling elements with ids;
 //   data   createDocument of a 5 MB data document;
 //   memory 1,000 successive loads into one document: resident memory after the first ten and at
-//          the end.
+//          the end;
+//   big    (only when named) createDocument of a 50 MB data document (refused unread), of the
+//          largest data document read (16 MiB) and a load of 100,000 nested elements that is
+//          painted, clicked and released: the time and the peak of resident memory each takes.
 // Prints each figure (processor time of the measuring thread) beside its goal.
-// Usage: document-bench [repetitions] [paint | load | data | memory ...]  (no case names: all)
+// Usage: document-bench [repetitions] [paint | load | data | memory | big ...]
+// (no case names: all but big)
 #include <document/Document.h>
 #include <document/HeadlessWindowSystem.h>
 #include <platform/GuiSession.h>
@@ -17,6 +21,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -86,6 +91,27 @@ long residentKilobytes()
     return resident * sysconf(_SC_PAGESIZE) / 1024;
 }
 
+// The high-water mark of resident memory, and its reset to the present.
+long peakKilobytes()
+{
+    long peak = 0;
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return 0;
+    char line[256];
+    while (std::fgets(line, sizeof line, status)) {
+        if (std::sscanf(line, "VmHWM: %ld", &peak) == 1)
+            break;
+    }
+    std::fclose(status);
+    return peak;
+}
+
+void resetPeak()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
 void report(const char* what, double value, const char* unit, double goal)
 {
     std::fprintf(stderr, "%-44s %10.3f %-3s goal %8.3f  %s\n", what, value, unit, goal, value <= goal ? "met" : "MISSED");
@@ -102,7 +128,7 @@ std::string dataDocument(size_t size)
     return data;
 }
 
-void runScript(Document& document, std::string_view script)
+void runScript(Document& document, const std::string& script)
 {
     (void)document.runner()->runText(script.data(), static_cast<int32_t>(script.size()));
 }
@@ -120,7 +146,8 @@ int main(int argc, char** argv)
     int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
     std::vector<std::string> chosen(argv + std::min(argc, 2), argv + argc);
     auto runs = [&](const char* name) {
-        return chosen.empty() || std::find(chosen.begin(), chosen.end(), name) != chosen.end();
+        return (chosen.empty() && std::string_view(name) != "big")
+            || std::find(chosen.begin(), chosen.end(), name) != chosen.end();
     };
     GuiSession session(argc, argv, GuiDisplay::None);
     // The documents' traces would drown the figures.
@@ -225,6 +252,53 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%-44s %10ld KiB after 10, %ld KiB after 1000\n", "resident memory over 1,000 loads",
             afterTen, atEnd);
         report("growth after the first ten loads", static_cast<double>(atEnd - afterTen) / 1024, "MiB", 1.0);
+    }
+
+    // Hostile sizes: peaks of resident memory are read from the kernel's high-water mark, reset
+    // before each case.
+    if (runs("big")) {
+        write(folder, "big.nbm", dataDocument(50u << 20));
+        write(folder, "largest.nbm", dataDocument((16u << 20) - 200));
+        (void)document->loadText("<nbml><body type=\"screen\"></body></nbml>", (folder / "small.nbm").string());
+        long before = 0;
+        for (const char* name : { "big.nbm", "largest.nbm" }) {
+            ::malloc_trim(0);
+            before = residentKilobytes();
+            resetPeak();
+            start = Clock::now();
+            runScript(*document,
+                "var data = window.createDocument(\"" + std::string(name) + "\"); count = data ? data.all.length : -1;"
+                "data = 0;");
+            double took = millisecondsSince(start);
+            std::fprintf(stderr, "%-44s %10.3f ms, peak %ld MiB above the %ld MiB before\n",
+                ("createDocument of " + std::string(name)).c_str(), took, (peakKilobytes() - before) / 1024,
+                before / 1024);
+        }
+
+        std::string nested = "<nbml><body type=\"screen\" width=\"100\" height=\"100\">";
+        for (int i = 0; i < 100000; ++i)
+            nested += "<div>";
+        nested += "<div width=\"10\" height=\"10\" bgcolor=\"#ff0000\" onmousedown=\"hit = 1;\">x</div>";
+        nested += "</body></nbml>";
+        std::string nestedPath = write(folder, "nested.nbm", nested);
+        ::malloc_trim(0);
+        before = residentKilobytes();
+        resetPeak();
+        start = Clock::now();
+        (void)document->load(nestedPath);
+        double loaded = millisecondsSince(start);
+        auto* window = static_cast<HeadlessWindow*>(document->window());
+        start = Clock::now();
+        (void)window->paintAll();
+        double painted = millisecondsSince(start);
+        start = Clock::now();
+        window->events().windowMouseButton(MouseButtonEvent::Down, 5, 5);
+        double clicked = millisecondsSince(start);
+        start = Clock::now();
+        (void)document->loadText("<nbml><body type=\"screen\"></body></nbml>", (folder / "small.nbm").string());
+        double released = millisecondsSince(start);
+        std::fprintf(stderr, "%-44s load %.1f ms, paint %.1f ms, click %.1f ms, release %.1f ms, peak %ld MiB\n",
+            "100,000 nested elements", loaded, painted, clicked, released, (peakKilobytes() - before) / 1024);
     }
 
     document->shutdown();
