@@ -4,9 +4,13 @@
 //   load   a generated document of 1,000 nested and sibling elements with ids;
 //   data   createDocument of a 5 MB data document;
 //   memory 1,000 successive loads into one document: resident memory after the first ten and at
-//          the end.
+//          the end;
+//   big    (only when named) createDocument of a 50 MB data document (refused unread), of the
+//          largest data document read (16 MiB) and a load of 100,000 nested elements that is
+//          painted, clicked and released: the time and the peak of resident memory each takes.
 // Prints each figure (processor time of the measuring thread) beside its goal.
-// Usage: document-bench [repetitions]
+// Usage: document-bench [repetitions] [paint | load | data | memory | big ...]
+// (no case names: all but big)
 #include <document/Document.h>
 #include <document/HeadlessWindowSystem.h>
 #include <platform/GuiSession.h>
@@ -17,7 +21,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -85,9 +91,46 @@ long residentKilobytes()
     return resident * sysconf(_SC_PAGESIZE) / 1024;
 }
 
+// The high-water mark of resident memory, and its reset to the present.
+long peakKilobytes()
+{
+    long peak = 0;
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return 0;
+    char line[256];
+    while (std::fgets(line, sizeof line, status)) {
+        if (std::sscanf(line, "VmHWM: %ld", &peak) == 1)
+            break;
+    }
+    std::fclose(status);
+    return peak;
+}
+
+void resetPeak()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
 void report(const char* what, double value, const char* unit, double goal)
 {
     std::fprintf(stderr, "%-44s %10.3f %-3s goal %8.3f  %s\n", what, value, unit, goal, value <= goal ? "met" : "MISSED");
+}
+
+// A data document of at least size bytes: one list of items with ids, attributes and text.
+std::string dataDocument(size_t size)
+{
+    std::string data = "<items>";
+    for (int i = 0; data.size() < size; ++i)
+        data += "<item id=\"i" + std::to_string(i) + "\" kind=\"plain\" size=\"" + std::to_string(i % 97)
+            + "\">an item of the list</item>\n";
+    data += "</items>";
+    return data;
+}
+
+void runScript(Document& document, const std::string& script)
+{
+    (void)document.runner()->runText(script.data(), static_cast<int32_t>(script.size()));
 }
 
 std::string write(const fs::path& folder, const std::string& name, const std::string& text)
@@ -101,6 +144,11 @@ std::string write(const fs::path& folder, const std::string& name, const std::st
 int main(int argc, char** argv)
 {
     int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
+    std::vector<std::string> chosen(argv + std::min(argc, 2), argv + argc);
+    auto runs = [&](const char* name) {
+        return (chosen.empty() && std::string_view(name) != "big")
+            || std::find(chosen.begin(), chosen.end(), name) != chosen.end();
+    };
     GuiSession session(argc, argv, GuiDisplay::None);
     // The documents' traces would drown the figures.
     (void)std::freopen("/dev/null", "w", stdout);
@@ -126,25 +174,28 @@ int main(int argc, char** argv)
         "<clock hand=\"sec\" size=\"180\" lineWidth=\"2\" width=\"400\" height=\"400\" color=\"#ff0000\"></clock>"
         "<clock left=\"150\" top=\"300\" fmt=\"%H:%M:%S\" locale=\"C\" color=\"#000000\" fontSize=\"24\"></clock>"
         "</body><head><script>window.document.all[0].filterAlphaOpacity = 60;</script></head></nbml>");
-    (void)document->load(paintDocument);
-    auto* window = static_cast<HeadlessWindow*>(document->window());
-    if (!window || window->clientSize() != Size { 400, 400 }) {
-        std::fprintf(stderr, "document-bench: the paint document did not load\n");
-        return 1;
-    }
-    (void)window->paintAll();
-    Clock::time_point start = Clock::now();
-    for (int i = 0; i < repetitions; ++i)
+    Clock::time_point start;
+    if (runs("paint")) {
+        (void)document->load(paintDocument);
+        auto* window = static_cast<HeadlessWindow*>(document->window());
+        if (!window || window->clientSize() != Size { 400, 400 }) {
+            std::fprintf(stderr, "document-bench: the paint document did not load\n");
+            return 1;
+        }
         (void)window->paintAll();
-    report("full repaint of 400 x 400", millisecondsSince(start) / repetitions, "ms", 1.0);
-    double ticking = 0;
-    for (int i = 0; i < repetitions; ++i) {
-        system.advance(1000);
         start = Clock::now();
-        (void)window->paint();
-        ticking += millisecondsSince(start);
+        for (int i = 0; i < repetitions; ++i)
+            (void)window->paintAll();
+        report("full repaint of 400 x 400", millisecondsSince(start) / repetitions, "ms", 1.0);
+        double ticking = 0;
+        for (int i = 0; i < repetitions; ++i) {
+            system.advance(1000);
+            start = Clock::now();
+            (void)window->paint();
+            ticking += millisecondsSince(start);
+        }
+        report("repaint after one tick", ticking / repetitions, "ms", 0.2);
     }
-    report("repaint after one tick", ticking / repetitions, "ms", 0.2);
 
     // Load of 1,000 elements: ten levels of ten siblings holding ten more, with ids.
     std::string elements = "<nbml><body type=\"screen\" width=\"300\" height=\"300\">";
@@ -156,42 +207,99 @@ int main(int argc, char** argv)
     }
     elements += "</body></nbml>";
     std::string elementsPath = write(folder, "elements.nbm", elements);
-    double loading = 1e9;
-    for (int i = 0; i < 10; ++i) {
-        start = Clock::now();
-        (void)document->loadText(elements, elementsPath);
-        loading = std::min(loading, millisecondsSince(start));
+    if (runs("load")) {
+        double loading = 1e9;
+        for (int i = 0; i < 10; ++i) {
+            start = Clock::now();
+            (void)document->loadText(elements, elementsPath);
+            loading = std::min(loading, millisecondsSince(start));
+        }
+        report("load of 1,000 elements (best of 10)", loading, "ms", 20.0);
     }
-    report("load of 1,000 elements (best of 10)", loading, "ms", 20.0);
 
-    // createDocument of 5 MB.
-    std::string data = "<items>";
-    for (int i = 0; data.size() < 5u << 20; ++i)
-        data += "<item id=\"i" + std::to_string(i) + "\" kind=\"plain\" size=\"" + std::to_string(i % 97)
-            + "\">an item of the list</item>\n";
-    data += "</items>";
-    write(folder, "data.nbm", data);
-    (void)document->loadText("<nbml><body type=\"screen\"></body></nbml>", (folder / "small.nbm").string());
-    double reading = 1e9;
-    for (int i = 0; i < 3; ++i) {
-        std::string script = "var data = window.createDocument(\"data.nbm\"); data = 0;";
-        start = Clock::now();
-        (void)document->runner()->runText(script.data(), static_cast<int32_t>(script.size()));
-        reading = std::min(reading, millisecondsSince(start));
+    // createDocument of 5 MB: the data is read, built, then dropped again by the script.
+    if (runs("data")) {
+        write(folder, "data.nbm", dataDocument(5u << 20));
+        (void)document->loadText("<nbml><body type=\"screen\"></body></nbml>", (folder / "small.nbm").string());
+        double reading = 1e9;
+        for (int i = 0; i < 3; ++i) {
+            start = Clock::now();
+            runScript(*document, "var data = window.createDocument(\"data.nbm\"); data = 0;");
+            reading = std::min(reading, millisecondsSince(start));
+        }
+        report("createDocument of 5 MB (best of 3)", reading, "ms", 200.0);
+        // The collections are made when first read: reading every node's all once costs this.
+        reading = 1e9;
+        for (int i = 0; i < 3; ++i) {
+            start = Clock::now();
+            runScript(*document,
+                "var data = window.createDocument(\"data.nbm\"); var n = data.all.length;"
+                "for (var i = 0; i < n; i++) data.all[i].all; data = 0;");
+            reading = std::min(reading, millisecondsSince(start));
+        }
+        std::fprintf(stderr, "%-44s %10.3f ms\n", "the same, then every node's all read", reading);
     }
-    report("createDocument of 5 MB (best of 3)", reading, "ms", 200.0);
 
     // 1,000 successive loads.
-    long afterTen = 0;
-    for (int i = 0; i < 1000; ++i) {
-        (void)document->load(i % 2 ? paintDocument : elementsPath);
-        if (i == 9)
-            afterTen = residentKilobytes();
+    if (runs("memory")) {
+        long afterTen = 0;
+        for (int i = 0; i < 1000; ++i) {
+            (void)document->load(i % 2 ? paintDocument : elementsPath);
+            if (i == 9)
+                afterTen = residentKilobytes();
+        }
+        long atEnd = residentKilobytes();
+        std::fprintf(stderr, "%-44s %10ld KiB after 10, %ld KiB after 1000\n", "resident memory over 1,000 loads",
+            afterTen, atEnd);
+        report("growth after the first ten loads", static_cast<double>(atEnd - afterTen) / 1024, "MiB", 1.0);
     }
-    long atEnd = residentKilobytes();
-    std::fprintf(stderr, "%-44s %10ld KiB after 10, %ld KiB after 1000\n", "resident memory over 1,000 loads", afterTen,
-        atEnd);
-    report("growth after the first ten loads", static_cast<double>(atEnd - afterTen) / 1024, "MiB", 1.0);
+
+    // Hostile sizes: peaks of resident memory are read from the kernel's high-water mark, reset
+    // before each case.
+    if (runs("big")) {
+        write(folder, "big.nbm", dataDocument(50u << 20));
+        write(folder, "largest.nbm", dataDocument((16u << 20) - 200));
+        (void)document->loadText("<nbml><body type=\"screen\"></body></nbml>", (folder / "small.nbm").string());
+        long before = 0;
+        for (const char* name : { "big.nbm", "largest.nbm" }) {
+            ::malloc_trim(0);
+            before = residentKilobytes();
+            resetPeak();
+            start = Clock::now();
+            runScript(*document,
+                "var data = window.createDocument(\"" + std::string(name) + "\"); count = data ? data.all.length : -1;"
+                "data = 0;");
+            double took = millisecondsSince(start);
+            std::fprintf(stderr, "%-44s %10.3f ms, peak %ld MiB above the %ld MiB before\n",
+                ("createDocument of " + std::string(name)).c_str(), took, (peakKilobytes() - before) / 1024,
+                before / 1024);
+        }
+
+        std::string nested = "<nbml><body type=\"screen\" width=\"100\" height=\"100\">";
+        for (int i = 0; i < 100000; ++i)
+            nested += "<div>";
+        nested += "<div width=\"10\" height=\"10\" bgcolor=\"#ff0000\" onmousedown=\"hit = 1;\">x</div>";
+        nested += "</body></nbml>";
+        std::string nestedPath = write(folder, "nested.nbm", nested);
+        ::malloc_trim(0);
+        before = residentKilobytes();
+        resetPeak();
+        start = Clock::now();
+        (void)document->load(nestedPath);
+        double loaded = millisecondsSince(start);
+        auto* window = static_cast<HeadlessWindow*>(document->window());
+        start = Clock::now();
+        (void)window->paintAll();
+        double painted = millisecondsSince(start);
+        start = Clock::now();
+        window->events().windowMouseButton(MouseButtonEvent::Down, 5, 5);
+        double clicked = millisecondsSince(start);
+        start = Clock::now();
+        (void)document->loadText("<nbml><body type=\"screen\"></body></nbml>", (folder / "small.nbm").string());
+        double released = millisecondsSince(start);
+        std::fprintf(stderr, "%-44s load %.1f ms, paint %.1f ms, click %.1f ms, release %.1f ms, peak %ld MiB\n",
+            "100,000 nested elements", loaded, painted, clicked, released, (peakKilobytes() - before) / 1024);
+    }
 
     document->shutdown();
     document = nullptr;

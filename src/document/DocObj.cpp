@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 namespace nimbolt {
@@ -29,47 +30,99 @@ static RefPtr<ScriptString> stringOfText(const MarkupText* text)
     return adoptRef(text ? createString(text->bytes(), text->length()) : createString("", 0));
 }
 
-RefPtr<DocObj> DocObj::createText(ScriptString* text, PropertyTable& members)
+RefPtr<DocObj> DocObj::createText(ScriptString* text, PropertyTable& members, ScriptArray& arrayTemplate)
 {
-    RefPtr<DocObj> node = adoptRef(new (std::nothrow) DocObj(members));
+    RefPtr<DocObj> node = adoptRef(new (std::nothrow) DocObj(members, arrayTemplate));
     if (node)
         node->m_text = text ? text : adoptRef(createString("", 0)).ptr();
     return node;
 }
 
-RefPtr<DocObj> DocObj::createNode(MarkupNode& markup, PropertyTable& members, const ScriptArray& arrayTemplate)
-{
-    if (markup.kind == MarkupNodeKind::TextNode)
-        return createText(stringOfText(markup.text).ptr(), members);
-    if (markup.kind != MarkupNodeKind::ElementNode && markup.kind != MarkupNodeKind::EmptyElementNode)
-        return nullptr;
-    RefPtr<DocObj> node = adoptRef(new (std::nothrow) DocObj(members));
-    if (!node)
-        return nullptr;
-    node->m_tagName = stringOfText(markup.text);
-    if (const MarkupText* id = findAttributeValue(&markup, "id"))
-        node->m_id = stringOfText(id);
-    node->m_all = adoptRef(createArray(&arrayTemplate, nullptr));
-    node->m_children = adoptRef(createArray(&arrayTemplate, nullptr));
-    if (!node->m_tagName || !node->m_all || !node->m_children)
-        return nullptr;
-    const AttributeList* list = markup.attributes;
-    if (list && list->attributeCount() > 0) {
-        node->m_attributes = adoptRef(createArray(&arrayTemplate, nullptr));
-        for (int32_t index = 0; node->m_attributes && index < list->attributeCount(); ++index) {
-            char name[256];
-            MarkupText* value = nullptr;
-            if (!list->attributeName(index, sizeof name, name).ok() || !list->attributeValue(index, value).ok()
-                || !value)
-                continue;
-            RefPtr<ScriptString> text = stringOfText(value);
-            if (text) {
-                (void)node->m_attributes->appendItem(
-                    static_cast<int32_t>(std::strlen(name)), name, makeStringValue(text.ptr()));
-            }
+// What the nodes of one tree share while it is built: the member table, the array template and
+// the strings of the tag names seen so far (a data document repeats a few names many times).
+struct DocObj::TreeBuilder {
+    static constexpr size_t MaxSharedTags = 32;
+
+    Ref<PropertyTable> members;
+    Ref<ScriptArray> arrayTemplate;
+    std::vector<Ref<ScriptString>> tags;
+
+    RefPtr<ScriptString> tagString(const MarkupText* name)
+    {
+        std::string_view text = name ? name->view() : std::string_view();
+        for (const Ref<ScriptString>& tag : tags) {
+            if (tag->view() == text)
+                return tag.ptr();
         }
+        RefPtr<ScriptString> tag = stringOfText(name);
+        if (tag && tags.size() < MaxSharedTags)
+            tags.push_back(*tag);
+        return tag;
     }
-    return node;
+
+    // The node of one markup node, without its children; null for other kinds of markup node
+    // and when memory runs out.
+    RefPtr<DocObj> createNode(MarkupNode& markup)
+    {
+        if (markup.kind == MarkupNodeKind::TextNode)
+            return createText(stringOfText(markup.text).ptr(), *members, *arrayTemplate);
+        if (markup.kind != MarkupNodeKind::ElementNode && markup.kind != MarkupNodeKind::EmptyElementNode)
+            return nullptr;
+        RefPtr<DocObj> node = adoptRef(new (std::nothrow) DocObj(*members, *arrayTemplate));
+        if (!node)
+            return nullptr;
+        node->m_tagName = tagString(markup.text);
+        if (!node->m_tagName)
+            return nullptr;
+        if (const MarkupText* id = findAttributeValue(&markup, "id")) {
+            node->m_id = stringOfText(id);
+            if (!node->m_id)
+                return nullptr;
+        }
+        if (markup.attributes)
+            node->keepAttributes(*markup.attributes);
+        return node;
+    }
+};
+
+void DocObj::keepAttributes(const AttributeList& list)
+{
+    for (int32_t index = 0; index < list.attributeCount(); ++index) {
+        char name[256];
+        MarkupText* value = nullptr;
+        if (!list.attributeName(index, sizeof name, name).ok() || !list.attributeValue(index, value).ok() || !value)
+            continue;
+        auto nameLength = static_cast<uint8_t>(std::strlen(name));
+        auto valueLength = static_cast<uint32_t>(value->length());
+        m_attributeTexts += static_cast<char>(nameLength);
+        m_attributeTexts.append(name, nameLength);
+        m_attributeTexts.append(reinterpret_cast<const char*>(&valueLength), sizeof valueLength);
+        m_attributeTexts.append(value->view());
+    }
+}
+
+RefPtr<ScriptArray> DocObj::attributes()
+{
+    if (m_attributes || m_attributeTexts.empty())
+        return m_attributes;
+    RefPtr<ScriptArray> array = adoptRef(createArray(m_arrayTemplate.ptr(), nullptr));
+    if (!array)
+        return nullptr;
+    std::string_view texts = m_attributeTexts;
+    while (!texts.empty()) {
+        auto nameLength = static_cast<uint8_t>(texts[0]);
+        std::string_view name = texts.substr(1, nameLength);
+        uint32_t valueLength = 0;
+        std::memcpy(&valueLength, texts.data() + 1 + nameLength, sizeof valueLength);
+        std::string_view value = texts.substr(1 + nameLength + sizeof valueLength, valueLength);
+        texts.remove_prefix(1 + nameLength + sizeof valueLength + valueLength);
+        RefPtr<ScriptString> text = adoptRef(createString(value));
+        if (text)
+            (void)array->appendItem(static_cast<int32_t>(name.size()), name.data(), makeStringValue(text.ptr()));
+    }
+    m_attributes = array;
+    m_attributeTexts = std::string();
+    return m_attributes;
 }
 
 // The key a node is filed under in its parent's collections: its id, cut to 255 bytes.
@@ -86,27 +139,71 @@ struct NodeKey {
     int32_t length { 0 };
 };
 
+static void appendNode(ScriptArray& array, DocObj& node)
+{
+    NodeKey key(node);
+    (void)array.appendItem(key.length, key.name, ScriptValue::object(&node));
+}
+
+RefPtr<ScriptArray> DocObj::childArray()
+{
+    if (m_children || isText())
+        return m_children;
+    RefPtr<ScriptArray> array = adoptRef(createArray(m_arrayTemplate.ptr(), nullptr));
+    if (!array)
+        return nullptr;
+    for (const Ref<DocObj>& child : m_nodes)
+        appendNode(*array, *child);
+    m_children = array;
+    return m_children;
+}
+
+RefPtr<ScriptArray> DocObj::all()
+{
+    if (m_all || isText())
+        return m_all;
+    RefPtr<ScriptArray> array = adoptRef(createArray(m_arrayTemplate.ptr(), nullptr));
+    if (!array)
+        return nullptr;
+    // Every node below this one in document order: a node, then everything below it as it was
+    // built.
+    struct Frame {
+        const std::vector<Ref<DocObj>>* children;
+        size_t next;
+    };
+    std::vector<Frame> stack { { &m_nodes, 0 } };
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        if (frame.next == frame.children->size()) {
+            stack.pop_back();
+            continue;
+        }
+        DocObj& child = *(*frame.children)[frame.next++];
+        appendNode(*array, child);
+        if (!child.builtChildren().empty())
+            stack.push_back({ &child.builtChildren(), 0 });
+    }
+    m_all = array;
+    return m_all;
+}
+
 void DocObj::appendChild(DocObj& child)
 {
-    NodeKey key(child);
-    ScriptValue value = ScriptValue::object(&child);
-    (void)m_children->appendItem(key.length, key.name, value);
-    (void)m_all->appendItem(key.length, key.name, value);
-    if (child.m_all) {
-        for (int32_t index = 0; index < child.m_all->count(); ++index) {
-            ScriptValue entry;
-            if (!child.m_all->getItem(index, nullptr, entry).ok())
-                continue;
-            if (DocObj* below = docObjOf(entry)) {
-                NodeKey belowKey(*below);
-                (void)m_all->appendItem(belowKey.length, belowKey.name, entry);
-            } else {
-                (void)m_all->appendItem(0, nullptr, entry);
-            }
-            releaseValue(entry);
-        }
-    }
+    if (m_children)
+        appendNode(*m_children, child);
+    if (m_all)
+        appendNode(*m_all, child);
+    child.m_parent = this;
     m_nodes.push_back(child);
+}
+
+bool DocObj::hasLazyAncestor() const
+{
+    for (const DocObj* ancestor = m_parent; ancestor; ancestor = ancestor->m_parent) {
+        if (!ancestor->m_all)
+            return true;
+    }
+    return false;
 }
 
 RefPtr<DocObj> DocObj::build(MarkupNode& markup, AtomTable& atoms)
@@ -115,51 +212,54 @@ RefPtr<DocObj> DocObj::build(MarkupNode& markup, AtomTable& atoms)
     RefPtr<ScriptArray> arrayTemplate = adoptRef(createArray(nullptr, &atoms));
     if (!members || !arrayTemplate)
         return nullptr;
-    RefPtr<DocObj> top = createNode(markup, *members, *arrayTemplate);
+    TreeBuilder builder { *members, *arrayTemplate, {} };
+    RefPtr<DocObj> top = builder.createNode(markup);
     if (!top || top->isText())
         return top;
 
-    // Children are finished before they join their parent, so that a parent's all collection
-    // takes each child's complete one. Each frame is an element being filled and the markup
-    // child it reads next.
+    // Each frame is an element being filled and the markup child it reads next.
     struct Frame {
-        Ref<DocObj> node;
+        DocObj* node;
         ListNode* next;
     };
     std::vector<Frame> stack;
-    stack.push_back({ *top, markup.children ? markup.children->firstNode() : nullptr });
+    stack.push_back({ top.ptr(), markup.children ? markup.children->firstNode() : nullptr });
     while (!stack.empty()) {
         Frame& frame = stack.back();
         ListNode* link = frame.next;
         if (!link || !link->next) {
-            Ref<DocObj> finished = frame.node;
             stack.pop_back();
-            if (!stack.empty())
-                stack.back().node->appendChild(*finished);
             continue;
         }
         frame.next = link->next;
         MarkupNode& child = *markupNodeOf(link);
-        RefPtr<DocObj> node = createNode(child, *members, *arrayTemplate);
+        RefPtr<DocObj> node = builder.createNode(child);
         if (!node)
             continue;
-        if (node->isText())
-            frame.node->appendChild(*node);
-        else
-            stack.push_back({ *node, child.children ? child.children->firstNode() : nullptr });
+        frame.node->appendChild(*node);
+        if (!node->isText() && child.children)
+            stack.push_back({ node.ptr(), child.children->firstNode() });
     }
     return top;
 }
 
 DocObj::~DocObj()
 {
-    char tag[256] = "unknown";
-    char id[256] = "unknown";
-    if (m_tagName)
-        m_tagName->copyText(tag, sizeof tag);
-    if (m_id)
-        m_id->copyText(id, sizeof id);
-    std::printf("DocObj Destroy(%s,%s)\n", tag, id);
+    // "DocObj Destroy(tag,id)": each name up to its first zero byte and at most 255 bytes.
+    auto traced = [](const RefPtr<ScriptString>& name) {
+        std::string_view text = name ? name->view().substr(0, 255) : std::string_view("unknown");
+        return text.substr(0, text.find('\0'));
+    };
+    std::string_view tag = traced(m_tagName);
+    std::string_view id = traced(m_id);
+    char line[16 + 255 + 1 + 255 + 2];
+    size_t length = 0;
+    for (std::string_view part : { std::string_view("DocObj Destroy("), tag, std::string_view(","), id,
+             std::string_view(")\n") }) {
+        std::memcpy(line + length, part.data(), part.size());
+        length += part.size();
+    }
+    std::fwrite(line, 1, length, stdout);
     m_tagName = nullptr;
     m_id = nullptr;
     m_text = nullptr;
@@ -167,7 +267,12 @@ DocObj::~DocObj()
     m_children = nullptr;
     m_attributes = nullptr;
     m_element = nullptr;
+    for (const Ref<DocObj>& child : m_nodes)
+        child->m_parent = nullptr;
+    for (const Ref<DocObj>& child : m_builtNodes)
+        child->m_parent = nullptr;
     m_nodes.clear();
+    m_builtNodes.clear();
 }
 
 int32_t DocObj::release()
@@ -218,11 +323,11 @@ static Status stringResult(const RefPtr<ScriptString>& string, ScriptValue* resu
     return Status::Ok;
 }
 
-Status DocObj::getAll(ScriptValue* result) { return objectResult(m_all, result); }
+Status DocObj::getAll(ScriptValue* result) { return objectResult(all(), result); }
 
-Status DocObj::getChildren(ScriptValue* result) { return objectResult(m_children, result); }
+Status DocObj::getChildren(ScriptValue* result) { return objectResult(childArray(), result); }
 
-Status DocObj::getAttributes(ScriptValue* result) { return objectResult(m_attributes, result); }
+Status DocObj::getAttributes(ScriptValue* result) { return objectResult(attributes(), result); }
 
 Status DocObj::getId(ScriptValue* result) { return stringResult(m_id, result); }
 
@@ -257,25 +362,34 @@ Status DocObj::getInnerText(ScriptValue* result)
 
 Status DocObj::putInnerText(const ScriptValue& value, ScriptValue*)
 {
-    if (isText() || !m_all || !m_children)
+    if (isText())
         return Status::Ok;
     RefPtr<ScriptString> text = adoptRef(valueToString(value));
-    RefPtr<DocObj> textNode = createText(text.ptr(), *m_members);
+    RefPtr<DocObj> textNode = createText(text.ptr(), *m_members, *m_arrayTemplate);
     invalidateSubtree();
-    ScriptArray* emptyAll = nullptr;
-    ScriptArray* emptyChildren = nullptr;
-    if (!m_all->newEmpty(emptyAll).ok() || !m_children->newEmpty(emptyChildren).ok()) {
-        if (emptyAll)
-            emptyAll->release();
-        return Status::Ok;
-    }
-    // The old children go with the old collections unless something else holds them.
+    // The old children go with the old collections unless something else holds them (an
+    // ancestor that may still list them); the new collections are made from the new child when
+    // asked for.
     Ref<DocObj> protect(*this);
-    m_all = adoptRef(emptyAll);
-    m_children = adoptRef(emptyChildren);
-    std::vector<Ref<DocObj>> oldNodes = std::move(m_nodes);
+    m_all = nullptr;
+    m_children = nullptr;
+    std::vector<Ref<DocObj>> dropped;
+    if (!hasLazyAncestor()) {
+        dropped = std::move(m_nodes);
+        if (m_keepsBuiltNodes)
+            std::move(m_builtNodes.begin(), m_builtNodes.end(), std::back_inserter(dropped));
+        m_builtNodes.clear();
+        m_keepsBuiltNodes = false;
+    } else if (!m_keepsBuiltNodes) {
+        m_builtNodes = std::move(m_nodes);
+        m_keepsBuiltNodes = true;
+    } else {
+        dropped = std::move(m_nodes);
+    }
     m_nodes.clear();
-    oldNodes.clear();
+    for (const Ref<DocObj>& child : dropped)
+        child->m_parent = nullptr;
+    dropped.clear();
     if (textNode)
         appendChild(*textNode);
     return Status::Ok;

@@ -1,12 +1,16 @@
 // A document node as scripts see it: an element node (tag name, id, attributes, children) or a
-// piece of text. Every element node keeps two script arrays: children, its direct children, and
+// piece of text. Every element node has two script arrays: children, its direct children, and
 // all, every node below it in document order, each entry also named by its node's id (the last
 // of equal ids wins a lookup). A node passes the member names it lacks on to its displayed
 // element, so document.all["x"].moveTo(…) moves the element of the node whose id is x.
 //
-// The node also keeps its children in a private list of its own, which the window walks to draw
-// and to dispatch the mouse: scripts may store anything into the arrays, but never change the
-// tree the window walks. Destruction is traced on standard output.
+// The node keeps its children in a private list of its own, which the window walks to draw and
+// to dispatch the mouse: scripts may store anything into the arrays, but never change the tree
+// the window walks. The arrays (and the attributes array) are made from that list and the kept
+// attribute texts the first time they are asked for, so a large tree costs only what is read of
+// it. An ancestor's all holds the nodes that were below it when the tree was built, so a node
+// whose children are replaced while an ancestor has not made its all yet keeps its first
+// children for that ancestor to find. Destruction is traced on standard output.
 #pragma once
 
 #include <base/DeferredRelease.h>
@@ -16,6 +20,7 @@
 #include <script/runtime/ScriptArray.h>
 #include <script/runtime/ScriptString.h>
 
+#include <string>
 #include <vector>
 
 namespace nimbolt {
@@ -34,9 +39,10 @@ public:
     const RefPtr<ScriptString>& tagName() const { return m_tagName; }
     const RefPtr<ScriptString>& id() const { return m_id; }
     const RefPtr<ScriptString>& text() const { return m_text; }
-    const RefPtr<ScriptArray>& all() const { return m_all; }
-    const RefPtr<ScriptArray>& childArray() const { return m_children; }
-    const RefPtr<ScriptArray>& attributes() const { return m_attributes; }
+    // The collections, made on first use; null for a text node (and when memory runs out).
+    RefPtr<ScriptArray> all();
+    RefPtr<ScriptArray> childArray();
+    RefPtr<ScriptArray> attributes();
     const RefPtr<Element>& element() const { return m_element; }
     void setElement(Element* element) { m_element = element; }
     // The children in document order, as the window walks them.
@@ -47,15 +53,22 @@ public:
     void invalidateSubtree();
 
 private:
-    DocObj(PropertyTable& members)
+    struct TreeBuilder;
+
+    DocObj(PropertyTable& members, ScriptArray& arrayTemplate)
         : m_members(members)
+        , m_arrayTemplate(arrayTemplate)
     {
     }
     ~DocObj() override;
 
-    static RefPtr<DocObj> createNode(MarkupNode& markup, PropertyTable& members, const ScriptArray& arrayTemplate);
-    static RefPtr<DocObj> createText(ScriptString* text, PropertyTable& members);
+    static RefPtr<DocObj> createText(ScriptString* text, PropertyTable& members, ScriptArray& arrayTemplate);
     void appendChild(DocObj& child);
+    void keepAttributes(const AttributeList& list);
+    // The children the tree was built with, as an ancestor's all lists them.
+    const std::vector<Ref<DocObj>>& builtChildren() const { return m_keepsBuiltNodes ? m_builtNodes : m_nodes; }
+    // Whether an ancestor may still make its all from the built children.
+    bool hasLazyAncestor() const;
 
     Status getAll(ScriptValue* result);
     Status getChildren(ScriptValue* result);
@@ -76,7 +89,17 @@ private:
     RefPtr<ScriptArray> m_attributes;
     RefPtr<Element> m_element;
     std::vector<Ref<DocObj>> m_nodes;
+    // The children the tree was built with, once they were replaced while still needed.
+    std::vector<Ref<DocObj>> m_builtNodes;
+    bool m_keepsBuiltNodes { false };
+    // Not counted: the node that holds this one among its children; cleared when it lets go.
+    DocObj* m_parent { nullptr };
+    // The attributes until the attributes array is made: for each, a length byte and the name
+    // (at most 255 bytes), then a 4-byte length and the value.
+    std::string m_attributeTexts;
     Ref<PropertyTable> m_members;
+    // An empty array whose member table every collection of the tree shares.
+    Ref<ScriptArray> m_arrayTemplate;
 };
 
 // The node that a value holds, or null when it holds none.

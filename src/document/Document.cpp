@@ -208,8 +208,9 @@ void Document::createElements(DocObj& top)
     auto attach = [&](DocObj& node) {
         if (node.isText() || !noAttributes)
             return;
-        const ScriptArray& attributes = node.attributes() ? *node.attributes() : *noAttributes;
-        if (RefPtr<Element> element = createElement(node.tagName()->view(), m_link, attributes))
+        RefPtr<ScriptArray> attributes = node.attributes();
+        if (RefPtr<Element> element
+            = createElement(node.tagName()->view(), m_link, attributes ? *attributes : *noAttributes))
             node.setElement(element.ptr());
     };
     attach(top);

@@ -15,6 +15,11 @@ std::optional<std::string> readDocumentFile(const std::string& path)
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
         return std::nullopt;
+    if (std::filesystem::file_size(path, error) > MaxDocumentBytes && !error) {
+        std::fprintf(stderr, "nimbolt: %s: a document may have at most %zu bytes; not read\n", path.c_str(),
+            MaxDocumentBytes);
+        return std::nullopt;
+    }
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!file)
         return std::nullopt;

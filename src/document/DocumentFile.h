@@ -7,8 +7,9 @@
 
 namespace nimbolt {
 
-// The largest document read; larger files are refused unread.
-inline constexpr size_t MaxDocumentBytes = 64u << 20;
+// The largest document read; larger files are refused unread. Its tree may hold at most
+// MaxMarkupNodes nodes besides.
+inline constexpr size_t MaxDocumentBytes = 16u << 20;
 
 // The text of the file at a file system path as documentText gives it; none when it cannot be
 // opened or read, is not a regular file or is larger than MaxDocumentBytes.

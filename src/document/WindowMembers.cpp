@@ -106,11 +106,15 @@ Status Document::callCreateDocument(int32_t, const ScriptValue* args, ScriptValu
     char name[256];
     int32_t length = valueText(args[0], name, sizeof name);
     std::optional<std::string> path = resolveDocumentPath(std::string_view(name, static_cast<size_t>(length)));
-    std::optional<std::string> text = path ? readDocumentFile(*path) : std::nullopt;
-    if (!text)
-        return Status::Ok;
-    MarkupStream stream = MarkupStream::fromMemory(text->data(), text->size());
-    std::unique_ptr<MarkupNode, void (*)(MarkupNode*)> tree(parseMarkup(stream), freeMarkupNode);
+    std::unique_ptr<MarkupNode, void (*)(MarkupNode*)> tree(nullptr, freeMarkupNode);
+    {
+        // The file's bytes go as soon as they are parsed.
+        std::optional<std::string> text = path ? readDocumentFile(*path) : std::nullopt;
+        if (!text)
+            return Status::Ok;
+        MarkupStream stream = MarkupStream::fromMemory(text->data(), text->size());
+        tree.reset(parseMarkup(stream));
+    }
     RefPtr<AtomTable> atoms = atomTable();
     if (!tree || !atoms)
         return Status::Ok;

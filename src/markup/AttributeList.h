@@ -1,8 +1,8 @@
 // The ordered, counted list of an element's attributes: (name, value) pairs in the order of the
-// markup, duplicates kept. A name is stored with its length and a terminating zero; a value is a
-// MarkupText owned by the list, or null for an attribute written without "=". Entries sit in
-// chunks of 8 linked from the first; the current chunk always has a free entry unless the last
-// chunk allocation failed (the next append retries it).
+// markup, duplicates kept. A name is a MarkupText owned by the list; a value is a MarkupText owned
+// by the list, or null for an attribute written without "=". Entries sit in chunks of 8 linked
+// from the first, which is part of the list itself; the current chunk always has a free entry
+// unless the last chunk allocation failed (the next append retries it).
 #pragma once
 
 #include <markup/MarkupText.h>
@@ -25,6 +25,8 @@ public:
     // Appends (name, value). The list takes the value over, also when it fails (-1, out of
     // memory), in which case the value is freed and the list is unchanged.
     Status addAttribute(std::string_view name, MarkupText* value);
+    // The same with a name the list takes over as well (a null name is empty).
+    Status addAttribute(MarkupText* name, MarkupText* value);
     // The value of the first entry with exactly this name (borrowed, null for a valueless one)
     // and 0; -1 and null when there is none.
     Status findAttribute(std::string_view name, MarkupText*& value) const;
@@ -36,13 +38,12 @@ public:
 
 private:
     struct Entry {
+        MarkupText* name;
         MarkupText* value;
-        int32_t nameLength;
-        char name[1];
     };
     struct Chunk {
         Chunk* next;
-        Entry* entries[ChunkSize];
+        Entry entries[ChunkSize];
     };
 
     AttributeList() = default;
@@ -51,8 +52,8 @@ private:
     static Chunk* newChunk();
     const Entry* entryAt(int32_t index) const;
 
-    Chunk* m_first { nullptr };
-    Chunk* m_current { nullptr };
+    Chunk m_first {};
+    Chunk* m_current { &m_first };
     int32_t m_count { 0 };
     int32_t m_fill { 0 };
 };

@@ -27,26 +27,34 @@ static MarkupNode* newNode(MarkupNodeKind kind, MarkupToken& token)
     return node;
 }
 
+// Where a node is read: the first node of the input (which is kept whatever it is) or inside an
+// element (where an end tag only ends the element).
+enum class NodePlace { Top, Inside };
+
 // Reads a start or end tag after its name: attributes up to ">", "/>" or the end of input. A word
 // becomes a pending name; "=" then a word gives it that value, anything else leaves it valueless
-// and is read again.
-static MarkupNode* readTag(MarkupReader& reader, MarkupToken& start)
+// and is read again. The attributes of an end tag inside an element are read and dropped.
+static MarkupNode* readTag(MarkupReader& reader, MarkupToken& start, NodePlace place)
 {
     MarkupNodeKind kind = start.kind == MarkupTokenKind::StartTagStart ? MarkupNodeKind::ElementNode
                                                                        : MarkupNodeKind::EndTagNode;
+    bool keepsAttributes = kind == MarkupNodeKind::ElementNode || place == NodePlace::Top;
     MarkupNode* node = newNode(kind, start);
-    if (node)
+    if (node && keepsAttributes)
         node->attributes = AttributeList::create();
-    if (!node || !node->attributes) {
+    if (!node || (keepsAttributes && !node->attributes)) {
         freeMarkupNode(node);
         reader.markFailed();
         return nullptr;
     }
     OwnedMarkupText pendingName;
     auto addPending = [&](MarkupText* value) {
-        if (!node->attributes->addAttribute(pendingName->view(), value).ok())
+        if (!node->attributes) {
+            MarkupText::destroy(value);
+            pendingName.reset();
+        } else if (!node->attributes->addAttribute(pendingName.release(), value).ok()) {
             reader.markFailed();
-        pendingName.reset();
+        }
     };
     for (;;) {
         MarkupToken token = reader.readToken();
@@ -89,14 +97,14 @@ static MarkupNode* readTag(MarkupReader& reader, MarkupToken& start)
 // The next node of the input, or null at the end of input, at a token that makes no node ("<?",
 // "<!", a tag end) and when memory runs out. A stray "=" or "/" where a node belongs (left by an
 // unfinished "<!" or "<?" construct) is skipped.
-static MarkupNode* readNode(MarkupReader& reader)
+static MarkupNode* readNode(MarkupReader& reader, NodePlace place)
 {
     for (;;) {
         MarkupToken token = reader.readToken();
         switch (token.kind) {
         case MarkupTokenKind::StartTagStart:
         case MarkupTokenKind::EndTagStart:
-            return readTag(reader, token);
+            return readTag(reader, token, place);
         case MarkupTokenKind::Word:
         case MarkupTokenKind::EntityRef: {
             MarkupNode* node = newNode(MarkupNodeKind::TextNode, token);
@@ -117,17 +125,23 @@ static MarkupNode* readNode(MarkupReader& reader)
 // appended at once and becomes the open one; when no node can be read, or an end tag comes, the
 // open element is finished and its parent continues. An end tag is never kept and its name is not
 // compared with the element's.
-MarkupNode* parseMarkup(MarkupStream& stream)
+MarkupNode* parseMarkup(MarkupStream& stream, int32_t maxNodes)
 {
     MarkupReader reader(stream);
-    MarkupNode* root = readNode(reader);
+    MarkupNode* root = readNode(reader, NodePlace::Top);
     MarkupNode* open = root && root->kind == MarkupNodeKind::ElementNode ? root : nullptr;
+    int32_t nodes = 1;
     while (open) {
-        MarkupNode* child = readNode(reader);
+        MarkupNode* child = readNode(reader, NodePlace::Inside);
         if (!child || child->kind == MarkupNodeKind::EndTagNode) {
             freeMarkupNode(child);
             open = open->parent;
             continue;
+        }
+        if (++nodes > maxNodes) {
+            freeMarkupNode(child);
+            reader.markFailed();
+            break;
         }
         if (child->kind != MarkupNodeKind::TextNode)
             child->parent = open;

@@ -23,7 +23,7 @@ enum class MarkupNodeKind : int32_t {
 struct MarkupNode : ListNode {
     MarkupNodeKind kind;
     MarkupText* text; // the tag name of an element, the text of a text node
-    AttributeList* attributes; // elements (and end tags); null for text nodes
+    AttributeList* attributes; // elements (and an end tag at the top); null for text nodes
     MarkupNode* parent; // the enclosing element of an element; null for the root and text nodes
     CursorList* children; // ElementNode only; null for every other kind
 };
@@ -33,12 +33,16 @@ inline MarkupNode* markupNodeOf(ListNode* node)
     return static_cast<MarkupNode*>(node);
 }
 
+// The most nodes (elements and texts) one tree may have: a tree costs memory by its nodes, and
+// a few megabytes of "<a>" would otherwise ask for gigabytes.
+inline constexpr int32_t MaxMarkupNodes = 1 << 19;
+
 // Reads the first node of the stream with everything inside it and returns it; the caller frees it
 // with freeMarkupNode. Null when the stream holds nothing but white space, when it starts with a
-// "<?" or "<!" construct, or when memory runs out. Text at the top gives a text root, an end tag
+// "<?" or "<!" construct, when it holds more than maxNodes nodes, or when memory runs out. Text at the top gives a text root, an end tag
 // at the top an EndTagNode root. An element that the input leaves open is closed by the end of
 // input; nothing after the first node's end is read.
-MarkupNode* parseMarkup(MarkupStream& stream);
+MarkupNode* parseMarkup(MarkupStream& stream, int32_t maxNodes = MaxMarkupNodes);
 
 // Frees the node and everything below it, however deep. A null node is ignored.
 void freeMarkupNode(MarkupNode* node);

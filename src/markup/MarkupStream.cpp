@@ -2,7 +2,7 @@
 
 namespace nimbolt {
 
-int MarkupStream::readByte()
+int MarkupStream::readByteSlowly()
 {
     if (m_pushedBack != EndOfInput) {
         int byte = m_pushedBack;

@@ -22,11 +22,19 @@ public:
     }
 
     // The next byte (0 ... 254) or EndOfInput.
-    int readByte();
+    int readByte()
+    {
+        // Memory with nothing pushed back is the common case and stays inline.
+        if (m_pushedBack == EndOfInput && !m_ended && !m_file && m_position < m_size
+            && m_bytes[m_position] != EndMarker)
+            return m_bytes[m_position++];
+        return readByteSlowly();
+    }
     // Gives the byte back to the next readByte. At most one byte is held; EndOfInput is not held.
     void unreadByte(int byte);
 
 private:
+    int readByteSlowly();
     MarkupStream(FILE* file, const unsigned char* bytes, size_t size)
         : m_file(file)
         , m_bytes(bytes)

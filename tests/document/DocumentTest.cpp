@@ -469,5 +469,112 @@ TEST_F(DocumentTest, AUtf8DocumentShowsAsItsShiftJisTwin)
     EXPECT_NE(std::count(std::get<0>(utf8).begin(), std::get<0>(utf8).end(), 0xFFFFFFu), 60 * 20) << "and some ink";
 }
 
+// Damaged and hostile documents: each is refused, bounded or run, and nothing recurses natively.
+
+TEST_F(DocumentTest, AHundredThousandNestedElementsAreBuiltDrawnClickedAndReleased)
+{
+    std::string nested;
+    for (int i = 0; i < 100000; ++i)
+        nested += "<div>";
+    nested += R"(<div width="30" height="30" bgcolor="#ff0000" onmousedown="hit = 1;">x</div>)";
+    ASSERT_EQ(load("hit = 0;", R"(<body type="screen" width="40" height="40" bgcolor="#ffffff">)" + nested + "</body>"),
+        Status::Ok);
+    EXPECT_EQ(pixel(20, 20), 0xFF0000u) << "the innermost element is drawn";
+    EXPECT_EQ(pixel(35, 35), 0xFFFFFFu);
+    window().events().windowMouseButton(MouseButtonEvent::Down, 20, 20);
+    window().events().windowMouseMove(21, 21);
+    system.advance(1000);
+    EXPECT_EQ(integer("hit"), 1);
+    // Below the body: divs 0 ... 100,000 and the text; below div k, 100,000 - k divs and the text.
+    // Div 20's all is first read after div 50,000 lost its children, and still lists them.
+    run(R"(var all = window.document.all; count = all.length; all[50000].innerText = 'y';
+           kept = all[20].all.length; replaced = all[50000].all.length;
+           var data = window.createDocument('test.nbm'); dataCount = data.all.length; data = 0;)");
+    EXPECT_EQ(integer("count"), 100002);
+    EXPECT_EQ(integer("kept"), 99981);
+    EXPECT_EQ(integer("replaced"), 1);
+    EXPECT_EQ(integer("dataCount"), 100006) << "head, script, its text and body come first";
+    EXPECT_EQ(pixel(20, 20), 0xFFFFFFu) << "the innermost element went with div 50,000's children";
+    ASSERT_EQ(document->loadText("<nbml><body type=\"screen\"></body></nbml>", "small.nbm"), Status::Ok);
+}
+
+TEST_F(DocumentTest, FilesTooLargeAreRefusedUnread)
+{
+    // A file over the byte limit is refused unread (the sparse file costs no disk).
+    std::string large = write("large.nbm", "<a>");
+    fs::resize_file(large, MaxDocumentBytes + 1);
+    EXPECT_FALSE(readDocumentFile(large));
+    fs::resize_file(large, MaxDocumentBytes);
+    EXPECT_EQ(readDocumentFile(large).value_or("").size(), MaxDocumentBytes);
+}
+
+TEST_F(DocumentTest, ADocumentReadingItselfAThousandTimesKeepsOneCopy)
+{
+    ASSERT_EQ(load("", R"(<body type="screen"><div id="a">text</div></body>)", "self.nbm"), Status::Ok);
+    testing::internal::CaptureStdout();
+    run("for (var i = 0; i < 1000; i++) d = window.createDocument('self.nbm'); n = d.all.length;");
+    std::string output = testing::internal::GetCapturedStdout();
+    // Each copy holds nbml, head, script, body, div and text; all but the last copy are gone.
+    size_t destroyed = 0;
+    for (size_t at = output.find("DocObj Destroy"); at != std::string::npos; at = output.find("DocObj Destroy", at + 1))
+        ++destroyed;
+    EXPECT_EQ(integer("n"), 5);
+    EXPECT_EQ(destroyed, 999u * 6);
+}
+
+// Pictures whose headers claim more than a picture may have, with or without the pixels, are
+// refused; the elements show their colour instead.
+TEST_F(DocumentTest, PicturesLargerThanTheLimitOrLyingAboutTheirSizeAreRefused)
+{
+    auto put = [](std::string& bytes, size_t at, uint32_t value, bool bigEndian) {
+        for (int i = 0; i < 4; ++i)
+            bytes[at + static_cast<size_t>(i)] = static_cast<char>(value >> (bigEndian ? 24 - 8 * i : 8 * i));
+    };
+    std::string bmp = bmp8(2, 2, 1, 1);
+    put(bmp, 18, 16384, false);
+    put(bmp, 22, 16384, false);
+    // A PNG signature and its header chunk (16384 x 16384, 8-bit RGB) with its checksum, no data.
+    std::string png("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\0\0\0\0\0\0\x08\x02\0\0\0\0\0\0\0", 33);
+    put(png, 16, 16384, true);
+    put(png, 20, 16384, true);
+    uint32_t crc = 0xFFFFFFFF;
+    for (size_t i = 12; i < 29; ++i) {
+        crc ^= static_cast<uint8_t>(png[i]);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc >> 1 ^ (crc & 1 ? 0xEDB88320 : 0);
+    }
+    put(png, 29, ~crc, true);
+    // A GIF whose screen and frame are 65535 x 65535, cut after the frame's header.
+    std::string gif("GIF89a\xFF\xFF\xFF\xFF\0\0\0,\0\0\0\0\xFF\xFF\xFF\xFF\0\x08", 25);
+    write("big.bmp", bmp);
+    write("big.png", png);
+    write("big.gif", gif);
+    ASSERT_EQ(load("", R"(<body type="screen" width="30" height="10">
+        <div left="0" width="10" height="10" bgcolor="#ff0000" background="big.bmp"></div>
+        <div left="10" width="10" height="10" bgcolor="#00ff00" background="big.png"></div>
+        <div left="20" width="10" height="10" bgcolor="#0000ff" background="big.gif"></div></body>)"),
+        Status::Ok);
+    EXPECT_EQ(pixel(5, 5), 0xFF0000u);
+    EXPECT_EQ(pixel(15, 5), 0x00FF00u);
+    EXPECT_EQ(pixel(25, 5), 0x0000FFu);
+}
+
+// A period under 10 ms is taken as 10: the callback runs a hundred times a second and the mouse
+// is still served between.
+TEST_F(DocumentTest, AnIntervalOfNoTimeRunsEveryTenMilliseconds)
+{
+    ASSERT_EQ(load("var ticks = 0; hit = 0; function tick() { ticks = ticks + 1; } window.setInterval(tick, 0);",
+                  R"(<body type="screen" width="20" height="20"><div width="10" height="10"
+                     onmousedown="hit = ticks;"></div></body>)"),
+        Status::Ok);
+    system.advance(1000);
+    EXPECT_EQ(integer("ticks"), 100);
+    window().events().windowMouseButton(MouseButtonEvent::Down, 5, 5);
+    EXPECT_EQ(integer("hit"), 100);
+    run("window.setInterval(tick, -5);");
+    system.advance(100);
+    EXPECT_EQ(integer("ticks"), 110);
+}
+
 }
 }

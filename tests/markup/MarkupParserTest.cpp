@@ -201,6 +201,25 @@ TEST(MarkupParser, DeepNestingDoesNotExhaustTheStack)
     }
 }
 
+// Elements and texts count against the limit; end tags do not.
+TEST(MarkupParser, TreesOfMoreNodesThanTheLimitAreRefused)
+{
+    struct Row { const char* what; const char* input; int32_t limit; const char* dump; };
+    const Row rows[] = {
+        { "three elements, limit 3", "<a><b/><c/></a>", 3, "a{b/ c/}" },
+        { "three elements, limit 2", "<a><b/><c/></a>", 2, "(null)" },
+        { "an element, a text and an element, limit 3", "<a>x<b/></a>", 3, "a{\"x\" b/}" },
+        { "the same, limit 2", "<a>x<b/></a>", 2, "(null)" },
+        { "end tags are not counted", "<a><b></b><c></c></a>", 3, "a{b{} c{}}" },
+        { "a text root, limit 1", "t", 1, "\"t\"" },
+    };
+    for (const Row& row : rows) {
+        MarkupStream stream = MarkupStream::fromMemory(row.input, std::strlen(row.input));
+        MarkupTree tree(parseMarkup(stream, row.limit));
+        EXPECT_EQ(tree ? dumpMarkupTree(tree.get()) : "(null)", row.dump) << row.what;
+    }
+}
+
 TEST(MarkupParser, FilesAndWhereReadingStops)
 {
     struct Case { const char* what; std::string_view input; int next; };
