@@ -2,7 +2,8 @@
 // elements of its head. Errors are printed as "(line) message" on standard error; Echo writes to
 // standard output. Exit status: 2 when a file could not be read, else 1 when any error was
 // reported, else 0. "--help" or "--version" as the first argument prints the usage or the version
-// and runs nothing.
+// and runs nothing. "--memory-limit=BYTES" before the files sets how much the scripts' strings,
+// arrays and objects may take (256 MiB without it).
 #include <base/Ref.h>
 #include <script/language/ErrorObject.h>
 #include <script/language/MathObject.h>
@@ -10,7 +11,10 @@
 #include <script/runtime/MemberTable.h>
 #include <script/runtime/ScriptArray.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -62,8 +66,22 @@ const GlobalConstructorRow consoleGlobals[] = {
 
 }
 
-const char Usage[] = "usage: nimbolt-script FILE...   (a FILE of - reads standard input)\n"
+const char Usage[] = "usage: nimbolt-script [--memory-limit=BYTES] FILE...   (a FILE of - reads standard input)\n"
                      "       nimbolt-script --help | --version\n";
+
+// The byte count of "--memory-limit=BYTES"; false when the text is not a whole positive number.
+static bool parseMemoryLimit(const char* text, size_t& bytes)
+{
+    if (*text < '0' || *text > '9')
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    unsigned long long value = std::strtoull(text, &end, 10);
+    if (errno || *end || value == 0 || value > SIZE_MAX)
+        return false;
+    bytes = static_cast<size_t>(value);
+    return true;
+}
 
 int main(int argc, char** argv)
 {
@@ -80,8 +98,21 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    int first = 1;
+    size_t memoryLimit = MemoryBudget::DefaultLimit;
+    const char limitOption[] = "--memory-limit=";
+    if (std::strncmp(argv[1], limitOption, sizeof limitOption - 1) == 0) {
+        if (!parseMemoryLimit(argv[1] + sizeof limitOption - 1, memoryLimit) || argc < 3) {
+            std::fputs(Usage, stderr);
+            return 2;
+        }
+        first = 2;
+    }
+
     Ref<ConsoleSite> site = adoptRef(*new ConsoleSite);
     RefPtr<ScriptRunner> runner = adoptRef(createRunner());
+    if (runner)
+        runner->setMemoryLimit(memoryLimit);
     if (!runner || !runner->setSite(site.ptr()).ok() || !runner->toggleOpen().ok()) {
         std::fprintf(stderr, "nimbolt-script: cannot start the script engine\n");
         return 2;
@@ -96,7 +127,7 @@ int main(int argc, char** argv)
     }
 
     bool unreadable = false;
-    for (int i = 1; i < argc; ++i) {
+    for (int i = first; i < argc; ++i) {
         std::string text;
         if (!readSource(argv[i], text)) {
             std::fflush(stdout);

@@ -1,5 +1,5 @@
 // The 32-bit status every operation of the script side returns: zero or a positive count is
-// success, a negative number is failure. -1 is an unspecific failure; -1000 ... -1013 are the
+// success, a negative number is failure. -1 is an unspecific failure; -1000 ... -1014 are the
 // error codes whose messages scripts see.
 #pragma once
 
@@ -22,6 +22,7 @@ enum class ErrorCode : int32_t {
     ContinueMismatch = -1011,
     BreakMismatch = -1012,
     TooLong = -1013,
+    OutOfMemory = -1014,
 };
 
 class [[nodiscard]] Status {
@@ -59,6 +60,7 @@ public:
     static const Status ContinueMismatch;
     static const Status BreakMismatch;
     static const Status TooLong;
+    static const Status OutOfMemory;
 
 private:
     int32_t m_code { 0 };
@@ -80,5 +82,6 @@ inline constexpr Status Status::Parse { ErrorCode::Parse };
 inline constexpr Status Status::ContinueMismatch { ErrorCode::ContinueMismatch };
 inline constexpr Status Status::BreakMismatch { ErrorCode::BreakMismatch };
 inline constexpr Status Status::TooLong { ErrorCode::TooLong };
+inline constexpr Status Status::OutOfMemory { ErrorCode::OutOfMemory };
 
 }

@@ -21,9 +21,10 @@ const char* errorMessage(Status status)
         "continue mismatch",
         "break mismatch",
         "script ran too long",
+        "out of memory",
     };
     int32_t code = status.code();
-    if (code > static_cast<int32_t>(ErrorCode::SomeError) || code < static_cast<int32_t>(ErrorCode::TooLong))
+    if (code > static_cast<int32_t>(ErrorCode::SomeError) || code < static_cast<int32_t>(ErrorCode::OutOfMemory))
         return messages[0];
     return messages[static_cast<int32_t>(ErrorCode::SomeError) - code];
 }

@@ -42,7 +42,7 @@ private:
     int32_t m_column;
 };
 
-// The message of an error code; any code outside -1000 ... -1013 gives "some error".
+// The message of an error code; any code outside -1000 ... -1014 gives "some error".
 const char* errorMessage(Status code);
 
 // A new error with count 1, or null when memory runs out.

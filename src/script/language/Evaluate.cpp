@@ -195,15 +195,15 @@ static Status realOperation(int32_t kind, double a, double b, ScriptValue* resul
 static Status stringOperation(int32_t kind, ScriptString* a, ScriptString* b, ScriptValue* result)
 {
     if (kind == '+') {
-        // A text longer than a length can count, or one that memory cannot hold, is an error
-        // of the operator, not a silent truncation.
+        // A text longer than a length can count, or one that memory (or the engine's budget)
+        // cannot hold, is an error of the operator, not a silent truncation.
         int64_t total = static_cast<int64_t>(a->length()) + b->length();
         if (total > INT32_MAX)
             return Status::SomeError;
         char* text;
         ScriptString* joined = createStringBuffer(static_cast<int32_t>(total), &text);
         if (!joined)
-            return Status::SomeError;
+            return Status::OutOfMemory;
         if (a->length() > 0)
             std::memcpy(text, a->bytes(), static_cast<size_t>(a->length()));
         if (b->length() > 0)
@@ -265,11 +265,13 @@ Status applyOperator(int32_t kind, ScriptValue& left, ScriptValue& right, Script
     return status;
 }
 
-// Reports a failed operator: -1000 (a trapping division) as "some error", anything else as
-// "not support operator", at the operator's line.
+// Reports a failed operator: -1000 (a trapping division) as "some error", a text that could not
+// be made as "out of memory", anything else as "not support operator", at the operator's line.
 static Status operatorFailure(Status status, const CodeNode* node, ScriptValue* result)
 {
-    return raiseError(result, node->line, status == Status::SomeError ? Status::SomeError : Status::NotSupportOperator);
+    if (status != Status::SomeError && status != Status::OutOfMemory)
+        status = Status::NotSupportOperator;
+    return raiseError(result, node->line, status);
 }
 
 Status resolveTarget(ScriptEngine& engine, const CodeNode* node, ScriptObject*& object, Atom& atom,

@@ -242,7 +242,7 @@ static Status hoistFunctions(ScriptEngine& engine, CodeNode*& program, ScriptVal
         int32_t line = statement->line;
         ScriptFunction* function = createFunction(engine, statement);
         if (!function)
-            return raiseError(result, line, Status::SomeError);
+            return raiseError(result, line, Status::OutOfMemory);
         Status status = engine.defineLocal(name, ScriptValue::function(function));
         function->release();
         if (!status.ok())

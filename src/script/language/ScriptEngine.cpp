@@ -18,7 +18,9 @@ ScriptEngine* ScriptEngine::create()
     engine->m_link = adoptRef(new (std::nothrow) EngineLink(engine));
     engine->m_scopes = adoptRef(PropertyTable::create());
     engine->m_atoms = adoptRef(AtomTable::create());
-    if (!engine->m_link || !engine->m_scopes || !engine->m_atoms || !internFixedAtoms(*engine->m_atoms)) {
+    engine->m_budget = adoptRef(MemoryBudget::create());
+    if (!engine->m_link || !engine->m_scopes || !engine->m_atoms || !engine->m_budget
+        || !internFixedAtoms(*engine->m_atoms)) {
         engine->release();
         return nullptr;
     }
@@ -101,14 +103,18 @@ void ScriptEngine::enterRun()
         uintptr_t here = currentStackPosition();
         uintptr_t budget = nativeStackBudget();
         m_stackLimit = here > budget ? here - budget : 0;
+        m_outerBudget = MemoryBudget::makeCurrent(m_budget.ptr());
     }
 }
 
 void ScriptEngine::leaveRun()
 {
     NIMBOLT_ASSERT(m_runDepth > 0);
-    if (--m_runDepth == 0)
+    if (--m_runDepth == 0) {
         m_stackLimit = 0;
+        (void)MemoryBudget::makeCurrent(m_outerBudget);
+        m_outerBudget = nullptr;
+    }
 }
 
 // How many loop passes go by between two readings of the clock.

@@ -3,6 +3,9 @@
 // arguments and keep their frames, the atom table and the host's site. Script variables are the
 // engine's members: a plain name is read, assigned and called through invoke on the engine.
 //
+// Everything scripts make while the engine runs (strings, arrays, objects) is charged to the
+// engine's memory budget, 256 MiB unless the host sets another limit.
+//
 // The value stack has 4097 slots; slot 0 is never used and at most 4095 values are on it. A
 // frame is three slots: argument count, this, saved frame base (at the frame base).
 #pragma once
@@ -12,6 +15,7 @@
 #include <script/language/ScriptSite.h>
 
 #include <script/runtime/AtomTable.h>
+#include <script/runtime/MemoryBudget.h>
 #include <script/runtime/PropertyTable.h>
 #include <script/runtime/ScriptObject.h>
 #include <script/runtime/ScriptValue.h>
@@ -88,6 +92,10 @@ public:
     const ScriptValue& thisValue() const { return m_frameBase > 1 ? m_stack[m_frameBase - 1] : m_stack[0]; }
 
     AtomTable& atomTable() { return *m_atoms; }
+    MemoryBudget& memoryBudget() { return *m_budget; }
+    // The most the data of this engine's scripts may take, in bytes; a limit below what they
+    // hold already refuses every new allocation until enough is freed.
+    void setMemoryLimit(size_t bytes) { m_budget->setLimit(bytes); }
     EngineLink& link() { return *m_link; }
     PropertyTable& scopeTable() { return *m_scopes; }
     // The site, or null; the engine holds one reference.
@@ -190,6 +198,9 @@ private:
     RefPtr<AtomTable> m_atoms;
     RefPtr<PropertyTable> m_scopes;
     RefPtr<EngineLink> m_link;
+    RefPtr<MemoryBudget> m_budget;
+    // The budget that was current when the outermost run began.
+    MemoryBudget* m_outerBudget { nullptr };
     int32_t m_frameBase { 0 };
     int32_t m_top { 0 };
     int32_t m_runDepth { 0 };

@@ -118,7 +118,7 @@ static Status construct(ScriptObject& parent, EngineLink& link, PropertyTable& p
     Ref<ScriptEngine> protect(*engine);
     ScriptInstance* instance = createInstance(parent, link, prototypeTable, definition);
     if (!instance)
-        return Status::Failed;
+        return Status::OutOfMemory;
     *result = ScriptValue::object(instance);
     ScriptValue scratch = UndefinedValue;
     Status status = callFunction(*engine, definition, instance, argc, args, &scratch);

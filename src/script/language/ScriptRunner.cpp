@@ -80,6 +80,7 @@ Status ScriptRunner::toggleOpen()
         m_engine = adoptRef(ScriptEngine::create());
         if (!m_engine)
             return Status::Failed;
+        m_engine->setMemoryLimit(m_memoryLimit);
         if (Status status = installNatives(*m_engine); !status.ok())
             return status;
     }
@@ -88,6 +89,13 @@ Status ScriptRunner::toggleOpen()
         m_state = RunnerState::Ready;
     }
     return Status::Ok;
+}
+
+void ScriptRunner::setMemoryLimit(size_t bytes)
+{
+    m_memoryLimit = bytes;
+    if (m_engine)
+        m_engine->setMemoryLimit(bytes);
 }
 
 void ScriptRunner::report(ErrorObject& error)

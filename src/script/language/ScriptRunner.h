@@ -14,6 +14,7 @@
 #include <base/RefCounted.h>
 #include <script/runtime/ScriptString.h>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace nimbolt {
@@ -49,6 +50,10 @@ public:
         ScriptValue* result);
 
     ScriptEngine* engine() const { return m_engine.ptr(); }
+    // The most the data of this runner's scripts may take, in bytes (256 MiB unless set), for the
+    // engine it has and every engine it opens later. A script that needs more fails with "out of
+    // memory".
+    void setMemoryLimit(size_t bytes);
 
 private:
     friend ScriptRunner* createRunner();
@@ -65,6 +70,7 @@ private:
     RunnerState m_state { RunnerState::Closed };
     RefPtr<ScriptEngine> m_engine;
     RefPtr<ScriptSite> m_site;
+    size_t m_memoryLimit { MemoryBudget::DefaultLimit };
 };
 
 // A new runner with count 1: Closed, no engine, no site. Null when memory runs out.

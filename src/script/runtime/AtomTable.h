@@ -1,6 +1,8 @@
 // Interns names into atoms: each distinct name gets one 32-bit atom, atom = bucket + 16 x serial,
 // where the bucket is the signed byte sum of the name modulo 11 and the serial counts the atoms
 // made so far (1 for the first). Atoms are never 0 and a name keeps its atom for the table's life.
+// Entries are kept in serial order, so an atom finds its name at once; names find their entries
+// through an open-addressing index (a power-of-two number of slots, at most half of them used).
 #pragma once
 
 #include <base/RefCounted.h>
@@ -40,7 +42,7 @@ public:
 
 private:
     struct Entry {
-        Entry* next;
+        uint32_t hash;
         Atom atom;
         int32_t length;
         char name[1];
@@ -49,8 +51,18 @@ private:
     AtomTable() = default;
     ~AtomTable() override;
 
+    static uint32_t nameHash(const char* name, size_t length);
+    // The index slot of the name: its entry's serial, or the empty slot (0) where it would go.
+    int32_t* slotOf(uint32_t hash, const char* name, size_t length) const;
+    // Room for one more entry in the serial list and the index; false when memory runs out.
+    bool reserve();
+
     int32_t m_serial { 0 };
-    Entry* m_buckets[BucketCount] {};
+    // Entry of serial s at m_entries[s - 1].
+    Entry** m_entries { nullptr };
+    int32_t m_entryCapacity { 0 };
+    int32_t* m_index { nullptr };
+    uint32_t m_indexMask { 0 };
 };
 
 // The three atoms every engine interns first, in this order, so they are equal in every

@@ -1,14 +1,21 @@
 #include <script/runtime/PropertyTable.h>
 
+#include <script/runtime/MemoryBudget.h>
+
+#include <cstdlib>
 #include <new>
 
 namespace nimbolt {
 
 PropertyTable::Chunk* PropertyTable::newChunk()
 {
-    auto* chunk = new (std::nothrow) Chunk;
-    if (!chunk)
+    if (!chargeBudget(m_budget, sizeof(Chunk)))
         return nullptr;
+    auto* chunk = new (std::nothrow) Chunk;
+    if (!chunk) {
+        creditBudget(m_budget, sizeof(Chunk));
+        return nullptr;
+    }
     chunk->newer = nullptr;
     chunk->older = nullptr;
     for (Entry& entry : chunk->entries)
@@ -16,14 +23,29 @@ PropertyTable::Chunk* PropertyTable::newChunk()
     return chunk;
 }
 
+void PropertyTable::freeChunk(Chunk* chunk)
+{
+    if (!chunk)
+        return;
+    delete chunk;
+    creditBudget(m_budget, sizeof(Chunk));
+}
+
 PropertyTable* PropertyTable::create()
 {
-    auto* table = new (std::nothrow) PropertyTable;
-    if (!table)
+    MemoryBudget* budget = MemoryBudget::current();
+    if (!chargeBudget(budget, sizeof(PropertyTable)))
         return nullptr;
-    table->m_oldest = table->m_newest = newChunk();
+    auto* table = new (std::nothrow) PropertyTable(budget);
+    if (!table) {
+        creditBudget(budget, sizeof(PropertyTable));
+        return nullptr;
+    }
+    if (budget)
+        budget->addRef();
+    table->m_oldest = table->m_newest = table->newChunk();
     if (!table->m_oldest) {
-        delete table;
+        table->release();
         return nullptr;
     }
     return table;
@@ -36,10 +58,18 @@ PropertyTable::~PropertyTable()
         for (Entry& entry : chunk->entries)
             releaseValue(entry.value);
         Chunk* newer = chunk->newer;
-        delete chunk;
+        freeChunk(chunk);
         chunk = newer;
     }
-    delete m_spare;
+    freeChunk(m_spare);
+    if (m_buckets != m_inlineBuckets) {
+        std::free(m_buckets);
+        creditBudget(m_budget, sizeof(Entry*) * (m_bucketMask + 1));
+    }
+    if (m_budget) {
+        m_budget->credit(sizeof(PropertyTable));
+        m_budget->release();
+    }
 }
 
 bool PropertyTable::addChunk()
@@ -64,11 +94,41 @@ bool PropertyTable::dropNewestChunk()
     m_newest = empty->older;
     m_newest->newer = nullptr;
     if (m_spare)
-        delete empty;
+        freeChunk(empty);
     else
         m_spare = empty;
     m_fill = ChunkSize;
     return true;
+}
+
+void PropertyTable::growBuckets()
+{
+    uint32_t count = 2 * (m_bucketMask + 1);
+    size_t bytes = sizeof(Entry*) * count;
+    if (!chargeBudget(m_budget, bytes))
+        return;
+    auto* buckets = static_cast<Entry**>(std::calloc(count, sizeof(Entry*)));
+    if (!buckets) {
+        creditBudget(m_budget, bytes);
+        return;
+    }
+    if (m_buckets != m_inlineBuckets) {
+        std::free(m_buckets);
+        creditBudget(m_budget, sizeof(Entry*) * (m_bucketMask + 1));
+    }
+    m_buckets = buckets;
+    m_bucketMask = count - 1;
+    for (Chunk* chunk = m_oldest; chunk; chunk = chunk->newer) {
+        int32_t used = chunk == m_newest ? m_fill : ChunkSize;
+        for (int32_t i = 0; i < used; ++i) {
+            Entry& entry = chunk->entries[i];
+            if (!entry.key)
+                continue;
+            Entry*& head = bucketOf(entry.key);
+            entry.next = head;
+            head = &entry;
+        }
+    }
 }
 
 int32_t PropertyTable::chunkCount() const

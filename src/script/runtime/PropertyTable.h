@@ -1,29 +1,38 @@
 // An atom -> value table that is also a stack. Every definition is appended; a newer definition
 // of an atom hides the older one until it is popped. Entries live in chunks of 16 linked both
-// ways; defined entries are also chained, newest first, in one of 11 buckets (atom mod 11).
-// All chunks but the newest are full, and the table owns one reference per counted value.
+// ways; defined entries are also chained, newest first, in buckets by atom (the atom's serial, its
+// bits above the low four, picks the bucket). The newest entry of the table is always the head of
+// its chain, so a pop unlinks it at once. The bucket array starts with 16 buckets inside the table
+// and doubles whenever the table holds more than two keyed entries per bucket, so lookups stay
+// short however many names a script defines. All chunks but the newest are full, and the table
+// owns one reference per counted value. A table made while an engine runs charges its chunks and
+// buckets to that engine's memory budget.
 #pragma once
 
 #include <base/RefCounted.h>
 #include <script/runtime/ScriptValue.h>
 
+#include <cstddef>
+
 namespace nimbolt {
+
+class MemoryBudget;
 
 class PropertyTable final : public RefCounted {
 public:
     static constexpr int ChunkSize = 16;
-    static constexpr int BucketCount = 11;
+    static constexpr int InitialBucketCount = 16;
 
     // A new empty table with count 1 and one chunk, or null when memory runs out.
     static PropertyTable* create();
 
-    // Appends the value (retained) with no key; reachable only by pop. -1 when no room could be
-    // made, in which case nothing changed.
+    // Appends the value (retained) with no key; reachable only by pop. "out of memory" when no
+    // room could be made, in which case nothing changed.
     Status push(const ScriptValue& value)
     {
         Entry* entry = append(0, value);
         if (!entry)
-            return Status::Failed;
+            return Status::OutOfMemory;
         entry->next = nullptr;
         return Status::Ok;
     }
@@ -38,16 +47,20 @@ public:
         out = takeNewest();
         return Status::Ok;
     }
-    // Appends a binding of atom to the value (retained), hiding older ones. -1 when no room could
-    // be made, in which case nothing changed.
+    // Appends a binding of atom to the value (retained), hiding older ones. "out of memory" when
+    // no room could be made, in which case nothing changed.
     Status define(Atom atom, const ScriptValue& value)
     {
+        NIMBOLT_ASSERT(atom != 0);
         Entry* entry = append(atom, value);
         if (!entry)
-            return Status::Failed;
-        Entry*& head = m_buckets[static_cast<uint32_t>(atom) % BucketCount];
+            return Status::OutOfMemory;
+        Entry*& head = bucketOf(atom);
         entry->next = head;
         head = entry;
+        // A table that cannot grow its buckets keeps working with longer chains.
+        if (++m_keyedCount > 2 * (m_bucketMask + 1))
+            growBuckets();
         return Status::Ok;
     }
     // The newest binding's value, retained, and 0; undefined and -1 when absent.
@@ -90,9 +103,10 @@ public:
 
     bool isEmpty() const { return m_fill == 0 && !m_newest->older; }
 
-    // Entries in use and chunks allocated, for inspection.
+    // Entries in use, chunks allocated and buckets, for inspection.
     int32_t entryCount() const;
     int32_t chunkCount() const;
+    int32_t bucketCount() const { return static_cast<int32_t>(m_bucketMask + 1); }
 
 private:
     struct Entry {
@@ -106,8 +120,16 @@ private:
         Entry entries[ChunkSize];
     };
 
-    PropertyTable() = default;
+    explicit PropertyTable(MemoryBudget* budget)
+        : m_budget(budget)
+    {
+    }
     ~PropertyTable() override;
+
+    Entry*& bucketOf(Atom atom) const { return m_buckets[(static_cast<uint32_t>(atom) >> 4) & m_bucketMask]; }
+    // Doubles the buckets and rechains every keyed entry, oldest first so that chains stay
+    // newest first; keeps the old buckets when memory runs out.
+    void growBuckets();
 
     // Removes the newest entry of a non-empty newest chunk and hands over its value.
     ScriptValue takeNewest()
@@ -115,9 +137,12 @@ private:
         NIMBOLT_ASSERT(m_fill > 0);
         Entry* entry = &m_newest->entries[--m_fill];
         ScriptValue value = entry->value;
-        Entry*& head = m_buckets[static_cast<uint32_t>(entry->key) % BucketCount];
-        if (head == entry)
+        if (entry->key) {
+            Entry*& head = bucketOf(entry->key);
+            NIMBOLT_ASSERT(head == entry);
             head = entry->next;
+            --m_keyedCount;
+        }
         entry->next = nullptr;
         entry->key = 0;
         entry->value = UndefinedValue;
@@ -125,13 +150,14 @@ private:
     }
     Entry* lookup(Atom atom) const
     {
-        for (Entry* entry = m_buckets[static_cast<uint32_t>(atom) % BucketCount]; entry; entry = entry->next) {
+        for (Entry* entry = bucketOf(atom); entry; entry = entry->next) {
             if (entry->key == atom)
                 return entry;
         }
         return nullptr;
     }
-    static Chunk* newChunk();
+    Chunk* newChunk();
+    void freeChunk(Chunk* chunk);
     // Links a fresh chunk after the full newest one; false when memory runs out.
     bool addChunk();
     // Makes the next older chunk the newest when the newest is empty; false when there is none.
@@ -158,7 +184,13 @@ private:
     // One emptied chunk kept back, so that a scope opening and closing at a chunk boundary does
     // not allocate every time.
     Chunk* m_spare { nullptr };
-    Entry* m_buckets[BucketCount] {};
+    // The budget charged for this table (holding a reference), or null.
+    MemoryBudget* m_budget;
+    Entry** m_buckets { m_inlineBuckets };
+    uint32_t m_bucketMask { InitialBucketCount - 1 };
+    // Entries made by define and not popped yet.
+    uint32_t m_keyedCount { 0 };
+    Entry* m_inlineBuckets[InitialBucketCount] {};
 };
 
 }

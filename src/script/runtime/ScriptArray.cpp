@@ -3,6 +3,7 @@
 #include <base/Assert.h>
 
 #include <script/runtime/MemberTable.h>
+#include <script/runtime/MemoryBudget.h>
 #include <script/runtime/ScriptString.h>
 
 #include <cstdlib>
@@ -24,42 +25,64 @@ static const MemberTableRow arrayMembers[] = {
     { nullptr, nullptr },
 };
 
+// FNV-1a over the bytes.
 uint32_t ScriptArray::nameHash(const char* name, int32_t length)
 {
-    int32_t sum = 0;
-    for (int32_t i = 0; i < length; ++i)
-        sum += static_cast<signed char>(name[i]);
-    return static_cast<uint32_t>(sum) << 12 | static_cast<uint32_t>(length);
+    uint32_t hash = 2166136261u;
+    for (int32_t i = 0; i < length; ++i) {
+        hash ^= static_cast<unsigned char>(name[i]);
+        hash *= 16777619u;
+    }
+    return hash;
 }
 
-ScriptArray::Chunk* ScriptArray::newChunk()
+void* ScriptArray::allocate(size_t bytes)
 {
-    auto* chunk = new (std::nothrow) Chunk;
-    if (!chunk)
+    if (!chargeBudget(m_budget, bytes))
         return nullptr;
-    chunk->next = nullptr;
-    for (Entry& entry : chunk->entries)
-        entry = { nullptr, nullptr, UndefinedValue };
-    return chunk;
+    void* memory = std::malloc(bytes);
+    if (!memory)
+        creditBudget(m_budget, bytes);
+    return memory;
+}
+
+void* ScriptArray::allocateZeroed(size_t count, size_t size)
+{
+    if (!chargeBudget(m_budget, count * size))
+        return nullptr;
+    void* memory = std::calloc(count, size);
+    if (!memory)
+        creditBudget(m_budget, count * size);
+    return memory;
+}
+
+void ScriptArray::deallocate(void* memory, size_t bytes)
+{
+    if (!memory)
+        return;
+    std::free(memory);
+    creditBudget(m_budget, bytes);
 }
 
 ScriptArray* createArray(const ScriptArray* arrayTemplate, AtomTable* atoms)
 {
-    auto* array = new (std::nothrow) ScriptArray;
-    if (!array)
+    MemoryBudget* budget = MemoryBudget::current();
+    if (!chargeBudget(budget, sizeof(ScriptArray)))
         return nullptr;
-    array->m_first = array->m_current = array->chunkAt(0, true);
-    if (!array->m_first) {
-        delete array;
+    auto* array = new (std::nothrow) ScriptArray(budget);
+    if (!array) {
+        creditBudget(budget, sizeof(ScriptArray));
         return nullptr;
     }
+    if (budget)
+        budget->addRef();
     if (arrayTemplate && arrayTemplate->m_members) {
         array->m_members = arrayTemplate->m_members;
         array->m_members->addRef();
     } else if (atoms) {
         array->m_members = buildMemberTable(*atoms, arrayMembers);
         if (!array->m_members) {
-            delete array;
+            array->release();
             return nullptr;
         }
     }
@@ -70,44 +93,78 @@ ScriptObject* createArrayGlobal(AtomTable& atoms) { return createArray(nullptr, 
 
 ScriptArray::~ScriptArray()
 {
-    Chunk* chunk = m_first;
-    while (chunk) {
-        for (Entry& entry : chunk->entries) {
-            std::free(entry.name);
-            releaseValue(entry.value);
+    for (int32_t block = 0; block < m_blockCount; ++block) {
+        ChunkBlock* chunks = m_blocks[block];
+        if (!chunks)
+            continue;
+        for (int32_t slot = 0; slot < chunks->capacity; ++slot) {
+            Chunk* chunk = chunks->chunks[slot];
+            if (!chunk)
+                continue;
+            for (Entry& entry : chunk->entries) {
+                if (entry.name)
+                    deallocate(entry.name, recordSize(entry.name->length));
+                releaseValue(entry.value);
+            }
+            deallocate(chunk, sizeof(Chunk));
         }
-        Chunk* next = chunk->next;
-        delete chunk;
-        chunk = next;
+        deallocate(chunks, blockSize(chunks->capacity));
     }
+    deallocate(m_blocks, sizeof(ChunkBlock*) * static_cast<size_t>(m_blockCount));
+    if (m_names)
+        deallocate(m_names, sizeof(Entry*) * (m_nameMask + 1));
     if (m_members)
         m_members->release();
-    std::free(m_chunks);
+    if (m_budget) {
+        m_budget->credit(sizeof(ScriptArray));
+        m_budget->release();
+    }
 }
 
-ScriptArray::Chunk* ScriptArray::chunkAt(int32_t k, bool create)
+ScriptArray::Chunk* ScriptArray::buildChunk(int32_t k)
 {
-    if (k < m_chunkCount)
-        return m_chunks[k];
-    if (!create)
-        return nullptr;
-    while (m_chunkCount <= k) {
-        if (m_chunkCount == m_chunkCapacity) {
-            int32_t capacity = m_chunkCapacity ? m_chunkCapacity * 2 : 4;
-            auto* grown = static_cast<Chunk**>(std::realloc(m_chunks, sizeof(Chunk*) * static_cast<size_t>(capacity)));
-            if (!grown)
-                return nullptr;
-            m_chunks = grown;
-            m_chunkCapacity = capacity;
+    int32_t block = k / ChunksPerBlock;
+    if (block >= m_blockCount) {
+        int32_t count = m_blockCount ? m_blockCount * 2 : 1;
+        if (count <= block)
+            count = block + 1;
+        auto* blocks = static_cast<ChunkBlock**>(allocateZeroed(static_cast<size_t>(count), sizeof(ChunkBlock*)));
+        if (!blocks)
+            return nullptr;
+        if (m_blocks)
+            std::memcpy(blocks, m_blocks, sizeof(ChunkBlock*) * static_cast<size_t>(m_blockCount));
+        deallocate(m_blocks, sizeof(ChunkBlock*) * static_cast<size_t>(m_blockCount));
+        m_blocks = blocks;
+        m_blockCount = count;
+    }
+    int32_t slot = k % ChunksPerBlock;
+    ChunkBlock* chunks = m_blocks[block];
+    if (!chunks || slot >= chunks->capacity) {
+        int32_t capacity = chunks ? chunks->capacity * 2 : 4;
+        while (capacity <= slot)
+            capacity *= 2;
+        if (capacity > ChunksPerBlock)
+            capacity = ChunksPerBlock;
+        auto* grown = static_cast<ChunkBlock*>(allocateZeroed(1, blockSize(capacity)));
+        if (!grown)
+            return nullptr;
+        grown->capacity = capacity;
+        if (chunks) {
+            std::memcpy(grown->chunks, chunks->chunks, sizeof(Chunk*) * static_cast<size_t>(chunks->capacity));
+            deallocate(chunks, blockSize(chunks->capacity));
         }
-        Chunk* chunk = newChunk();
+        m_blocks[block] = chunks = grown;
+    }
+    Chunk*& chunk = chunks->chunks[slot];
+    if (!chunk) {
+        chunk = static_cast<Chunk*>(allocate(sizeof(Chunk)));
         if (!chunk)
             return nullptr;
-        if (m_chunkCount > 0)
-            m_chunks[m_chunkCount - 1]->next = chunk;
-        m_chunks[m_chunkCount++] = chunk;
+        for (Entry& entry : chunk->entries)
+            entry = { nullptr, UndefinedValue };
+        ++m_chunkCount;
     }
-    return m_chunks[k];
+    return chunk;
 }
 
 int32_t ScriptArray::release()
@@ -125,103 +182,125 @@ Status ScriptArray::newEmpty(ScriptArray*& out)
     return out ? Status::Ok : Status::Failed;
 }
 
-ScriptArray::Entry* ScriptArray::findNamed(const char* name, int32_t length) const
+ScriptArray::Entry** ScriptArray::nameSlot(uint32_t hash, const char* name, int32_t length) const
 {
-    uint32_t hash = nameHash(name, length);
-    for (Entry* entry = m_buckets[hash % BucketCount]; entry; entry = entry->nextNamed) {
+    NIMBOLT_ASSERT(m_names);
+    for (uint32_t i = hash & m_nameMask;; i = (i + 1) & m_nameMask) {
+        Entry** slot = &m_names[i];
+        const Entry* entry = *slot;
+        if (!entry)
+            return slot;
         if (entry->name->hash == hash && entry->name->length == length
             && std::memcmp(entry->name->bytes, name, static_cast<size_t>(length)) == 0)
-            return entry;
+            return slot;
     }
-    return nullptr;
 }
 
-ScriptArray::Entry* ScriptArray::findIndex(int32_t index) const
+ScriptArray::Entry* ScriptArray::findNamed(const char* name, int32_t length) const
 {
-    if (index < 0 || index >= m_count)
+    if (!m_names)
         return nullptr;
-    return &m_chunks[index / ChunkSize]->entries[index % ChunkSize];
+    return *nameSlot(nameHash(name, length), name, length);
+}
+
+bool ScriptArray::reserveName()
+{
+    uint32_t capacity = m_names ? m_nameMask + 1 : 0;
+    if (2 * (static_cast<uint32_t>(m_nameCount) + 1) <= capacity)
+        return true;
+    uint32_t grown = capacity ? capacity * 2 : 16;
+    auto* names = static_cast<Entry**>(allocateZeroed(grown, sizeof(Entry*)));
+    if (!names)
+        return false;
+    Entry** old = m_names;
+    m_names = names;
+    m_nameMask = grown - 1;
+    for (uint32_t i = 0; i < capacity; ++i) {
+        if (Entry* entry = old[i])
+            *nameSlot(entry->name->hash, entry->name->bytes, entry->name->length) = entry;
+    }
+    deallocate(old, sizeof(Entry*) * capacity);
+    return true;
 }
 
 Status ScriptArray::getItem(int32_t number, const char* name, ScriptValue& out) const
 {
-    Entry* entry = name ? findNamed(name, number) : findIndex(number);
-    if (!entry)
-        return Status::Failed;
-    out = entry->value;
+    if (name) {
+        Entry* entry = findNamed(name, number);
+        if (!entry)
+            return Status::Failed;
+        out = entry->value;
+    } else {
+        if (number < 0 || number >= m_count)
+            return Status::Failed;
+        Chunk* chunk = chunkAt(number / ChunkSize);
+        out = chunk ? chunk->entries[number % ChunkSize].value : UndefinedValue;
+    }
     retainValue(out);
     return Status::Ok;
 }
 
-// Makes the entry at position count (linking a name when given); null when memory runs out.
-ScriptArray::Entry* ScriptArray::newEntry(const char* name, int32_t length)
+// Makes the entry at position count, linking a name when given.
+Status ScriptArray::newEntry(const char* name, int32_t length, const ScriptValue& value)
 {
     NameRecord* record = nullptr;
     if (name) {
-        record = static_cast<NameRecord*>(std::malloc(sizeof(NameRecord) + static_cast<size_t>(length)));
+        if (!reserveName())
+            return Status::OutOfMemory;
+        record = static_cast<NameRecord*>(allocate(recordSize(length)));
         if (!record)
-            return nullptr;
+            return Status::OutOfMemory;
         record->hash = nameHash(name, length);
         record->length = length;
         std::memcpy(record->bytes, name, static_cast<size_t>(length));
         record->bytes[length] = 0;
     }
-    if (m_fill == ChunkSize) {
-        // A chunk left behind by a growth that ran out of memory is used before a new one.
-        Chunk* next = chunkAt(m_count / ChunkSize, true);
-        if (!next) {
-            std::free(record);
-            return nullptr;
-        }
-        m_current = next;
-        m_fill = 0;
+    Chunk* chunk = m_count < INT32_MAX ? buildChunk(m_count / ChunkSize) : nullptr;
+    if (!chunk) {
+        if (record)
+            deallocate(record, recordSize(length));
+        return Status::OutOfMemory;
     }
-    Entry* entry = &m_current->entries[m_fill];
+    Entry* entry = &chunk->entries[m_count % ChunkSize];
     if (record) {
         entry->name = record;
-        Entry*& head = m_buckets[record->hash % BucketCount];
-        entry->nextNamed = head;
-        head = entry;
+        Entry** slot = nameSlot(record->hash, name, length);
+        if (!*slot)
+            ++m_nameCount;
+        *slot = entry;
     }
     ++m_count;
-    ++m_fill;
-    return entry;
+    entry->value = value;
+    retainValue(entry->value);
+    return Status::Ok;
 }
 
 Status ScriptArray::appendItem(int32_t number, const char* name, const ScriptValue& value)
 {
     if (name && number < 0)
         return Status::Failed;
-    Entry* entry = newEntry(name, number);
-    if (!entry)
-        return Status::Failed;
-    entry->value = value;
-    retainValue(entry->value);
-    return Status::Ok;
+    return newEntry(name, number, value);
 }
 
 Status ScriptArray::setItem(int32_t number, const char* name, const ScriptValue& value)
 {
-    if (name && number < 0)
-        return Status::Failed;
-    Entry* entry = name ? findNamed(name, number) : findIndex(number);
-    if (entry) {
-        replaceValue(entry->value, value);
-        return Status::Ok;
+    if (name) {
+        if (number < 0)
+            return Status::Failed;
+        if (Entry* entry = findNamed(name, number)) {
+            replaceValue(entry->value, value);
+            return Status::Ok;
+        }
+        return newEntry(name, number, value);
     }
-    if (name)
-        return appendItem(number, name, value);
-    if (number < 0 || number > MaxGrowthIndex)
+    if (number < 0 || (number >= m_count && number > MaxGrowthIndex))
         return Status::Failed;
-    Chunk* chunk = chunkAt(number / ChunkSize, true);
+    Chunk* chunk = buildChunk(number / ChunkSize);
     if (!chunk)
-        return Status::Failed;
-    m_current = chunk;
-    m_fill = number % ChunkSize + 1;
-    m_count = number + 1;
-    entry = &chunk->entries[number % ChunkSize];
-    entry->value = value;
-    retainValue(entry->value);
+        return Status::OutOfMemory;
+    if (number >= m_count)
+        m_count = number + 1;
+    replaceValue(chunk->entries[number % ChunkSize].value, value);
     return Status::Ok;
 }
 
@@ -260,7 +339,9 @@ Status ScriptArray::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptVal
             return Status::SomeError;
         ArrayKey key;
         keyFromValue(args[0], key);
-        (void)setItem(key.number, key.name, args[argc - 1]);
+        // A key that cannot be stored at (a negative index) is ignored; memory running out is not.
+        if (setItem(key.number, key.name, args[argc - 1]) == Status::OutOfMemory)
+            return Status::OutOfMemory;
         *result = args[argc - 1];
         retainValue(*result);
         return Status::Ok;
@@ -277,10 +358,14 @@ Status ScriptArray::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptVal
     case InvokeOp::Construct: {
         ScriptArray* array;
         if (!newEmpty(array).ok())
-            return Status::Failed;
+            return Status::OutOfMemory;
         if (argc >= 2) {
-            for (int32_t i = 0; i < argc; ++i)
-                (void)array->appendItem(0, nullptr, args[i]);
+            for (int32_t i = 0; i < argc; ++i) {
+                if (Status status = array->appendItem(0, nullptr, args[i]); !status.ok()) {
+                    array->release();
+                    return status;
+                }
+            }
         }
         *result = ScriptValue::object(array);
         return Status::Ok;

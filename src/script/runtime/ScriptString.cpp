@@ -2,6 +2,7 @@
 
 #include <base/Assert.h>
 #include <script/runtime/AtomTable.h>
+#include <script/runtime/MemoryBudget.h>
 #include <script/runtime/PropertyTable.h>
 
 #include <cstdlib>
@@ -36,8 +37,10 @@ static Status charAtMember(ScriptObject* self, InvokeOp op, int32_t argc, const 
     int32_t index = valueToInteger(args[0]);
     if (index < 0 || index >= string->length())
         return Status::Ok;
-    if (ScriptString* character = createString(string->bytes() + index, 1))
-        *result = makeStringValue(character);
+    ScriptString* character = createString(string->bytes() + index, 1);
+    if (!character)
+        return Status::OutOfMemory;
+    *result = makeStringValue(character);
     return Status::Ok;
 }
 
@@ -62,17 +65,31 @@ ScriptString* ScriptString::allocate(int32_t length)
 {
     if (length < 0)
         length = 0;
-    void* memory = ::operator new(sizeof(ScriptString) + static_cast<size_t>(length), std::nothrow);
-    if (!memory)
+    MemoryBudget* budget = MemoryBudget::current();
+    if (!chargeBudget(budget, allocationSize(length)))
         return nullptr;
-    auto* string = ::new (memory) ScriptString(length);
-    if (!ensureMemberTable()) {
-        string->~ScriptString();
-        ::operator delete(memory);
+    void* memory = ::operator new(allocationSize(length), std::nothrow);
+    if (!memory) {
+        creditBudget(budget, allocationSize(length));
         return nullptr;
     }
+    if (budget)
+        budget->addRef();
+    auto* string = ::new (memory) ScriptString(length, budget);
     ++s_liveStrings;
+    if (!ensureMemberTable()) {
+        string->release();
+        return nullptr;
+    }
     return string;
+}
+
+ScriptString::~ScriptString()
+{
+    if (m_budget) {
+        m_budget->credit(allocationSize(m_length));
+        m_budget->release();
+    }
 }
 
 void ScriptString::operator delete(void* memory) { ::operator delete(memory); }

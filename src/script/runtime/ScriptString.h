@@ -1,6 +1,7 @@
 // An immutable, counted run of bytes: the payload of every String value. Lengths, indexes and
 // comparisons are in bytes; the text is never interpreted. All strings share one member table
-// (length, charAt) that exists exactly while at least one string is alive.
+// (length, charAt) that exists exactly while at least one string is alive. A string made while
+// an engine runs is charged to that engine's memory budget for its whole allocation.
 #pragma once
 
 #include <script/runtime/ScriptObject.h>
@@ -11,6 +12,7 @@
 
 namespace nimbolt {
 
+class MemoryBudget;
 class PropertyTable;
 
 class ScriptString final : public ScriptObject {
@@ -35,14 +37,18 @@ private:
     friend ScriptString* createStringBuffer(int32_t, char**);
 
     static ScriptString* allocate(int32_t length);
-    explicit ScriptString(int32_t length)
+    static size_t allocationSize(int32_t length) { return sizeof(ScriptString) + static_cast<size_t>(length); }
+    ScriptString(int32_t length, MemoryBudget* budget)
         : m_length(length)
+        , m_budget(budget)
     {
     }
-    ~ScriptString() override = default;
+    ~ScriptString() override;
     static void operator delete(void* memory);
 
     int32_t m_length;
+    // The budget charged for this string (holding a reference), or null.
+    MemoryBudget* m_budget;
     char m_text[1];
 };
 

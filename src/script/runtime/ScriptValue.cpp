@@ -157,7 +157,7 @@ Status toString(ScriptValue& value)
         break;
     }
     if (!string)
-        return Status::Failed;
+        return Status::OutOfMemory;
     releaseValue(value);
     value = makeStringValue(string);
     return Status::Ok;

@@ -25,7 +25,8 @@ TEST(ErrorObject, EachCodeHasItsMessage)
         { 0, "some error" },
         { -999, "some error" },
         { -1013, "script ran too long" },
-        { -1014, "some error" },
+        { -1014, "out of memory" },
+        { -1015, "some error" },
         { INT32_MIN, "some error" },
     };
     for (const Row& row : rows) {

@@ -212,5 +212,33 @@ TEST(ScriptRunner, ClosingGivesFreshGlobalsAndReleasesTheOldOnes)
     EXPECT_TRUE(harness.site().errors.empty());
 }
 
+
+// What a run's strings, arrays and objects take is charged to the engine's budget while they are
+// held and given back exactly when they go; a runner's limit reaches its engine.
+TEST(ScriptRunner, MemoryBudgetIsChargedWhileDataLivesAndCreditedWhenItGoes)
+{
+    ScriptHarness harness;
+    MemoryBudget& budget = harness.engine().memoryBudget();
+    EXPECT_EQ(budget.limit(), size_t { 256 } << 20);
+    size_t before = budget.used();
+    EXPECT_EQ(harness.run("function P(x) { this.x = x; }\n"
+                          "s = \"ab\"; for (i = 0; i < 16; i++) s = s + s;\n"
+                          "a = new Array(); a[100000] = s; a[\"name\"] = new P(s);\n"),
+        Status::Ok);
+    EXPECT_TRUE(harness.site().errors.empty());
+    // The string alone is 2 x 2^16 bytes.
+    EXPECT_GT(budget.used(), before + (size_t { 2 } << 16));
+    EXPECT_LT(budget.used(), before + (size_t { 1 } << 20)) << "one store at a high index takes little";
+    EXPECT_EQ(harness.run("s = 0; a = 0; P = 0;"), Status::Ok);
+    EXPECT_EQ(budget.used(), before);
+
+    harness.runner().setMemoryLimit(1 << 16);
+    EXPECT_EQ(budget.limit(), size_t { 1 } << 16);
+    EXPECT_EQ(harness.run("t = \"x\";\nfor (;;)\n    t = t + t;\n"), Status::Ok);
+    EXPECT_EQ(harness.site().errors, (std::vector<ReportedError> { { -1014, 3, "out of memory" } }));
+    EXPECT_EQ(harness.run("t = 0;"), Status::Ok);
+    EXPECT_EQ(budget.used(), before);
+}
+
 }
 }

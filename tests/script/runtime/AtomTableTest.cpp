@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace nimbolt::test {
 namespace {
@@ -103,6 +104,39 @@ TEST(AtomTableTest, NameOfCopiesWithinCapacityAndKnowsOnlyItsOwnAtoms)
             EXPECT_EQ(buffer[row.expected + 1], 'X');
         }
     }
+    table->release();
+}
+
+
+// Thousands of names: each gets bucket + 16 x serial with the bucket worked out here from the
+// byte sum, interning again finds the same atom, and every atom gives its name back.
+TEST(AtomTableTest, ThousandsOfNamesKeepTheirAtoms)
+{
+    AtomTable* table = AtomTable::create();
+    ASSERT_TRUE(internFixedAtoms(*table));
+    constexpr int32_t Count = 20000;
+    std::vector<std::string> names;
+    for (int32_t i = 0; i < Count; ++i)
+        names.push_back((i % 3 ? "name" : "x_") + std::to_string(i * 7919 % 100003));
+    auto expectedAtom = [](const std::string& name, int32_t serial) {
+        int32_t sum = 0;
+        for (char c : name)
+            sum += c;
+        return sum % 11 + 16 * serial;
+    };
+    for (int32_t i = 0; i < Count; ++i)
+        ASSERT_EQ(table->intern(names[static_cast<size_t>(i)]), expectedAtom(names[static_cast<size_t>(i)], i + 4)) << i;
+    EXPECT_EQ(table->atomCount(), Count + 3);
+    for (int32_t i = Count - 1; i >= 0; --i) {
+        const std::string& name = names[static_cast<size_t>(i)];
+        Atom atom = expectedAtom(name, i + 4);
+        ASSERT_EQ(table->intern(name), atom);
+        char buffer[32];
+        ASSERT_EQ(table->nameOf(atom, buffer, sizeof buffer), static_cast<int32_t>(name.size()));
+        ASSERT_EQ(std::string(buffer), name);
+    }
+    EXPECT_EQ(table->atomCount(), Count + 3);
+    EXPECT_EQ(table->intern("charAt"), CharAtAtom);
     table->release();
 }
 

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <vector>
 
 namespace nimbolt::test {
@@ -223,6 +224,67 @@ TEST(PropertyTableTest, InterleavedDefineAndPopMatchAStackModel)
     EXPECT_EQ(object->refCount(), 1);
     object->release();
     EXPECT_EQ(log.destroyed, 1);
+}
+
+
+// A scope table with thousands of names, as a script with many variables makes it: definitions
+// that shadow, scopes that open and close, checked against a model of one stack of values per
+// atom. The buckets grow with the names, and shadowed and popped bindings still come out right.
+TEST(PropertyTableTest, ThousandsOfNamesShadowAndPopLikeAModel)
+{
+    TableHolder holder;
+    PropertyTable& table = *holder.table;
+    constexpr int32_t Names = 3000;
+    auto atomOf = [](int32_t serial) { return static_cast<Atom>(serial % 11 + 16 * serial); };
+    std::map<Atom, std::vector<int32_t>> bindings;
+    // Each open scope lists the atoms it defined, in order.
+    std::vector<std::vector<Atom>> scopes(1);
+    uint32_t seed = 99;
+    auto next = [&seed](uint32_t range) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % range;
+    };
+    int32_t largestBuckets = 0;
+    for (int32_t step = 0; step < 40000; ++step) {
+        uint32_t roll = next(100);
+        if (roll < 2 && scopes.size() < 40) {
+            ASSERT_EQ(table.push(ScriptValue::scopeMarker()), Status::Ok);
+            scopes.emplace_back();
+        } else if (roll < 4 && scopes.size() > 1) {
+            table.popThroughMarker();
+            for (Atom atom : scopes.back())
+                bindings[atom].pop_back();
+            scopes.pop_back();
+        } else {
+            Atom atom = atomOf(1 + static_cast<int32_t>(next(Names)));
+            ASSERT_EQ(table.define(atom, ScriptValue::integer(step)), Status::Ok);
+            bindings[atom].push_back(step);
+            scopes.back().push_back(atom);
+        }
+        largestBuckets = std::max(largestBuckets, table.bucketCount());
+        if (step % 4000 != 3999)
+            continue;
+        for (int32_t serial = 1; serial <= Names + 1; ++serial) {
+            Atom atom = atomOf(serial);
+            auto found = bindings.find(atom);
+            ScriptValue out;
+            if (found == bindings.end() || found->second.empty()) {
+                ASSERT_EQ(table.get(atom, out), Status::Failed) << "atom " << atom;
+                continue;
+            }
+            ASSERT_EQ(table.get(atom, out), Status::Ok) << "atom " << atom;
+            ASSERT_TRUE(isInteger(out, found->second.back())) << "atom " << atom;
+        }
+    }
+    EXPECT_GT(largestBuckets, 1024) << "the buckets grew with the names";
+    while (scopes.size() > 1) {
+        table.popThroughMarker();
+        scopes.pop_back();
+    }
+    for (Atom atom : scopes.back()) {
+        ScriptValue out;
+        EXPECT_EQ(table.get(atom, out), Status::Ok);
+    }
 }
 
 }

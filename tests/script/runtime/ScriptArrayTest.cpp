@@ -3,11 +3,15 @@
 // a name that then hides the first, and every stored value is retained exactly once.
 #include <support/CountingObject.h>
 
+#include <script/runtime/MemoryBudget.h>
 #include <script/runtime/ScriptArray.h>
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace nimbolt::test {
 namespace {
@@ -157,6 +161,119 @@ TEST_F(ArrayTest, StoresBeyondTheGrowthLimitAreRefusedLikeNegativeIndexes)
     // A store below the limit still grows the array to it.
     ASSERT_TRUE(m_array->setItem(1000, nullptr, seven).ok());
     EXPECT_EQ(m_array->count(), 1001);
+}
+
+
+// A store at the largest index builds the one chunk it writes to; the positions below read as
+// undefined, and later stores and appends build only their own chunks.
+TEST_F(ArrayTest, AStoreFarOutBuildsOnlyItsOwnChunk)
+{
+    ASSERT_EQ(m_array->setItem(ScriptArray::MaxGrowthIndex, nullptr, ScriptValue::integer(1)), Status::Ok);
+    EXPECT_EQ(m_array->count(), 16777216);
+    EXPECT_EQ(m_array->chunkCount(), 1);
+    EXPECT_EQ(at(16777215), 1);
+    EXPECT_EQ(at(16777200), -999) << "the same chunk, never written";
+    EXPECT_EQ(at(0), -999);
+    EXPECT_EQ(at(8000000), -999);
+    EXPECT_EQ(at(16777216), -1000);
+    ASSERT_EQ(m_array->appendItem(0, nullptr, ScriptValue::integer(2)), Status::Ok);
+    ASSERT_EQ(m_array->setItem(3, "abc", ScriptValue::integer(3)), Status::Ok);
+    EXPECT_EQ(m_array->count(), 16777218);
+    EXPECT_EQ(at(16777216), 2);
+    EXPECT_EQ(at(16777217), 3) << "a name takes the next position";
+    EXPECT_EQ(m_array->chunkCount(), 2);
+    ASSERT_EQ(m_array->setItem(20, nullptr, ScriptValue::integer(20)), Status::Ok) << "inside the count";
+    EXPECT_EQ(m_array->chunkCount(), 3);
+    EXPECT_EQ(at(20), 20);
+    EXPECT_EQ(m_array->count(), 16777218);
+}
+
+// Thousands of names, some appended again by a host (hiding the older entry), checked against a
+// model: a name finds its newest entry, and every position holds what was stored there.
+TEST_F(ArrayTest, ManyNamesMatchAModel)
+{
+    std::map<std::string, int32_t> newestPosition;
+    std::vector<int32_t> valueAt;
+    uint32_t seed = 777;
+    auto next = [&seed](uint32_t range) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % range;
+    };
+    for (int32_t step = 0; step < 20000; ++step) {
+        std::string name = "n" + std::to_string(next(6000));
+        int32_t value = step;
+        int32_t length = static_cast<int32_t>(name.size());
+        uint32_t roll = next(10);
+        if (roll == 0) {
+            ASSERT_EQ(m_array->appendItem(length, name.c_str(), ScriptValue::integer(value)), Status::Ok);
+            newestPosition[name] = static_cast<int32_t>(valueAt.size());
+            valueAt.push_back(value);
+        } else if (roll == 1) {
+            ASSERT_EQ(m_array->appendItem(0, nullptr, ScriptValue::integer(value)), Status::Ok);
+            valueAt.push_back(value);
+        } else {
+            ASSERT_EQ(m_array->setItem(length, name.c_str(), ScriptValue::integer(value)), Status::Ok);
+            auto found = newestPosition.find(name);
+            if (found != newestPosition.end()) {
+                valueAt[static_cast<size_t>(found->second)] = value;
+            } else {
+                newestPosition[name] = static_cast<int32_t>(valueAt.size());
+                valueAt.push_back(value);
+            }
+        }
+    }
+    ASSERT_EQ(m_array->count(), static_cast<int32_t>(valueAt.size()));
+    for (size_t i = 0; i < valueAt.size(); ++i)
+        ASSERT_EQ(at(static_cast<int32_t>(i)), valueAt[i]) << "position " << i;
+    for (const auto& [name, position] : newestPosition)
+        ASSERT_EQ(at(name), valueAt[static_cast<size_t>(position)]) << name;
+    EXPECT_EQ(at("n6000"), -1000) << "a name never stored";
+    EXPECT_EQ(at("n"), -1000);
+}
+
+// An array made while a budget is current charges everything it allocates there: a growth the
+// budget refuses fails with "out of memory" and changes nothing, and the release gives every
+// byte back.
+TEST_F(ArrayTest, GrowthIsChargedToTheBudgetAndRefusedPastIt)
+{
+    MemoryBudget* budget = MemoryBudget::create(64 * 1024);
+    ASSERT_NE(budget, nullptr);
+    {
+        CurrentBudget charging(budget);
+        ScriptArray* array = nullptr;
+        ASSERT_EQ(m_array->newEmpty(array), Status::Ok);
+        size_t empty = budget->used();
+        EXPECT_GT(empty, 0u);
+        ASSERT_EQ(array->setItem(ScriptArray::MaxGrowthIndex, nullptr, ScriptValue::integer(1)), Status::Ok);
+        EXPECT_LT(budget->used(), empty + 20000) << "one chunk and the pointers to it";
+        Status status = Status::Ok;
+        int32_t stored = 0;
+        while (status.ok()) {
+            std::string name = "entry" + std::to_string(stored);
+            status = array->setItem(static_cast<int32_t>(name.size()), name.c_str(), ScriptValue::integer(stored));
+            if (status.ok())
+                ++stored;
+        }
+        EXPECT_EQ(status, Status::OutOfMemory);
+        EXPECT_GT(stored, 200);
+        EXPECT_EQ(array->count(), 16777216 + stored) << "the refused name took no position";
+        EXPECT_LE(budget->used(), budget->limit());
+        // With nothing left, a store into a chunk never built is refused too, and a script sees it.
+        budget->setLimit(budget->used());
+        ScriptValue args[] = { ScriptValue::integer(1000), ScriptValue::integer(9) };
+        ScriptValue result = UndefinedValue;
+        EXPECT_EQ(array->invoke(0, InvokeOp::StoreItem, 2, args, &result), Status::OutOfMemory);
+        ASSERT_EQ(array->setItem(ScriptArray::MaxGrowthIndex, nullptr, ScriptValue::integer(2)), Status::Ok)
+            << "a built chunk takes new values without charge";
+        std::string last = "entry" + std::to_string(stored - 1);
+        ScriptValue out = UndefinedValue;
+        ASSERT_EQ(array->getItem(last, out), Status::Ok);
+        EXPECT_EQ(integerOf(out), stored - 1);
+        array->release();
+        EXPECT_EQ(budget->used(), 0u);
+    }
+    EXPECT_EQ(MemoryBudget::current(), nullptr);
+    budget->release();
 }
 
 }
