@@ -29,11 +29,12 @@ TEST(ErrorObject, EachCodeHasItsMessage)
         { -1010, "parse" },
         { -1011, "continue mismatch" },
         { -1012, "break mismatch" },
+        { -1013, "script ran too long" },
         // Codes outside the table.
         { -1, "some error" },
         { 0, "some error" },
         { -999, "some error" },
-        { -1013, "some error" },
+        { -1014, "some error" },
         { INT32_MIN, "some error" },
     };
     for (const Row& row : rows) {
