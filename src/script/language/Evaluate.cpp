@@ -70,8 +70,9 @@ static int32_t wrapAdd(int32_t a, int32_t b) { return static_cast<int32_t>(stati
 static int32_t wrapSub(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }
 static int32_t wrapMul(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b)); }
 
-// Integer operations; false for a division that would trap.
-static bool integerOperation(int32_t kind, int32_t a, int32_t b, int32_t& out)
+// Integer operations; false for a division that would trap. Inlined: it is the whole work of
+// most operator nodes.
+[[gnu::always_inline]] static inline bool integerOperation(int32_t kind, int32_t a, int32_t b, int32_t& out)
 {
     switch (kind) {
     case '+':
@@ -330,6 +331,19 @@ Status assignTo(ScriptEngine& engine, const CodeNode* target, const ScriptValue&
     return status;
 }
 
+// The script function of this engine that a variable's value holds, or null for any other value
+// (an unbound name too).
+static ScriptFunction* scriptFunctionOf(ScriptEngine& engine, const ScriptValue* value)
+{
+    if (!value || value->tag != ValueTag::Function)
+        return nullptr;
+    auto* callable = static_cast<CallableObject*>(value->objectPayload());
+    if (!callable->isScriptFunction())
+        return nullptr;
+    auto* script = static_cast<ScriptFunction*>(callable);
+    return script->engine() == &engine ? script : nullptr;
+}
+
 Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const ScriptValue* args,
     ScriptValue* result)
 {
@@ -338,24 +352,17 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
         const CodeNode* callee = node->first;
         if (callee->kind() == TokenKind::Identifier) {
             // CallMember on the engine: the variable's value called with the engine as this.
+            *result = UndefinedValue;
+            if (ScriptFunction* script = scriptFunctionOf(engine, engine.findVariable(callee->atom()))) {
+                // A reference held for the call keeps the function alive even if the body
+                // rebinds its name, and this run holds the engine: run the body straight away.
+                Ref<ScriptFunction> held(*script);
+                return callFunction(engine, script->definition(), &engine, argc, args, result);
+            }
+            // Any other callable (a host's too), or a function of another engine.
             ScriptValue function;
             engine.getVariable(callee->atom(), function);
-            *result = UndefinedValue;
-            Status status;
-            ScriptFunction* script = nullptr;
-            if (function.tag == ValueTag::Function) {
-                auto* callable = static_cast<CallableObject*>(function.objectPayload());
-                if (callable->isScriptFunction() && static_cast<ScriptFunction*>(callable)->engine() == &engine)
-                    script = static_cast<ScriptFunction*>(callable);
-            }
-            if (script) {
-                // The value holds the function and this run holds the engine: run the body
-                // straight away.
-                status = callFunction(engine, script->definition(), &engine, argc, args, result);
-            } else {
-                // Any other callable (a host's too), or a function of another engine.
-                status = callValue(function, &engine, argc, args, result);
-            }
+            Status status = callValue(function, &engine, argc, args, result);
             releaseValue(function);
             return status;
         }

@@ -68,8 +68,6 @@ Status ScriptEngine::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptVa
     }
 }
 
-void ScriptEngine::closeScope() { m_scopes->popThroughMarker(); }
-
 void ScriptEngine::clearBindings()
 {
     ScriptValue popped;
@@ -95,20 +93,11 @@ static uintptr_t nativeStackBudget()
 #endif
 }
 
-void ScriptEngine::enterRun()
+void ScriptEngine::startStackGuard()
 {
-    if (m_runDepth++ == 0) {
-        uintptr_t here = currentStackPosition();
-        uintptr_t budget = nativeStackBudget();
-        m_stackLimit = here > budget ? here - budget : 0;
-    }
-}
-
-void ScriptEngine::leaveRun()
-{
-    NIMBOLT_ASSERT(m_runDepth > 0);
-    if (--m_runDepth == 0)
-        m_stackLimit = 0;
+    uintptr_t here = currentStackPosition();
+    uintptr_t budget = nativeStackBudget();
+    m_stackLimit = here > budget ? here - budget : 0;
 }
 
 // How many loop passes go by between two readings of the clock.

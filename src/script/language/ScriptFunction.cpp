@@ -52,17 +52,12 @@ ScriptFunction::~ScriptFunction()
     freeTree(m_definition);
 }
 
-int32_t ScriptFunction::release()
+void ScriptFunction::destroyHeldOnlyBySelf()
 {
-    int32_t count = --m_refCount;
-    NIMBOLT_ASSERT(count >= 0);
-    if (count == 1 && !m_destroying) {
-        // Only the self-reference is left. Releasing the prototype table drops it, which comes
-        // back here while m_destroying is set.
-        m_destroying = true;
-        delete this;
-    }
-    return count;
+    // Releasing the prototype table drops the self-reference, which comes back to release while
+    // m_destroying is set.
+    m_destroying = true;
+    delete this;
 }
 
 // Reading: prototype table first, then own table.

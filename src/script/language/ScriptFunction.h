@@ -38,7 +38,14 @@ private:
 
 class ScriptFunction final : public CallableObject {
 public:
-    int32_t release() override;
+    int32_t release() override
+    {
+        int32_t count = --m_refCount;
+        NIMBOLT_ASSERT(count >= 0);
+        if (count == 1 && !m_destroying)
+            destroyHeldOnlyBySelf();
+        return count;
+    }
     Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
     Status call(ScriptObject* self, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
 
@@ -59,6 +66,8 @@ private:
     {
     }
     ~ScriptFunction() override;
+    // Only the self-reference is left: the function goes.
+    void destroyHeldOnlyBySelf();
 
     PrototypeView m_prototypeView;
     // Counted: the function keeps the link, never the engine, alive.

@@ -113,11 +113,16 @@ private:
     ScriptValue takeNewest()
     {
         NIMBOLT_ASSERT(m_fill > 0);
-        Entry* entry = &m_newest->entries[--m_fill];
+        // The fields are read into locals first: the stores below could otherwise alias them.
+        int32_t fill = m_fill - 1;
+        Entry* entry = &m_newest->entries[fill];
+        m_fill = fill;
         ScriptValue value = entry->value;
-        Entry*& head = m_buckets[static_cast<uint32_t>(entry->key) % BucketCount];
+        Atom key = entry->key;
+        Entry* next = entry->next;
+        Entry*& head = m_buckets[static_cast<uint32_t>(key) % BucketCount];
         if (head == entry)
-            head = entry->next;
+            head = next;
         entry->next = nullptr;
         entry->key = 0;
         entry->value = UndefinedValue;
@@ -143,11 +148,14 @@ private:
         NIMBOLT_ASSERT(m_fill >= 0 && m_fill <= ChunkSize);
         if (m_fill == ChunkSize && !addChunk())
             return nullptr;
-        Entry* entry = &m_newest->entries[m_fill];
+        // The fields are read into locals first: the stores below could otherwise alias them.
+        int32_t fill = m_fill;
+        Entry* entry = &m_newest->entries[fill];
+        retainValue(value);
         entry->key = key;
         entry->value = value;
-        retainValue(entry->value);
-        if (++m_fill == ChunkSize)
+        m_fill = ++fill;
+        if (fill == ChunkSize)
             (void)addChunk();
         return entry;
     }
