@@ -72,7 +72,7 @@ static int32_t wrapMul(int32_t a, int32_t b) { return static_cast<int32_t>(stati
 
 // Integer operations; false for a division that would trap. Inlined: it is the whole work of
 // most operator nodes.
-[[gnu::always_inline]] static inline bool integerOperation(int32_t kind, int32_t a, int32_t b, int32_t& out)
+NIMBOLT_HOT_INLINE static bool integerOperation(int32_t kind, int32_t a, int32_t b, int32_t& out)
 {
     switch (kind) {
     case '+':
@@ -443,9 +443,21 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
     return status;
 }
 
+// The operator on operands that are not two integers: left and the result (the right operand)
+// are consumed and the result receives the outcome.
+[[gnu::noinline]] static Status combineOperands(const CodeNode* node, int32_t kind, ScriptValue& left, ScriptValue* result)
+{
+    ScriptValue right = *result;
+    *result = UndefinedValue;
+    if (Status status = applyOperator(kind, left, right, result); !status.ok())
+        return operatorFailure(status, node, result);
+    return Status::Ok;
+}
+
 // An infix operator (kind), or the operation of a compound assignment (its plain operator): the
-// first operand, then the second, combined into the result; two integers take the short way.
-[[gnu::always_inline]] static inline Status evaluateOperation(ScriptEngine& engine, const CodeNode* node, int32_t kind, ScriptValue* result)
+// first operand, then the second, combined into the result; two integers take the short way. With
+// a constant kind the integer operation is a single instruction.
+NIMBOLT_HOT_INLINE static Status evaluateOperation(ScriptEngine& engine, const CodeNode* node, int32_t kind, ScriptValue* result)
 {
     ScriptValue left = UndefinedValue;
     if (Status status = evaluate(engine, node->first, &left); !status.ok()) {
@@ -463,11 +475,7 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
         result->payload.integer = value;
         return Status::Ok;
     }
-    ScriptValue right = *result;
-    *result = UndefinedValue;
-    if (Status status = applyOperator(kind, left, right, result); !status.ok())
-        return operatorFailure(status, node, result);
-    return Status::Ok;
+    return combineOperands(node, kind, left, result);
 }
 
 // Stores the value the result holds into the target; the result then holds what the store gave.
@@ -496,7 +504,24 @@ enum class NodeOperation : uint8_t {
     Conditional,
     Logical,
     Comma,
-    Infix,
+    // Each infix operator has its own entry, so that its integer case needs no second dispatch.
+    Add,
+    Subtract,
+    Multiply,
+    Divide,
+    Remainder,
+    BitwiseAnd,
+    BitwiseOr,
+    BitwiseXor,
+    ShiftLeft,
+    ShiftRight,
+    UnsignedShiftRight,
+    Less,
+    Greater,
+    LessOrEqual,
+    GreaterOrEqual,
+    Equals,
+    NotEquals,
     Assign,
     CompoundAssign,
     PostIncrement,
@@ -527,11 +552,23 @@ static constexpr auto operationTable = [] {
     set(TokenKind::LogicalAnd, NodeOperation::Logical);
     set(TokenKind::LogicalOr, NodeOperation::Logical);
     set(',', NodeOperation::Comma);
-    for (int32_t kind : { '*', '/', '%', '+', '-', '<', '>', '&', '^', '|' })
-        set(kind, NodeOperation::Infix);
-    for (int32_t kind : { TokenKind::ShiftLeft, TokenKind::ShiftRight, TokenKind::UnsignedShiftRight,
-             TokenKind::LessOrEqual, TokenKind::GreaterOrEqual, TokenKind::Equals, TokenKind::NotEquals })
-        set(kind, NodeOperation::Infix);
+    set('+', NodeOperation::Add);
+    set('-', NodeOperation::Subtract);
+    set('*', NodeOperation::Multiply);
+    set('/', NodeOperation::Divide);
+    set('%', NodeOperation::Remainder);
+    set('&', NodeOperation::BitwiseAnd);
+    set('|', NodeOperation::BitwiseOr);
+    set('^', NodeOperation::BitwiseXor);
+    set(TokenKind::ShiftLeft, NodeOperation::ShiftLeft);
+    set(TokenKind::ShiftRight, NodeOperation::ShiftRight);
+    set(TokenKind::UnsignedShiftRight, NodeOperation::UnsignedShiftRight);
+    set('<', NodeOperation::Less);
+    set('>', NodeOperation::Greater);
+    set(TokenKind::LessOrEqual, NodeOperation::LessOrEqual);
+    set(TokenKind::GreaterOrEqual, NodeOperation::GreaterOrEqual);
+    set(TokenKind::Equals, NodeOperation::Equals);
+    set(TokenKind::NotEquals, NodeOperation::NotEquals);
     set('=', NodeOperation::Assign);
     for (int32_t kind : { TokenKind::UnsignedShiftRightAssign, TokenKind::ShiftLeftAssign, TokenKind::ShiftRightAssign,
              TokenKind::AddAssign, TokenKind::SubtractAssign, TokenKind::ModuloAssign, TokenKind::MultiplyAssign,
@@ -549,7 +586,7 @@ static NodeOperation operationOf(int32_t kind)
     return kind >= 0 && kind < OperationTableSize ? operationTable[static_cast<size_t>(kind)] : NodeOperation::Other;
 }
 
-static inline Status evaluateNode(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+NIMBOLT_HOT_INLINE static Status evaluateNode(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
 {
     switch (operationOf(node->kind())) {
     case NodeOperation::Literal:
@@ -629,8 +666,40 @@ static inline Status evaluateNode(ScriptEngine& engine, const CodeNode* node, Sc
         *result = UndefinedValue;
         return evaluate(engine, node->second, result);
     }
-    case NodeOperation::Infix:
-        return evaluateOperation(engine, node, node->kind(), result);
+    case NodeOperation::Add:
+        return evaluateOperation(engine, node, '+', result);
+    case NodeOperation::Subtract:
+        return evaluateOperation(engine, node, '-', result);
+    case NodeOperation::Multiply:
+        return evaluateOperation(engine, node, '*', result);
+    case NodeOperation::Divide:
+        return evaluateOperation(engine, node, '/', result);
+    case NodeOperation::Remainder:
+        return evaluateOperation(engine, node, '%', result);
+    case NodeOperation::BitwiseAnd:
+        return evaluateOperation(engine, node, '&', result);
+    case NodeOperation::BitwiseOr:
+        return evaluateOperation(engine, node, '|', result);
+    case NodeOperation::BitwiseXor:
+        return evaluateOperation(engine, node, '^', result);
+    case NodeOperation::ShiftLeft:
+        return evaluateOperation(engine, node, TokenKind::ShiftLeft, result);
+    case NodeOperation::ShiftRight:
+        return evaluateOperation(engine, node, TokenKind::ShiftRight, result);
+    case NodeOperation::UnsignedShiftRight:
+        return evaluateOperation(engine, node, TokenKind::UnsignedShiftRight, result);
+    case NodeOperation::Less:
+        return evaluateOperation(engine, node, '<', result);
+    case NodeOperation::Greater:
+        return evaluateOperation(engine, node, '>', result);
+    case NodeOperation::LessOrEqual:
+        return evaluateOperation(engine, node, TokenKind::LessOrEqual, result);
+    case NodeOperation::GreaterOrEqual:
+        return evaluateOperation(engine, node, TokenKind::GreaterOrEqual, result);
+    case NodeOperation::Equals:
+        return evaluateOperation(engine, node, TokenKind::Equals, result);
+    case NodeOperation::NotEquals:
+        return evaluateOperation(engine, node, TokenKind::NotEquals, result);
     case NodeOperation::Assign: {
         if (Status status = evaluate(engine, node->second, result); !status.ok())
             return status;

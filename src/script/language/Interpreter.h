@@ -10,6 +10,15 @@
 #include <script/language/CodeNode.h>
 #include <script/language/ScriptEngine.h>
 
+// The evaluator's small hot helpers are inlined into their callers in optimised builds.
+// Unoptimised builds keep them as calls: there every inlined copy would keep stack slots of its
+// own, and the native frame of each level of script nesting would grow several times over.
+#if defined(__OPTIMIZE__)
+#define NIMBOLT_HOT_INLINE [[gnu::always_inline]] inline
+#else
+#define NIMBOLT_HOT_INLINE inline
+#endif
+
 namespace nimbolt {
 
 // How a statement ended, carried as a non-negative status; failures are negative statuses.
@@ -28,7 +37,7 @@ constexpr bool isCompletion(Status status, Completion completion)
 
 Status evaluateComposite(ScriptEngine& engine, const CodeNode* node, ScriptValue* result);
 
-inline Status evaluate(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+NIMBOLT_HOT_INLINE Status evaluate(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
 {
     // The leaves need neither the stack check nor the general dispatch.
     switch (node->kind()) {

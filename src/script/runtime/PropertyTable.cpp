@@ -33,8 +33,9 @@ PropertyTable::~PropertyTable()
 {
     Chunk* chunk = m_oldest;
     while (chunk) {
-        for (Entry& entry : chunk->entries)
-            releaseValue(entry.value);
+        int32_t used = chunk == m_newest ? m_fill : ChunkSize;
+        for (int32_t i = 0; i < used; ++i)
+            releaseValue(chunk->entries[i].value);
         Chunk* newer = chunk->newer;
         delete chunk;
         chunk = newer;

@@ -1,7 +1,9 @@
 // An atom -> value table that is also a stack. Every definition is appended; a newer definition
 // of an atom hides the older one until it is popped. Entries live in chunks of 16 linked both
-// ways; defined entries are also chained, newest first, in one of 11 buckets (atom mod 11).
-// All chunks but the newest are full, and the table owns one reference per counted value.
+// ways; defined entries are also chained, newest first, in one of 16 buckets (the low four bits
+// of the atom folded with the next four, which for interned atoms are the name's byte-sum bucket
+// and its serial). All chunks but the newest are full, and the table owns one reference per
+// counted value of an entry in use; a popped entry's slot is left as it was until it is reused.
 #pragma once
 
 #include <base/RefCounted.h>
@@ -12,7 +14,7 @@ namespace nimbolt {
 class PropertyTable final : public RefCounted {
 public:
     static constexpr int ChunkSize = 16;
-    static constexpr int BucketCount = 11;
+    static constexpr int BucketCount = 16;
 
     // A new empty table with count 1 and one chunk, or null when memory runs out.
     static PropertyTable* create();
@@ -45,7 +47,7 @@ public:
         Entry* entry = append(atom, value);
         if (!entry)
             return Status::Failed;
-        Entry*& head = m_buckets[static_cast<uint32_t>(atom) % BucketCount];
+        Entry*& head = m_buckets[bucketOf(atom)];
         entry->next = head;
         head = entry;
         return Status::Ok;
@@ -109,28 +111,26 @@ private:
     PropertyTable() = default;
     ~PropertyTable() override;
 
-    // Removes the newest entry of a non-empty newest chunk and hands over its value.
+    static uint32_t bucketOf(Atom atom)
+    {
+        auto bits = static_cast<uint32_t>(atom);
+        return (bits ^ (bits >> 4)) % BucketCount;
+    }
+    // Removes the newest entry of a non-empty newest chunk and hands over its value. Nothing
+    // reaches the slot any more (the chains start at the buckets, and only entries in use are
+    // released), so it is not cleared.
     ScriptValue takeNewest()
     {
         NIMBOLT_ASSERT(m_fill > 0);
-        // The fields are read into locals first: the stores below could otherwise alias them.
-        int32_t fill = m_fill - 1;
-        Entry* entry = &m_newest->entries[fill];
-        m_fill = fill;
-        ScriptValue value = entry->value;
-        Atom key = entry->key;
-        Entry* next = entry->next;
-        Entry*& head = m_buckets[static_cast<uint32_t>(key) % BucketCount];
+        Entry* entry = &m_newest->entries[--m_fill];
+        Entry*& head = m_buckets[bucketOf(entry->key)];
         if (head == entry)
-            head = next;
-        entry->next = nullptr;
-        entry->key = 0;
-        entry->value = UndefinedValue;
-        return value;
+            head = entry->next;
+        return entry->value;
     }
     Entry* lookup(Atom atom) const
     {
-        for (Entry* entry = m_buckets[static_cast<uint32_t>(atom) % BucketCount]; entry; entry = entry->next) {
+        for (Entry* entry = m_buckets[bucketOf(atom)]; entry; entry = entry->next) {
             if (entry->key == atom)
                 return entry;
         }

@@ -91,13 +91,13 @@ TEST(PropertyTableTest, PushedValuesAreNeverFoundByGet)
 {
     TableHolder holder;
     PropertyTable& table = *holder.table;
-    // Atom 11 shares bucket 0 with the key 0 that pushed entries carry.
-    EXPECT_EQ(table.define(11, ScriptValue::integer(110)), Status::Ok);
+    // Atom 17 (0x11) shares bucket 0 with the key 0 that pushed entries carry.
+    EXPECT_EQ(table.define(17, ScriptValue::integer(170)), Status::Ok);
     EXPECT_EQ(table.push(ScriptValue::integer(1)), Status::Ok);
     EXPECT_EQ(table.push(ScriptValue::scopeMarker()), Status::Ok);
     EXPECT_EQ(table.entryCount(), 3);
 
-    for (Atom atom : { 0, 1, 2, 5, 10, 22, 33 }) {
+    for (Atom atom : { 0, 1, 2, 5, 10, 34, 51 }) {
         SCOPED_TRACE(atom);
         ScriptValue out;
         EXPECT_EQ(table.get(atom, out), Status::Failed);
@@ -109,8 +109,8 @@ TEST(PropertyTableTest, PushedValuesAreNeverFoundByGet)
     EXPECT_EQ(table.pop(out), Status::Ok);
     EXPECT_TRUE(isInteger(out, 1));
     // Popping the pushed entries left the chain of bucket 0 intact.
-    EXPECT_EQ(table.get(11, out), Status::Ok);
-    EXPECT_TRUE(isInteger(out, 110));
+    EXPECT_EQ(table.get(17, out), Status::Ok);
+    EXPECT_TRUE(isInteger(out, 170));
 }
 
 TEST(PropertyTableTest, PushAndPopAcrossTheChunkBoundary)
@@ -200,12 +200,12 @@ TEST(PropertyTableTest, AtomsOfOneBucketAreToldApart)
 {
     TableHolder holder;
     PropertyTable& table = *holder.table;
-    // 5, 16, 27 and 38 all leave 5 when divided by 11.
+    // 5, 0x14, 0x27 and 0x36 all fold to bucket 5 (low four bits xor the next four).
     EXPECT_EQ(table.define(5, ScriptValue::integer(50)), Status::Ok);
-    EXPECT_EQ(table.define(16, ScriptValue::integer(160)), Status::Ok);
-    EXPECT_EQ(table.define(27, ScriptValue::integer(270)), Status::Ok);
+    EXPECT_EQ(table.define(0x14, ScriptValue::integer(200)), Status::Ok);
+    EXPECT_EQ(table.define(0x27, ScriptValue::integer(390)), Status::Ok);
 
-    const std::pair<Atom, int32_t> expected[] = { { 5, 50 }, { 16, 160 }, { 27, 270 } };
+    const std::pair<Atom, int32_t> expected[] = { { 5, 50 }, { 0x14, 200 }, { 0x27, 390 } };
     for (auto [atom, value] : expected) {
         SCOPED_TRACE(atom);
         ScriptValue out;
@@ -216,15 +216,15 @@ TEST(PropertyTableTest, AtomsOfOneBucketAreToldApart)
         EXPECT_TRUE(isInteger(*found, value));
     }
     ScriptValue out;
-    EXPECT_EQ(table.get(38, out), Status::Failed);
+    EXPECT_EQ(table.get(0x36, out), Status::Failed);
 
     EXPECT_EQ(table.pop(out), Status::Ok);
-    EXPECT_TRUE(isInteger(out, 270));
-    EXPECT_EQ(table.get(27, out), Status::Failed);
+    EXPECT_TRUE(isInteger(out, 390));
+    EXPECT_EQ(table.get(0x27, out), Status::Failed);
     EXPECT_EQ(table.get(5, out), Status::Ok);
     EXPECT_TRUE(isInteger(out, 50));
-    EXPECT_EQ(table.get(16, out), Status::Ok);
-    EXPECT_TRUE(isInteger(out, 160));
+    EXPECT_EQ(table.get(0x14, out), Status::Ok);
+    EXPECT_TRUE(isInteger(out, 200));
 }
 
 TEST(PropertyTableTest, GetRetainsAndPopHandsOverTheReference)
