@@ -11,9 +11,18 @@
 #include <script/language/ScriptEngine.h>
 
 // The evaluator's small hot helpers are inlined into their callers in optimised builds.
-// Unoptimised builds keep them as calls: there every inlined copy would keep stack slots of its
-// own, and the native frame of each level of script nesting would grow several times over.
-#if defined(__OPTIMIZE__)
+// Unoptimised builds and builds with address checking keep them as calls: there every inlined
+// copy would keep (guarded) stack slots of its own, and the native frame of each level of script
+// nesting would grow several times over.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define NIMBOLT_ADDRESS_CHECKS 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define NIMBOLT_ADDRESS_CHECKS 1
+#endif
+#if defined(__OPTIMIZE__) && !defined(NIMBOLT_ADDRESS_CHECKS)
 #define NIMBOLT_HOT_INLINE [[gnu::always_inline]] inline
 #else
 #define NIMBOLT_HOT_INLINE inline
