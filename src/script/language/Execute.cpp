@@ -10,7 +10,7 @@
 namespace nimbolt {
 
 // Evaluates a condition into its truth; on failure the condition's error moves into result.
-static Status evaluateCondition(ScriptEngine& engine, const CodeNode* node, ScriptValue* result, bool& truth)
+NIMBOLT_HOT_INLINE static Status evaluateCondition(ScriptEngine& engine, const CodeNode* node, ScriptValue* result, bool& truth)
 {
     ScriptValue value = UndefinedValue;
     Status status = evaluate(engine, node, &value);
@@ -43,8 +43,9 @@ static Status evaluateDiscarded(ScriptEngine& engine, const CodeNode* node, Scri
 }
 
 // Runs a loop body and says whether the loop goes on; otherwise code is what the loop returns. A
-// run past its time limit ends here, at the loop's line.
-static bool continueLoop(ScriptEngine& engine, const CodeNode* loop, Status body, Status& code, ScriptValue* result)
+// run past its time limit ends here, at the loop's line. Inlined: a pass that goes on costs a
+// test of the body's code and a count.
+NIMBOLT_HOT_INLINE static bool continueLoop(ScriptEngine& engine, const CodeNode* loop, Status body, Status& code, ScriptValue* result)
 {
     if (isCompletion(body, Completion::Normal) || isCompletion(body, Completion::Continue)) {
         if (!engine.runOverdue())
