@@ -215,18 +215,6 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
     return evaluate(engine, statement, result);
 }
 
-Status runList(ScriptEngine& engine, const CodeNode* first, ScriptValue* result)
-{
-    for (const CodeNode* statement = first; statement; statement = statement->next) {
-        releaseValue(*result);
-        *result = UndefinedValue;
-        Status code = execute(engine, statement, result);
-        if (!isCompletion(code, Completion::Normal))
-            return code;
-    }
-    return toStatus(Completion::Normal);
-}
-
 // Takes every top-level function declaration out of the list and binds it in the current
 // scope, so that it can be called from any statement of the program.
 static Status hoistFunctions(ScriptEngine& engine, CodeNode*& program, ScriptValue* result)

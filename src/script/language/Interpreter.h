@@ -73,7 +73,18 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
 Status applyOperator(int32_t kind, ScriptValue& left, ScriptValue& right, ScriptValue* result);
 
 Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result);
-Status runList(ScriptEngine& engine, const CodeNode* first, ScriptValue* result);
+// Runs the statements of a list until one does not complete normally, and returns its code.
+NIMBOLT_HOT_INLINE Status runList(ScriptEngine& engine, const CodeNode* first, ScriptValue* result)
+{
+    for (const CodeNode* statement = first; statement; statement = statement->next) {
+        releaseValue(*result);
+        *result = UndefinedValue;
+        Status code = execute(engine, statement, result);
+        if (!isCompletion(code, Completion::Normal))
+            return code;
+    }
+    return toStatus(Completion::Normal);
+}
 // Runs a program on the engine and consumes its tree: 0, or -1 with an Error value in the result.
 Status runProgram(ScriptEngine& engine, ScriptObject* self, CodeNode* program, ScriptValue* result);
 

@@ -178,10 +178,10 @@ private:
     {
         int32_t top = m_top;
         NIMBOLT_ASSERT(top == m_frameBase && top >= 3);
-        ScriptValue* slots = m_stack + top - 2;
+        // Slots above the top are not read again before they are pushed over.
+        const ScriptValue* slots = m_stack + top - 2;
         int32_t savedBase = slots[2].payload.integer;
         ScriptValue self = slots[1];
-        slots[0] = slots[1] = slots[2] = UndefinedValue;
         m_frameBase = savedBase;
         m_top = top - 3;
         if (self.payload.object != this)

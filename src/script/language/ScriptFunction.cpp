@@ -254,9 +254,10 @@ Status callFunction(ScriptEngine& engine, const CodeNode& definition, ScriptObje
     if (!scope.status().ok())
         return scope.status();
     *result = UndefinedValue;
+    PropertyTable& scopes = engine.scopeTable();
     int32_t index = 0;
     for (const CodeNode* parameter = definition.second; parameter; parameter = parameter->next, ++index) {
-        if (Status status = engine.defineLocal(parameter->atom(), index < argc ? args[index] : UndefinedValue);
+        if (Status status = scopes.define(parameter->atom(), index < argc ? args[index] : UndefinedValue);
             !status.ok())
             return status;
     }

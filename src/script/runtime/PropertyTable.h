@@ -23,11 +23,8 @@ public:
     // made, in which case nothing changed.
     Status push(const ScriptValue& value)
     {
-        Entry* entry = append(0, value);
-        if (!entry)
-            return Status::Failed;
-        entry->next = nullptr;
-        return Status::Ok;
+        // A pushed entry is in no chain, so its link is never read.
+        return append(0, value) ? Status::Ok : Status::Failed;
     }
     // Moves the newest entry's value to out, handing over the table's reference. An empty table
     // gives undefined and 0.
