@@ -116,7 +116,12 @@ static Status construct(ScriptObject& parent, EngineLink& link, PropertyTable& p
         return Status::Failed;
     *result = ScriptValue::object(instance);
     ScriptValue scratch = UndefinedValue;
-    Status status = callFunction(*engine, definition, instance, argc, args, &scratch);
+    Status status;
+    {
+        // A host constructing directly starts a run of its own.
+        EngineRun run(*engine);
+        status = callFunction(*engine, definition, instance, argc, args, &scratch);
+    }
     instance->seal();
     if (scratch.tag == ValueTag::Error) {
         releaseValue(*result);
@@ -152,9 +157,11 @@ Status ScriptFunction::call(ScriptObject* self, int32_t argc, const ScriptValue*
         *result = UndefinedValue;
         return Status::Failed;
     }
-    // Whoever calls may hold neither the function nor the engine; keep both for the call.
+    // Whoever calls may hold neither the function nor the engine; keep both for the call. A host
+    // calling a kept function directly starts a run of its own.
     Ref<ScriptFunction> protectFunction(*this);
     Ref<ScriptEngine> protectEngine(*engine);
+    EngineRun run(*engine);
     return callFunction(*engine, *m_definition, self, argc, args, result);
 }
 
@@ -250,6 +257,7 @@ Status ScriptInstance::invoke(Atom atom, InvokeOp op, int32_t argc, const Script
 Status callFunction(ScriptEngine& engine, const CodeNode& definition, ScriptObject* self, int32_t argc,
     const ScriptValue* args, ScriptValue* result)
 {
+    NIMBOLT_ASSERT(engine.running());
     BindingScope scope(engine);
     if (!scope.status().ok())
         return scope.status();
@@ -264,8 +272,6 @@ Status callFunction(ScriptEngine& engine, const CodeNode& definition, ScriptObje
     CallFrame frame(engine, argc, self);
     if (!frame.status().ok())
         return frame.status();
-    // A host calling a kept function directly starts a run of its own.
-    EngineRun run(engine);
     Status status = runList(engine, definition.third, result);
     return status.ok() ? Status::Ok : status;
 }

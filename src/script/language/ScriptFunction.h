@@ -121,7 +121,7 @@ ScriptFunction* createFunction(ScriptEngine& engine, CodeNode* definition);
 
 // Runs a function definition's body with this (the engine when null) and the arguments: a new
 // scope with the parameters bound, a frame, the body. Returns the body's status when negative,
-// otherwise 0; the body's value is in the result.
+// otherwise 0; the body's value is in the result. The engine is running (an EngineRun is open).
 Status callFunction(ScriptEngine& engine, const CodeNode& definition, ScriptObject* self, int32_t argc,
     const ScriptValue* args, ScriptValue* result);
 // A host calling a kept function: the function and its engine are held for the call, so that a
