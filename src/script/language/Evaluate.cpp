@@ -66,75 +66,6 @@ static int32_t plainOperatorOf(int32_t kind)
     }
 }
 
-static int32_t wrapAdd(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
-static int32_t wrapSub(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }
-static int32_t wrapMul(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b)); }
-
-// Integer operations; false for a division that would trap. Inlined: it is the whole work of
-// most operator nodes.
-NIMBOLT_HOT_INLINE static bool integerOperation(int32_t kind, int32_t a, int32_t b, int32_t& out)
-{
-    switch (kind) {
-    case '+':
-        out = wrapAdd(a, b);
-        return true;
-    case '-':
-        out = wrapSub(a, b);
-        return true;
-    case '*':
-        out = wrapMul(a, b);
-        return true;
-    case '/':
-        if (b == 0 || (a == INT32_MIN && b == -1))
-            return false;
-        out = a / b;
-        return true;
-    case '%':
-        if (b == 0 || (a == INT32_MIN && b == -1))
-            return false;
-        out = a % b;
-        return true;
-    case '&':
-        out = a & b;
-        return true;
-    case '|':
-        out = a | b;
-        return true;
-    case '^':
-        out = a ^ b;
-        return true;
-    case TokenKind::ShiftLeft:
-        out = static_cast<int32_t>(static_cast<uint32_t>(a) << (b & 31));
-        return true;
-    case TokenKind::ShiftRight:
-        out = a >> (b & 31);
-        return true;
-    case TokenKind::UnsignedShiftRight:
-        out = static_cast<int32_t>(static_cast<uint32_t>(a) >> (b & 31));
-        return true;
-    case '<':
-        out = a < b;
-        return true;
-    case '>':
-        out = a > b;
-        return true;
-    case TokenKind::LessOrEqual:
-        out = a <= b;
-        return true;
-    case TokenKind::GreaterOrEqual:
-        out = a >= b;
-        return true;
-    case TokenKind::Equals:
-        out = a == b;
-        return true;
-    case TokenKind::NotEquals:
-        out = a != b;
-        return true;
-    default:
-        return false;
-    }
-}
-
 static Status realOperation(int32_t kind, double a, double b, ScriptValue* result)
 {
     switch (kind) {
@@ -443,9 +374,7 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
     return status;
 }
 
-// The operator on operands that are not two integers: left and the result (the right operand)
-// are consumed and the result receives the outcome.
-[[gnu::noinline]] static Status combineOperands(const CodeNode* node, int32_t kind, ScriptValue& left, ScriptValue* result)
+[[gnu::noinline]] Status combineOperands(const CodeNode* node, int32_t kind, ScriptValue& left, ScriptValue* result)
 {
     ScriptValue right = *result;
     *result = UndefinedValue;

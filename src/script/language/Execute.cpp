@@ -9,11 +9,60 @@
 
 namespace nimbolt {
 
-// Evaluates a condition into its truth; on failure the condition's error moves into result.
+static bool isComparison(int32_t kind)
+{
+    switch (kind) {
+    case '<':
+    case '>':
+    case TokenKind::LessOrEqual:
+    case TokenKind::GreaterOrEqual:
+    case TokenKind::Equals:
+    case TokenKind::NotEquals:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Evaluates a comparison node's operands, left first, into left and value. Two integers are
+// compared here and decide the truth (true is returned); otherwise the comparison is completed
+// into value as its node would be, and false is returned with the status.
+NIMBOLT_HOT_INLINE static bool compareIntegers(ScriptEngine& engine, const CodeNode* node, ScriptValue& value,
+    Status& status, bool& truth)
+{
+    ScriptValue left = UndefinedValue;
+    status = evaluate(engine, node->first, &left);
+    if (!status.ok()) {
+        value = left;
+        return false;
+    }
+    status = evaluate(engine, node->second, &value);
+    if (!status.ok()) {
+        releaseValue(left);
+        return false;
+    }
+    if (left.tag == ValueTag::Integer && value.tag == ValueTag::Integer) {
+        int32_t outcome = 0;
+        (void)integerOperation(node->kind(), left.payload.integer, value.payload.integer, outcome);
+        truth = outcome != 0;
+        return true;
+    }
+    status = combineOperands(node, node->kind(), left, &value);
+    return false;
+}
+
+// Evaluates a condition into its truth; on failure the condition's error moves into result. A
+// comparison, the usual condition, is decided without the general evaluation of its node.
 NIMBOLT_HOT_INLINE static Status evaluateCondition(ScriptEngine& engine, const CodeNode* node, ScriptValue* result, bool& truth)
 {
     ScriptValue value = UndefinedValue;
-    Status status = evaluate(engine, node, &value);
+    Status status;
+    if (isComparison(node->kind())) {
+        if (compareIntegers(engine, node, value, status, truth))
+            return Status::Ok;
+    } else {
+        status = evaluate(engine, node, &value);
+    }
     if (!status.ok()) {
         releaseValue(*result);
         *result = value;
