@@ -7,7 +7,8 @@ packages=(
     libgtest-dev googletest
     qt6-base-dev libgif-dev fonts-ipafont-gothic
     clang libclang-rt-14-dev
-    xvfb xdotool x11-utils trayer
+    libxcb1-dev
+    xvfb xdotool x11-utils trayer xclip python3
 )
 if [ "${1:-}" = bench ]; then
     packages+=(mujs duktape)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Nimbolt and runs its main job. Until the desktop program
-# exists, the main job is the script console runner on the bundled example.
+# Installs what is missing, builds Nimbolt and runs its main job: the desktop clock on the
+# display. Without a display it says so and draws the bundled clock into a PNG instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,4 +8,11 @@ scripts/install-deps.sh
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
-build/tools/nimbolt-script examples/clock-hands.ns
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    exec build/src/app/nimbolt
+fi
+picture=build/nimbolt-clock.png
+echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): drawing the bundled clock into $picture instead."
+build/tools/nimbolt-render build/src/app/clock.dat/start.nbm -o "$picture"
+echo "Wrote $picture"

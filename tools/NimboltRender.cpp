@@ -24,6 +24,7 @@ namespace {
 const char Usage[] = "usage: nimbolt-render DOCUMENT.nbm [-o OUT.png] [--time \"YYYY-MM-DD HH:MM:SS\"]\n"
                      "                      [--screen WxHxDEPTH] [--confirm ok|cancel[,ok|cancel...]]\n"
                      "                      [--script-limit MS] [EVENT...]\n"
+                     "       nimbolt-render --help | --version\n"
                      "EVENT:  --click X,Y | --down X,Y | --up X,Y | --move X,Y | --advance MS | --open FILE\n";
 
 enum class EventKind { Click, Down, Up, Move, Advance, Open };
@@ -46,6 +47,8 @@ struct Options {
     std::vector<MessageBoxResult> answers;
     int32_t scriptLimit { 10000 };
     std::vector<Event> events;
+    bool help { false };
+    bool version { false };
 };
 
 bool parsePoint(const char* text, int32_t& x, int32_t& y)
@@ -107,7 +110,11 @@ bool parseOptions(int argc, char** argv, Options& options)
         bool hasValue = i + 1 < argc;
         auto value = [&]() { return argv[++i]; };
         Event event { EventKind::Click };
-        if (word == "-o" && hasValue) {
+        if (word == "--help") {
+            options.help = true;
+        } else if (word == "--version") {
+            options.version = true;
+        } else if (word == "-o" && hasValue) {
             options.output = absolutePath(value());
         } else if (word == "--time" && hasValue) {
             if (!parseTime(value(), options.time))
@@ -156,7 +163,7 @@ bool parseOptions(int argc, char** argv, Options& options)
             options.document = word;
         }
     }
-    return !options.document.empty();
+    return options.help || options.version || !options.document.empty();
 }
 
 // One line of standard error: line breaks in the text are written as \n.
@@ -228,9 +235,17 @@ HeadlessWindow* headlessWindow(Document& document)
     return static_cast<HeadlessWindow*>(document.window());
 }
 
+// A point of a shaped window outside its shape belongs to whatever lies below the window.
+bool reaches(HeadlessWindow* window, int32_t x, int32_t y)
+{
+    return window && (!window->shape() || insideShape(*window->shape(), x, y));
+}
+
 void runEvent(const Event& event, Document& document, HeadlessWindowSystem& system)
 {
     HeadlessWindow* window = headlessWindow(document);
+    if (event.kind != EventKind::Advance && event.kind != EventKind::Open && !reaches(window, event.x, event.y))
+        return;
     bool mascot = window && window->kind() == WindowKind::Mascot;
     switch (event.kind) {
     case EventKind::Click:
@@ -265,6 +280,14 @@ int main(int argc, char** argv)
     if (!parseOptions(argc, argv, options)) {
         std::fputs(Usage, stderr);
         return 2;
+    }
+    if (options.help) {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("nimbolt-render %s\n", NIMBOLT_VERSION);
+        return 0;
     }
     if (std::FILE* file = std::fopen(options.document.c_str(), "rb")) {
         std::fclose(file);

@@ -1,7 +1,8 @@
 // nimbolt-script: runs script files on one runner, in order, as a document runs the script
 // elements of its head. Errors are printed as "(line) message" on standard error; Echo writes to
 // standard output. Exit status: 2 when a file could not be read, else 1 when any error was
-// reported, else 0.
+// reported, else 0. "--help" or "--version" as the first argument prints the usage or the version
+// and runs nothing.
 #include <base/Ref.h>
 #include <script/language/ErrorObject.h>
 #include <script/language/MathObject.h>
@@ -61,11 +62,22 @@ const GlobalConstructorRow consoleGlobals[] = {
 
 }
 
+const char Usage[] = "usage: nimbolt-script FILE...   (a FILE of - reads standard input)\n"
+                     "       nimbolt-script --help | --version\n";
+
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: nimbolt-script FILE...   (a FILE of - reads standard input)\n");
+        std::fputs(Usage, stderr);
         return 2;
+    }
+    if (std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("nimbolt-script %s\n", NIMBOLT_VERSION);
+        return 0;
     }
 
     Ref<ConsoleSite> site = adoptRef(*new ConsoleSite);

@@ -2,7 +2,7 @@
 // piece of text. Every element node keeps two script arrays: children, its direct children, and
 // all, every node below it in document order, each entry also named by its node's id (the last
 // of equal ids wins a lookup). A node passes the member names it lacks on to its displayed
-// element, so document.all.x.moveTo(…) moves the element of the node whose id is x.
+// element, so document.all["x"].moveTo(…) moves the element of the node whose id is x.
 //
 // The node also keeps its children in a private list of its own, which the window walks to draw
 // and to dispatch the mouse: scripts may store anything into the arrays, but never change the

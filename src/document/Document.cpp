@@ -163,7 +163,16 @@ Status Document::load(const std::string& path)
     std::optional<std::string> text = readDocumentFile(path);
     if (!text)
         return Status::Failed;
-    MarkupStream stream = MarkupStream::fromMemory(text->data(), text->size());
+    return loadText(*text, path);
+}
+
+Status Document::loadText(const std::string& text, const std::string& path)
+{
+    if (m_shutDown)
+        return Status::Failed;
+    Ref<Document> protect(*this);
+    closeContent();
+    MarkupStream stream = MarkupStream::fromMemory(text.data(), text.size());
     std::unique_ptr<MarkupNode, void (*)(MarkupNode*)> tree(parseMarkup(stream), freeMarkupNode);
     if (!tree)
         return Status::Ok;

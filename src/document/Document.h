@@ -48,6 +48,9 @@ public:
     // Loads an NBML file (a file system path): -1 when it cannot be read, else 0, whether or not
     // a tree or a window came of it.
     Status load(const std::string& path);
+    // Loads a document's bytes as if read from the file at path (whose folder becomes the
+    // current directory): what load does once it has read the file.
+    Status loadText(const std::string& bytes, const std::string& path);
     // The longest a script run may take before it is stopped as running too long, in
     // milliseconds (0: no limit).
     void setRunLimit(int32_t milliseconds);

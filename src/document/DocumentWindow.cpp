@@ -144,6 +144,7 @@ void Document::drawTree(DeviceContext& context, const Rect& clip)
         int32_t y;
     };
     std::vector<Frame> stack;
+    context.setClipRect(&clip);
     auto enter = [&](DocObj& node) {
         Element* element = node.element().ptr();
         if (!element || !element->visible())
@@ -170,6 +171,7 @@ void Document::drawTree(DeviceContext& context, const Rect& clip)
             enter(*child);
         }
     }
+    context.setClipRect(nullptr);
 }
 
 void Document::windowPaint(DeviceContext& target, const Rect& clip)

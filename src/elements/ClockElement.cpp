@@ -43,6 +43,9 @@ void ClockElement::initialize(const ScriptArray& attributes)
         invalidateIfVisible();
     if (readAttributeColor(attributes, "handBgcolor", m_handBgcolor).ok())
         invalidateIfVisible();
+    // A clock shows the time from the start, not midnight until the window's first tick.
+    if (!m_ticked)
+        tick();
 }
 
 void ClockElement::tick()
@@ -50,7 +53,19 @@ void ClockElement::tick()
     ElementHost* document = host();
     if (!document)
         return;
+    std::tm previous = m_time;
+    bool first = !m_ticked;
     m_time = document->timeSource().localTime();
+    m_ticked = true;
+    if (m_hand != HandKind::Digital && !first) {
+        // Only the hand changes: repaint where it was and where it is, when it moved at all.
+        Rect before = handBounds(previous), after = handBounds(m_time);
+        if (before != after && m_style.visible) {
+            document->invalidate(&before);
+            document->invalidate(&after);
+        }
+        return;
+    }
     if (m_hand == HandKind::Digital) {
         (void)setTimeLocale(m_locale);
         m_textLength = formatTime(m_format, m_time, currentTimeLocale(), m_text, TextCapacity);
@@ -69,6 +84,16 @@ void ClockElement::tick()
     invalidateIfVisible();
 }
 
+Rect ClockElement::handBounds(const std::tm& time) const
+{
+    HandGeometry geometry = handGeometry(m_style.rect, m_size, m_lineWidth, handAngle(m_hand, time));
+    // Half the pen on each side, the outline's pixel and a pixel of rounding.
+    int32_t margin = std::max(m_lineWidth, 1) / 2 + 3;
+    return { std::min(geometry.centre.x, geometry.end.x) - margin, std::min(geometry.centre.y, geometry.end.y) - margin,
+        std::max(geometry.centre.x, geometry.end.x) + margin + 1,
+        std::max(geometry.centre.y, geometry.end.y) + margin + 1 };
+}
+
 void ClockElement::paint(DeviceContext& context, const Rect& repaint)
 {
     if (!needsPaint(repaint))
@@ -85,6 +110,9 @@ void ClockElement::paint(DeviceContext& context, const Rect& repaint)
         context.textOut(m_style.rect.left, m_style.rect.top, m_text, m_textLength);
         return;
     }
+    // A hand outside the repaint rectangle has nothing to draw there.
+    if (handBounds(m_time).intersected(repaint).isEmpty())
+        return;
     HandGeometry geometry = handGeometry(m_style.rect, m_size, m_lineWidth, handAngle(m_hand, m_time));
     drawHand(context, geometry, m_lineWidth, m_style.color, m_handBgcolor);
 }

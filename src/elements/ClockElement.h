@@ -26,6 +26,8 @@ public:
 
 private:
     void initialize(const ScriptArray& attributes) override;
+    // The pixels the hand covers at the time.
+    Rect handBounds(const std::tm& time) const;
 
     char m_text[TextCapacity] {};
     int32_t m_textLength { 0 };
@@ -36,6 +38,7 @@ private:
     char m_locale[NameCapacity] = "japanese";
     char m_format[NameCapacity] = "%H:%M:%S";
     std::tm m_time {};
+    bool m_ticked { false };
 };
 
 }

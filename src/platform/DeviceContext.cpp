@@ -36,10 +36,10 @@ Rect DeviceContextImpl::bounds() const
 void DeviceContextImpl::fill(const Rect& rect, Color color)
 {
     if (!m_device) {
-        fillPixels(m_memory, rect, color);
+        fillPixels(m_memory, clipped(rect), color);
         return;
     }
-    Rect area = rect.intersected(bounds());
+    Rect area = clipped(rect).intersected(bounds());
     if (area.isEmpty())
         return;
     QPainter painter(m_device);
@@ -50,6 +50,7 @@ template <typename Draw> void DeviceContextImpl::paint(const Rect& area, Color c
 {
     if (m_device) {
         QPainter painter(m_device);
+        applyClip(painter);
         draw(painter);
         return;
     }
@@ -59,10 +60,11 @@ template <typename Draw> void DeviceContextImpl::paint(const Rect& area, Color c
         QImage image(m_memory.bits, m_memory.width, m_memory.height, m_memory.stride,
             m_memory.bitsPerPixel == 16 ? QImage::Format_RGB555 : QImage::Format_BGR888);
         QPainter painter(&image);
+        applyClip(painter);
         draw(painter);
         return;
     }
-    Rect clipped = area.intersected(m_memory.bounds());
+    Rect clipped = this->clipped(area).intersected(m_memory.bounds());
     if (clipped.isEmpty())
         return;
     QImage mask(clipped.width(), clipped.height(), QImage::Format_Alpha8);
@@ -110,6 +112,11 @@ DeviceContext::~DeviceContext() = default;
 Rect DeviceContext::bounds() const
 {
     return m_impl->bounds();
+}
+
+void DeviceContext::setClipRect(const Rect* clip)
+{
+    m_impl->m_clip = clip ? std::optional<Rect>(*clip) : std::nullopt;
 }
 
 int32_t DeviceContext::saveDC()
@@ -299,7 +306,9 @@ void DeviceContext::lineTo(int32_t x, int32_t y)
 {
     Point from = std::exchange(m_state.position, Point { x, y });
     if (m_impl->m_inPath) {
-        if (m_impl->m_path.elementCount() == 0)
+        // A path with nothing drawn yet starts at the current position (setting the fill rule
+        // leaves a lone start at the origin, which isEmpty counts as nothing).
+        if (m_impl->m_path.isEmpty())
             m_impl->m_path.moveTo(from.x, from.y);
         m_impl->m_path.lineTo(x, y);
         return;
@@ -425,8 +434,8 @@ static int32_t clampToInt(int64_t value)
 
 // Other paint devices get the picture through QPainter, scaled without smoothing. 16- and 24-bit
 // pixels are wrapped in place; 8-bit pixels are widened through their colour table first.
-static void drawOnDevice(
-    QPaintDevice& device, const Rect& targetRect, const PixelBuffer& source, const Rect& sourceRect)
+static void drawOnDevice(const DeviceContextImpl& impl, QPaintDevice& device, const Rect& targetRect,
+    const PixelBuffer& source, const Rect& sourceRect)
 {
     Rect part = sourceRect.intersected(source.bounds());
     if (part.isEmpty() || sourceRect.isEmpty() || targetRect.isEmpty())
@@ -450,6 +459,7 @@ static void drawOnDevice(
             source.bitsPerPixel == 16 ? QImage::Format_RGB555 : QImage::Format_BGR888);
     }
     QPainter painter(&device);
+    impl.applyClip(painter);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(target, image);
 }
@@ -459,14 +469,20 @@ void DeviceContext::bitBlt(int32_t x, int32_t y, int32_t width, int32_t height, 
 {
     Rect sourceRect { sourceX, sourceY, clampToInt(int64_t { sourceX } + width),
         clampToInt(int64_t { sourceY } + height) };
+    Rect targetRect { x, y, clampToInt(int64_t { x } + width), clampToInt(int64_t { y } + height) };
     if (!m_impl->m_device) {
-        copyPixels(m_impl->m_memory, x, y, source, sourceRect);
+        // Only the part of the target inside the clip takes pixels: the source shrinks with it.
+        Rect part = m_impl->clipped(targetRect);
+        if (part.isEmpty())
+            return;
+        Rect cut { sourceRect.left + (part.left - x), sourceRect.top + (part.top - y),
+            sourceRect.left + (part.right - x), sourceRect.top + (part.bottom - y) };
+        copyPixels(m_impl->m_memory, part.left, part.top, source, cut);
         return;
     }
     if (!source.isValid())
         return;
-    Rect targetRect { x, y, clampToInt(int64_t { x } + width), clampToInt(int64_t { y } + height) };
-    drawOnDevice(*m_impl->m_device, targetRect, source, sourceRect);
+    drawOnDevice(*m_impl, *m_impl->m_device, targetRect, source, sourceRect);
 }
 
 void DeviceContext::stretchBlt(const Rect& targetRect, const PixelBuffer& source, const Rect& sourceRect)
@@ -476,7 +492,7 @@ void DeviceContext::stretchBlt(const Rect& targetRect, const PixelBuffer& source
         return;
     }
     if (source.isValid())
-        drawOnDevice(*m_impl->m_device, targetRect, source, sourceRect);
+        drawOnDevice(*m_impl, *m_impl->m_device, targetRect, source, sourceRect);
 }
 
 }

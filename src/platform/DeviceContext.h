@@ -52,6 +52,9 @@ public:
     DeviceContext& operator=(const DeviceContext&) = delete;
 
     Rect bounds() const;
+    // Limits fills, drawing and copies into the target to the rectangle (null: no limit). Scaled
+    // copies are not limited.
+    void setClipRect(const Rect* clip);
 
     // Pushes the state and returns the new depth (1 for the first save).
     int32_t saveDC();

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <memory>
+#include <optional>
 
 namespace nimbolt {
 
@@ -33,8 +34,17 @@ public:
     // for 8-bit memory, where color is the colour every covered pixel takes.
     template <typename Draw> void paint(const Rect& area, Color color, Draw&& draw);
 
+    // The part of the target that drawing may change; the whole target when none.
+    Rect clipped(const Rect& rect) const { return m_clip ? rect.intersected(*m_clip) : rect; }
+    void applyClip(QPainter& painter) const
+    {
+        if (m_clip)
+            painter.setClipRect(m_clip->left, m_clip->top, m_clip->width(), m_clip->height());
+    }
+
     PixelBuffer m_memory;
     QPaintDevice* m_device { nullptr };
+    std::optional<Rect> m_clip;
     QPainterPath m_path;
     bool m_inPath { false };
     bool m_hasPath { false };

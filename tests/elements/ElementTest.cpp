@@ -284,6 +284,50 @@ TEST_F(ElementTest, HandsAreDrawnAtTheTimeOfTheLastTick)
     EXPECT_EQ(static_cast<ClockElement&>(*make("clock", { { "hand", "hours" } })).hand(), HandKind::Digital);
 }
 
+TEST_F(ElementTest, AHandsTickRepaintsWhereItWasAndWhereItIs)
+{
+    host.time.tm_sec = 7;
+    RefPtr<Element> hand = make("clock", { { "hand", "sec" }, { "size", "40" }, { "lineWidth", "5" },
+        { "handBgcolor", "#00ff00" }, { "width", "100" }, { "height", "100" } });
+    auto snapshot = [&] {
+        DeviceContext& context = clearedBuffer(0xFFFFFF);
+        hand->paint(context, { 0, 0, 200, 200 });
+        (void)host.backBuffer().releaseDC(&context);
+        std::vector<uint32_t> pixels;
+        for (int32_t y = 0; y < 100; ++y)
+            for (int32_t x = 0; x < 100; ++x)
+                pixels.push_back(pixel(x, y));
+        return pixels;
+    };
+    hand->tick();
+    std::vector<uint32_t> before = snapshot();
+    host.invalidations.clear();
+    host.time.tm_sec = 8;
+    hand->tick();
+    std::vector<uint32_t> after = snapshot();
+    ASSERT_EQ(host.invalidations.size(), 2u);
+    int32_t changed = 0;
+    for (int32_t y = 0; y < 100; ++y)
+        for (int32_t x = 0; x < 100; ++x) {
+            if (before[y * 100 + x] == after[y * 100 + x])
+                continue;
+            ++changed;
+            EXPECT_TRUE(host.invalidations[0].contains(x, y) || host.invalidations[1].contains(x, y)) << x << ", " << y;
+        }
+    EXPECT_GT(changed, 40);
+    for (const Rect& rect : host.invalidations)
+        EXPECT_LT(rect.width() * rect.height(), 100 * 100 / 4) << "not the whole clock";
+
+    host.invalidations.clear();
+    hand->tick();
+    EXPECT_TRUE(host.invalidations.empty()) << "a hand that did not move";
+    // A repaint far from the hand draws nothing.
+    DeviceContext& context = clearedBuffer(0xFFFFFF);
+    hand->paint(context, { 0, 60, 40, 100 });
+    (void)host.backBuffer().releaseDC(&context);
+    EXPECT_EQ(pixel(50, 50), 0xFFFFFFu);
+}
+
 TEST_F(ElementTest, DigitalClocksGrowToTheirTextAndNeverShrink)
 {
     host.time = { 56, 34, 12 };

@@ -31,31 +31,26 @@ TEST(MarkupAllocation, EveryFailureGivesNoTreeOrTheWholeTree)
     std::string input = "<html><head><title>T</title><script>a &lt; b</script></head>"
                         "<body type=mascot a b=1 c=2 d=3 e=4 f=5 g=6 h=7 i=8 j=9><div id=x/>text<p>"
         + longText + "</p></body></html>";
-    std::string whole
-        = "html{head{title{\"T\"} script{\"a \" \"lt\" \"b\"}} "
-          "body[type=\"mascot\" a b=\"1\" c=\"2\" d=\"3\" e=\"4\" f=\"5\" g=\"6\" h=\"7\" i=\"8\" "
-          "j=\"9\"]{div[id=\"x\"]/ \"text\" p{\""
+    std::string whole = "html{head{title{\"T\"} script{\"a \" \"lt\" \"b\"}} body[type=\"mascot\" a b=\"1\" "
+                        "c=\"2\" d=\"3\" e=\"4\" f=\"5\" g=\"6\" h=\"7\" i=\"8\" j=\"9\"]"
+                        "{div[id=\"x\"]/ \"text\" p{\""
         + longText + "\"}}}";
-
-    int failures = 0;
-    int wholeDespiteFailure = 0;
+    int failures = 0, wholeDespiteFailure = 0;
     for (int call = 0;; ++call) {
         s_calls = 0;
         s_failingCall = call;
-        MarkupNode* root = parseMarkupBytes(input);
+        MarkupTree tree = parseMarkupBytes(input);
         s_failingCall = -1;
         bool failed = s_calls > call;
-        std::string dump = dumpMarkupTree(root);
-        freeMarkupNode(root);
         if (!failed) {
-            EXPECT_EQ(dump, whole) << "without a failure";
+            EXPECT_EQ(dumpMarkupTree(tree.get()), whole) << "without a failure";
             break;
         }
         ++failures;
-        if (root) {
+        if (tree) {
             // Only the chunk an attribute list makes ahead of need may fail without harm: the
             // next append makes it again.
-            EXPECT_EQ(dump, whole) << "allocation " << call << " failed";
+            EXPECT_EQ(dumpMarkupTree(tree.get()), whole) << "allocation " << call << " failed";
             ++wholeDespiteFailure;
         }
     }

@@ -1,72 +1,47 @@
-#include <markup/MarkupText.h>
+// The parts of a markup tree: counted texts (made, copied to buffers, compared with names) and
+// attribute lists (entries across chunks of 8, lookups, name copies and index ranges).
+#include <markup/AttributeList.h>
 
 #include <cstring>
 #include <gtest/gtest.h>
+#include <memory>
+#include <string>
 
 using namespace nimbolt;
 
 namespace {
 
-TEST(MarkupText, MadeFromBytesAndStrings)
+TEST(MarkupText, MadeCopiedAndCompared)
 {
-    OwnedMarkupText bytes(MarkupText::create("ab\0c", 4));
-    ASSERT_TRUE(bytes);
-    EXPECT_EQ(bytes->view(), std::string_view("ab\0c", 4));
-
+    EXPECT_EQ(OwnedMarkupText(MarkupText::create("ab\0c", 4))->view(), std::string_view("ab\0c", 4));
     OwnedMarkupText string(MarkupText::fromString("div"));
-    ASSERT_TRUE(string);
-    EXPECT_EQ(string->length(), 3);
+    EXPECT_EQ(string->view(), "div");
     EXPECT_EQ(string->bytes()[3], 0) << "a text made from a string keeps its zero";
-
     EXPECT_EQ(MarkupText::fromString(""), MarkupText::sharedEmpty());
     EXPECT_EQ(MarkupText::fromString(nullptr), MarkupText::sharedEmpty());
-    EXPECT_EQ(MarkupText::sharedEmpty()->length(), 0);
     MarkupText::destroy(MarkupText::sharedEmpty());
     EXPECT_EQ(MarkupText::sharedEmpty()->length(), 0) << "the shared empty text is never freed";
-
     OwnedMarkupText empty(MarkupText::create(nullptr, 0));
-    ASSERT_TRUE(empty);
-    EXPECT_NE(empty.get(), MarkupText::sharedEmpty()) << "an empty token text is its own";
-}
+    EXPECT_TRUE(empty && empty.get() != MarkupText::sharedEmpty()) << "an empty token text is its own";
+    EXPECT_EQ(MarkupText::create("x", -1), nullptr);
 
-TEST(MarkupText, CopyMarkupText)
-{
-    OwnedMarkupText text(MarkupText::create("abcd", 4));
-    struct Case {
-        const char* what;
-        const MarkupText* text;
-        int32_t capacity;
-        int32_t copied;
-        const char* buffer;
-    } const cases[] = {
-        { "all bytes and the zero", text.get(), 10, 4, "abcd" },
-        { "capacity of length + 1", text.get(), 5, 4, "abcd" },
-        { "capacity - 1 bytes", text.get(), 3, 2, "ab" },
-        { "capacity 1: the zero only", text.get(), 1, 0, "" },
-        { "capacity 0: nothing written", text.get(), 0, 0, "#########" },
-        { "a null text copies as empty", nullptr, 10, 0, "" },
+    // Copies: min(length, capacity - 1) bytes and a zero.
+    struct Copy { const char* what; const MarkupText* text; int32_t capacity, copied; const char* buffer; };
+    const Copy copies[] = {
+        { "length + 2", string.get(), 5, 3, "div" }, { "length + 1", string.get(), 4, 3, "div" },
+        { "capacity - 1", string.get(), 3, 2, "di" }, { "capacity 1: the zero", string.get(), 1, 0, "" },
+        { "capacity 0: nothing", string.get(), 0, 0, "#########" }, { "null as empty", nullptr, 10, 0, "" },
     };
-    for (const Case& row : cases) {
+    for (const Copy& row : copies) {
         char buffer[10] = "#########";
         EXPECT_EQ(copyMarkupText(row.text, buffer, row.capacity), row.copied) << row.what;
         EXPECT_STREQ(buffer, row.buffer) << row.what;
     }
-}
 
-int sign(int32_t value)
-{
-    return (value > 0) - (value < 0);
-}
-
-TEST(MarkupText, CompareMarkupName)
-{
-    struct Case {
-        const char* what;
-        const char* text;
-        const char* name;
-        int32_t result; // exact when the bytes agree over the shorter length
-        bool exact;
-    } const cases[] = {
+    // Comparisons: the difference of the lengths when the bytes agree over the shorter length,
+    // memcmp's result (only its sign is checked) when they do not.
+    struct Compare { const char* what; const char* text; const char* name; int32_t result; bool exact; };
+    const Compare compares[] = {
         { "equal", "div", "div", 0, true },
         { "a shorter text: lengths decide", "di", "div", -1, true },
         { "a longer text: lengths decide", "divs", "div", 1, true },
@@ -77,14 +52,96 @@ TEST(MarkupText, CompareMarkupName)
         { "names are case-sensitive", "Div", "div", -1, false },
         { "bytes compare unsigned", "\x82", "a", 1, false },
     };
-    for (const Case& row : cases) {
+    for (const Compare& row : compares) {
         OwnedMarkupText text(MarkupText::create(row.text, static_cast<int32_t>(std::strlen(row.text))));
         int32_t result = compareMarkupName(text.get(), row.name);
-        if (row.exact)
-            EXPECT_EQ(result, row.result) << row.what;
-        else
-            EXPECT_EQ(sign(result), row.result) << row.what;
+        EXPECT_EQ(row.exact ? result : (result > 0) - (result < 0), row.result) << row.what;
     }
+    EXPECT_EQ(compareMarkupName(nullptr, "ab"), -2) << "a null text compares as empty";
+    EXPECT_EQ(compareMarkupName(string.get(), nullptr), 3) << "and so does a null name";
+}
+
+struct ListDeleter {
+    void operator()(AttributeList* list) const { list->release(); }
+};
+
+std::string_view viewOf(const MarkupText* value)
+{
+    return value ? value->view() : "(none)";
+}
+
+TEST(AttributeList, EntriesAcrossChunksLookupsAndRanges)
+{
+    // Twenty entries a0 = v0 ... a19 = v19 (a5 without value), then a3 = again: three chunks of 8.
+    std::unique_ptr<AttributeList, ListDeleter> list(AttributeList::create());
+    for (int i = 0; i < 21; ++i) {
+        std::string name = "a" + std::to_string(i == 20 ? 3 : i);
+        std::string value = i == 20 ? "again" : "v" + std::to_string(i);
+        EXPECT_TRUE(list->addAttribute(name, i == 5 ? nullptr : MarkupText::fromString(value.c_str())).ok());
+    }
+    EXPECT_EQ(list->attributeCount(), 21);
+
+    struct Entry { const char* what; int32_t index; const char* name; const char* value; };
+    const Entry entries[] = {
+        { "first entry", 0, "a0", "v0" }, { "last entry of the first chunk", 7, "a7", "v7" },
+        { "first of the second chunk", 8, "a8", "v8" }, { "first of the third chunk", 16, "a16", "v16" },
+        { "a valueless entry", 5, "a5", "(none)" }, { "a repeated name's own entry", 20, "a3", "again" },
+    };
+    for (const Entry& row : entries) {
+        char name[8] = "#######";
+        MarkupText* value = reinterpret_cast<MarkupText*>(1);
+        EXPECT_TRUE(list->attributeName(row.index, sizeof name, name).ok()) << row.what;
+        EXPECT_TRUE(list->attributeValue(row.index, value).ok()) << row.what;
+        EXPECT_STREQ(name, row.name) << row.what;
+        EXPECT_EQ(viewOf(value), row.value) << row.what;
+    }
+
+    struct Find { const char* what; const char* name; int32_t status; const char* value; };
+    const Find finds[] = {
+        { "an entry of the first chunk", "a2", 0, "v2" }, { "an entry of the last chunk", "a19", 0, "v19" },
+        { "the first of two equal names", "a3", 0, "v3" }, { "a valueless entry", "a5", 0, "(none)" },
+        { "a prefix of a name", "a", -1, "(none)" }, { "a longer name", "a190", -1, "(none)" },
+        { "names are case-sensitive", "A1", -1, "(none)" },
+    };
+    for (const Find& row : finds) {
+        MarkupText* value = reinterpret_cast<MarkupText*>(1);
+        EXPECT_EQ(list->findAttribute(row.name, value).code(), row.status) << row.what;
+        EXPECT_EQ(viewOf(value), row.value) << row.what;
+    }
+
+    struct Copy { const char* what; int32_t index, capacity, status; const char* copied; };
+    const Copy copies[] = {
+        { "cut to capacity - 1", 15, 2, 0, "a" }, { "capacity 1: the zero", 15, 1, 0, "" },
+        { "length + 1 fits", 15, 4, 0, "a15" }, { "capacity 0: nothing", 15, 0, 0, "#######" },
+        { "index = count", 21, 8, -1, "#######" }, { "a negative index", -1, 8, -1, "#######" },
+    };
+    for (const Copy& row : copies) {
+        char buffer[8] = "#######";
+        EXPECT_EQ(list->attributeName(row.index, row.capacity, buffer).code(), row.status) << row.what;
+        EXPECT_STREQ(buffer, row.copied) << row.what;
+    }
+    MarkupText* value = reinterpret_cast<MarkupText*>(1);
+    EXPECT_EQ(list->attributeValue(21, value).code(), -1);
+    EXPECT_EQ(value, nullptr);
+}
+
+TEST(AttributeList, EmptyAndCountedLists)
+{
+    AttributeList* list = AttributeList::create();
+    EXPECT_EQ(list->attributeCount(), 0);
+    MarkupText* value = nullptr;
+    EXPECT_EQ(list->findAttribute("x", value).code(), -1);
+    EXPECT_EQ(list->findAttribute("", value).code(), -1);
+    char buffer[4] = "###";
+    EXPECT_EQ(list->attributeName(0, 4, buffer).code(), -1);
+    EXPECT_TRUE(list->addAttribute("", MarkupText::fromString("empty name")).ok());
+    EXPECT_TRUE(list->findAttribute("", value).ok());
+    EXPECT_EQ(viewOf(value), "empty name");
+    for (int i = 0; i < 7; ++i)
+        EXPECT_TRUE(list->addAttribute("x", MarkupText::fromString("exactly one chunk")).ok());
+    EXPECT_EQ(list->addRef(), 2);
+    EXPECT_EQ(list->release(), 1);
+    EXPECT_EQ(list->release(), 0) << "the last release frees entries, values and both chunks";
 }
 
 }

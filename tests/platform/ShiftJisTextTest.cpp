@@ -1,5 +1,5 @@
 // Shift-JIS bytes become Unicode one character at a time, and the character boundaries in bytes
-// are kept.
+// are kept: a two-byte character is never split, whatever its trail byte.
 #include <platform/ShiftJisText.h>
 
 #include <gtest/gtest.h>
@@ -10,57 +10,50 @@ namespace {
 
 TEST(ShiftJisText, DecodesEachKindOfCharacter)
 {
-    struct Row {
-        std::string name;
-        std::string bytes;
-        std::u16string expected;
-    };
+    struct Row { const char* what; std::string bytes; std::u16string expected; };
     const Row rows[] = {
         { "ASCII", "Az 09", u"Az 09" },
         { "two-byte kanji", "\x93\xfa\x96\x7b", u"\u65e5\u672c" },
         { "hiragana", "\x82\xa0", u"\u3042" },
-        { "half-width katakana", "\xb1\xdf", u"\uff71\uff9f" },
-        { "backslash byte stays a backslash", "a\\b", u"a\\b" },
+        { "half-width katakana, first and last", "\xa1\xdf", u"\uff61\uff9f" },
+        { "a backslash byte stays a backslash", "a\\b", u"a\\b" },
+        { "trail byte 0x5C belongs to its character", "\x95\x5c\x83\x5c\\", u"\u8868\u30bd\\" },
     };
     for (const Row& row : rows) {
         QString text = ShiftJisText::decode(row.bytes.data(), static_cast<int32_t>(row.bytes.size()));
-        EXPECT_EQ(text, QString::fromStdU16String(row.expected)) << row.name;
+        EXPECT_EQ(text, QString::fromStdU16String(row.expected)) << row.what;
     }
 }
 
 TEST(ShiftJisText, KeepsCharacterBoundariesInBytes)
 {
+    // 0x81-0x9F and 0xE0-0xFF lead a two-byte character when another byte follows; a lead byte at
+    // the end stands alone.
     const std::string bytes = "A\x93\xfa"
-                              "B\x81";
+                              "B\x95\x5c\x81";
     ShiftJisText text(bytes.data(), static_cast<int32_t>(bytes.size()));
-    const auto& characters = text.characters();
-    ASSERT_EQ(characters.size(), 4u);
-    struct Expected {
-        int32_t byteOffset;
-        int32_t byteLength;
-    };
-    const Expected expected[] = { { 0, 1 }, { 1, 2 }, { 3, 1 }, { 4, 1 } };
-    for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(characters[i].byteOffset, expected[i].byteOffset) << i;
-        EXPECT_EQ(characters[i].byteLength, expected[i].byteLength)
-            << i << ": a lead byte at the end stands alone";
-    }
-    EXPECT_EQ(text.characterText(characters[1]), QString::fromStdU16String(u"\u65e5"));
-}
+    std::vector<std::pair<int32_t, int32_t>> boundaries;
+    for (const ShiftJisText::Character& character : text.characters())
+        boundaries.emplace_back(character.byteOffset, character.byteLength);
+    using Boundaries = std::vector<std::pair<int32_t, int32_t>>;
+    EXPECT_EQ(boundaries, (Boundaries { { 0, 1 }, { 1, 2 }, { 3, 1 }, { 4, 2 }, { 6, 1 } }));
+    EXPECT_EQ(text.characterText(text.characters()[1]), QString::fromStdU16String(u"\u65e5"));
+    EXPECT_EQ(ShiftJisText::characterCode(bytes.data(), text.characters()[3]), 0x955Cu);
+    EXPECT_EQ(ShiftJisText::characterCode(bytes.data(), text.characters()[2]), uint32_t { 'B' });
 
-TEST(ShiftJisText, ADamagedPairDoesNotSwallowTheNextCharacter)
-{
+    const std::string leads = "\x80\x81\x9f\xa0\xdf\xe0\xff";
+    const bool isLead[] = { false, true, true, false, false, true, true };
+    for (size_t i = 0; i < leads.size(); ++i) {
+        std::string pair = std::string(1, leads[i]) + "A";
+        EXPECT_EQ(ShiftJisText(pair.data(), 2).characters().size(), isLead[i] ? 1u : 2u) << i;
+    }
+
     // 0x81 followed by a byte that cannot trail it: the pair is one damaged character, and the
     // next character is decoded on its own.
-    const std::string bytes = "\x81\x20"
-                              "C";
-    ShiftJisText text(bytes.data(), static_cast<int32_t>(bytes.size()));
-    ASSERT_EQ(text.characters().size(), 2u);
-    EXPECT_EQ(text.characterText(text.characters()[1]), QStringLiteral("C"));
-}
+    ShiftJisText damaged("\x81\x20" "C", 3);
+    ASSERT_EQ(damaged.characters().size(), 2u);
+    EXPECT_EQ(damaged.characterText(damaged.characters()[1]), QStringLiteral("C"));
 
-TEST(ShiftJisText, EmptyAndMissingTextsHaveNoCharacters)
-{
     EXPECT_TRUE(ShiftJisText(nullptr, 5).characters().empty());
     EXPECT_TRUE(ShiftJisText("abc", 0).characters().empty());
     EXPECT_TRUE(ShiftJisText("abc", -1).text().isEmpty());

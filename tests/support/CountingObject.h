@@ -1,12 +1,16 @@
-// A script object for tests whose life and calls can be watched: it counts through the ordinary
-// addRef/release protocol, reports its destruction to a log the test owns, and records the last
-// invoke and call it served. Apply answers with the integer 500 + argc and status 0, call with
-// 700 + argc and status 3; every other op is refused with -1000.
+// Test support for everything above the runtime: a script object whose life and calls can be
+// watched, the text of a value, and long texts made of one piece. The object counts through the ordinary addRef/release
+// protocol, reports its destruction to a log the test owns, and records the last invoke and call
+// it served. Apply answers with the integer 500 + argc and status 0, call with 700 + argc and
+// status 3; every other op is refused with -1000.
 #pragma once
 
+#include <script/runtime/ScriptString.h>
 #include <script/runtime/ScriptValue.h>
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace nimbolt::test {
 
@@ -61,5 +65,25 @@ private:
 
 inline ScriptValue objectValue(CountingObject* object) { return ScriptValue::object(object); }
 inline ScriptValue functionValue(CountingObject* object) { return ScriptValue::function(object); }
+
+// The text of a value as toString gives it; the value is left as it was.
+inline std::string textOf(const ScriptValue& value)
+{
+    ScriptString* string = valueToString(value);
+    if (!string)
+        return "<no text>";
+    std::string text(string->view());
+    string->release();
+    return text;
+}
+
+inline std::string repeat(std::string_view piece, int32_t count)
+{
+    std::string text;
+    text.reserve(piece.size() * static_cast<size_t>(count));
+    for (int32_t i = 0; i < count; ++i)
+        text += piece;
+    return text;
+}
 
 }

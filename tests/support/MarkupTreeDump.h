@@ -1,15 +1,17 @@
-// Test helpers: a one-line text form of a markup tree that states its shape exactly, and a check
-// of the links every parsed tree must keep.
+// Test helpers: a one-line text form of a markup tree that states its shape and its links exactly.
 //
 // Dump form: an element is its name, its attributes in [...] (name="value", or the bare name when
 // valueless) and its children in {...}; an empty element ends in "/" instead of {...}; an end tag
 // root is "/" and its name; a text node is the text in double quotes, with \", \\ and \xHH for
-// bytes outside 0x20 ... 0x7E. Attributes and children are separated by one space. No tree at all
-// dumps as "(none)".
+// bytes outside 0x20 ... 0x7E. Attributes and children are separated by one space. A node whose
+// links do not fit its kind is followed by "(bad links)": only elements have attribute lists, only
+// ElementNode has a child list, an element's parent is the element around it and a text node has
+// none. No tree at all dumps as "(none)".
 #pragma once
 
 #include <markup/MarkupNode.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -17,12 +19,12 @@ namespace nimbolt {
 
 std::string dumpMarkupTree(const MarkupNode* root);
 
-// "" when every element has an attribute list, only ElementNode has a child list, text nodes have
-// neither, every element child's parent is the element around it, text nodes have no parent and
-// the root has none; otherwise a description of the first fault.
-std::string checkMarkupLinks(const MarkupNode* root);
+struct MarkupTreeDeleter {
+    void operator()(MarkupNode* node) const { freeMarkupNode(node); }
+};
+using MarkupTree = std::unique_ptr<MarkupNode, MarkupTreeDeleter>;
 
 // Parses the bytes from memory.
-MarkupNode* parseMarkupBytes(std::string_view bytes);
+MarkupTree parseMarkupBytes(std::string_view bytes);
 
 }

@@ -4,20 +4,46 @@
 #include <script/language/Natives.h>
 #include <script/runtime/MemberTable.h>
 #include <script/runtime/ScriptArray.h>
-#include <script/runtime/ScriptString.h>
 
 #include <cstdlib>
 
 namespace nimbolt::test {
 
+EchoCapture::EchoCapture()
+    : m_file(std::tmpfile())
+{
+    if (!m_file)
+        std::abort();
+    setEchoOutput(m_file);
+}
+
+EchoCapture::~EchoCapture()
+{
+    setEchoOutput(nullptr);
+    std::fclose(m_file);
+}
+
+std::string EchoCapture::take()
+{
+    std::fflush(m_file);
+    std::fseek(m_file, m_taken, SEEK_SET);
+    std::string text;
+    char buffer[4096];
+    size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, m_file)) > 0)
+        text.append(buffer, count);
+    m_taken += static_cast<long>(text.size());
+    // Echo writes on at the end.
+    std::fseek(m_file, 0, SEEK_END);
+    return text;
+}
+
 ScriptHarness::ScriptHarness(Globals globals)
     : m_site(RecordingSite::create())
     , m_runner(createRunner())
-    , m_echo(std::tmpfile())
 {
-    if (!m_runner || !m_echo)
+    if (!m_runner)
         std::abort();
-    setEchoOutput(m_echo);
     if (!m_runner->setSite(m_site).ok() || !m_runner->toggleOpen().ok())
         std::abort();
     if (globals == Globals::None)
@@ -43,8 +69,6 @@ ScriptHarness::~ScriptHarness()
 {
     m_runner->release();
     m_site->release();
-    setEchoOutput(nullptr);
-    std::fclose(m_echo);
 }
 
 Status ScriptHarness::eval(ScriptObject* self, std::string_view text, ScriptValue& result)
@@ -54,23 +78,6 @@ Status ScriptHarness::eval(ScriptObject* self, std::string_view text, ScriptValu
     Status status = m_runner->evalString(self, *string, &result);
     string->release();
     return status;
-}
-
-std::string ScriptHarness::echoed()
-{
-    std::fflush(m_echo);
-    std::rewind(m_echo);
-    std::string text;
-    char buffer[4096];
-    size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, m_echo)) > 0)
-        text.append(buffer, count);
-    std::fclose(m_echo);
-    m_echo = std::tmpfile();
-    if (!m_echo)
-        std::abort();
-    setEchoOutput(m_echo);
-    return text;
 }
 
 Atom ScriptHarness::atom(std::string_view name) { return engine().atomTable().intern(name); }
@@ -94,16 +101,6 @@ void ScriptHarness::defineGlobal(const char* name, const ScriptValue& value)
 {
     if (!m_runner->defineGlobal(name, value).ok())
         std::abort();
-}
-
-std::string textOf(const ScriptValue& value)
-{
-    ScriptString* string = valueToString(value);
-    if (!string)
-        return "<no text>";
-    std::string text(string->view());
-    string->release();
-    return text;
 }
 
 }

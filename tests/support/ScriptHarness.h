@@ -1,8 +1,10 @@
-// Test support for the interpreter tests: a site that records every report and run bracket, and
-// a harness that sets a runner up the way a document does (site, open, then the Array and Math
-// globals) and captures what Echo writes. The harness owns one reference on the runner and one
-// on the site and releases both, runner first.
+// Test support for the interpreter tests: a site that records every report and run bracket, a
+// capture of what Echo writes, and a harness that sets a runner up the way a document does (site,
+// open, then the Array and Math globals). The harness owns one reference on the runner and one on
+// the site and releases both, runner first.
 #pragma once
+
+#include <support/CountingObject.h>
 
 #include <script/language/ErrorObject.h>
 #include <script/language/ScriptRunner.h>
@@ -61,6 +63,22 @@ private:
     RecordingSite() = default;
 };
 
+// Sends Echo to a file of its own for as long as it lives.
+class EchoCapture {
+public:
+    EchoCapture();
+    ~EchoCapture();
+    EchoCapture(const EchoCapture&) = delete;
+    EchoCapture& operator=(const EchoCapture&) = delete;
+
+    // What Echo wrote since the last call.
+    std::string take();
+
+private:
+    std::FILE* m_file;
+    long m_taken { 0 };
+};
+
 class ScriptHarness {
 public:
     enum class Globals { ArrayAndMath, None };
@@ -82,8 +100,7 @@ public:
     // evalString with a new string holding the text; the caller releases the result.
     Status eval(ScriptObject* self, std::string_view text, ScriptValue& result);
 
-    // What Echo wrote since the last call.
-    std::string echoed();
+    std::string echoed() { return m_echo.take(); }
 
     // The atom of a name in the runner's engine.
     Atom atom(std::string_view name);
@@ -94,12 +111,9 @@ public:
     void defineGlobal(const char* name, const ScriptValue& value);
 
 private:
+    EchoCapture m_echo;
     RecordingSite* m_site;
     ScriptRunner* m_runner;
-    std::FILE* m_echo;
 };
-
-// The text of a value as toString gives it; the value is left as it was.
-std::string textOf(const ScriptValue& value);
 
 }

@@ -1,7 +1,6 @@
 # Runs one script test through the console runner and compares what it did with what the test
 # expects: standard output byte for byte with NAME.out, standard error with NAME.err, and the exit
-# status with NAME.status (0 when that file is absent). Any difference fails the test with the
-# first differing line of each stream shown; the whole output is kept in the work folder.
+# status with NAME.status (0 when that file is absent). Any difference fails the test.
 #
 # What is run:
 #   NAME.args  when present: one argument per line, given as it stands, with the scripts folder
@@ -72,82 +71,28 @@ endif()
 execute_process(
     COMMAND "${RUNNER}" ${arguments}
     ${input}
-    OUTPUT_VARIABLE actualOut
-    ERROR_VARIABLE actualErr
+    OUTPUT_VARIABLE actualout
+    ERROR_VARIABLE actualerr
     RESULT_VARIABLE actualStatus
     WORKING_DIRECTORY "${workingFolder}"
 )
-file(WRITE "${work}/actual.out" "${actualOut}")
-file(WRITE "${work}/actual.err" "${actualErr}")
-
-file(READ "${base}.out" expectedOut)
-file(READ "${base}.err" expectedErr)
+file(WRITE "${work}/actual.out" "${actualout}")
+file(WRITE "${work}/actual.err" "${actualerr}")
+file(READ "${base}.out" expectedout)
+file(READ "${base}.err" expectederr)
 set(expectedStatus 0)
 if(EXISTS "${base}.status")
     file(STRINGS "${base}.status" expectedStatus LIMIT_COUNT 1)
 endif()
 
-# Describes the first line where two texts differ, with the line number and both versions in
-# brackets so that blanks at either end show.
-function(describe_difference label expected actual out)
-    set(lineNumber 1)
-    while(TRUE)
-        string(FIND "${expected}" "\n" expectedEnd)
-        string(FIND "${actual}" "\n" actualEnd)
-        if(expectedEnd EQUAL -1)
-            set(expectedLine "${expected}")
-        else()
-            string(SUBSTRING "${expected}" 0 ${expectedEnd} expectedLine)
-        endif()
-        if(actualEnd EQUAL -1)
-            set(actualLine "${actual}")
-        else()
-            string(SUBSTRING "${actual}" 0 ${actualEnd} actualLine)
-        endif()
-        # The lines differ, or one text ends here and the other goes on.
-        set(differs FALSE)
-        if(NOT expectedLine STREQUAL actualLine)
-            set(differs TRUE)
-        elseif((expectedEnd EQUAL -1) AND NOT (actualEnd EQUAL -1))
-            set(differs TRUE)
-        elseif((actualEnd EQUAL -1) AND NOT (expectedEnd EQUAL -1))
-            set(differs TRUE)
-        endif()
-        if(differs)
-            if(expectedEnd EQUAL -1)
-                set(expectedTail "(no line feed)")
-            else()
-                set(expectedTail "")
-            endif()
-            if(actualEnd EQUAL -1)
-                set(actualTail "(no line feed)")
-            else()
-                set(actualTail "")
-            endif()
-            set(${out} "${label} differs at line ${lineNumber}:\n  expected [${expectedLine}]${expectedTail}\n  actual   [${actualLine}]${actualTail}\n" PARENT_SCOPE)
-            return()
-        endif()
-        if(expectedEnd EQUAL -1)
-            set(${out} "" PARENT_SCOPE)
-            return()
-        endif()
-        math(EXPR expectedEnd "${expectedEnd} + 1")
-        math(EXPR actualEnd "${actualEnd} + 1")
-        string(SUBSTRING "${expected}" ${expectedEnd} -1 expected)
-        string(SUBSTRING "${actual}" ${actualEnd} -1 actual)
-        math(EXPR lineNumber "${lineNumber} + 1")
-    endwhile()
-endfunction()
-
+# Each difference is shown by diff, with the whole output kept in the work folder.
 set(report "")
-if(NOT actualOut STREQUAL expectedOut)
-    describe_difference("standard output" "${expectedOut}" "${actualOut}" difference)
-    string(APPEND report "${difference}")
-endif()
-if(NOT actualErr STREQUAL expectedErr)
-    describe_difference("standard error" "${expectedErr}" "${actualErr}" difference)
-    string(APPEND report "${difference}")
-endif()
+foreach(stream out err)
+    if(NOT actual${stream} STREQUAL expected${stream})
+        execute_process(COMMAND diff -u "${base}.${stream}" "${work}/actual.${stream}" OUTPUT_VARIABLE difference)
+        string(APPEND report "NAME.${stream} differs:\n${difference}")
+    endif()
+endforeach()
 if(NOT actualStatus STREQUAL expectedStatus)
     string(APPEND report "exit status: expected ${expectedStatus}, actual ${actualStatus}\n")
 endif()

@@ -27,6 +27,11 @@ static constexpr const char* MultiOperators[] = {
 static bool isDigit(char c) { return c >= '0' && c <= '9'; }
 static bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 static bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+static bool isLeadByte(char c)
+{
+    auto byte = static_cast<uint8_t>(c);
+    return (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0;
+}
 
 Lexer* createLexer(std::unique_ptr<LineReader> reader, AtomTable& atoms)
 {
@@ -175,6 +180,13 @@ int32_t Lexer::scanString(ScriptValue& value)
         ++m_position;
         if (c == quote)
             break;
+        // A double-byte character is copied whole: its second byte may be a backslash (0x5C in
+        // "ソ" or "表") that escapes nothing.
+        if (isLeadByte(c) && m_line[m_position] != 0) {
+            decoded[length++] = c;
+            decoded[length++] = m_line[m_position++];
+            continue;
+        }
         if (c != '\\') {
             decoded[length++] = c;
             continue;

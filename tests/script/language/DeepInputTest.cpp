@@ -1,6 +1,7 @@
 // Inputs that drive the parser deep: 100,000 statements and expressions nested 100,000 levels
 // must parse, or fail with "parse", without exhausting the native stack or taking exponential
 // time; the trees they give must free and dump without recursion.
+#include <support/CountingObject.h>
 #include <support/ScriptSource.h>
 
 #include <script/language/CodeTreeDump.h>
@@ -17,14 +18,7 @@ namespace {
 
 constexpr int32_t Depth = 100000;
 
-std::string repeat(std::string_view piece, int32_t count)
-{
-    std::string text;
-    text.reserve(piece.size() * static_cast<size_t>(count));
-    for (int32_t i = 0; i < count; ++i)
-        text += piece;
-    return text;
-}
+using test::repeat;
 
 // Parses the text and hands the tree to check, then frees it; on failure reports code and line.
 template<typename Check>
@@ -43,22 +37,6 @@ void parseAndCheck(const std::string& text, Check check)
     freeTree(tree);
 }
 
-TEST(DeepInput, HundredThousandStatementsParse)
-{
-    parseAndCheck(repeat("a = 1;\n", Depth), [](CodeNode* tree, AtomTable&) {
-        int32_t count = 0;
-        const CodeNode* last = nullptr;
-        for (const CodeNode* node = tree; node; node = node->next) {
-            ++count;
-            last = node;
-        }
-        EXPECT_EQ(count, Depth);
-        ASSERT_NE(last, nullptr);
-        EXPECT_EQ(last->kind(), '=');
-        EXPECT_EQ(last->line, Depth);
-    });
-}
-
 // Follows the operand link from the root while the kind stays the same; returns the count.
 int32_t chainDepth(const CodeNode* node, int32_t kind, CodeNode* CodeNode::*link)
 {
@@ -68,53 +46,41 @@ int32_t chainDepth(const CodeNode* node, int32_t kind, CodeNode* CodeNode::*link
     return depth;
 }
 
-TEST(DeepInput, DeeplyNestedExpressionsParse)
+TEST(DeepInput, DeeplyNestedInputParses)
 {
-    struct Row {
+    const struct {
         const char* name;
         std::string text;
         int32_t kind;
         CodeNode* CodeNode::*link;
+        int32_t depth;
+    } rows[] = {
+        { "statements", repeat("a = 1;\n", Depth), '=', &CodeNode::next, Depth },
+        { "negations", repeat("- ", Depth) + "a;", TokenKind::Negate, &CodeNode::second, Depth },
+        { "logical nots", repeat("!", Depth) + "a;", '!', &CodeNode::second, Depth },
+        { "chained assignments", repeat("a=", Depth) + "a;", '=', &CodeNode::second, Depth },
+        { "nested items", "a" + repeat("[a", Depth) + repeat("]", Depth) + ";", '[', &CodeNode::second, Depth },
+        { "nested ifs", repeat("if(x)\n", Depth) + ";", TokenKind::If, &CodeNode::second, Depth },
+        // The innermost block is an empty one.
+        { "nested blocks", repeat("{", Depth) + repeat("}", Depth), '{', &CodeNode::first, Depth - 1 },
+        { "right-nested conditionals", repeat("a?b:", Depth) + "c;", '?', &CodeNode::third, Depth },
+        { "left-nested sums", "a" + repeat("+a", Depth) + ";", '+', &CodeNode::first, Depth },
+        // The lexer pairs the signs into "--" tokens (lines of an even length keep the pairs whole).
+        { "minus signs", repeat(repeat("-", 100) + "\n", Depth / 100) + "a", TokenKind::PreDecrement,
+            &CodeNode::second, Depth / 2 },
+        { "parentheses leave no node", repeat("(", Depth) + "a" + repeat(")", Depth), TokenKind::Identifier,
+            &CodeNode::second, 1 },
     };
-    const Row rows[] = {
-        { "negations", repeat("- ", Depth) + "a;", TokenKind::Negate, &CodeNode::second },
-        { "logical nots", repeat("!", Depth) + "a;", '!', &CodeNode::second },
-        { "chained assignments", repeat("a=", Depth) + "a;", '=', &CodeNode::second },
-        { "nested items", "a" + repeat("[a", Depth) + repeat("]", Depth) + ";", '[', &CodeNode::second },
-        { "nested ifs", repeat("if(x)\n", Depth) + ";", TokenKind::If, &CodeNode::second },
-        { "nested blocks", repeat("{", Depth) + repeat("}", Depth), '{', &CodeNode::first },
-        { "right-nested conditionals", repeat("a?b:", Depth) + "c;", '?', &CodeNode::third },
-        { "left-nested sums", "a" + repeat("+a", Depth) + ";", '+', &CodeNode::first },
-    };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        parseAndCheck(row.text, [&](CodeNode* tree, AtomTable&) {
-            // Nested blocks end in one empty block; every other chain ends in the operand.
-            EXPECT_EQ(chainDepth(tree, row.kind, row.link), row.kind == '{' ? Depth - 1 : Depth);
+        parseAndCheck(row.text, [&](CodeNode* tree, AtomTable& atoms) {
+            EXPECT_EQ(chainDepth(tree, row.kind, row.link), row.depth);
+            if (row.kind == '!') {
+                EXPECT_EQ(dumpCodeTree(tree, atoms), repeat("(! ", Depth) + "a" + repeat(")", Depth))
+                    << "a deep tree dumps without recursion";
+            }
         });
     }
-}
-
-TEST(DeepInput, HundredThousandMinusSignsArePrefixDecrements)
-{
-    // The lexer pairs the signs into "--" tokens (lines of an even length keep the pairs whole).
-    parseAndCheck(repeat(repeat("-", 100) + "\n", Depth / 100) + "a", [](CodeNode* tree, AtomTable&) {
-        EXPECT_EQ(chainDepth(tree, TokenKind::PreDecrement, &CodeNode::second), Depth / 2);
-    });
-}
-
-TEST(DeepInput, DeepParenthesesVanish)
-{
-    parseAndCheck(repeat("(", Depth) + "a" + repeat(")", Depth), [](CodeNode* tree, AtomTable& atoms) {
-        EXPECT_EQ(dumpCodeTree(tree, atoms), "a");
-    });
-}
-
-TEST(DeepInput, DeepTreeDumpsWithoutRecursion)
-{
-    parseAndCheck(repeat("!", Depth) + "a", [](CodeNode* tree, AtomTable& atoms) {
-        EXPECT_EQ(dumpCodeTree(tree, atoms), repeat("(! ", Depth) + "a" + repeat(")", Depth));
-    });
 }
 
 TEST(DeepInput, UnbalancedDeepInputFailsWithParse)

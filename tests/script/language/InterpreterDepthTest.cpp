@@ -1,9 +1,8 @@
-// How deep scripts can go: recursion ends with "stack overflow" when the value stack is full
-// (after exactly as many calls as its 4095 values allow), and input nested 100,000 deep either
-// runs or fails with "stack overflow" or "parse"; never with a crash of the native stack.
+// How deep hosts and scripts can go: evaluations nested through a host function end with "stack
+// overflow" when the value stack is full (after exactly as many levels as its 4095 values allow),
+// and input nested 100,000 deep either runs or fails with "stack overflow" or "parse"; never with
+// a crash of the native stack. How deep plain recursion goes is checked by recursion.ns.
 #include <support/ScriptHarness.h>
-
-#include <script/runtime/ScriptString.h>
 
 #include <gtest/gtest.h>
 
@@ -11,42 +10,6 @@
 
 namespace nimbolt::test {
 namespace {
-
-std::string repeat(std::string_view piece, int32_t count)
-{
-    std::string text;
-    text.reserve(piece.size() * static_cast<size_t>(count));
-    for (int32_t i = 0; i < count; ++i)
-        text += piece;
-    return text;
-}
-
-// The program frame takes 3 values; each call takes its arguments and 3 more. With n values per
-// call the body of call k runs while 3 + n * k <= 4095.
-TEST(InterpreterDepth, RecursionStopsWhenTheValueStackIsFull)
-{
-    struct Row {
-        const char* what;
-        const char* text;
-        int32_t reached;
-        int32_t line;
-    };
-    const Row rows[] = {
-        { "one argument: 4 values a call", "var m = 0;\nfunction f(a) {\n  m = a;\n  f(a + 1);\n}\nf(1);", 1023, 4 },
-        { "no argument: 3 values a call", "var m = 0;\nfunction f() {\n  m++;\n  f();\n}\nf();", 1364, 4 },
-        { "three arguments: 6 values a call", "var m = 0;\nfunction f(a, b, c) {\n  m = a;\n  f(a + 1, b, c);\n}\nf(1, 2, 3);", 682, 4 },
-        { "constructors: 3 values a level", "var m = 0;\nfunction F() {\n  m++;\n  var child = new F();\n}\no = new F();", 1364, 4 },
-        { "through a member call", "var m = 0;\nfunction F() { }\nfunction down() {\n  m++;\n  this.down();\n}\nF.prototype.down = down;\no = new F();\no.down();", 1364, 5 },
-    };
-    for (const Row& row : rows) {
-        ScriptHarness harness;
-        EXPECT_EQ(harness.run(row.text), Status::Ok) << row.what;
-        ASSERT_EQ(harness.site().errors.size(), 1u) << row.what;
-        EXPECT_EQ(harness.site().errors[0], (ReportedError { -1001, row.line, "stack overflow" })) << row.what;
-        EXPECT_EQ(harness.globalText("m"), std::to_string(row.reached)) << row.what;
-        EXPECT_EQ(harness.engine().topSlot(), 0) << row.what;
-    }
-}
 
 struct Nesting {
     ScriptHarness* harness { nullptr };

@@ -4,13 +4,10 @@
 // its run is over and go away right after.
 #include <support/ScriptHarness.h>
 
-#include <script/language/Natives.h>
 #include <script/language/ScriptFunction.h>
-#include <script/runtime/ScriptString.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 namespace nimbolt::test {
@@ -43,35 +40,9 @@ Status dropFunction(ScriptObject*, int32_t, const ScriptValue*, ScriptValue* res
     return Status::Ok;
 }
 
-class CapturedEcho {
-public:
-    CapturedEcho()
-        : m_file(std::tmpfile())
-    {
-        setEchoOutput(m_file);
-    }
-    ~CapturedEcho()
-    {
-        setEchoOutput(nullptr);
-        std::fclose(m_file);
-    }
-    std::string text()
-    {
-        std::fflush(m_file);
-        std::rewind(m_file);
-        std::string out;
-        for (int c; (c = std::fgetc(m_file)) != EOF;)
-            out.push_back(static_cast<char>(c));
-        return out;
-    }
-
-private:
-    std::FILE* m_file;
-};
-
 TEST(Lifetime, RunnerReleasedByItsOwnScriptLivesUntilTheRunEnds)
 {
-    CapturedEcho echo;
+    EchoCapture echo;
     RecordingSite* site = RecordingSite::create();
     s_heldRunner = createRunner();
     ASSERT_TRUE(s_heldRunner->setSite(site).ok());
@@ -83,7 +54,7 @@ TEST(Lifetime, RunnerReleasedByItsOwnScriptLivesUntilTheRunEnds)
     ScriptRunner* runner = s_heldRunner;
     EXPECT_TRUE(runner->runText(text.data(), static_cast<int32_t>(text.size())).ok());
 
-    EXPECT_EQ(echo.text(), "still running ");
+    EXPECT_EQ(echo.take(), "still running ");
     EXPECT_TRUE(site->errors.empty());
     // The runner and its engine are gone now: only our reference on the site is left.
     EXPECT_EQ(site->refCount(), 1);

@@ -1,9 +1,8 @@
 // Script functions and instances seen from the host: exact reference counts (a function nothing
 // holds has count 1 and dies when a release brings it there), arguments that come back with the
-// count they had, callFunction with and without a this, and the ops each object refuses.
+// count they had, and callFunction with and without a this. What scripts may do with functions,
+// instances and prototypes is checked by prototypes.ns and prototype_errors.ns.
 #include <support/ScriptHarness.h>
-
-#include <support/CountingObject.h>
 
 #include <script/language/ScriptFunction.h>
 #include <script/runtime/ScriptString.h>
@@ -19,27 +18,34 @@ Status countingNative(ScriptObject*, int32_t argc, const ScriptValue*, ScriptVal
     return Status::Ok;
 }
 
+// Arguments come back from every kind of call with the count they had. A Function value may hold
+// any callable object, not only a script function: scripts call it through its own call.
 TEST(ScriptFunction, ArgumentCountsAreUnchangedByCalls)
 {
     ScriptHarness harness;
     ObjectLog log;
     CountingObject* object = CountingObject::create(log);
+    CountingObject* callable = CountingObject::create(log);
     ScriptString* string = createString("argument");
     harness.defineGlobal("object", objectValue(object));
     harness.defineGlobal("string", makeStringValue(string));
     harness.defineGlobal("host", ScriptValue::native(countingNative));
-    ASSERT_EQ(object->refCount(), 2);
-    ASSERT_EQ(string->refCount(), 2);
+    harness.defineGlobal("hostFunction", functionValue(callable));
     EXPECT_EQ(harness.run("function script(a, b) { var c = a; return 1; }\n"
                           "host(object, string); script(object, string);\n"
                           "Math.abs(string); Math.max(object, string);\n"
-                          "for (i = 0; i < 3; i++) { host(string); script(object); }"),
+                          "for (i = 0; i < 3; i++) { host(string); script(object); }\n"
+                          "r = hostFunction(object, string);"),
         Status::Ok);
     EXPECT_TRUE(harness.site().errors.empty());
+    EXPECT_TRUE(log.calls == 1 && log.lastArgc == 2 && log.lastSelf == &harness.engine());
+    EXPECT_EQ(harness.globalText("r"), "702");
     EXPECT_EQ(object->refCount(), 2);
     EXPECT_EQ(string->refCount(), 2);
+    EXPECT_EQ(callable->refCount(), 2);
     EXPECT_EQ(harness.engine().topSlot(), 0);
     object->release();
+    callable->release();
     string->release();
 }
 
@@ -92,17 +98,7 @@ TEST(ScriptFunction, FunctionNothingHoldsDiesWhenItsScopeCloses)
     EXPECT_TRUE(harness.site().errors.empty());
 }
 
-TEST(ScriptFunction, ReassigningAFunctionDuringItsOwnCallIsSafe)
-{
-    ScriptHarness harness;
-    EXPECT_EQ(harness.run("function f(a) { f = 0; Echo(\"still running\", a); return a + 1; }\n"
-                          "Echo(f(1), f);"),
-        Status::Ok);
-    EXPECT_EQ(harness.echoed(), "still running 1 2 0 ");
-    EXPECT_TRUE(harness.site().errors.empty());
-}
-
-TEST(ScriptFunction, CallFunctionWithoutThisBindsTheEngine)
+TEST(ScriptFunction, CallFunctionBindsTheEngineOrTheGivenThisAndHandsErrorsOn)
 {
     ScriptHarness harness;
     EXPECT_EQ(harness.run("marker = 7; function f(a) { return this.marker + a; }"), Status::Ok);
@@ -125,18 +121,13 @@ TEST(ScriptFunction, CallFunctionWithoutThisBindsTheEngine)
     EXPECT_EQ(textOf(result), "undefined object") << "this is always held as an object";
     releaseValue(result);
     releaseValue(g);
-    releaseValue(f);
-}
 
-TEST(ScriptFunction, CallFunctionReportsAFailingBody)
-{
-    ScriptHarness harness;
-    EXPECT_EQ(harness.run("function f(a) {\n  return a.b;\n}"), Status::Ok);
-    ScriptValue f = harness.global("f");
-    ScriptValue args[] = { ScriptValue::integer(3) };
-    ScriptValue result = UndefinedValue;
-    EXPECT_EQ(callFunction(*static_cast<ScriptFunction*>(f.payload.object), nullptr, 1, args, &result),
+    // A failing body hands its error to the caller.
+    EXPECT_EQ(harness.run("function h(a) {\n  return a.b;\n}"), Status::Ok);
+    ScriptValue h = harness.global("h");
+    EXPECT_EQ(callFunction(*static_cast<ScriptFunction*>(h.payload.object), nullptr, 1, args, &result),
         Status::Failed);
+    releaseValue(h);
     ASSERT_EQ(result.tag, ValueTag::Error);
     EXPECT_EQ(result.payload.error->code(), -1003);
     EXPECT_EQ(result.payload.error->line(), 2);
@@ -145,10 +136,12 @@ TEST(ScriptFunction, CallFunctionReportsAFailingBody)
     releaseValue(f);
 }
 
-TEST(ScriptFunction, FailingConstructorHandsItsErrorOn)
+TEST(ScriptFunction, FailingConstructorsHandTheirErrorOrTheInstanceOn)
 {
     ScriptHarness harness;
-    EXPECT_EQ(harness.run("function F(a) {\n  this.x = a;\n  this.y = a.z;\n}"), Status::Ok);
+    EXPECT_EQ(harness.run("function F(a) {\n  this.x = a;\n  this.y = a.z;\n}\n"
+                          "function G(a) { this.x = 1; a.missing; }\nfunction H(a) { this.x = a; }"),
+        Status::Ok);
     ScriptValue f = harness.global("F");
     ScriptValue args[] = { ScriptValue::integer(1) };
     ScriptValue result = UndefinedValue;
@@ -158,17 +151,10 @@ TEST(ScriptFunction, FailingConstructorHandsItsErrorOn)
     EXPECT_EQ(result.payload.error->line(), 3);
     result.payload.error->release();
     EXPECT_EQ(f.payload.object->refCount(), 3) << "the half-made instance let go of its function";
-
     releaseValue(f);
-}
 
-TEST(ScriptFunction, ConstructorFailingWithoutAnErrorStillGivesTheInstance)
-{
-    ScriptHarness harness;
-    EXPECT_EQ(harness.run("function F(a) { this.x = 1; a.missing; }\nfunction G(a) { this.x = a; }"), Status::Ok);
-    ScriptValue f = harness.global("F");
-    ScriptValue args[] = { makeStringValue(createString("s")) };
-    ScriptValue result = UndefinedValue;
+    f = harness.global("G");
+    args[0] = makeStringValue(createString("s"));
     // A string lacks the member: -1 without an Error value of its own.
     EXPECT_EQ(f.payload.object->invoke(0, InvokeOp::Construct, 1, args, &result).code(), -1);
     ASSERT_EQ(result.tag, ValueTag::Object);
@@ -177,117 +163,11 @@ TEST(ScriptFunction, ConstructorFailingWithoutAnErrorStillGivesTheInstance)
     releaseValue(args[0]);
     releaseValue(f);
 
-    EXPECT_EQ(harness.run("o = new G(new Array());"), Status::Ok);
+    EXPECT_EQ(harness.run("o = new H(new Array());"), Status::Ok);
     ScriptValue object = harness.global("o");
     ASSERT_EQ(object.tag, ValueTag::Object);
     EXPECT_EQ(object.payload.object->refCount(), 2) << "the binding and the copy";
     releaseValue(object);
-}
-
-// What each object of the function model refuses: every op outside its table gives -1 and
-// leaves the result as it was.
-TEST(ScriptFunction, UnservedOpsAreRefused)
-{
-    ScriptHarness harness;
-    EXPECT_EQ(harness.run("function F() { this.x = 1; } o = new F();"), Status::Ok);
-    ScriptValue f = harness.global("F");
-    ScriptValue o = harness.global("o");
-    ScriptValue view = UndefinedValue;
-    ASSERT_EQ(f.payload.object->invoke(fixedAtoms().prototype, InvokeOp::GetMember, 0, nullptr, &view), Status::Ok);
-    ScriptValue args[] = { ScriptValue::integer(0), ScriptValue::integer(1) };
-    struct Row {
-        const char* what;
-        ScriptObject* object;
-        InvokeOp op;
-    };
-    const Row rows[] = {
-        { "item store on a function", f.payload.object, InvokeOp::StoreItem },
-        { "apply on a function", f.payload.object, InvokeOp::Apply },
-        { "item store on an instance", o.payload.object, InvokeOp::StoreItem },
-        { "apply on an instance", o.payload.object, InvokeOp::Apply },
-        { "item store on a prototype", view.payload.object, InvokeOp::StoreItem },
-        { "apply on a prototype", view.payload.object, InvokeOp::Apply },
-        { "construct on a prototype", view.payload.object, InvokeOp::Construct },
-    };
-    for (const Row& row : rows) {
-        ScriptValue result = ScriptValue::integer(77);
-        EXPECT_EQ(row.object->invoke(0, row.op, 2, args, &result).code(), -1) << row.what;
-        EXPECT_EQ(result.tag, ValueTag::Integer) << row.what;
-        EXPECT_EQ(result.payload.integer, 77) << row.what;
-    }
-    releaseValue(view);
-    releaseValue(o);
-    releaseValue(f);
-}
-
-// Member writes through each interface, with the status and what the result receives.
-TEST(ScriptFunction, MemberWritesFollowTheModel)
-{
-    ScriptHarness harness;
-    EXPECT_EQ(harness.run("function F() { this.own = 1; } F.prototype.shared = 2; o = new F();"), Status::Ok);
-    ScriptValue f = harness.global("F");
-    ScriptValue o = harness.global("o");
-    ScriptValue view = UndefinedValue;
-    ASSERT_EQ(f.payload.object->invoke(fixedAtoms().prototype, InvokeOp::GetMember, 0, nullptr, &view), Status::Ok);
-    Atom own = harness.atom("own");
-    Atom shared = harness.atom("shared");
-    Atom fresh = harness.atom("fresh");
-    Atom prototype = fixedAtoms().prototype;
-    struct Row {
-        const char* what;
-        ScriptObject* object;
-        Atom atom;
-        int32_t status;
-        int32_t stored;
-    };
-    const Row rows[] = {
-        { "instance replaces its own member", o.payload.object, own, 0, 9 },
-        { "instance refuses a prototype member", o.payload.object, shared, -1007, 0 },
-        { "instance refuses prototype", o.payload.object, prototype, -1007, 0 },
-        { "sealed instance refuses a new member", o.payload.object, fresh, -1008, 0 },
-        { "function refuses a new member", f.payload.object, fresh, -1008, 0 },
-        { "function refuses a prototype member", f.payload.object, shared, -1007, 0 },
-        { "function refuses prototype", f.payload.object, prototype, -1007, 0 },
-        { "prototype replaces a member", view.payload.object, shared, 0, 9 },
-        { "prototype defines a member", view.payload.object, fresh, 0, 9 },
-        { "prototype refuses its own self-reference", view.payload.object, prototype, -1007, 0 },
-    };
-    for (const Row& row : rows) {
-        ScriptValue value = ScriptValue::integer(9);
-        ScriptValue result = UndefinedValue;
-        EXPECT_EQ(row.object->invoke(row.atom, InvokeOp::PutMember, 1, &value, &result).code(), row.status)
-            << row.what;
-        if (row.status == 0) {
-            ASSERT_EQ(result.tag, ValueTag::Integer) << row.what;
-            EXPECT_EQ(result.payload.integer, row.stored) << row.what;
-        } else {
-            EXPECT_EQ(result.tag, ValueTag::Undefined) << row.what;
-        }
-    }
-    EXPECT_EQ(harness.run("Echo(o.own, o.shared, o.fresh, F.fresh);"), Status::Ok);
-    EXPECT_EQ(harness.echoed(), "9 9 9 9 ");
-    EXPECT_EQ(f.payload.object->refCount(), 5) << "binding, self-reference, instance, view and the copy";
-    releaseValue(view);
-    releaseValue(o);
-    releaseValue(f);
-}
-
-// A Function value may hold any callable object, not only a script function: a host can bind
-// one as a global and scripts call it by name or as a member.
-TEST(ScriptFunction, HostCallableInAFunctionValueIsCalledThroughItsOwnCall)
-{
-    ScriptHarness harness;
-    ObjectLog log;
-    CountingObject* callable = CountingObject::create(log);
-    harness.defineGlobal("hostFunction", functionValue(callable));
-    EXPECT_EQ(harness.run("r = hostFunction(1, 2);"), Status::Ok);
-    EXPECT_TRUE(harness.site().errors.empty());
-    EXPECT_EQ(log.calls, 1);
-    EXPECT_EQ(log.lastArgc, 2);
-    EXPECT_EQ(log.lastSelf, &harness.engine());
-    EXPECT_EQ(harness.globalText("r"), "702");
-    EXPECT_EQ(callable->refCount(), 2);
-    callable->release();
 }
 
 }

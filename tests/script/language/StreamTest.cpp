@@ -24,19 +24,22 @@ TEST(MemoryStream, ReadsUpToTheEndAndThenNothing)
     EXPECT_EQ(stream->read(buffer, 4), 2);
     EXPECT_EQ(std::string(buffer, 2), "ef");
     EXPECT_EQ(stream->read(buffer, 4), 0);
+    {
+        auto reader = createLineReader(*stream);
+        EXPECT_EQ(stream->refCount(), 2) << "a line reader holds its stream";
+    }
     EXPECT_EQ(stream->release(), 0);
 }
 
-TEST(MemoryStream, SeekClampsToTheText)
+TEST(MemoryStream, SeeksClampAndWritesStayInside)
 {
-    struct Row {
+    const struct {
         const char* name;
         int32_t start;
         int32_t offset;
         SeekOrigin origin;
         int32_t expected;
-    };
-    const Row rows[] = {
+    } rows[] = {
         { "from the start", 5, 3, SeekOrigin::Start, 3 },
         { "from the current position", 5, 2, SeekOrigin::Current, 7 },
         { "backward from the current position", 5, -2, SeekOrigin::Current, 3 },
@@ -46,7 +49,7 @@ TEST(MemoryStream, SeekClampsToTheText)
         { "past the end from the end", 0, 1, SeekOrigin::End, 10 },
     };
     const char text[] = "0123456789";
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         MemoryStream* stream = createMemoryStream(text, 10);
         EXPECT_EQ(stream->seek(row.start, SeekOrigin::Start), row.start);
@@ -54,35 +57,19 @@ TEST(MemoryStream, SeekClampsToTheText)
         EXPECT_EQ(stream->position(), row.expected);
         stream->release();
     }
-}
 
-TEST(MemoryStream, WritesIntoWritableTextOnly)
-{
-    char text[] = "hello";
-    MemoryStream* writable = createMemoryStream(text, 5);
+    // Writes go into writable text only, never past its end.
+    char writableText[] = "hello";
+    MemoryStream* writable = createMemoryStream(writableText, 5);
     EXPECT_EQ(writable->seek(3, SeekOrigin::Start), 3);
     EXPECT_EQ(writable->write("XYZ", 3), 2);
-    EXPECT_EQ(std::string(text), "helXY");
+    EXPECT_EQ(std::string(writableText), "helXY");
     EXPECT_EQ(writable->position(), 5);
     writable->release();
-
-    const char* fixed = "fixed";
-    MemoryStream* readOnly = createMemoryStream(fixed, 5);
+    MemoryStream* readOnly = createMemoryStream("fixed", 5);
     EXPECT_EQ(readOnly->write("XYZ", 3), 0);
     EXPECT_EQ(readOnly->position(), 0);
     readOnly->release();
-}
-
-TEST(MemoryStream, CountsReferences)
-{
-    MemoryStream* stream = createMemoryStream("x", 1);
-    EXPECT_EQ(stream->refCount(), 1);
-    {
-        auto reader = createLineReader(*stream);
-        EXPECT_EQ(stream->refCount(), 2);
-    }
-    EXPECT_EQ(stream->refCount(), 1);
-    EXPECT_EQ(stream->release(), 0);
 }
 
 // Reads every line with the given capacity; a piece without terminator is taken whole.
@@ -102,13 +89,12 @@ std::vector<std::string> readAllLines(const std::string& text, int32_t capacity)
 
 TEST(LineReader, CutsTextIntoLines)
 {
-    struct Row {
+    const struct {
         const char* name;
         std::string text;
         int32_t capacity;
         std::vector<std::string> lines;
-    };
-    const Row rows[] = {
+    } rows[] = {
         { "line feeds stay with their lines", "ab\ncd\n", 100, { "ab\n", "cd\n" } },
         { "last line without line feed", "ab\ncd", 100, { "ab\n", "cd" } },
         { "empty lines", "\n\n", 100, { "\n", "\n" } },
@@ -122,15 +108,12 @@ TEST(LineReader, CutsTextIntoLines)
         { "block boundary right after a line feed", std::string(4095, 'a') + "\nb", 8000,
             { std::string(4095, 'a') + "\n", "b" } },
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        std::vector<std::string> lines = readAllLines(row.text, row.capacity);
-        EXPECT_EQ(lines, row.lines);
+        EXPECT_EQ(readAllLines(row.text, row.capacity), row.lines);
     }
-}
 
-TEST(LineReader, ZeroCapacityReturnsTheDestinationUntouched)
-{
+    // Capacity 0 returns the destination untouched.
     MemoryStream* stream = createMemoryStream("abc", 3);
     auto reader = createLineReader(*stream);
     char buffer[4] = "xyz";

@@ -1,5 +1,7 @@
-// Checks pixels of a PNG file: each line of the probe file is "size W H" or "X Y RRGGBBAA";
-// "#" starts a comment. Prints every mismatch and exits with 1 when there was one.
+// Checks pixels of PNG files. "png-probe PICTURE.png PROBES" checks the pixels a probe file lists:
+// each line is "size W H" or "X Y RRGGBBAA"; "#" starts a comment. Prints every mismatch and
+// exits with 1 when there was one. "png-probe --same A.png B.png" compares two pictures pixel for
+// pixel (red, green, blue and alpha) and names the first pixel, in reading order, that differs.
 #include <QGuiApplication>
 #include <QImage>
 #include <cstdio>
@@ -7,19 +9,58 @@
 #include <sstream>
 #include <string>
 
-int main(int argc, char** argv)
+namespace {
+
+const char Usage[] = "usage: png-probe PICTURE.png PROBES\n"
+                     "       png-probe --same A.png B.png\n";
+
+bool readPicture(const char* path, QImage& image)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: png-probe PICTURE.png PROBES\n");
-        return 2;
-    }
-    QImage image(QString::fromLocal8Bit(argv[1]));
+    image = QImage(QString::fromLocal8Bit(path));
     if (image.isNull()) {
-        std::fprintf(stderr, "png-probe: cannot read %s\n", argv[1]);
-        return 1;
+        std::fprintf(stderr, "png-probe: cannot read %s\n", path);
+        return false;
     }
     image = image.convertToFormat(QImage::Format_RGBA8888);
-    std::ifstream probes(argv[2]);
+    return true;
+}
+
+void pixelText(const QImage& image, int x, int y, char (&text)[9])
+{
+    const uchar* p = image.constScanLine(y) + x * 4;
+    std::snprintf(text, sizeof text, "%02x%02x%02x%02x", p[0], p[1], p[2], p[3]);
+}
+
+int comparePictures(const char* first, const char* second)
+{
+    QImage a, b;
+    if (!readPicture(first, a) || !readPicture(second, b))
+        return 1;
+    if (a.size() != b.size()) {
+        std::fprintf(stderr, "%s is %dx%d, %s is %dx%d\n", first, a.width(), a.height(), second, b.width(),
+            b.height());
+        return 1;
+    }
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            char left[9], right[9];
+            pixelText(a, x, y, left);
+            pixelText(b, x, y, right);
+            if (std::string(left) != right) {
+                std::fprintf(stderr, "(%d, %d) is %s in %s and %s in %s\n", x, y, left, first, right, second);
+                return 1;
+            }
+        }
+    }
+    return 0;
+}
+
+int checkProbes(const char* picture, const char* probeFile)
+{
+    QImage image;
+    if (!readPicture(picture, image))
+        return 1;
+    std::ifstream probes(probeFile);
     std::string line;
     int failures = 0;
     while (std::getline(probes, line)) {
@@ -45,13 +86,25 @@ int main(int argc, char** argv)
             ++failures;
             continue;
         }
-        const uchar* p = image.constScanLine(y) + x * 4;
         char actual[9];
-        std::snprintf(actual, sizeof actual, "%02x%02x%02x%02x", p[0], p[1], p[2], p[3]);
+        pixelText(image, x, y, actual);
         if (expected != actual) {
             std::fprintf(stderr, "(%d, %d) is %s, expected %s\n", x, y, actual, expected.c_str());
             ++failures;
         }
     }
     return failures ? 1 : 0;
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    if (argc == 4 && std::string(argv[1]) == "--same")
+        return comparePictures(argv[2], argv[3]);
+    if (argc != 3 || argv[1][0] == '-') {
+        std::fputs(Usage, stderr);
+        return 2;
+    }
+    return checkProbes(argv[1], argv[2]);
 }

@@ -1,0 +1,58 @@
+// Shift-JIS text and document file names on arbitrary bytes: cutting into characters, the
+// conversions to and from UTF-8, the name conversion and the UTF-8 detection of documents.
+// Checks what must hold for any input.
+#include <document/DocumentFile.h>
+#include <platform/FileAccess.h>
+#include <platform/ShiftJisText.h>
+#include <platform/TextConversion.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+using namespace nimbolt;
+
+namespace {
+
+void check(bool condition)
+{
+    if (!condition)
+        __builtin_trap();
+}
+
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    // documentText names files that lost characters on standard error.
+    (void)std::freopen("/dev/null", "w", stderr);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+    ShiftJisText text(bytes.data(), static_cast<int32_t>(bytes.size()));
+    int32_t covered = 0;
+    for (const ShiftJisText::Character& character : text.characters()) {
+        check(character.byteOffset == covered);
+        check(character.byteLength == 1 || character.byteLength == 2);
+        covered += character.byteLength;
+    }
+    check(covered == static_cast<int32_t>(bytes.size()));
+
+    std::string utf8 = shiftJisToUtf8(bytes);
+    check(isValidUtf8(utf8));
+    bool lost = false;
+    std::string back = utf8ToShiftJis(utf8, lost);
+    check(!back.empty() || bytes.empty());
+
+    if (isValidUtf8(bytes)) {
+        lost = false;
+        (void)utf8ToShiftJis(bytes, lost);
+    }
+    (void)documentText(bytes, "fuzz.nbm");
+    std::string name = convertDocumentPath(bytes);
+    check(name.find('\\') == std::string::npos || bytes.find('\\') != std::string::npos);
+    return 0;
+}

@@ -1,0 +1,90 @@
+#include <app/ApplicationShell.h>
+
+#include <app/TrayIconArt.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QTimer>
+
+namespace nimbolt {
+
+// Milliseconds a script run may take before it is stopped as running too long.
+static constexpr int32_t ScriptRunLimit = 10000;
+
+static const char OpenDialogTitle[] = "ファイルのロード";
+static const char NbmlFilter[] = "NBML(*.nbm)";
+static const char AllFilter[] = "All(*.*)";
+
+ApplicationShell::ApplicationShell()
+{
+    m_menu.addAction(QString::fromUtf8("開く(&O)"), &m_menu, [this] { chooseDocument(); });
+    m_menu.addSeparator();
+    m_menu.addAction(QString::fromUtf8("終了(&X)"), &m_menu, [this] { exitProgram(); });
+    m_system.setPopupMenu(&m_menu);
+
+    m_tray.setIcon(trayIconArt());
+    m_tray.setToolTip(QStringLiteral("Nimbolt"));
+    // The tray shows the menu on a right click by itself; a left click does nothing.
+    m_tray.setContextMenu(&m_menu);
+    m_tray.show();
+
+    m_document = Document::create(m_system, m_time);
+    // A script that never returns is stopped after ten seconds; the program goes on.
+    if (m_document)
+        m_document->setRunLimit(ScriptRunLimit);
+}
+
+ApplicationShell::~ApplicationShell()
+{
+    if (m_document)
+        m_document->shutdown();
+    m_document = nullptr;
+    m_system.setPopupMenu(nullptr);
+}
+
+void ApplicationShell::loadDocument(const QString& path)
+{
+    if (!m_document)
+        return;
+    QByteArray name = QFile::encodeName(path);
+    RefPtr<Document> document = m_document;
+    (void)document->load(std::string(name.constData(), static_cast<size_t>(name.size())));
+}
+
+void ApplicationShell::chooseDocument()
+{
+    if (m_choosing)
+        return;
+    m_choosing = true;
+    QFileDialog dialog(nullptr, QString::fromUtf8(OpenDialogTitle));
+    // Qt's own dialog on every desktop, so that "All(*.*)" can list every file.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters({ QString::fromUtf8(NbmlFilter), QString::fromUtf8(AllFilter) });
+    // "All(*.*)" means every file, those without a dot in their name too; the dialog would read
+    // the pattern literally, so the file list gets "*" once the dialog has taken the choice.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        if (filter != QString::fromUtf8(AllFilter))
+            return;
+        QTimer::singleShot(0, &dialog, [&dialog] {
+            if (auto* model = dialog.findChild<QFileSystemModel*>())
+                model->setNameFilters({ QStringLiteral("*") });
+        });
+    });
+    bool chosen = dialog.exec() == QDialog::Accepted;
+    QStringList files = dialog.selectedFiles();
+    m_choosing = false;
+    if (chosen && !files.isEmpty())
+        loadDocument(files.first());
+}
+
+void ApplicationShell::exitProgram()
+{
+    m_tray.hide();
+    QCoreApplication::exit(0);
+}
+
+}

@@ -1,0 +1,73 @@
+// nimbolt: shows clock.dat/start.nbm from beside the executable on the desktop, with a tray icon
+// to open other documents and to quit. Command-line arguments are ignored.
+#include <app/ApplicationShell.h>
+#include <app/StartDocument.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QTimer>
+#include <clocale>
+#include <cstdio>
+
+#ifndef NIMBOLT_DATA_FOLDER
+#define NIMBOLT_DATA_FOLDER ""
+#endif
+
+namespace {
+
+// Settings for Qt that must be made before the application exists. Each one is the program's
+// default only: a user's own setting is kept. Children started through the desktop's opener get
+// the environment as it was (restoreEnvironment).
+struct EnvironmentDefaults {
+    bool platformSet { false };
+
+    void apply()
+    {
+        // Windows are placed by the program: X11 where both it and Wayland are there.
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+            qputenv("QT_QPA_PLATFORM", "xcb;wayland");
+            platformSet = true;
+        }
+        // Qt's desktop-specific themes load whole toolkits (GTK alone takes some 70 MB); the
+        // program shows only a menu, message boxes and one dialog, which need none.
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORMTHEME"))
+            QGuiApplication::setDesktopSettingsAware(false);
+        QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
+    }
+
+    void restoreEnvironment() const
+    {
+        if (platformSet)
+            qunsetenv("QT_QPA_PLATFORM");
+    }
+};
+
+}
+
+int main(int argc, char** argv)
+{
+    // Traces and Echo go out as they are written, for whoever watches the program's output.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+
+    EnvironmentDefaults defaults;
+    defaults.apply();
+    int applicationArgc = argc > 0 ? 1 : 0;
+    QApplication application(applicationArgc, argv);
+    defaults.restoreEnvironment();
+    // The application takes the locale from the environment; "%f" texts need the decimal point.
+    std::setlocale(LC_NUMERIC, "C");
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (QGuiApplication::platformName().startsWith(QStringLiteral("wayland")))
+        std::fprintf(stderr, "nimbolt: running on Wayland, where the compositor decides window positions\n");
+
+    {
+        nimbolt::ApplicationShell shell;
+        QByteArray programFolder = QFile::encodeName(QCoreApplication::applicationDirPath());
+        std::string start = nimbolt::startDocumentPath(programFolder.toStdString(), NIMBOLT_DATA_FOLDER);
+        // The start document runs its scripts inside the event loop, so that a Shell.exit or a
+        // quit chosen while one of its boxes is open ends the loop.
+        QTimer::singleShot(0, [&shell, &start] { shell.loadDocument(QFile::decodeName(start.c_str())); });
+        QApplication::exec();
+    }
+    return 0;
+}

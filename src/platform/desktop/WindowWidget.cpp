@@ -1,0 +1,293 @@
+#include <platform/desktop/WindowWidget.h>
+
+#include <platform/QtDeviceContext.h>
+#include <platform/ShiftJisText.h>
+#include <platform/desktop/X11WindowState.h>
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPointer>
+#include <QRegion>
+#include <QTimer>
+#include <QUrl>
+#include <QWindow>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace nimbolt {
+
+static Qt::WindowFlags windowFlagsOf(WindowKind kind)
+{
+    if (kind == WindowKind::ScreenWindow)
+        return Qt::Window;
+    // A frameless Qt::Window rather than Qt::Tool: tool windows may keep a stale position for a
+    // while and still show in some taskbars.
+    return Qt::Window | Qt::FramelessWindowHint;
+}
+
+// A point of the client area as the document counts it (whole logical pixels).
+static Point clientPoint(const QPointF& position)
+{
+    return { static_cast<int32_t>(std::floor(position.x())), static_cast<int32_t>(std::floor(position.y())) };
+}
+
+WindowWidget::Dispatch::Dispatch(WindowWidget& widget)
+    : m_widget(widget)
+{
+    ++m_widget.m_dispatchDepth;
+}
+
+WindowWidget::Dispatch::~Dispatch()
+{
+    if (--m_widget.m_dispatchDepth == 0 && m_widget.m_deletePending) {
+        m_widget.m_deletePending = false;
+        m_widget.deleteLater();
+    }
+}
+
+WindowWidget::WindowWidget(WindowKind kind, WindowEvents& events)
+    : QWidget(nullptr, windowFlagsOf(kind))
+    , m_kind(kind)
+    , m_events(&events)
+{
+    // Every paint copies the whole rectangle it is asked for from the back buffer.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAcceptDrops(true);
+    setMouseTracking(kind != WindowKind::Mascot);
+    setWindowTitle(QStringLiteral("Nimbolt"));
+    resize(0, 0);
+}
+
+WindowWidget::~WindowWidget() = default;
+
+void WindowWidget::release()
+{
+    m_events = nullptr;
+    for (auto& [id, timer] : m_timers)
+        timer->stop();
+    m_dragging = false;
+    hide();
+    if (m_dispatchDepth > 0)
+        m_deletePending = true;
+    else
+        deleteLater();
+}
+
+void WindowWidget::setShown(bool shown)
+{
+    if (shown && !m_everShown && m_kind != WindowKind::ScreenWindow)
+        setSkipTaskbar(*this);
+    m_everShown = m_everShown || shown;
+    setVisible(shown);
+}
+
+Point WindowWidget::framePosition() const
+{
+    QPoint position = pos();
+    return { position.x(), position.y() };
+}
+
+void WindowWidget::moveFrameTo(int32_t x, int32_t y)
+{
+    m_dragging = false;
+    move(x, y);
+}
+
+Size WindowWidget::frameSize() const
+{
+    QSize size = frameGeometry().size();
+    return { size.width(), size.height() };
+}
+
+void WindowWidget::setFrameSize(int32_t width, int32_t height)
+{
+    // The frame is what the window manager adds around the client area; it is known once the
+    // window has been shown, and none before.
+    QSize frame = frameGeometry().size() - size();
+    int32_t clientWidth = std::max(width - frame.width(), 0);
+    int32_t clientHeight = std::max(height - frame.height(), 0);
+    resize(clientWidth, clientHeight);
+    reportSize();
+}
+
+void WindowWidget::setCaption(std::string_view shiftJis)
+{
+    m_caption = shiftJis;
+    setWindowTitle(ShiftJisText::decode(shiftJis.data(), static_cast<int32_t>(shiftJis.size())));
+}
+
+void WindowWidget::setShape(const std::optional<Region>& shape)
+{
+    m_shaped = shape.has_value();
+    if (!shape) {
+        clearMask();
+        return;
+    }
+    std::vector<QRect> rects;
+    rects.reserve(shape->rects.size());
+    for (const Rect& rect : shape->rects) {
+        if (!rect.isEmpty())
+            rects.emplace_back(rect.left, rect.top, rect.width(), rect.height());
+    }
+    QRegion region;
+    region.setRects(rects.data(), static_cast<int>(rects.size()));
+    // Qt takes an empty mask for no mask at all; a pixel outside the window shows nothing of it.
+    if (region.isEmpty())
+        region = QRegion(-1, -1, 1, 1);
+    setMask(region);
+}
+
+void WindowWidget::startPeriodicTimer(int32_t id, int32_t milliseconds)
+{
+    if (!m_events)
+        return;
+    QTimer*& timer = m_timers[id];
+    if (!timer) {
+        timer = new QTimer(this);
+        timer->setTimerType(Qt::PreciseTimer);
+        connect(timer, &QTimer::timeout, this, [this, id] {
+            if (!m_events)
+                return;
+            Dispatch dispatch(*this);
+            m_events->windowTimer(id);
+        });
+    }
+    timer->start(std::max(milliseconds, 1));
+}
+
+void WindowWidget::stopPeriodicTimer(int32_t id)
+{
+    auto found = m_timers.find(id);
+    if (found != m_timers.end())
+        found->second->stop();
+}
+
+void WindowWidget::reportSize()
+{
+    Size current { width(), height() };
+    if (!m_events || current == m_reportedSize)
+        return;
+    m_reportedSize = current;
+    Dispatch dispatch(*this);
+    m_events->windowSized(current.width, current.height);
+}
+
+void WindowWidget::paintEvent(QPaintEvent* event)
+{
+    if (!m_events)
+        return;
+    Dispatch dispatch(*this);
+    QRect area = event->rect();
+    std::unique_ptr<DeviceContext> context = createDeviceContext(*this);
+    m_events->windowPaint(*context, { area.left(), area.top(), area.left() + area.width(), area.top() + area.height() });
+}
+
+void WindowWidget::resizeEvent(QResizeEvent*)
+{
+    reportSize();
+}
+
+void WindowWidget::moveEvent(QMoveEvent*)
+{
+    if (!m_events)
+        return;
+    Dispatch dispatch(*this);
+    m_events->windowMoved();
+}
+
+void WindowWidget::mousePressEvent(QMouseEvent* event)
+{
+    if (!m_events)
+        return;
+    Dispatch dispatch(*this);
+    if (event->button() == Qt::RightButton) {
+        m_events->windowContextMenu();
+        return;
+    }
+    if (event->button() != Qt::LeftButton)
+        return;
+    QPointF pressPosition = event->position();
+    Point point = clientPoint(pressPosition);
+    m_events->windowMouseButton(MouseButtonEvent::Down, point.x, point.y);
+    if (m_kind == WindowKind::Mascot && m_events)
+        startMascotDrag(pressPosition);
+}
+
+// The handler that just ran may have kept the button pressed in a message box that is closed by
+// now; the drag starts only while the button is still down.
+void WindowWidget::startMascotDrag(const QPointF& pressPosition)
+{
+    if (!(QGuiApplication::mouseButtons() & Qt::LeftButton))
+        return;
+    if (QWindow* window = windowHandle(); window && window->startSystemMove())
+        return;
+    // Without a window manager that moves windows, the window follows the pointer itself.
+    m_dragging = true;
+    m_dragOffset = pressPosition;
+}
+
+void WindowWidget::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    m_dragging = false;
+    if (!m_events || m_kind == WindowKind::Mascot)
+        return;
+    Dispatch dispatch(*this);
+    Point point = clientPoint(event->position());
+    m_events->windowMouseButton(MouseButtonEvent::Up, point.x, point.y);
+}
+
+void WindowWidget::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_dragging) {
+        if (!(event->buttons() & Qt::LeftButton)) {
+            m_dragging = false;
+            return;
+        }
+        move((event->globalPosition() - m_dragOffset).toPoint());
+        return;
+    }
+    if (!m_events || m_kind == WindowKind::Mascot)
+        return;
+    Dispatch dispatch(*this);
+    Point point = clientPoint(event->position());
+    m_events->windowMouseMove(point.x, point.y);
+}
+
+static QString firstLocalFile(const QMimeData* data)
+{
+    if (!data || !data->hasUrls())
+        return {};
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    }
+    return {};
+}
+
+void WindowWidget::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (m_events && !firstLocalFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void WindowWidget::dropEvent(QDropEvent* event)
+{
+    QString path = firstLocalFile(event->mimeData());
+    if (!m_events || path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    Dispatch dispatch(*this);
+    QByteArray name = QFile::encodeName(path);
+    m_events->windowFileDropped(std::string(name.constData(), static_cast<size_t>(name.size())));
+}
+
+}

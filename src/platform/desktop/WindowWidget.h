@@ -1,0 +1,86 @@
+// The widget that shows one document window on the desktop. It turns Qt's events into the
+// document's WindowEvents and keeps the geometry rules of the window kinds: Mascot and Screen
+// windows are frameless and have no taskbar entry, ScreenWindow windows are framed; a Mascot
+// window sends only button-down events and is then dragged by the pointer.
+//
+// The document may destroy its window from inside one of the window's own events (a mouse
+// handler that loads another document) or while a message box that one of them opened is still
+// on the stack. So the widget is never deleted directly: release() forgets the events, stops the
+// timers and hides it, and the widget deletes itself later, once none of its own event handlers
+// is running any more. After release() no event reaches the document.
+#pragma once
+
+#include <document/WindowSystem.h>
+
+#include <QPointF>
+#include <QWidget>
+#include <map>
+#include <string>
+
+class QTimer;
+
+namespace nimbolt {
+
+class WindowWidget final : public QWidget {
+public:
+    WindowWidget(WindowKind kind, WindowEvents& events);
+    ~WindowWidget() override;
+
+    WindowKind kind() const { return m_kind; }
+    // Ends the window's life as seen by the document (see above).
+    void release();
+    bool isReleased() const { return m_events == nullptr; }
+
+    // Shows or hides the window; frameless kinds leave the taskbar before they first show.
+    void setShown(bool shown);
+    Point framePosition() const;
+    void moveFrameTo(int32_t x, int32_t y);
+    Size frameSize() const;
+    void setFrameSize(int32_t width, int32_t height);
+    void setCaption(std::string_view shiftJis);
+    const std::string& caption() const { return m_caption; }
+    void setShape(const std::optional<Region>& shape);
+    bool isShaped() const { return m_shaped; }
+    void startPeriodicTimer(int32_t id, int32_t milliseconds);
+    void stopPeriodicTimer(int32_t id);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    // Marks a call into the document; the outermost one to end deletes a released widget.
+    class Dispatch {
+    public:
+        explicit Dispatch(WindowWidget& widget);
+        ~Dispatch();
+        Dispatch(const Dispatch&) = delete;
+        Dispatch& operator=(const Dispatch&) = delete;
+
+    private:
+        WindowWidget& m_widget;
+    };
+
+    void reportSize();
+    void startMascotDrag(const QPointF& pressPosition);
+
+    WindowKind m_kind;
+    WindowEvents* m_events;
+    int32_t m_dispatchDepth { 0 };
+    bool m_deletePending { false };
+    Size m_reportedSize;
+    std::string m_caption { "Nimbolt" };
+    bool m_shaped { false };
+    bool m_everShown { false };
+    std::map<int32_t, QTimer*> m_timers;
+    bool m_dragging { false };
+    QPointF m_dragOffset;
+};
+
+}

@@ -1,0 +1,594 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the desktop program under a virtual X server.
+
+Each case starts its own Xvfb (on a display number the server picks), lays out a start document
+in a fresh folder next to a hard link of the nimbolt executable (the program shows the
+clock.dat/start.nbm beside itself and ignores its arguments), starts the program, and watches it
+from outside: X window tree, window shapes, xdotool input, Echo lines on its standard output and
+its exit code.
+
+    desktop_test.py NIMBOLT CASE      exit 0 passed, 1 failed, 77 skipped (no Xvfb or xdotool)
+"""
+import ctypes
+import ctypes.util
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+SKIP = 77
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def poll(what, probe, timeout=20.0, interval=0.05):
+    """The first true value probe() gives within the timeout; fails naming `what` otherwise."""
+    end = time.monotonic() + timeout
+    while True:
+        value = probe()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise Failure("timed out waiting for " + what)
+        time.sleep(interval)
+
+
+# --- pictures ---------------------------------------------------------------------------------
+
+def write_bmp8(path, rows, palette):
+    """An 8-bit BMP of the rows (lists of palette indexes, top row first)."""
+    height = len(rows)
+    width = len(rows[0])
+    stride = (width + 3) & ~3
+    pixels = b"".join(bytes(row) + b"\0" * (stride - width) for row in reversed(rows))
+    colours = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in palette)
+    colours += b"\0" * (4 * (256 - len(palette)))
+    offset = 14 + 40 + len(colours)
+    with open(path, "wb") as out:
+        out.write(struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset))
+        out.write(struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 0, len(pixels), 2835, 2835, 256, 0))
+        out.write(colours + pixels)
+
+
+def shape_picture():
+    """A 40 x 30 picture keyed on index 0 (its top-left pixel): a ring-like figure with a hole,
+    an isolated pixel and a diagonal, so that the shape is more than one rectangle."""
+    width, height = 40, 30
+    rows = [[0] * width for _ in range(height)]
+    for y in range(3, 27):
+        for x in range(5, 35):
+            rows[y][x] = 1
+    for y in range(10, 20):
+        for x in range(15, 25):
+            rows[y][x] = 0  # the hole
+    rows[1][38] = 2
+    for i in range(8):
+        rows[29 - i][i] = 2
+    return rows
+
+
+# --- the X server and its tools ----------------------------------------------------------------
+
+class Display:
+    """A virtual X server of the case's own. It never resets: a server that resets when its last
+    client leaves refuses the next program that connects meanwhile."""
+
+    def __init__(self):
+        read_end, write_end = os.pipe()
+        self.server = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        with os.fdopen(read_end, "rb") as reader:
+            while not number.endswith(b"\n"):
+                chunk = reader.read(1)
+                if not chunk:
+                    break
+                number += chunk
+        check(number.strip(), "Xvfb did not start")
+        self.name = ":" + number.decode().strip()
+        self.env = dict(os.environ, DISPLAY=self.name, QT_QPA_PLATFORM="xcb")
+        self.env.pop("WAYLAND_DISPLAY", None)
+        self.helpers = []
+
+    def run(self, *args, check_status=True):
+        result = subprocess.run(list(args), env=self.env, capture_output=True, text=True, timeout=20)
+        if check_status and result.returncode != 0:
+            raise Failure("%s failed: %s" % (" ".join(args), result.stderr.strip()))
+        return result.stdout
+
+    def start_helper(self, *args):
+        helper = subprocess.Popen(list(args), env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.helpers.append(helper)
+        return helper
+
+    def windows_named(self, pattern):
+        out = self.run("xdotool", "search", "--name", pattern, check_status=False)
+        return [int(w) for w in out.split()]
+
+    def visible_window_named(self, pattern):
+        out = self.run("xdotool", "search", "--onlyvisible", "--name", pattern, check_status=False)
+        ids = [int(w) for w in out.split()]
+        return ids[0] if ids else None
+
+    def geometry(self, window):
+        """(x, y, width, height) of the window on the screen."""
+        out = self.run("xwininfo", "-id", str(window))
+        fields = {}
+        for line in out.splitlines():
+            if ":" in line:
+                key, _, value = line.strip().partition(":")
+                fields[key.strip()] = value.strip()
+        return (int(fields["Absolute upper-left X"]), int(fields["Absolute upper-left Y"]),
+                int(fields["Width"]), int(fields["Height"]))
+
+    def close(self):
+        for helper in self.helpers:
+            helper.terminate()
+            try:
+                helper.wait(5)
+            except subprocess.TimeoutExpired:
+                helper.kill()
+        self.server.terminate()
+        try:
+            self.server.wait(5)
+        except subprocess.TimeoutExpired:
+            self.server.kill()
+
+
+class ShapeReader:
+    """The bounding shape of an X window as rectangles, read with the SHAPE extension."""
+
+    class Rectangle(ctypes.Structure):
+        _fields_ = [("x", ctypes.c_int16), ("y", ctypes.c_int16), ("width", ctypes.c_uint16),
+                    ("height", ctypes.c_uint16)]
+
+    class Cookie(ctypes.Structure):
+        _fields_ = [("sequence", ctypes.c_uint)]
+
+    def __init__(self, display):
+        xcb = ctypes.CDLL(ctypes.util.find_library("xcb") or "libxcb.so.1")
+        shape = ctypes.CDLL(ctypes.util.find_library("xcb-shape") or "libxcb-shape.so.0")
+        self.libc = ctypes.CDLL(None)
+        self.xcb, self.shape = xcb, shape
+        xcb.xcb_connect.restype = ctypes.c_void_p
+        xcb.xcb_connect.argtypes = [ctypes.c_char_p, ctypes.c_void_p]
+        xcb.xcb_disconnect.argtypes = [ctypes.c_void_p]
+        shape.xcb_shape_get_rectangles.restype = ShapeReader.Cookie
+        shape.xcb_shape_get_rectangles.argtypes = [ctypes.c_void_p, ctypes.c_uint32, ctypes.c_uint8]
+        shape.xcb_shape_get_rectangles_reply.restype = ctypes.c_void_p
+        shape.xcb_shape_get_rectangles_reply.argtypes = [ctypes.c_void_p, ShapeReader.Cookie, ctypes.c_void_p]
+        shape.xcb_shape_get_rectangles_rectangles.restype = ctypes.POINTER(ShapeReader.Rectangle)
+        shape.xcb_shape_get_rectangles_rectangles.argtypes = [ctypes.c_void_p]
+        shape.xcb_shape_get_rectangles_rectangles_length.restype = ctypes.c_int
+        shape.xcb_shape_get_rectangles_rectangles_length.argtypes = [ctypes.c_void_p]
+        self.libc.free.argtypes = [ctypes.c_void_p]
+        self.connection = xcb.xcb_connect(display.encode(), None)
+
+    def pixels(self, window):
+        """Every pixel (x, y) of the window's bounding shape, in window coordinates."""
+        bounding = 0
+        cookie = self.shape.xcb_shape_get_rectangles(self.connection, window, bounding)
+        reply = self.shape.xcb_shape_get_rectangles_reply(self.connection, cookie, None)
+        check(reply, "no shape reply")
+        count = self.shape.xcb_shape_get_rectangles_rectangles_length(reply)
+        rects = self.shape.xcb_shape_get_rectangles_rectangles(reply)
+        covered = set()
+        for i in range(count):
+            r = rects[i]
+            for y in range(r.y, r.y + r.height):
+                for x in range(r.x, r.x + r.width):
+                    covered.add((x, y))
+        self.libc.free(reply)
+        return covered
+
+    def colours(self, window, width, height):
+        """The window's pixels as {(x, y): (red, green, blue)}, read from the server (a 24-bit
+        screen keeps them as 32-bit words, blue first)."""
+        xcb = self.xcb
+        xcb.xcb_get_image.restype = ShapeReader.Cookie
+        xcb.xcb_get_image.argtypes = [ctypes.c_void_p, ctypes.c_uint8, ctypes.c_uint32, ctypes.c_int16,
+                                      ctypes.c_int16, ctypes.c_uint16, ctypes.c_uint16, ctypes.c_uint32]
+        xcb.xcb_get_image_reply.restype = ctypes.c_void_p
+        xcb.xcb_get_image_reply.argtypes = [ctypes.c_void_p, ShapeReader.Cookie, ctypes.c_void_p]
+        xcb.xcb_get_image_data.restype = ctypes.POINTER(ctypes.c_uint8)
+        xcb.xcb_get_image_data.argtypes = [ctypes.c_void_p]
+        xcb.xcb_get_image_data_length.restype = ctypes.c_int
+        xcb.xcb_get_image_data_length.argtypes = [ctypes.c_void_p]
+        z_pixmap = 2
+        cookie = xcb.xcb_get_image(self.connection, z_pixmap, window, 0, 0, width, height, 0xFFFFFFFF)
+        reply = xcb.xcb_get_image_reply(self.connection, cookie, None)
+        check(reply, "no image reply")
+        length = xcb.xcb_get_image_data_length(reply)
+        data = ctypes.string_at(xcb.xcb_get_image_data(reply), length)
+        self.libc.free(reply)
+        check(length == width * height * 4, "unexpected image format (%d bytes)" % length)
+        return {(x, y): (data[(y * width + x) * 4 + 2], data[(y * width + x) * 4 + 1], data[(y * width + x) * 4])
+                for y in range(height) for x in range(width)}
+
+    def close(self):
+        self.xcb.xcb_disconnect(self.connection)
+
+
+# --- the program ------------------------------------------------------------------------------
+
+class Nimbolt:
+    """The program started from a folder of its own with the given start document."""
+
+    started = []  # every program a case started, for the report of a failure
+
+    def __init__(self, display, executable, document, files=None, extra_env=None):
+        self.folder = tempfile.mkdtemp(prefix="nimbolt-test-")
+        program = os.path.join(self.folder, "nimbolt")
+        try:
+            os.link(executable, program)
+        except OSError:
+            shutil.copy2(executable, program)
+        data = os.path.join(self.folder, "clock.dat")
+        os.mkdir(data)
+        with open(os.path.join(data, "start.nbm"), "w") as out:
+            out.write(document)
+        for name, writer in (files or {}).items():
+            writer(os.path.join(data, name))
+        env = dict(display.env, **(extra_env or {}))
+        Nimbolt.started.append(self)
+        self.process = subprocess.Popen([program, "--ignored-argument"], env=env, stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE, cwd="/")
+        self.output = ""
+        self.errors = ""
+        self.lock = threading.Lock()
+        self.readers = [threading.Thread(target=self._read, args=(self.process.stdout, "output"), daemon=True),
+                        threading.Thread(target=self._read, args=(self.process.stderr, "errors"), daemon=True)]
+        for reader in self.readers:
+            reader.start()
+
+    def _read(self, stream, field):
+        while True:
+            chunk = stream.read1(4096) if hasattr(stream, "read1") else stream.read(4096)
+            if not chunk:
+                return
+            with self.lock:
+                setattr(self, field, getattr(self, field) + chunk.decode("utf-8", "replace"))
+
+    def saw(self, text):
+        with self.lock:
+            return text in self.output
+
+    def count(self, text):
+        with self.lock:
+            return self.output.count(text)
+
+    def wait_exit(self, timeout=15):
+        try:
+            code = self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure("the program did not end")
+        for reader in self.readers:
+            reader.join(5)
+        if code != 0:
+            with self.lock:
+                print("the program's standard error:\n" + self.errors[-6000:])
+        return code
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+
+def mascot_document(body_attributes, script="", body=""):
+    return ("<nbml><head><title>Probe</title><script>%s</script></head>\n"
+            "<body background=\"probe.bmp\" %s>%s</body></nbml>\n" % (script, body_attributes, body))
+
+
+PROBE_PALETTE = [(255, 0, 255), (20, 40, 200), (200, 40, 20)]
+
+
+def probe_files():
+    return {"probe.bmp": lambda path: write_bmp8(path, shape_picture(), PROBE_PALETTE)}
+
+
+def find_mascot(display, title="Probe"):
+    window = poll("the mascot window", lambda: display.visible_window_named("^%s$" % title))
+    poll("the window to reach its size", lambda: display.geometry(window)[2] > 1)
+    return window
+
+
+# --- cases ------------------------------------------------------------------------------------
+
+def case_shape(display, executable, scale=None):
+    extra = {"QT_SCALE_FACTOR": str(scale)} if scale else None
+    program = Nimbolt(display, executable, mascot_document(""), probe_files(), extra)
+    try:
+        window = find_mascot(display)
+        factor = scale or 1
+        rows = shape_picture()
+        expected = set()
+        for y, row in enumerate(rows):
+            for x, index in enumerate(row):
+                if index != rows[0][0]:
+                    for dy in range(factor):
+                        for dx in range(factor):
+                            expected.add((x * factor + dx, y * factor + dy))
+        x, y, width, height = display.geometry(window)
+        check((width, height) == (40 * factor, 30 * factor),
+              "window is %dx%d, picture is 40x30 at scale %d" % (width, height, factor))
+        state = display.run("xprop", "-id", str(window), "_NET_WM_STATE")
+        check("_NET_WM_STATE_SKIP_TASKBAR" in state and "_NET_WM_STATE_SKIP_PAGER" in state,
+              "the mascot may show in a taskbar: " + state.strip())
+        reader = ShapeReader(display.name)
+        try:
+            shown = poll("the window shape", lambda: reader.pixels(window) == expected and expected, timeout=5)
+        except Failure:
+            actual = reader.pixels(window)
+            raise Failure("shape differs from the picture: %d pixels missing, %d extra"
+                          % (len(expected - actual), len(actual - expected)))
+        finally:
+            reader.close()
+        check(shown, "shape")
+        # Every pixel of the picture shows as a block of factor x factor screen pixels of its
+        # exact colour: scaled up without smoothing.
+        def drawn():
+            reader = ShapeReader(display.name)
+            try:
+                screen = reader.colours(window, width, height)
+            finally:
+                reader.close()
+            wrong = [(x, y) for (x, y) in expected
+                     if screen[(x, y)] != PROBE_PALETTE[rows[y // factor][x // factor]]]
+            return wrong
+        try:
+            poll("the picture drawn", lambda: not drawn(), timeout=5)
+        except Failure:
+            wrong = drawn()
+            raise Failure("%d pixels differ from the picture, e.g. %s" % (len(wrong), wrong[:5]))
+    finally:
+        program.stop()
+
+
+def case_shape_scaled(display, executable):
+    case_shape(display, executable, scale=2)
+
+
+def case_click(display, executable):
+    """A click inside the shape runs onmousedown with client coordinates; one in the hole of the
+    shape reaches the window below and runs nothing."""
+    script = "function down(x) { Echo('down', x, '\\n'); }"
+    body = ("<div left=\"5\" top=\"3\" width=\"30\" height=\"24\" "
+            "onmousedown=\"down(this.id)\" id=\"frame\"></div>")
+    program = Nimbolt(display, executable, mascot_document("", script, body), probe_files())
+    try:
+        window = find_mascot(display)
+        x, y, _, _ = display.geometry(window)
+        display.run("xdotool", "mousemove", str(x + 20), str(y + 14), "click", "1")  # the hole
+        display.run("xdotool", "mousemove", str(x + 7), str(y + 5), "click", "1")  # the frame
+        poll("the handler's Echo", lambda: program.saw("down frame"))
+        time.sleep(0.3)
+        check(program.count("down frame") == 1,
+              "the click in the hole reached the window (%d downs)" % program.count("down frame"))
+    finally:
+        program.stop()
+
+
+def case_drag(display, executable):
+    """Dragging the mascot moves it by the pointer's offset; the button-down handler runs first."""
+    script = "window.moveTo(100, 80);"
+    program = Nimbolt(display, executable,
+                      mascot_document("onmousedown=\"Echo('pressed\\n')\"", script), probe_files())
+    try:
+        window = find_mascot(display)
+        poll("the window at 100,80", lambda: display.geometry(window)[:2] == (100, 80))
+        display.run("xdotool", "mousemove", "110", "90", "mousedown", "1")
+        poll("the button-down handler", lambda: program.saw("pressed"))
+        for step in range(1, 11):
+            display.run("xdotool", "mousemove", str(110 + 13 * step), str(90 + 7 * step))
+        display.run("xdotool", "mouseup", "1")
+        poll("the window at 230,150", lambda: display.geometry(window)[:2] == (230, 150), timeout=5)
+    finally:
+        program.stop()
+
+
+def case_alert(display, executable):
+    """An alert box shows its caption and text; the clock, the interval and the mouse handlers go
+    on while it is open; Return closes it and the script then continues."""
+    script = ("var ticks = 0;"
+              "function tick() { ticks = ticks + 1; Echo('tick', ticks, '\\n'); }"
+              "window.moveTo(300, 300);"
+              "window.setInterval(tick, 100);"
+              "window.alert('Hello from the box');"
+              "Echo('after alert\\n');")
+    body = "<clock id=\"c\" fmt=\"%S\" locale=\"C\" left=\"5\" top=\"5\"></clock>"
+    program = Nimbolt(display, executable,
+                      mascot_document("onmousedown=\"Echo('clicked\\n')\"", script, body), probe_files())
+    try:
+        box = poll("the alert box", lambda: display.visible_window_named("^alert$"))
+        first = poll("a tick", lambda: program.count("tick"))
+        poll("more ticks while the box is open", lambda: program.count("tick") >= first + 5)
+        window = find_mascot(display)
+        poll("the mascot at 300,300", lambda: display.geometry(window)[:2] == (300, 300))
+        display.run("xdotool", "mousemove", "307", "305", "click", "1")
+        poll("the mouse handler while the box is open", lambda: program.saw("clicked"))
+        check(not program.saw("after alert"), "the script went on before the box closed")
+        # The box's text is selectable: a triple click on its line puts it in the X selection.
+        bx, by, bwidth, _ = display.geometry(box)
+        def selected_text():
+            for dy in (22, 16, 28, 12, 34):
+                display.run("xdotool", "mousemove", str(bx + bwidth // 3), str(by + dy),
+                            "click", "--repeat", "3", "--delay", "80", "1")
+                text = display.run("xclip", "-o", check_status=False)
+                if text:
+                    return text
+            return None
+        text = poll("the box's text in the selection", selected_text, timeout=10)
+        check(text.strip() == "Hello from the box", "box reads %r" % text)
+        display.run("xdotool", "key", "Return")
+        poll("the script after the box", lambda: program.saw("after alert"))
+        poll("the box gone", lambda: not display.visible_window_named("^alert$"))
+    finally:
+        program.stop()
+
+
+def case_confirm(display, executable):
+    """Escape answers a Question box with Cancel (0); Return answers OK (1)."""
+    script = ("Echo('first', window.confirm('One?'), '\\n');"
+              "Echo('second', window.confirm('Two?'), '\\n');")
+    program = Nimbolt(display, executable, mascot_document("", script), probe_files())
+    try:
+        poll("the first Question box", lambda: display.visible_window_named("^Question$"))
+        display.run("xdotool", "key", "Escape")
+        poll("the first answer", lambda: program.saw("first 0"))
+        poll("the second Question box", lambda: display.visible_window_named("^Question$"))
+        display.run("xdotool", "key", "Return")
+        poll("the second answer", lambda: program.saw("second 1"))
+    finally:
+        program.stop()
+
+
+def case_shell_exit(display, executable):
+    """Shell.exit ends the program with 0: from the start document's own script, and from an
+    interval while a box it left behind is open."""
+    program = Nimbolt(display, executable, mascot_document("", "Echo('exiting\\n'); Shell.exit();"), probe_files())
+    try:
+        check(program.wait_exit() == 0, "exit code is not 0 (exit from the start script)")
+        check(program.saw("exiting"), "the start script did not run")
+    finally:
+        program.stop()
+    script = ("function later() { Shell.exit(); }"
+              "window.setInterval(later, 300);"
+              "window.alert('left open');")
+    program = Nimbolt(display, executable, mascot_document("", script), probe_files())
+    try:
+        poll("the alert box", lambda: display.visible_window_named("^alert$"))
+        check(program.wait_exit() == 0, "exit code is not 0 (exit with a box open)")
+    finally:
+        program.stop()
+
+
+def case_tray_exit(display, executable):
+    """With a tray, the icon docks; its right-click menu's "終了(&X)" ends the program with 0, also
+    while a script waits in a box."""
+    if not shutil.which("trayer"):
+        raise Failure("trayer is missing")
+    display.start_helper("trayer", "--edge", "top", "--align", "left", "--widthtype", "pixel", "--width", "64",
+                         "--heighttype", "pixel", "--height", "32", "--expand", "false")
+    poll("the tray's panel", lambda: display.visible_window_named("^panel$"))
+    program = Nimbolt(display, executable, mascot_document("", "window.moveTo(300, 300); window.alert('waiting');"),
+                      probe_files())
+    try:
+        find_mascot(display)
+        poll("the alert box", lambda: display.visible_window_named("^alert$"))
+        # The docked icon is our program's window inside the tray's panel: the one window of
+        # ours that is not a direct child of the root window.
+        def docked_icon():
+            tree = display.run("xwininfo", "-root", "-tree", check_status=False).splitlines()
+            top = min((len(l) - len(l.lstrip()) for l in tree if l.strip().startswith("0x")), default=0)
+            for line in tree:
+                indent = len(line) - len(line.lstrip())
+                if indent > top and '("nimbolt" "nimbolt")' in line:
+                    return int(line.split()[0], 16)
+            return None
+        icon = poll("the docked tray icon", docked_icon)
+        x, y, width, height = display.geometry(icon)
+        def shown():
+            return len(display.run("xdotool", "search", "--onlyvisible", "--class", "nimbolt",
+                                   check_status=False).split())
+        before = shown()
+        display.run("xdotool", "mousemove", str(x + width // 2), str(y + height // 2), "click", "3")
+        poll("the menu", lambda: shown() > before, timeout=5)
+        time.sleep(0.2)
+        display.run("xdotool", "key", "x")
+        check(program.wait_exit() == 0, "exit code is not 0")
+    finally:
+        program.stop()
+
+
+def case_open_dialog(display, executable):
+    """Right click on the mascot while a script waits in a box, "開く(&O)", a chosen file: the new
+    document replaces the old; the waiting script ends when its box closes, and the new document's
+    handler ends the program with 0."""
+    other = os.path.join(tempfile.mkdtemp(prefix="nimbolt-open-"), "other.nbm")
+    with open(other, "w") as out:
+        out.write("<nbml><head><title>Other</title></head>"
+                  "<body type=\"screen\" width=\"50\" height=\"40\" bgcolor=\"#00ff00\" "
+                  "onmousedown=\"Echo('bye\\n'); Shell.exit();\"></body></nbml>\n")
+    script = "window.moveTo(300, 300); window.alert('waiting'); Echo('after alert\\n');"
+    program = Nimbolt(display, executable, mascot_document("", script), probe_files())
+    try:
+        box = poll("the alert box", lambda: display.visible_window_named("^alert$"))
+        window = find_mascot(display)
+        poll("the mascot at 300,300", lambda: display.geometry(window)[:2] == (300, 300))
+        display.run("xdotool", "mousemove", "307", "305", "click", "3")
+        time.sleep(0.3)
+        display.run("xdotool", "key", "o")
+        poll("the open dialog", lambda: display.visible_window_named("^ファイルのロード$"))
+        time.sleep(0.3)
+        display.run("xdotool", "type", "--delay", "20", other)
+        display.run("xdotool", "key", "Return")
+        other_window = poll("the new window", lambda: display.visible_window_named("^Other$"))
+        check(not display.visible_window_named("^Probe$"), "the old window is still shown")
+        display.run("xdotool", "windowfocus", "--sync", str(box), "key", "Return")
+        poll("the old script after its box", lambda: program.saw("after alert"))
+        poll("the box gone", lambda: not display.visible_window_named("^alert$"))
+        x, y, _, _ = display.geometry(other_window)
+        display.run("xdotool", "mousemove", str(x + 10), str(y + 10), "click", "1")
+        check(program.wait_exit() == 0, "exit code is not 0")
+        check(program.saw("bye"), "the new document's handler did not run")
+    finally:
+        program.stop()
+        shutil.rmtree(os.path.dirname(other), ignore_errors=True)
+
+
+CASES = {
+    "shape": case_shape,
+    "shape-scaled": case_shape_scaled,
+    "click": case_click,
+    "drag": case_drag,
+    "alert": case_alert,
+    "confirm": case_confirm,
+    "shell-exit": case_shell_exit,
+    "tray-exit": case_tray_exit,
+    "open-dialog": case_open_dialog,
+}
+
+
+def main():
+    if len(sys.argv) != 3 or sys.argv[2] not in CASES:
+        print(__doc__, file=sys.stderr)
+        return 2
+    executable, name = sys.argv[1], sys.argv[2]
+    for tool in ("Xvfb", "xdotool", "xwininfo"):
+        if not shutil.which(tool):
+            print("skipped: %s is not installed" % tool)
+            return SKIP
+    display = Display()
+    try:
+        CASES[name](display, executable)
+    except Failure as failure:
+        print("FAILED %s: %s" % (name, failure))
+        print("windows on %s:\n%s" % (display.name, display.run("xwininfo", "-root", "-tree", check_status=False)))
+        for program in Nimbolt.started:
+            with program.lock:
+                print("program %d (exit %s) standard output:\n%s\nstandard error:\n%s" % (
+                    program.process.pid, program.process.poll(), program.output[-3000:], program.errors[-3000:]))
+        return 1
+    finally:
+        display.close()
+    print("passed " + name)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

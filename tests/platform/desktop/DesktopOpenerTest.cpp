@@ -1,0 +1,74 @@
+// What the desktop's opener is handed for a document's Shell.run target: addresses as they are,
+// file names resolved against the current directory (the document's folder), letter case and
+// backslashes as a document writes them, Shift-JIS turned into the file system's names.
+#include <platform/desktop/QtWindowSystem.h>
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QObject>
+#include <QUrl>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+class OpenedUrls final : public QObject {
+    Q_OBJECT
+public:
+    Q_INVOKABLE void open(const QUrl& url) { urls.push_back(url); }
+    std::vector<QUrl> urls;
+};
+
+}
+
+TEST(DesktopOpener, AddressesGoAsTheyAreAndFileNamesAsAbsoluteFiles)
+{
+    namespace fs = std::filesystem;
+    char pattern[] = "/tmp/nimbolt-opener-XXXXXX";
+    fs::path folder = fs::canonical(mkdtemp(pattern));
+    fs::create_directories(folder / "Sub");
+    for (const char* name : { "Read Me.TXT", "Sub/Inner.nbm", "\xE6\x97\xA5\xE6\x9C\xAC.txt" }) {
+        QFile file(QString::fromUtf8((folder / name).string().c_str()));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    fs::path previous = fs::current_path();
+    fs::current_path(folder);
+
+    OpenedUrls opened;
+    for (const char* scheme : { "file", "https", "mailto" })
+        QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &opened, "open");
+    nimbolt::QtWindowSystem system;
+    auto inFolder = [&](const char* name) { return QUrl::fromLocalFile(QString::fromUtf8((folder / name).string().c_str())); };
+
+    struct Row {
+        const char* target;
+        QUrl expected;
+    };
+    const Row rows[] = {
+        { "https://example.org/a?b=c", QUrl(QStringLiteral("https://example.org/a?b=c")) },
+        { "mailto:someone@example.org", QUrl(QStringLiteral("mailto:someone@example.org")) },
+        { "read me.txt", inFolder("Read Me.TXT") },
+        { "sub\\inner.NBM", inFolder("Sub/Inner.nbm") },
+        { "\x93\xfa\x96\x7b.txt", inFolder("\xE6\x97\xA5\xE6\x9C\xAC.txt") },
+        { "missing.txt", inFolder("missing.txt") },
+        { "file:///etc/hostname", QUrl(QStringLiteral("file:///etc/hostname")) },
+    };
+    for (const Row& row : rows) {
+        opened.urls.clear();
+        system.openWithDesktop(row.target);
+        ASSERT_EQ(opened.urls.size(), 1u) << row.target;
+        EXPECT_EQ(opened.urls[0], row.expected) << row.target;
+    }
+    opened.urls.clear();
+    system.openWithDesktop("");
+    EXPECT_TRUE(opened.urls.empty());
+
+    for (const char* scheme : { "file", "https", "mailto" })
+        QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    fs::current_path(previous);
+    fs::remove_all(folder);
+}
+
+#include "DesktopOpenerTest.moc"

@@ -1,0 +1,387 @@
+// The desktop window system under an offscreen QApplication: what the document hears from its
+// windows, and when; windows destroyed from inside their own events; message boxes that leave
+// the timers running and answer as the buttons and the Escape key say.
+#include <platform/desktop/QtWindowSystem.h>
+#include <platform/desktop/WindowWidget.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+#include <QWindow>
+#include <functional>
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+#include <vector>
+
+using namespace nimbolt;
+
+namespace {
+
+class Recorder final : public WindowEvents {
+public:
+    void windowSized(int32_t width, int32_t height) override { record("sized " + pair(width, height)); }
+    void windowMoved() override { ++moves; }
+    void windowPaint(DeviceContext&, const Rect&) override { ++paints; }
+    void windowMouseButton(MouseButtonEvent event, int32_t x, int32_t y) override
+    {
+        record((event == MouseButtonEvent::Down ? "down " : "up ") + pair(x, y));
+    }
+    void windowMouseMove(int32_t x, int32_t y) override { record("move " + pair(x, y)); }
+    void windowContextMenu() override { record("menu"); }
+    void windowTimer(int32_t id) override
+    {
+        ++ticks[id];
+        if (onTimer)
+            onTimer(id);
+    }
+    void windowFileDropped(const std::string& path) override { record("dropped " + path); }
+
+    void record(std::string call)
+    {
+        if (closed)
+            ADD_FAILURE() << "call after the window was destroyed: " << call;
+        calls.push_back(std::move(call));
+    }
+    static std::string pair(int32_t a, int32_t b) { return std::to_string(a) + "," + std::to_string(b); }
+
+    std::vector<std::string> calls;
+    int moves { 0 };
+    int paints { 0 };
+    int ticks[3] {};
+    bool closed { false };
+    std::function<void(int32_t)> onTimer;
+};
+
+void spin(int milliseconds)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < milliseconds)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// Spins until the condition holds or a few seconds have passed.
+bool spinUntil(const std::function<bool()>& condition)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition() && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return condition();
+}
+
+std::set<WindowWidget*> liveWidgets()
+{
+    std::set<WindowWidget*> widgets;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* window = dynamic_cast<WindowWidget*>(widget); window && !window->isReleased())
+            widgets.insert(window);
+    }
+    return widgets;
+}
+
+struct Created {
+    std::unique_ptr<NativeWindow> window;
+    QPointer<WindowWidget> widget;
+};
+
+Created create(QtWindowSystem& system, WindowKind kind, Recorder& events)
+{
+    std::set<WindowWidget*> before = liveWidgets();
+    Created created { system.createWindow(kind, events), nullptr };
+    for (WindowWidget* widget : liveWidgets()) {
+        if (!before.count(widget))
+            created.widget = widget;
+    }
+    return created;
+}
+
+}
+
+TEST(QtWindowSystem, SizeChangesAreReportedAtOnceAndOnlyWhenTheSizeChanges)
+{
+    QtWindowSystem system;
+    for (WindowKind kind : { WindowKind::Mascot, WindowKind::Screen, WindowKind::ScreenWindow }) {
+        Recorder events;
+        Created created = create(system, kind, events);
+        NativeWindow& window = *created.window;
+        ASSERT_TRUE(created.widget);
+        EXPECT_FALSE(window.isVisible());
+        EXPECT_EQ(window.title(), "Nimbolt");
+
+        window.setOuterSize(120, 80); // hidden: no frame yet, the client takes the whole size
+        window.setOuterSize(120, 80);
+        window.setOuterSize(60, 45);
+        window.setOuterSize(-5, 10);
+        EXPECT_EQ(events.calls, (std::vector<std::string> { "sized 120,80", "sized 60,45", "sized 0,10" }));
+        EXPECT_EQ(window.clientSize(), (Size { 0, 10 }));
+
+        // The resize event that arrives later repeats nothing.
+        window.setOuterSize(70, 50);
+        spin(30);
+        EXPECT_EQ(events.calls.back(), "sized 70,50");
+        EXPECT_EQ(std::count(events.calls.begin(), events.calls.end(), "sized 70,50"), 1);
+        EXPECT_EQ(window.outerSize(), (Size { 70, 50 }));
+        events.closed = true;
+    }
+}
+
+TEST(QtWindowSystem, FramelessKindsStayOutOfTheTaskbarAndScreenWindowsAreFramed)
+{
+    QtWindowSystem system;
+    Recorder events;
+    for (WindowKind kind : { WindowKind::Mascot, WindowKind::Screen, WindowKind::ScreenWindow }) {
+        Created created = create(system, kind, events);
+        ASSERT_TRUE(created.widget);
+        bool frameless = created.widget->windowFlags().testFlag(Qt::FramelessWindowHint);
+        EXPECT_EQ(frameless, kind != WindowKind::ScreenWindow);
+        EXPECT_EQ(created.widget->windowType(), Qt::Window);
+        EXPECT_EQ(created.widget->hasMouseTracking(), kind != WindowKind::Mascot);
+    }
+}
+
+TEST(QtWindowSystem, TitlesKeepTheDocumentsBytesAndShowUnicode)
+{
+    QtWindowSystem system;
+    Recorder events;
+    Created created = create(system, WindowKind::ScreenWindow, events);
+    const std::string bytes = "\x93\xfa\x96\x7b clock"; // "日本 clock" in Shift-JIS
+    created.window->setTitle(bytes);
+    EXPECT_EQ(created.window->title(), bytes);
+    EXPECT_EQ(created.widget->windowTitle(), QString::fromUtf8("日本 clock"));
+}
+
+TEST(QtWindowSystem, ShapesBecomeTheWidgetsMask)
+{
+    QtWindowSystem system;
+    Recorder events;
+    Created created = create(system, WindowKind::Mascot, events);
+    NativeWindow& window = *created.window;
+    window.setOuterSize(40, 30);
+
+    Region shape;
+    ASSERT_TRUE(shape.rects.reserve(3));
+    ASSERT_TRUE(shape.rects.append({ 0, 0, 40, 10 }));
+    ASSERT_TRUE(shape.rects.append({ 0, 10, 10, 30 }));
+    ASSERT_TRUE(shape.rects.append({ 5, 5, 5, 9 })); // empty, shows nothing
+    shape.bounds = { 0, 0, 40, 30 };
+    window.setShape(std::move(shape));
+    EXPECT_TRUE(window.isShaped());
+    QRegion expected = QRegion(0, 0, 40, 10) + QRegion(0, 10, 10, 20);
+    EXPECT_EQ(created.widget->mask(), expected);
+
+    Region empty;
+    window.setShape(std::move(empty));
+    EXPECT_TRUE(window.isShaped());
+    EXPECT_FALSE(created.widget->mask().isEmpty()) << "an empty mask would show the whole window";
+    EXPECT_TRUE(created.widget->mask().intersected(QRect(0, 0, 40, 30)).isEmpty());
+
+    window.setShape(std::nullopt);
+    EXPECT_FALSE(window.isShaped());
+    EXPECT_TRUE(created.widget->mask().isEmpty());
+}
+
+TEST(QtWindowSystem, TimersRunUntilStoppedAndStartingAgainReplacesThePeriod)
+{
+    QtWindowSystem system;
+    Recorder events;
+    Created created = create(system, WindowKind::Screen, events);
+    NativeWindow& window = *created.window;
+    window.startTimer(1, 10);
+    window.startTimer(2, 40);
+    ASSERT_TRUE(spinUntil([&] { return events.ticks[1] >= 3 && events.ticks[2] >= 3; }));
+
+    window.startTimer(1, 60000);
+    window.stopTimer(2);
+    int ones = events.ticks[1], twos = events.ticks[2];
+    spin(100);
+    EXPECT_EQ(events.ticks[1], ones);
+    EXPECT_EQ(events.ticks[2], twos);
+}
+
+TEST(QtWindowSystem, MouseEventsFollowTheWindowKind)
+{
+    QtWindowSystem system;
+    struct Row {
+        WindowKind kind;
+        std::vector<std::string> expected;
+    };
+    const Row rows[] = {
+        { WindowKind::Mascot, { "down 7,5", "menu" } },
+        { WindowKind::Screen, { "down 7,5", "move 12,9", "up 12,9", "menu" } },
+        { WindowKind::ScreenWindow, { "down 7,5", "move 12,9", "up 12,9", "menu" } },
+    };
+    for (const Row& row : rows) {
+        Recorder events;
+        Created created = create(system, row.kind, events);
+        created.window->setOuterSize(40, 30);
+        events.calls.clear();
+        QWidget* widget = created.widget;
+        QTest::mousePress(widget, Qt::LeftButton, {}, QPoint(7, 5));
+        QTest::mouseMove(widget, QPoint(12, 9));
+        QTest::mouseRelease(widget, Qt::LeftButton, {}, QPoint(12, 9));
+        QTest::mousePress(widget, Qt::RightButton, {}, QPoint(3, 3));
+        QTest::mouseRelease(widget, Qt::RightButton, {}, QPoint(3, 3));
+        EXPECT_EQ(events.calls, row.expected) << static_cast<int>(row.kind);
+    }
+}
+
+TEST(QtWindowSystem, AMascotFollowsThePointerWhileTheButtonIsHeld)
+{
+    QtWindowSystem system;
+    Recorder events;
+    Created created = create(system, WindowKind::Mascot, events);
+    NativeWindow& window = *created.window;
+    window.setOuterSize(40, 30);
+    window.moveTo(100, 80);
+    window.setVisible(true);
+    QWindow* handle = created.widget->windowHandle();
+    ASSERT_TRUE(handle);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(handle));
+
+    // Offscreen there is no window manager to move windows: the widget moves itself, keeping the
+    // point pressed under the pointer.
+    QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(7, 5));
+    QTest::mouseMove(handle, QPoint(20, 15));
+    EXPECT_TRUE(spinUntil([&] { return window.position() == Point { 113, 90 }; }));
+    QTest::mouseMove(handle, QPoint(10, 9)); // relative to the window where it is now
+    EXPECT_TRUE(spinUntil([&] { return window.position() == Point { 116, 94 }; }));
+    // The pressed point is under the pointer again: the release comes where the pointer is.
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(7, 5));
+    QTest::mouseMove(handle, QPoint(30, 25));
+    spin(30);
+    EXPECT_EQ(window.position(), (Point { 116, 94 })) << "moved after the button was released";
+    EXPECT_EQ(events.calls, (std::vector<std::string> { "sized 40,30", "down 7,5" }));
+}
+
+TEST(QtWindowSystem, ADroppedFileReachesTheDocumentByItsName)
+{
+    QtWindowSystem system;
+    Recorder events;
+    Created created = create(system, WindowKind::Mascot, events);
+    QMimeData data;
+    data.setUrls({ QUrl(QStringLiteral("https://example.org/x")), QUrl::fromLocalFile(QStringLiteral("/tmp/a b.nbm")) });
+    QDragEnterEvent enter(QPoint(3, 3), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(created.widget, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(3, 3), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(created.widget, &drop);
+    EXPECT_EQ(events.calls, (std::vector<std::string> { "dropped /tmp/a b.nbm" }));
+}
+
+TEST(QtWindowSystem, AWindowDestroyedInItsOwnEventHearsNothingMoreAndGoesAwayLater)
+{
+    QtWindowSystem system;
+    Recorder events;
+    Created created = create(system, WindowKind::Screen, events);
+    created.window->setOuterSize(20, 20);
+    created.window->setVisible(true);
+    created.window->startTimer(1, 5);
+    created.window->startTimer(2, 5);
+    events.onTimer = [&](int32_t) {
+        if (!created.window)
+            return;
+        created.window.reset();
+        events.closed = true;
+        // Still on the stack: the widget must outlive this call.
+        EXPECT_TRUE(created.widget);
+        EXPECT_FALSE(created.widget->isVisible());
+    };
+    ASSERT_TRUE(spinUntil([&] { return events.closed; }));
+    spin(50);
+    EXPECT_EQ(events.ticks[1] + events.ticks[2], 1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(created.widget);
+}
+
+namespace {
+
+// Acts on the open box once the window has ticked often enough while the box was up.
+struct BoxAction {
+    const char* what;
+    MessageBoxButtons buttons;
+    std::function<void(QMessageBox&)> act;
+    MessageBoxResult expected;
+    const char* caption;
+};
+
+}
+
+TEST(QtWindowSystem, BoxesLeaveTimersRunningAndAnswerByButtonOrEscape)
+{
+    const BoxAction rows[] = {
+        { "Escape closes an OK box with OK", MessageBoxButtons::Ok,
+            [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, MessageBoxResult::Ok, "alert" },
+        { "Escape answers Cancel", MessageBoxButtons::OkCancel,
+            [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, MessageBoxResult::Cancel, "Question" },
+        { "closing the box answers Cancel", MessageBoxButtons::OkCancel, [](QMessageBox& box) { box.close(); },
+            MessageBoxResult::Cancel, "Question" },
+        { "Return chooses OK", MessageBoxButtons::OkCancel,
+            [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }, MessageBoxResult::Ok, "Question" },
+        { "the Cancel button", MessageBoxButtons::OkCancel,
+            [](QMessageBox& box) { box.button(QMessageBox::Cancel)->click(); }, MessageBoxResult::Cancel,
+            "Question" },
+    };
+    for (const BoxAction& row : rows) {
+        QtWindowSystem system;
+        Recorder events;
+        Created created = create(system, WindowKind::Screen, events);
+        created.window->startTimer(1, 5);
+        QString caption, text;
+        events.onTimer = [&](int32_t) {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || events.ticks[1] < 5 || !box->isVisible())
+                return;
+            caption = box->windowTitle();
+            text = box->text();
+            row.act(*box);
+        };
+        MessageBoxResult result
+            = system.messageBox(created.window.get(), "\x93\xfa\x96\x7b?", row.caption, row.buttons);
+        EXPECT_EQ(result, row.expected) << row.what;
+        EXPECT_EQ(caption, QString::fromLatin1(row.caption)) << row.what;
+        EXPECT_EQ(text, QString::fromUtf8("日本?")) << row.what;
+        EXPECT_GE(events.ticks[1], 5) << row.what;
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << row.what;
+    }
+}
+
+TEST(QtWindowSystem, TheWindowThatOpenedABoxMayBeDestroyedWhileTheBoxIsUp)
+{
+    QtWindowSystem system;
+    Recorder events;
+    Created created = create(system, WindowKind::Mascot, events);
+    created.window->setOuterSize(20, 20);
+    created.window->startTimer(2, 5);
+    MessageBoxResult answer = MessageBoxResult::Ok;
+    bool boxShown = false;
+    // Timer 2 opens the box from inside the window's own event; timer 1, firing while the box
+    // is up, destroys the window (as loading another document does), then closes the box.
+    events.onTimer = [&](int32_t id) {
+        if (id == 2 && !boxShown) {
+            boxShown = true;
+            created.window->stopTimer(2);
+            created.window->startTimer(1, 5);
+            answer = system.messageBox(created.window.get(), "bye", "Question", MessageBoxButtons::OkCancel);
+            return;
+        }
+        if (id == 1 && created.window) {
+            created.window.reset();
+            events.closed = true;
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                box->button(QMessageBox::Ok)->click();
+        }
+    };
+    ASSERT_TRUE(spinUntil([&] { return events.closed && !QApplication::activeModalWidget(); }));
+    EXPECT_EQ(answer, MessageBoxResult::Ok);
+    spin(30);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(created.widget);
+}
