@@ -194,6 +194,8 @@ private:
             releaseValue(self);
     }
     Status openScope() { return m_scopes->push(ScriptValue::scopeMarker()); }
+    // Opens a scope whose first binding is atom = value, with no marker of its own.
+    Status openScopeWithBinding(Atom atom, const ScriptValue& value) { return m_scopes->defineOpeningScope(atom, value); }
     // Pops and releases bindings down to and including the newest scope marker (or until the
     // table is empty).
     void closeScope() { m_scopes->popThroughMarker(); }
@@ -289,6 +291,12 @@ public:
     explicit BindingScope(ScriptEngine& engine)
         : m_engine(engine)
         , m_status(engine.openScope())
+    {
+    }
+    // A scope opened by its first binding, atom = value (retained): a call's first parameter.
+    BindingScope(ScriptEngine& engine, Atom atom, const ScriptValue& value)
+        : m_engine(engine)
+        , m_status(engine.openScopeWithBinding(atom, value))
     {
     }
     ~BindingScope()

@@ -258,13 +258,17 @@ Status callFunction(ScriptEngine& engine, const CodeNode& definition, ScriptObje
     const ScriptValue* args, ScriptValue* result)
 {
     NIMBOLT_ASSERT(engine.running());
-    BindingScope scope(engine);
+    // The first parameter, bound to the first argument, opens the call's scope; a function
+    // without parameters opens it with a scope marker.
+    const CodeNode* parameter = definition.second;
+    BindingScope scope = parameter ? BindingScope(engine, parameter->atom(), argc > 0 ? args[0] : UndefinedValue)
+                                   : BindingScope(engine);
     if (!scope.status().ok())
         return scope.status();
     *result = UndefinedValue;
     PropertyTable& scopes = engine.scopeTable();
-    int32_t index = 0;
-    for (const CodeNode* parameter = definition.second; parameter; parameter = parameter->next, ++index) {
+    int32_t index = 1;
+    for (parameter = parameter ? parameter->next : nullptr; parameter; parameter = parameter->next, ++index) {
         if (Status status = scopes.define(parameter->atom(), index < argc ? args[index] : UndefinedValue);
             !status.ok())
             return status;

@@ -12,7 +12,7 @@ PropertyTable::Chunk* PropertyTable::newChunk()
     chunk->newer = nullptr;
     chunk->older = nullptr;
     for (Entry& entry : chunk->entries)
-        entry = { nullptr, 0, UndefinedValue };
+        entry = { nullptr, 0, Scope::Continues, UndefinedValue };
     return chunk;
 }
 

@@ -4,6 +4,8 @@
 // of the atom folded with the next four, which for interned atoms are the name's byte-sum bucket
 // and its serial). All chunks but the newest are full, and the table owns one reference per
 // counted value of an entry in use; a popped entry's slot is left as it was until it is reused.
+// A scope begins at a pushed scope marker or at a binding that opens it (a function's first
+// parameter), whichever the opener chose.
 #pragma once
 
 #include <base/RefCounted.h>
@@ -24,7 +26,7 @@ public:
     Status push(const ScriptValue& value)
     {
         // A pushed entry is in no chain, so its link is never read.
-        return append(0, value) ? Status::Ok : Status::Failed;
+        return append(0, value, Scope::Continues) ? Status::Ok : Status::Failed;
     }
     // Moves the newest entry's value to out, handing over the table's reference. An empty table
     // gives undefined and 0.
@@ -39,16 +41,10 @@ public:
     }
     // Appends a binding of atom to the value (retained), hiding older ones. -1 when no room could
     // be made, in which case nothing changed.
-    Status define(Atom atom, const ScriptValue& value)
-    {
-        Entry* entry = append(atom, value);
-        if (!entry)
-            return Status::Failed;
-        Entry*& head = m_buckets[bucketOf(atom)];
-        entry->next = head;
-        head = entry;
-        return Status::Ok;
-    }
+    Status define(Atom atom, const ScriptValue& value) { return define(atom, value, Scope::Continues); }
+    // The same binding as the first of a new scope: popThroughMarker stops after it as after a
+    // scope marker, and no marker entry is needed.
+    Status defineOpeningScope(Atom atom, const ScriptValue& value) { return define(atom, value, Scope::Opens); }
     // The newest binding's value, retained, and 0; undefined and -1 when absent.
     Status get(Atom atom, ScriptValue& out) const
     {
@@ -73,17 +69,20 @@ public:
         return entry ? &entry->value : nullptr;
     }
 
-    // Pops and releases entries down to and including the newest one whose value is a scope
-    // marker, or until the table is empty.
+    // Pops and releases entries down to and including the newest one that opens a scope (a scope
+    // marker or a binding defined as opening one), or until the table is empty.
     void popThroughMarker()
     {
         for (;;) {
             if (m_fill == 0 && !dropNewestChunk())
                 return;
+            bool opens = m_newest->entries[m_fill - 1].scope == Scope::Opens;
             ScriptValue value = takeNewest();
             if (value.tag == ValueTag::ScopeMarker)
                 return;
             releaseValue(value);
+            if (opens)
+                return;
         }
     }
 
@@ -94,9 +93,11 @@ public:
     int32_t chunkCount() const;
 
 private:
+    enum class Scope : int32_t { Continues, Opens };
     struct Entry {
         Entry* next;
         Atom key;
+        Scope scope;
         ScriptValue value;
     };
     struct Chunk {
@@ -108,6 +109,16 @@ private:
     PropertyTable() = default;
     ~PropertyTable() override;
 
+    Status define(Atom atom, const ScriptValue& value, Scope scope)
+    {
+        Entry* entry = append(atom, value, scope);
+        if (!entry)
+            return Status::Failed;
+        Entry*& head = m_buckets[bucketOf(atom)];
+        entry->next = head;
+        head = entry;
+        return Status::Ok;
+    }
     static uint32_t bucketOf(Atom atom)
     {
         auto bits = static_cast<uint32_t>(atom);
@@ -138,7 +149,7 @@ private:
     bool addChunk();
     // Makes the next older chunk the newest when the newest is empty; false when there is none.
     bool dropNewestChunk();
-    Entry* append(Atom key, const ScriptValue& value)
+    Entry* append(Atom key, const ScriptValue& value, Scope scope)
     {
         // A chunk is normally added as soon as the previous one fills; this only retries when
         // that allocation failed, and then nothing is stored.
@@ -150,6 +161,7 @@ private:
         Entry* entry = &m_newest->entries[fill];
         retainValue(value);
         entry->key = key;
+        entry->scope = scope;
         entry->value = value;
         m_fill = ++fill;
         if (fill == ChunkSize)
