@@ -66,74 +66,6 @@ static int32_t plainOperatorOf(int32_t kind)
     }
 }
 
-static int32_t wrapAdd(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
-static int32_t wrapSub(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }
-static int32_t wrapMul(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b)); }
-
-// Integer operations; false for a division that would trap.
-static bool integerOperation(int32_t kind, int32_t a, int32_t b, int32_t& out)
-{
-    switch (kind) {
-    case '+':
-        out = wrapAdd(a, b);
-        return true;
-    case '-':
-        out = wrapSub(a, b);
-        return true;
-    case '*':
-        out = wrapMul(a, b);
-        return true;
-    case '/':
-        if (b == 0 || (a == INT32_MIN && b == -1))
-            return false;
-        out = a / b;
-        return true;
-    case '%':
-        if (b == 0 || (a == INT32_MIN && b == -1))
-            return false;
-        out = a % b;
-        return true;
-    case '&':
-        out = a & b;
-        return true;
-    case '|':
-        out = a | b;
-        return true;
-    case '^':
-        out = a ^ b;
-        return true;
-    case TokenKind::ShiftLeft:
-        out = static_cast<int32_t>(static_cast<uint32_t>(a) << (b & 31));
-        return true;
-    case TokenKind::ShiftRight:
-        out = a >> (b & 31);
-        return true;
-    case TokenKind::UnsignedShiftRight:
-        out = static_cast<int32_t>(static_cast<uint32_t>(a) >> (b & 31));
-        return true;
-    case '<':
-        out = a < b;
-        return true;
-    case '>':
-        out = a > b;
-        return true;
-    case TokenKind::LessOrEqual:
-        out = a <= b;
-        return true;
-    case TokenKind::GreaterOrEqual:
-        out = a >= b;
-        return true;
-    case TokenKind::Equals:
-        out = a == b;
-        return true;
-    case TokenKind::NotEquals:
-        out = a != b;
-        return true;
-    default:
-        return false;
-    }
-}
-
 static Status realOperation(int32_t kind, double a, double b, ScriptValue* result)
 {
     switch (kind) {
@@ -332,6 +264,19 @@ Status assignTo(ScriptEngine& engine, const CodeNode* target, const ScriptValue&
     return status;
 }
 
+// The script function of this engine that a variable's value holds, or null for any other value
+// (an unbound name too).
+static ScriptFunction* scriptFunctionOf(ScriptEngine& engine, const ScriptValue* value)
+{
+    if (!value || value->tag != ValueTag::Function)
+        return nullptr;
+    auto* callable = static_cast<CallableObject*>(value->objectPayload());
+    if (!callable->isScriptFunction())
+        return nullptr;
+    auto* script = static_cast<ScriptFunction*>(callable);
+    return script->engine() == &engine ? script : nullptr;
+}
+
 Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const ScriptValue* args,
     ScriptValue* result)
 {
@@ -340,24 +285,17 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
         const CodeNode* callee = node->first;
         if (callee->kind() == TokenKind::Identifier) {
             // CallMember on the engine: the variable's value called with the engine as this.
+            *result = UndefinedValue;
+            if (ScriptFunction* script = scriptFunctionOf(engine, engine.findVariable(callee->atom()))) {
+                // A reference held for the call keeps the function alive even if the body
+                // rebinds its name, and this run holds the engine: run the body straight away.
+                Ref<ScriptFunction> held(*script);
+                return callFunction(engine, script->definition(), &engine, argc, args, result);
+            }
+            // Any other callable (a host's too), or a function of another engine.
             ScriptValue function;
             engine.getVariable(callee->atom(), function);
-            *result = UndefinedValue;
-            Status status;
-            ScriptFunction* script = nullptr;
-            if (function.tag == ValueTag::Function) {
-                auto* callable = static_cast<CallableObject*>(function.objectPayload());
-                if (callable->isScriptFunction() && static_cast<ScriptFunction*>(callable)->engine() == &engine)
-                    script = static_cast<ScriptFunction*>(callable);
-            }
-            if (script) {
-                // The value holds the function and this run holds the engine: run the body
-                // straight away.
-                status = callFunction(engine, script->definition(), &engine, argc, args, result);
-            } else {
-                // Any other callable (a host's too), or a function of another engine.
-                status = callValue(function, &engine, argc, args, result);
-            }
+            Status status = callValue(function, &engine, argc, args, result);
             releaseValue(function);
             return status;
         }
@@ -438,9 +376,19 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
     return status;
 }
 
+[[gnu::noinline]] Status combineOperands(const CodeNode* node, int32_t kind, ScriptValue& left, ScriptValue* result)
+{
+    ScriptValue right = *result;
+    *result = UndefinedValue;
+    if (Status status = applyOperator(kind, left, right, result); !status.ok())
+        return operatorFailure(status, node, result);
+    return Status::Ok;
+}
+
 // An infix operator (kind), or the operation of a compound assignment (its plain operator): the
-// first operand, then the second, combined into the result; two integers take the short way.
-[[gnu::always_inline]] static inline Status evaluateOperation(ScriptEngine& engine, const CodeNode* node, int32_t kind, ScriptValue* result)
+// first operand, then the second, combined into the result; two integers take the short way. With
+// a constant kind the integer operation is a single instruction.
+NIMBOLT_HOT_INLINE static Status evaluateOperation(ScriptEngine& engine, const CodeNode* node, int32_t kind, ScriptValue* result)
 {
     ScriptValue left = UndefinedValue;
     if (Status status = evaluate(engine, node->first, &left); !status.ok()) {
@@ -458,11 +406,7 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
         result->payload.integer = value;
         return Status::Ok;
     }
-    ScriptValue right = *result;
-    *result = UndefinedValue;
-    if (Status status = applyOperator(kind, left, right, result); !status.ok())
-        return operatorFailure(status, node, result);
-    return Status::Ok;
+    return combineOperands(node, kind, left, result);
 }
 
 // Stores the value the result holds into the target; the result then holds what the store gave.
@@ -491,7 +435,24 @@ enum class NodeOperation : uint8_t {
     Conditional,
     Logical,
     Comma,
-    Infix,
+    // Each infix operator has its own entry, so that its integer case needs no second dispatch.
+    Add,
+    Subtract,
+    Multiply,
+    Divide,
+    Remainder,
+    BitwiseAnd,
+    BitwiseOr,
+    BitwiseXor,
+    ShiftLeft,
+    ShiftRight,
+    UnsignedShiftRight,
+    Less,
+    Greater,
+    LessOrEqual,
+    GreaterOrEqual,
+    Equals,
+    NotEquals,
     Assign,
     CompoundAssign,
     PostIncrement,
@@ -522,11 +483,23 @@ static constexpr auto operationTable = [] {
     set(TokenKind::LogicalAnd, NodeOperation::Logical);
     set(TokenKind::LogicalOr, NodeOperation::Logical);
     set(',', NodeOperation::Comma);
-    for (int32_t kind : { '*', '/', '%', '+', '-', '<', '>', '&', '^', '|' })
-        set(kind, NodeOperation::Infix);
-    for (int32_t kind : { TokenKind::ShiftLeft, TokenKind::ShiftRight, TokenKind::UnsignedShiftRight,
-             TokenKind::LessOrEqual, TokenKind::GreaterOrEqual, TokenKind::Equals, TokenKind::NotEquals })
-        set(kind, NodeOperation::Infix);
+    set('+', NodeOperation::Add);
+    set('-', NodeOperation::Subtract);
+    set('*', NodeOperation::Multiply);
+    set('/', NodeOperation::Divide);
+    set('%', NodeOperation::Remainder);
+    set('&', NodeOperation::BitwiseAnd);
+    set('|', NodeOperation::BitwiseOr);
+    set('^', NodeOperation::BitwiseXor);
+    set(TokenKind::ShiftLeft, NodeOperation::ShiftLeft);
+    set(TokenKind::ShiftRight, NodeOperation::ShiftRight);
+    set(TokenKind::UnsignedShiftRight, NodeOperation::UnsignedShiftRight);
+    set('<', NodeOperation::Less);
+    set('>', NodeOperation::Greater);
+    set(TokenKind::LessOrEqual, NodeOperation::LessOrEqual);
+    set(TokenKind::GreaterOrEqual, NodeOperation::GreaterOrEqual);
+    set(TokenKind::Equals, NodeOperation::Equals);
+    set(TokenKind::NotEquals, NodeOperation::NotEquals);
     set('=', NodeOperation::Assign);
     for (int32_t kind : { TokenKind::UnsignedShiftRightAssign, TokenKind::ShiftLeftAssign, TokenKind::ShiftRightAssign,
              TokenKind::AddAssign, TokenKind::SubtractAssign, TokenKind::ModuloAssign, TokenKind::MultiplyAssign,
@@ -544,7 +517,7 @@ static NodeOperation operationOf(int32_t kind)
     return kind >= 0 && kind < OperationTableSize ? operationTable[static_cast<size_t>(kind)] : NodeOperation::Other;
 }
 
-static inline Status evaluateNode(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+NIMBOLT_HOT_INLINE static Status evaluateNode(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
 {
     switch (operationOf(node->kind())) {
     case NodeOperation::Literal:
@@ -624,8 +597,40 @@ static inline Status evaluateNode(ScriptEngine& engine, const CodeNode* node, Sc
         *result = UndefinedValue;
         return evaluate(engine, node->second, result);
     }
-    case NodeOperation::Infix:
-        return evaluateOperation(engine, node, node->kind(), result);
+    case NodeOperation::Add:
+        return evaluateOperation(engine, node, '+', result);
+    case NodeOperation::Subtract:
+        return evaluateOperation(engine, node, '-', result);
+    case NodeOperation::Multiply:
+        return evaluateOperation(engine, node, '*', result);
+    case NodeOperation::Divide:
+        return evaluateOperation(engine, node, '/', result);
+    case NodeOperation::Remainder:
+        return evaluateOperation(engine, node, '%', result);
+    case NodeOperation::BitwiseAnd:
+        return evaluateOperation(engine, node, '&', result);
+    case NodeOperation::BitwiseOr:
+        return evaluateOperation(engine, node, '|', result);
+    case NodeOperation::BitwiseXor:
+        return evaluateOperation(engine, node, '^', result);
+    case NodeOperation::ShiftLeft:
+        return evaluateOperation(engine, node, TokenKind::ShiftLeft, result);
+    case NodeOperation::ShiftRight:
+        return evaluateOperation(engine, node, TokenKind::ShiftRight, result);
+    case NodeOperation::UnsignedShiftRight:
+        return evaluateOperation(engine, node, TokenKind::UnsignedShiftRight, result);
+    case NodeOperation::Less:
+        return evaluateOperation(engine, node, '<', result);
+    case NodeOperation::Greater:
+        return evaluateOperation(engine, node, '>', result);
+    case NodeOperation::LessOrEqual:
+        return evaluateOperation(engine, node, TokenKind::LessOrEqual, result);
+    case NodeOperation::GreaterOrEqual:
+        return evaluateOperation(engine, node, TokenKind::GreaterOrEqual, result);
+    case NodeOperation::Equals:
+        return evaluateOperation(engine, node, TokenKind::Equals, result);
+    case NodeOperation::NotEquals:
+        return evaluateOperation(engine, node, TokenKind::NotEquals, result);
     case NodeOperation::Assign: {
         if (Status status = evaluate(engine, node->second, result); !status.ok())
             return status;

@@ -9,11 +9,60 @@
 
 namespace nimbolt {
 
-// Evaluates a condition into its truth; on failure the condition's error moves into result.
-static Status evaluateCondition(ScriptEngine& engine, const CodeNode* node, ScriptValue* result, bool& truth)
+static bool isComparison(int32_t kind)
+{
+    switch (kind) {
+    case '<':
+    case '>':
+    case TokenKind::LessOrEqual:
+    case TokenKind::GreaterOrEqual:
+    case TokenKind::Equals:
+    case TokenKind::NotEquals:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Evaluates a comparison node's operands, left first, into left and value. Two integers are
+// compared here and decide the truth (true is returned); otherwise the comparison is completed
+// into value as its node would be, and false is returned with the status.
+NIMBOLT_HOT_INLINE static bool compareIntegers(ScriptEngine& engine, const CodeNode* node, ScriptValue& value,
+    Status& status, bool& truth)
+{
+    ScriptValue left = UndefinedValue;
+    status = evaluate(engine, node->first, &left);
+    if (!status.ok()) {
+        value = left;
+        return false;
+    }
+    status = evaluate(engine, node->second, &value);
+    if (!status.ok()) {
+        releaseValue(left);
+        return false;
+    }
+    if (left.tag == ValueTag::Integer && value.tag == ValueTag::Integer) {
+        int32_t outcome = 0;
+        (void)integerOperation(node->kind(), left.payload.integer, value.payload.integer, outcome);
+        truth = outcome != 0;
+        return true;
+    }
+    status = combineOperands(node, node->kind(), left, &value);
+    return false;
+}
+
+// Evaluates a condition into its truth; on failure the condition's error moves into result. A
+// comparison, the usual condition, is decided without the general evaluation of its node.
+NIMBOLT_HOT_INLINE static Status evaluateCondition(ScriptEngine& engine, const CodeNode* node, ScriptValue* result, bool& truth)
 {
     ScriptValue value = UndefinedValue;
-    Status status = evaluate(engine, node, &value);
+    Status status;
+    if (isComparison(node->kind())) {
+        if (compareIntegers(engine, node, value, status, truth))
+            return Status::Ok;
+    } else {
+        status = evaluate(engine, node, &value);
+    }
     if (!status.ok()) {
         releaseValue(*result);
         *result = value;
@@ -43,8 +92,9 @@ static Status evaluateDiscarded(ScriptEngine& engine, const CodeNode* node, Scri
 }
 
 // Runs a loop body and says whether the loop goes on; otherwise code is what the loop returns. A
-// run past its time limit ends here, at the loop's line.
-static bool continueLoop(ScriptEngine& engine, const CodeNode* loop, Status body, Status& code, ScriptValue* result)
+// run past its time limit ends here, at the loop's line. Inlined: a pass that goes on costs a
+// test of the body's code and a count.
+NIMBOLT_HOT_INLINE static bool continueLoop(ScriptEngine& engine, const CodeNode* loop, Status body, Status& code, ScriptValue* result)
 {
     if (isCompletion(body, Completion::Normal) || isCompletion(body, Completion::Continue)) {
         if (!engine.runOverdue())
@@ -212,18 +262,6 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
     }
     releaseValue(*result);
     return evaluate(engine, statement, result);
-}
-
-Status runList(ScriptEngine& engine, const CodeNode* first, ScriptValue* result)
-{
-    for (const CodeNode* statement = first; statement; statement = statement->next) {
-        releaseValue(*result);
-        *result = UndefinedValue;
-        Status code = execute(engine, statement, result);
-        if (!isCompletion(code, Completion::Normal))
-            return code;
-    }
-    return toStatus(Completion::Normal);
 }
 
 // Takes every top-level function declaration out of the list and binds it in the current

@@ -10,6 +10,26 @@
 #include <script/language/CodeNode.h>
 #include <script/language/ScriptEngine.h>
 
+#include <climits>
+
+// The evaluator's small hot helpers are inlined into their callers in optimised builds.
+// Unoptimised builds and builds with address checking keep them as calls: there every inlined
+// copy would keep (guarded) stack slots of its own, and the native frame of each level of script
+// nesting would grow several times over.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define NIMBOLT_ADDRESS_CHECKS 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define NIMBOLT_ADDRESS_CHECKS 1
+#endif
+#if defined(__OPTIMIZE__) && !defined(NIMBOLT_ADDRESS_CHECKS)
+#define NIMBOLT_HOT_INLINE [[gnu::always_inline]] inline
+#else
+#define NIMBOLT_HOT_INLINE inline
+#endif
+
 namespace nimbolt {
 
 // How a statement ended, carried as a non-negative status; failures are negative statuses.
@@ -28,7 +48,7 @@ constexpr bool isCompletion(Status status, Completion completion)
 
 Status evaluateComposite(ScriptEngine& engine, const CodeNode* node, ScriptValue* result);
 
-inline Status evaluate(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+NIMBOLT_HOT_INLINE Status evaluate(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
 {
     // The leaves need neither the stack check nor the general dispatch.
     switch (node->kind()) {
@@ -55,9 +75,96 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
 Status applyOperator(int32_t kind, ScriptValue& left, ScriptValue& right, ScriptValue* result);
 
 Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result);
-Status runList(ScriptEngine& engine, const CodeNode* first, ScriptValue* result);
+// Runs the statements of a list until one does not complete normally, and returns its code.
+NIMBOLT_HOT_INLINE Status runList(ScriptEngine& engine, const CodeNode* first, ScriptValue* result)
+{
+    for (const CodeNode* statement = first; statement; statement = statement->next) {
+        releaseValue(*result);
+        *result = UndefinedValue;
+        Status code = execute(engine, statement, result);
+        if (!isCompletion(code, Completion::Normal))
+            return code;
+    }
+    return toStatus(Completion::Normal);
+}
 // Runs a program on the engine and consumes its tree: 0, or -1 with an Error value in the result.
 Status runProgram(ScriptEngine& engine, ScriptObject* self, CodeNode* program, ScriptValue* result);
+
+// The arithmetic of script integers: 32 bits that wrap around.
+inline int32_t wrapAdd(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
+inline int32_t wrapSub(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }
+inline int32_t wrapMul(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b)); }
+
+// The infix operators on two integers (kind is the operator's token): arithmetic wraps in 32
+// bits, comparisons give 0 or 1; false for a division that would trap. Inlined: it is the whole
+// work of most operator nodes.
+NIMBOLT_HOT_INLINE bool integerOperation(int32_t kind, int32_t a, int32_t b, int32_t& out)
+{
+    switch (kind) {
+    case '+':
+        out = wrapAdd(a, b);
+        return true;
+    case '-':
+        out = wrapSub(a, b);
+        return true;
+    case '*':
+        out = wrapMul(a, b);
+        return true;
+    case '/':
+        if (b == 0 || (a == INT32_MIN && b == -1))
+            return false;
+        out = a / b;
+        return true;
+    case '%':
+        if (b == 0 || (a == INT32_MIN && b == -1))
+            return false;
+        out = a % b;
+        return true;
+    case '&':
+        out = a & b;
+        return true;
+    case '|':
+        out = a | b;
+        return true;
+    case '^':
+        out = a ^ b;
+        return true;
+    case TokenKind::ShiftLeft:
+        out = static_cast<int32_t>(static_cast<uint32_t>(a) << (b & 31));
+        return true;
+    case TokenKind::ShiftRight:
+        out = a >> (b & 31);
+        return true;
+    case TokenKind::UnsignedShiftRight:
+        out = static_cast<int32_t>(static_cast<uint32_t>(a) >> (b & 31));
+        return true;
+    case '<':
+        out = a < b;
+        return true;
+    case '>':
+        out = a > b;
+        return true;
+    case TokenKind::LessOrEqual:
+        out = a <= b;
+        return true;
+    case TokenKind::GreaterOrEqual:
+        out = a >= b;
+        return true;
+    case TokenKind::Equals:
+        out = a == b;
+        return true;
+    case TokenKind::NotEquals:
+        out = a != b;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Completes an infix node (kind, or a compound assignment's plain operator) whose operands are
+// evaluated but are not two integers: left and the right operand in the result are consumed and
+// the result receives the outcome, or an Error at the node's line.
+Status combineOperands(const CodeNode* node, int32_t kind, ScriptValue& left, ScriptValue* result);
 
 // Replaces the result with a new Error value for code at line; returns -1.
 Status raiseError(ScriptValue* result, int32_t line, Status code);

@@ -70,8 +70,6 @@ Status ScriptEngine::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptVa
     }
 }
 
-void ScriptEngine::closeScope() { m_scopes->popThroughMarker(); }
-
 void ScriptEngine::clearBindings()
 {
     ScriptValue popped;
@@ -97,24 +95,19 @@ static uintptr_t nativeStackBudget()
 #endif
 }
 
-void ScriptEngine::enterRun()
+void ScriptEngine::beginOutermostRun()
 {
-    if (m_runDepth++ == 0) {
-        uintptr_t here = currentStackPosition();
-        uintptr_t budget = nativeStackBudget();
-        m_stackLimit = here > budget ? here - budget : 0;
-        m_outerBudget = MemoryBudget::makeCurrent(m_budget.ptr());
-    }
+    uintptr_t here = currentStackPosition();
+    uintptr_t budget = nativeStackBudget();
+    m_stackLimit = here > budget ? here - budget : 0;
+    m_outerBudget = MemoryBudget::makeCurrent(m_budget.ptr());
 }
 
-void ScriptEngine::leaveRun()
+void ScriptEngine::endOutermostRun()
 {
-    NIMBOLT_ASSERT(m_runDepth > 0);
-    if (--m_runDepth == 0) {
-        m_stackLimit = 0;
-        (void)MemoryBudget::makeCurrent(m_outerBudget);
-        m_outerBudget = nullptr;
-    }
+    m_stackLimit = 0;
+    (void)MemoryBudget::makeCurrent(m_outerBudget);
+    m_outerBudget = nullptr;
 }
 
 // How many loop passes go by between two readings of the clock.

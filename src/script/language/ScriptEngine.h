@@ -25,9 +25,15 @@
 namespace nimbolt {
 
 // Where the machine stack is now; it grows towards lower addresses on every platform we build for.
+// On x86-64 the stack pointer is read directly, so that the functions that check it (every
+// composite expression and statement) need no frame pointer of their own.
 inline uintptr_t currentStackPosition()
 {
-#if defined(__GNUC__) || defined(__clang__)
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+    uintptr_t position;
+    asm("movq %%rsp, %0" : "=r"(position));
+    return position;
+#elif defined(__GNUC__) || defined(__clang__)
     return reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
 #else
     volatile char probe = 0;
@@ -76,6 +82,9 @@ public:
         }
     }
     Status putVariable(Atom atom, const ScriptValue& value, ScriptValue* result);
+    // The stored value of the newest binding of the name, lent without a reference; null when
+    // the name is unbound.
+    const ScriptValue* findVariable(Atom atom) { return m_scopes->find(atom); }
 
     // A new binding in the innermost open scope; the scope table keeps its own reference.
     Status defineLocal(Atom atom, const ScriptValue& value) { return m_scopes->define(atom, value); }
@@ -161,37 +170,58 @@ private:
     // engine itself is pushed as the engine without a count.
     Status enterCallFrame(int32_t argc, ScriptObject* self)
     {
-        if (m_top + 3 > MaxValues)
+        // The members are read into locals first: the stores into the stack could otherwise
+        // alias them.
+        int32_t top = m_top;
+        int32_t savedBase = m_frameBase;
+        if (top + 3 > MaxValues)
             return Status::StackOverflow;
-        m_stack[m_top + 1] = ScriptValue::integer(argc);
-        if (!self || self == this) {
-            m_stack[m_top + 2] = ScriptValue::object(this);
-        } else {
-            m_stack[m_top + 2] = ScriptValue::object(self);
+        ScriptObject* thisObject = this;
+        if (self && self != this) {
             self->addRef();
+            thisObject = self;
         }
-        m_stack[m_top + 3] = ScriptValue::integer(m_frameBase);
-        m_top += 3;
-        m_frameBase = m_top;
+        ScriptValue* slots = m_stack + top;
+        slots[1] = ScriptValue::integer(argc);
+        slots[2] = ScriptValue::object(thisObject);
+        slots[3] = ScriptValue::integer(savedBase);
+        m_top = m_frameBase = top + 3;
         return Status::Ok;
     }
     void leaveCallFrame()
     {
-        NIMBOLT_ASSERT(m_top == m_frameBase && m_top >= 3);
-        m_frameBase = m_stack[m_top].payload.integer;
-        ScriptValue self = m_stack[m_top - 1];
-        m_stack[m_top] = m_stack[m_top - 1] = m_stack[m_top - 2] = UndefinedValue;
-        m_top -= 3;
+        int32_t top = m_top;
+        NIMBOLT_ASSERT(top == m_frameBase && top >= 3);
+        // Slots above the top are not read again before they are pushed over.
+        const ScriptValue* slots = m_stack + top - 2;
+        int32_t savedBase = slots[2].payload.integer;
+        ScriptValue self = slots[1];
+        m_frameBase = savedBase;
+        m_top = top - 3;
         if (self.payload.object != this)
             releaseValue(self);
     }
     Status openScope() { return m_scopes->push(ScriptValue::scopeMarker()); }
+    // Opens a scope whose first binding is atom = value, with no marker of its own.
+    Status openScopeWithBinding(Atom atom, const ScriptValue& value) { return m_scopes->defineOpeningScope(atom, value); }
     // Pops and releases bindings down to and including the newest scope marker (or until the
     // table is empty).
-    void closeScope();
-    // Brackets a run so the native stack guard measures from the outermost one.
-    void enterRun();
-    void leaveRun();
+    void closeScope() { m_scopes->popThroughMarker(); }
+    // Brackets a run: the outermost one starts the native stack guard and makes this engine's
+    // memory budget the current one; nested runs cost a count.
+    void enterRun()
+    {
+        if (m_runDepth++ == 0)
+            beginOutermostRun();
+    }
+    void leaveRun()
+    {
+        NIMBOLT_ASSERT(m_runDepth > 0);
+        if (--m_runDepth == 0)
+            endOutermostRun();
+    }
+    void beginOutermostRun();
+    void endOutermostRun();
 
     // Released in reverse order after the value stack: bindings, atoms, site.
     RefPtr<ScriptSite> m_site;
@@ -274,6 +304,12 @@ public:
     explicit BindingScope(ScriptEngine& engine)
         : m_engine(engine)
         , m_status(engine.openScope())
+    {
+    }
+    // A scope opened by its first binding, atom = value (retained): a call's first parameter.
+    BindingScope(ScriptEngine& engine, Atom atom, const ScriptValue& value)
+        : m_engine(engine)
+        , m_status(engine.openScopeWithBinding(atom, value))
     {
     }
     ~BindingScope()

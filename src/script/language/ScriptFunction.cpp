@@ -52,17 +52,12 @@ ScriptFunction::~ScriptFunction()
     freeTree(m_definition);
 }
 
-int32_t ScriptFunction::release()
+void ScriptFunction::destroyHeldOnlyBySelf()
 {
-    int32_t count = --m_refCount;
-    NIMBOLT_ASSERT(count >= 0);
-    if (count == 1 && !m_destroying) {
-        // Only the self-reference is left. Releasing the prototype table drops it, which comes
-        // back here while m_destroying is set.
-        m_destroying = true;
-        delete this;
-    }
-    return count;
+    // Releasing the prototype table drops the self-reference, which comes back to release while
+    // m_destroying is set.
+    m_destroying = true;
+    delete this;
 }
 
 // Reading: prototype table first, then own table.
@@ -121,7 +116,12 @@ static Status construct(ScriptObject& parent, EngineLink& link, PropertyTable& p
         return Status::OutOfMemory;
     *result = ScriptValue::object(instance);
     ScriptValue scratch = UndefinedValue;
-    Status status = callFunction(*engine, definition, instance, argc, args, &scratch);
+    Status status;
+    {
+        // A host constructing directly starts a run of its own.
+        EngineRun run(*engine);
+        status = callFunction(*engine, definition, instance, argc, args, &scratch);
+    }
     instance->seal();
     if (scratch.tag == ValueTag::Error) {
         releaseValue(*result);
@@ -157,9 +157,11 @@ Status ScriptFunction::call(ScriptObject* self, int32_t argc, const ScriptValue*
         *result = UndefinedValue;
         return Status::Failed;
     }
-    // Whoever calls may hold neither the function nor the engine; keep both for the call.
+    // Whoever calls may hold neither the function nor the engine; keep both for the call. A host
+    // calling a kept function directly starts a run of its own.
     Ref<ScriptFunction> protectFunction(*this);
     Ref<ScriptEngine> protectEngine(*engine);
+    EngineRun run(*engine);
     return callFunction(*engine, *m_definition, self, argc, args, result);
 }
 
@@ -255,21 +257,25 @@ Status ScriptInstance::invoke(Atom atom, InvokeOp op, int32_t argc, const Script
 Status callFunction(ScriptEngine& engine, const CodeNode& definition, ScriptObject* self, int32_t argc,
     const ScriptValue* args, ScriptValue* result)
 {
-    BindingScope scope(engine);
+    NIMBOLT_ASSERT(engine.running());
+    // The first parameter, bound to the first argument, opens the call's scope; a function
+    // without parameters opens it with a scope marker.
+    const CodeNode* parameter = definition.second;
+    BindingScope scope = parameter ? BindingScope(engine, parameter->atom(), argc > 0 ? args[0] : UndefinedValue)
+                                   : BindingScope(engine);
     if (!scope.status().ok())
         return scope.status();
     *result = UndefinedValue;
-    int32_t index = 0;
-    for (const CodeNode* parameter = definition.second; parameter; parameter = parameter->next, ++index) {
-        if (Status status = engine.defineLocal(parameter->atom(), index < argc ? args[index] : UndefinedValue);
+    PropertyTable& scopes = engine.scopeTable();
+    int32_t index = 1;
+    for (parameter = parameter ? parameter->next : nullptr; parameter; parameter = parameter->next, ++index) {
+        if (Status status = scopes.define(parameter->atom(), index < argc ? args[index] : UndefinedValue);
             !status.ok())
             return status;
     }
     CallFrame frame(engine, argc, self);
     if (!frame.status().ok())
         return frame.status();
-    // A host calling a kept function directly starts a run of its own.
-    EngineRun run(engine);
     Status status = runList(engine, definition.third, result);
     return status.ok() ? Status::Ok : status;
 }

@@ -38,7 +38,14 @@ private:
 
 class ScriptFunction final : public CallableObject {
 public:
-    int32_t release() override;
+    int32_t release() override
+    {
+        int32_t count = --m_refCount;
+        NIMBOLT_ASSERT(count >= 0);
+        if (count == 1 && !m_destroying)
+            destroyHeldOnlyBySelf();
+        return count;
+    }
     Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
     Status call(ScriptObject* self, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
 
@@ -59,6 +66,8 @@ private:
     {
     }
     ~ScriptFunction() override;
+    // Only the self-reference is left: the function goes.
+    void destroyHeldOnlyBySelf();
 
     PrototypeView m_prototypeView;
     // Counted: the function keeps the link, never the engine, alive.
@@ -112,7 +121,7 @@ ScriptFunction* createFunction(ScriptEngine& engine, CodeNode* definition);
 
 // Runs a function definition's body with this (the engine when null) and the arguments: a new
 // scope with the parameters bound, a frame, the body. Returns the body's status when negative,
-// otherwise 0; the body's value is in the result.
+// otherwise 0; the body's value is in the result. The engine is running (an EngineRun is open).
 Status callFunction(ScriptEngine& engine, const CodeNode& definition, ScriptObject* self, int32_t argc,
     const ScriptValue* args, ScriptValue* result);
 // A host calling a kept function: the function and its engine are held for the call, so that a

@@ -19,7 +19,7 @@ PropertyTable::Chunk* PropertyTable::newChunk()
     chunk->newer = nullptr;
     chunk->older = nullptr;
     for (Entry& entry : chunk->entries)
-        entry = { nullptr, 0, UndefinedValue };
+        entry = { nullptr, 0, Scope::Continues, UndefinedValue };
     return chunk;
 }
 
@@ -55,8 +55,9 @@ PropertyTable::~PropertyTable()
 {
     Chunk* chunk = m_oldest;
     while (chunk) {
-        for (Entry& entry : chunk->entries)
-            releaseValue(entry.value);
+        int32_t used = chunk == m_newest ? m_fill : ChunkSize;
+        for (int32_t i = 0; i < used; ++i)
+            releaseValue(chunk->entries[i].value);
         Chunk* newer = chunk->newer;
         freeChunk(chunk);
         chunk = newer;

@@ -5,8 +5,10 @@
 // its chain, so a pop unlinks it at once. The bucket array starts with 16 buckets inside the table
 // and doubles whenever the table holds more than two keyed entries per bucket, so lookups stay
 // short however many names a script defines. All chunks but the newest are full, and the table
-// owns one reference per counted value. A table made while an engine runs charges its chunks and
-// buckets to that engine's memory budget.
+// owns one reference per counted value of an entry in use; a popped entry's slot is left as it
+// was until it is reused. A scope begins at a pushed scope marker or at a binding that opens it
+// (a function's first parameter), whichever the opener chose. A table made while an engine runs
+// charges its chunks and buckets to that engine's memory budget.
 #pragma once
 
 #include <base/RefCounted.h>
@@ -30,11 +32,8 @@ public:
     // room could be made, in which case nothing changed.
     Status push(const ScriptValue& value)
     {
-        Entry* entry = append(0, value);
-        if (!entry)
-            return Status::OutOfMemory;
-        entry->next = nullptr;
-        return Status::Ok;
+        // A pushed entry is in no chain, so its link is never read.
+        return append(0, value, Scope::Continues) ? Status::Ok : Status::OutOfMemory;
     }
     // Moves the newest entry's value to out, handing over the table's reference. An empty table
     // gives undefined and 0.
@@ -49,20 +48,10 @@ public:
     }
     // Appends a binding of atom to the value (retained), hiding older ones. "out of memory" when
     // no room could be made, in which case nothing changed.
-    Status define(Atom atom, const ScriptValue& value)
-    {
-        NIMBOLT_ASSERT(atom != 0);
-        Entry* entry = append(atom, value);
-        if (!entry)
-            return Status::OutOfMemory;
-        Entry*& head = bucketOf(atom);
-        entry->next = head;
-        head = entry;
-        // A table that cannot grow its buckets keeps working with longer chains.
-        if (++m_keyedCount > 2 * (m_bucketMask + 1))
-            growBuckets();
-        return Status::Ok;
-    }
+    Status define(Atom atom, const ScriptValue& value) { return define(atom, value, Scope::Continues); }
+    // The same binding as the first of a new scope: popThroughMarker stops after it as after a
+    // scope marker, and no marker entry is needed.
+    Status defineOpeningScope(Atom atom, const ScriptValue& value) { return define(atom, value, Scope::Opens); }
     // The newest binding's value, retained, and 0; undefined and -1 when absent.
     Status get(Atom atom, ScriptValue& out) const
     {
@@ -87,17 +76,20 @@ public:
         return entry ? &entry->value : nullptr;
     }
 
-    // Pops and releases entries down to and including the newest one whose value is a scope
-    // marker, or until the table is empty.
+    // Pops and releases entries down to and including the newest one that opens a scope (a scope
+    // marker or a binding defined as opening one), or until the table is empty.
     void popThroughMarker()
     {
         for (;;) {
             if (m_fill == 0 && !dropNewestChunk())
                 return;
+            bool opens = m_newest->entries[m_fill - 1].scope == Scope::Opens;
             ScriptValue value = takeNewest();
             if (value.tag == ValueTag::ScopeMarker)
                 return;
             releaseValue(value);
+            if (opens)
+                return;
         }
     }
 
@@ -109,9 +101,11 @@ public:
     int32_t bucketCount() const { return static_cast<int32_t>(m_bucketMask + 1); }
 
 private:
+    enum class Scope : int32_t { Continues, Opens };
     struct Entry {
         Entry* next;
         Atom key;
+        Scope scope;
         ScriptValue value;
     };
     struct Chunk {
@@ -131,22 +125,35 @@ private:
     // newest first; keeps the old buckets when memory runs out.
     void growBuckets();
 
-    // Removes the newest entry of a non-empty newest chunk and hands over its value.
+    Status define(Atom atom, const ScriptValue& value, Scope scope)
+    {
+        NIMBOLT_ASSERT(atom != 0);
+        Entry* entry = append(atom, value, scope);
+        if (!entry)
+            return Status::OutOfMemory;
+        Entry*& head = bucketOf(atom);
+        entry->next = head;
+        head = entry;
+        // A table that cannot grow its buckets keeps working with longer chains.
+        if (++m_keyedCount > 2 * (m_bucketMask + 1))
+            growBuckets();
+        return Status::Ok;
+    }
+
+    // Removes the newest entry of a non-empty newest chunk and hands over its value. Nothing
+    // reaches the slot any more (the chains start at the buckets, and only entries in use are
+    // released or rechained), so it is not cleared.
     ScriptValue takeNewest()
     {
         NIMBOLT_ASSERT(m_fill > 0);
         Entry* entry = &m_newest->entries[--m_fill];
-        ScriptValue value = entry->value;
         if (entry->key) {
             Entry*& head = bucketOf(entry->key);
             NIMBOLT_ASSERT(head == entry);
             head = entry->next;
             --m_keyedCount;
         }
-        entry->next = nullptr;
-        entry->key = 0;
-        entry->value = UndefinedValue;
-        return value;
+        return entry->value;
     }
     Entry* lookup(Atom atom) const
     {
@@ -162,7 +169,7 @@ private:
     bool addChunk();
     // Makes the next older chunk the newest when the newest is empty; false when there is none.
     bool dropNewestChunk();
-    Entry* append(Atom key, const ScriptValue& value)
+    Entry* append(Atom key, const ScriptValue& value, Scope scope)
     {
         // A chunk is normally added as soon as the previous one fills; this only retries when
         // that allocation failed, and then nothing is stored.
@@ -171,6 +178,7 @@ private:
             return nullptr;
         Entry* entry = &m_newest->entries[m_fill];
         entry->key = key;
+        entry->scope = scope;
         entry->value = value;
         retainValue(entry->value);
         if (++m_fill == ChunkSize)

@@ -30,6 +30,23 @@ enum class ValueTag : int32_t {
     MemberHandler = 10000,
 };
 
+// The low six bits of a tag, and the set of them that belong to counted values.
+constexpr uint32_t lowTagBits(ValueTag tag) { return static_cast<uint32_t>(tag) & 63; }
+constexpr uint64_t CountedTagBits = uint64_t { 1 } << lowTagBits(ValueTag::String)
+    | uint64_t { 1 } << lowTagBits(ValueTag::Object) | uint64_t { 1 } << lowTagBits(ValueTag::Function);
+static_assert([] {
+    constexpr ValueTag tags[] = { ValueTag::Error, ValueTag::Integer, ValueTag::Real, ValueTag::String,
+        ValueTag::ScopeMarker, ValueTag::Object, ValueTag::NativeFunction, ValueTag::Null, ValueTag::Undefined,
+        ValueTag::Function, ValueTag::MemberHandler };
+    uint64_t seen = 0;
+    for (ValueTag tag : tags) {
+        if (seen & uint64_t { 1 } << lowTagBits(tag))
+            return false;
+        seen |= uint64_t { 1 } << lowTagBits(tag);
+    }
+    return true;
+}(), "every tag has low six bits of its own");
+
 struct ScriptValue {
     ValueTag tag { ValueTag::Undefined };
     union Payload {
@@ -70,8 +87,8 @@ struct ScriptValue {
 
     bool isCounted() const
     {
-        // Integers and reals, the most frequent values, are decided by the first comparison.
-        return tag > ValueTag::Real && (tag == ValueTag::String || tag == ValueTag::Object || tag == ValueTag::Function);
+        // The low six bits of the tags differ (see below), so one bit test decides for any tag.
+        return (CountedTagBits >> (static_cast<uint32_t>(tag) & 63)) & 1;
     }
     bool isNumber() const { return tag == ValueTag::Integer || tag == ValueTag::Real; }
 

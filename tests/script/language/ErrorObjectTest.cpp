@@ -20,12 +20,12 @@ TEST(ErrorObject, EachCodeHasItsMessage)
         // No script makes this one; the script tests show the others with their lines.
         { -1002, "stack underflow" },
         { -1012, "break mismatch" },
+        { -1013, "script ran too long" },
+        { -1014, "out of memory" },
         // Codes outside the table.
         { -1, "some error" },
         { 0, "some error" },
         { -999, "some error" },
-        { -1013, "script ran too long" },
-        { -1014, "out of memory" },
         { -1015, "some error" },
         { INT32_MIN, "some error" },
     };

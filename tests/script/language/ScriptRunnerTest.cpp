@@ -212,7 +212,6 @@ TEST(ScriptRunner, ClosingGivesFreshGlobalsAndReleasesTheOldOnes)
     EXPECT_TRUE(harness.site().errors.empty());
 }
 
-
 // What a run's strings, arrays and objects take is charged to the engine's budget while they are
 // held and given back exactly when they go; a runner's limit reaches its engine.
 TEST(ScriptRunner, MemoryBudgetIsChargedWhileDataLivesAndCreditedWhenItGoes)
@@ -238,6 +237,58 @@ TEST(ScriptRunner, MemoryBudgetIsChargedWhileDataLivesAndCreditedWhenItGoes)
     EXPECT_EQ(harness.site().errors, (std::vector<ReportedError> { { -1014, 3, "out of memory" } }));
     EXPECT_EQ(harness.run("t = 0;"), Status::Ok);
     EXPECT_EQ(budget.used(), before);
+}
+
+// A run past its limit stops at the next pass of whichever loop spins, however it was reached:
+// the error names that loop's line, and the value stack, frames and runs are all closed again.
+TEST(ScriptRunner, RunsPastTheirLimitStopAtTheSpinningLoop)
+{
+    struct Row {
+        const char* name;
+        const char* text;
+        int32_t line;
+    };
+    const Row rows[] = {
+        { "a program's loop", "var i = 0;\nwhile (1) { i = i + 1; }", 2 },
+        { "a loop inside a loop", "for (var i = 0; i < 3; i++) {\n  do { } while (1);\n}", 2 },
+        { "a function's body", "function spin() {\n  for (;;) { }\n}\nspin();", 2 },
+        { "the bottom of a recursion",
+            "function down(n) {\n  if (n > 0) return down(n - 1);\n  while (1) { }\n}\ndown(50);", 3 },
+        { "a constructor", "function C() {\n  while (1) { }\n}\nvar c = new C();", 2 },
+        { "a method of an instance",
+            "function C() { }\nfunction spin() {\n  while (1) { }\n}\nC.prototype.spin = spin;\n"
+            "var c = new C();\nc.spin();",
+            3 },
+    };
+    ScriptHarness harness;
+    ScriptEngine& engine = harness.engine();
+    engine.setRunLimit(20);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(harness.runInScope(row.text), Status::Ok);
+        EXPECT_EQ(harness.site().errors, (std::vector<ReportedError> { { -1013, row.line, "script ran too long" } }));
+        harness.site().errors.clear();
+        EXPECT_EQ(engine.topSlot(), 0);
+        EXPECT_EQ(engine.frameBase(), 0);
+        EXPECT_FALSE(engine.running());
+    }
+
+    // A host calling a script function directly is stopped the same way.
+    EXPECT_EQ(harness.run("function spin(n) {\n  while (n) { }\n}"), Status::Ok);
+    ScriptValue spin = harness.global("spin");
+    const ScriptValue argument = ScriptValue::integer(1);
+    ScriptValue result = UndefinedValue;
+    EXPECT_EQ(harness.runner().callFunction(spin, nullptr, 1, &argument, &result), Status::Failed);
+    releaseValue(spin);
+    EXPECT_EQ(harness.site().errors, (std::vector<ReportedError> { { -1013, 2, "script ran too long" } }));
+    EXPECT_EQ(engine.topSlot(), 0);
+    EXPECT_EQ(engine.frameBase(), 0);
+    EXPECT_FALSE(engine.running());
+
+    // The next run has a deadline of its own.
+    EXPECT_EQ(harness.run("var n = 0;\nfor (var i = 0; i < 10000; i++) n = n + i;\nEcho(n);"), Status::Ok);
+    EXPECT_EQ(harness.echoed(), "49995000 ");
+    EXPECT_EQ(harness.site().errors.size(), 1u);
 }
 
 }

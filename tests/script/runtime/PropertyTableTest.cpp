@@ -78,6 +78,41 @@ TEST(PropertyTableTest, ScopesOpeningAndClosingAtAChunkBoundary)
     EXPECT_EQ(log.destroyed, 1);
 }
 
+// A binding that opens a scope ends popThroughMarker as a marker does, after being popped and
+// released itself; a slot it leaves behind opens nothing once it is reused.
+TEST(PropertyTableTest, ABindingOpeningAScopeIsWhereItsCloseStops)
+{
+    ObjectLog log;
+    CountingObject* object = CountingObject::create(log);
+    TableHolder holder;
+    PropertyTable& table = *holder.table;
+    ScriptValue out;
+    EXPECT_EQ(table.define(1, ScriptValue::integer(10)), Status::Ok);
+    EXPECT_EQ(table.defineOpeningScope(2, objectValue(object)), Status::Ok);
+    EXPECT_EQ(table.define(3, ScriptValue::integer(30)), Status::Ok);
+    EXPECT_EQ(table.push(ScriptValue::scopeMarker()), Status::Ok);
+    EXPECT_EQ(table.define(2, ScriptValue::integer(99)), Status::Ok);
+
+    table.popThroughMarker();
+    EXPECT_EQ(table.entryCount(), 3) << "the inner scope ends at its marker";
+    EXPECT_EQ(table.get(2, out), Status::Ok);
+    EXPECT_EQ(out.payload.object, object);
+    releaseValue(out);
+
+    table.popThroughMarker();
+    EXPECT_EQ(table.entryCount(), 1) << "the outer scope ends with its opening binding";
+    EXPECT_EQ(object->refCount(), 1);
+    EXPECT_EQ(table.get(2, out), Status::Failed);
+    EXPECT_EQ(table.get(1, out), Status::Ok);
+    EXPECT_TRUE(isInteger(out, 10));
+
+    EXPECT_EQ(table.define(4, ScriptValue::integer(40)), Status::Ok);
+    table.popThroughMarker();
+    EXPECT_EQ(table.entryCount(), 0) << "without an opener the close empties the table";
+    object->release();
+    EXPECT_EQ(log.destroyed, 1);
+}
+
 // get retains, find lends, a value replaced through find is released, pop hands the table's
 // reference over, and the hidden older definition is never touched.
 TEST(PropertyTableTest, ReferencesThroughGetFindReplaceAndPop)
