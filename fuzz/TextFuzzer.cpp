@@ -1,13 +1,14 @@
 // Shift-JIS text and document file names on arbitrary bytes: cutting into characters, the
 // conversions to and from UTF-8, the name conversion and the UTF-8 detection of documents.
-// Checks what must hold for any input.
+// Checks what must hold for any input. documentText names files that lost characters on standard
+// error once per input; run with -close_fd_mask=2 to keep the fuzzer's own output readable (the
+// fuzzer and sanitizer reports still come through).
 #include <document/DocumentFile.h>
 #include <platform/FileAccess.h>
 #include <platform/ShiftJisText.h>
 #include <platform/TextConversion.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 using namespace nimbolt;
@@ -20,13 +21,6 @@ void check(bool condition)
         __builtin_trap();
 }
 
-}
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    // documentText names files that lost characters on standard error.
-    (void)std::freopen("/dev/null", "w", stderr);
-    return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -45,7 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     check(isValidUtf8(utf8));
     bool lost = false;
     std::string back = utf8ToShiftJis(utf8, lost);
-    check(!back.empty() || bytes.empty());
+    // A lone lead byte at the end decodes to nothing; whatever did decode comes back as something
+    // (a character Shift-JIS cannot hold as "?").
+    check(back.empty() == utf8.empty());
 
     if (isValidUtf8(bytes)) {
         lost = false;

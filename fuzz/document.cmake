@@ -4,5 +4,7 @@ nimbolt_fuzzer(script-run-fuzzer ScriptRunFuzzer.cpp nimbolt_script_language)
 if(NIMBOLT_GUI)
     nimbolt_fuzzer(document-fuzzer DocumentFuzzer.cpp nimbolt_document nimbolt_platform)
     nimbolt_fuzzer(attribute-fuzzer AttributeFuzzer.cpp nimbolt_elements)
-    nimbolt_fuzzer(text-fuzzer TextFuzzer.cpp nimbolt_document nimbolt_platform)
+    # ShiftJisText hands out Qt strings, so this one links Qt itself.
+    find_package(Qt6 REQUIRED COMPONENTS Core)
+    nimbolt_fuzzer(text-fuzzer TextFuzzer.cpp nimbolt_document nimbolt_platform Qt6::Core)
 endif()

@@ -3,6 +3,8 @@
 // interval callback.
 #include <document/Document.h>
 
+#include <base/WrappingInt.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -124,7 +126,7 @@ static void layoutText(DeviceContext& context, std::string_view text, int32_t le
         if (count <= 0)
             count = 1;
         context.textOut(left, y, bytes, count);
-        y += fit.extent.height + 2;
+        y = wrapAdd(y, fit.extent.height + 2);
         bytes += count;
         remaining -= count;
     }

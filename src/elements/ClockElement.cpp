@@ -2,6 +2,7 @@
 
 #include <elements/AttributeReaders.h>
 #include <elements/TimeFormat.h>
+#include <base/WrappingInt.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -77,8 +78,8 @@ void ClockElement::tick()
             context->restoreDC(saved);
             document->releaseDC(context);
             Rect& rect = m_style.rect;
-            rect.right = rect.left + std::max(rect.width(), extent.width);
-            rect.bottom = rect.top + std::max(rect.height(), extent.height);
+            rect.right = wrapAdd(rect.left, std::max(rect.width(), extent.width));
+            rect.bottom = wrapAdd(rect.top, std::max(rect.height(), extent.height));
         }
     }
     invalidateIfVisible();

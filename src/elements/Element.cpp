@@ -6,6 +6,7 @@
 #include <elements/DivElement.h>
 #include <imaging/Blend.h>
 #include <imaging/ColorText.h>
+#include <base/WrappingInt.h>
 #include <script/runtime/MemberTable.h>
 
 #include <algorithm>
@@ -118,28 +119,28 @@ void Element::moveBy(int32_t dx, int32_t dy)
 {
     invalidateIfVisible();
     Rect& rect = m_style.rect;
-    rect = { rect.left + dx, rect.top + dy, rect.right + dx, rect.bottom + dy };
+    rect = { wrapAdd(rect.left, dx), wrapAdd(rect.top, dy), wrapAdd(rect.right, dx), wrapAdd(rect.bottom, dy) };
     invalidateIfVisible();
 }
 
 void Element::moveTo(int32_t left, int32_t top)
 {
-    moveBy(left - m_style.rect.left, top - m_style.rect.top);
+    moveBy(wrapSubtract(left, m_style.rect.left), wrapSubtract(top, m_style.rect.top));
 }
 
 void Element::resizeBy(int32_t dw, int32_t dh)
 {
     invalidateIfVisible();
-    m_style.rect.right += dw;
-    m_style.rect.bottom += dh;
+    m_style.rect.right = wrapAdd(m_style.rect.right, dw);
+    m_style.rect.bottom = wrapAdd(m_style.rect.bottom, dh);
     invalidateIfVisible();
 }
 
 void Element::resizeTo(int32_t width, int32_t height)
 {
     invalidateIfVisible();
-    m_style.rect.right = m_style.rect.left + width;
-    m_style.rect.bottom = m_style.rect.top + height;
+    m_style.rect.right = wrapAdd(m_style.rect.left, width);
+    m_style.rect.bottom = wrapAdd(m_style.rect.top, height);
     invalidateIfVisible();
 }
 

@@ -219,6 +219,16 @@ TEST_F(DocumentTest, TextWrapsAtBytesNeverInsideACharacter)
     EXPECT_FALSE(inked(116, lineHeight + 2, 140, 2 * lineHeight + 2));
 }
 
+TEST_F(DocumentTest, TextAtTheBottomOfThe32BitRangeWrapsItsLinesAround)
+{
+    // Lines of a text placed at the largest top continue from the other end of the range, far
+    // above the window: nothing shows and nothing overflows.
+    ASSERT_EQ(load("", "<body type=\"screen\" width=\"200\" height=\"200\" bgcolor=\"#ffffff\">"
+                       "<div top=\"2147483647\" width=\"8\" height=\"10\">AAAA</div></body>"),
+        Status::Ok);
+    EXPECT_FALSE(inked(0, 0, 200, 200));
+}
+
 TEST_F(DocumentTest, TicksReachEveryElementLastFirst)
 {
     ASSERT_EQ(load("", R"(<body type="screen" width="200" height="200">

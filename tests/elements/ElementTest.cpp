@@ -101,6 +101,24 @@ TEST_F(ElementTest, ChangesAskForRepaintsOnlyWhileVisible)
     EXPECT_EQ(read(*div, "left"), 50);
 }
 
+TEST_F(ElementTest, CoordinatesAtTheEndsOfThe32BitRangeWrapAround)
+{
+    // Attributes saturate at the ends of the range; the 16 x 16 start moved there and sized
+    // 16 x 8 runs past the end: INT_MAX + 8 is INT_MIN + 7.
+    RefPtr<Element> low = make("div", { { "left", "2" }, { "top", "80000000000000000000" } });
+    EXPECT_EQ(low->rect(), (Rect { 2, 2147483647, 18, -2147483641 }));
+    RefPtr<Element> div = make("div", { { "left", "-99999999999" } });
+    EXPECT_EQ(div->rect(), (Rect { -2147483647 - 1, 0, -2147483632, 8 }));
+    div->moveBy(-1, 0);
+    EXPECT_EQ(div->rect(), (Rect { 2147483647, 0, -2147483633, 8 }));
+    div->resizeTo(2147483647, 2147483647);
+    EXPECT_EQ(div->rect(), (Rect { 2147483647, 0, -2, 2147483647 }));
+    div->resizeBy(0, 1);
+    EXPECT_EQ(div->rect(), (Rect { 2147483647, 0, -2, -2147483647 - 1 }));
+    div->moveTo(-5, 3);
+    EXPECT_EQ(div->rect(), (Rect { -5, 3, 2147483642, -2147483645 })) << "the size stays as it was, modulo 2^32";
+}
+
 TEST_F(ElementTest, HitTestsFollowThePointer)
 {
     RefPtr<Element> div = make("div", { { "left", "10" }, { "top", "10" } });

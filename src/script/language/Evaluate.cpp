@@ -327,9 +327,12 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
 }
 
 // Evaluates the argument list onto the value stack, applies the call and pops the arguments
-// again, also after a failure.
+// again, also after a failure. Calls count towards the run limit as loop passes do, so that
+// recursion without a loop (each level calling itself twice) cannot outlast it either.
 [[gnu::noinline]] static Status evaluateCall(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
 {
+    if (engine.runOverdue())
+        return raiseError(result, node->line, Status::TooLong);
     ValueStackMark mark(engine);
     const CodeNode* argument = node->second;
     for (; argument; argument = node->kind() == '[' ? nullptr : argument->next) {

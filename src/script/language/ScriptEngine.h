@@ -117,10 +117,10 @@ public:
     bool running() const { return m_runDepth > 0; }
 
     // The longest a host's call into scripts may run, in milliseconds (0: no limit). A run past
-    // it fails with "script ran too long" at its next loop pass; time spent waiting in a message
-    // box does not count.
+    // it fails with "script ran too long" at its next loop pass or call; time spent waiting in a
+    // message box does not count.
     void setRunLimit(int32_t milliseconds) { m_runLimit = milliseconds; }
-    // Counted by every loop pass; the clock is read only every so many passes.
+    // Counted by every loop pass and call; the clock is read only every so many passes.
     bool runOverdue()
     {
         if (--m_passesUntilCheck > 0)

@@ -172,6 +172,37 @@ TEST(ScriptRunner, EvalStringNestsInsideARunAndTheOuterRunContinues)
     EXPECT_EQ(harness.engine().topSlot(), 0);
 }
 
+TEST(ScriptRunner, ARunPastItsLimitStopsAtTheNextLoopPassOrCall)
+{
+    // Each text runs far longer than 10 ms when nothing stops it: fib(30) makes 2.7 million calls.
+    struct Case {
+        const char* name;
+        const char* text;
+        int32_t line;
+    };
+    const Case cases[] = {
+        { "an endless loop", "var n = 0;\nwhile (1) {\n    n = n + 1;\n}\ndone = 1;\n", 2 },
+        { "recursion without a loop",
+            "function fib(n) {\n    if (n < 2)\n        return n;\n    return fib(n - 1) + fib(n - 2);\n}\n"
+            "fib(30);\ndone = 1;\n",
+            4 },
+        { "recursion through a method",
+            "function walk(n) {\n    return n < 2 ? n : this.walk(n - 1) + this.walk(n - 2);\n}\n"
+            "function Walker() { }\nWalker.prototype.walk = walk;\nvar w = new Walker();\nw.walk(30);\ndone = 1;\n",
+            2 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptHarness harness;
+        harness.engine().setRunLimit(10);
+        EXPECT_EQ(harness.run(c.text), Status::Ok);
+        EXPECT_EQ(harness.site().errors, (std::vector<ReportedError> { { -1013, c.line, "script ran too long" } }));
+        EXPECT_EQ(harness.globalText("done"), "undefined");
+        EXPECT_EQ(harness.engine().topSlot(), 0);
+        EXPECT_EQ(harness.engine().frameBase(), 0);
+    }
+}
+
 TEST(ScriptRunner, ClosingGivesFreshGlobalsAndReleasesTheOldOnes)
 {
     ObjectLog log;
