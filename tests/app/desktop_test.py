@@ -149,7 +149,7 @@ class Display:
 
 
 class ShapeReader:
-    """The bounding shape of an X window as rectangles, read with the SHAPE extension."""
+    """The bounding shape and the pixels of an X window, read through xcb."""
 
     class Rectangle(ctypes.Structure):
         _fields_ = [("x", ctypes.c_int16), ("y", ctypes.c_int16), ("width", ctypes.c_uint16),
@@ -163,18 +163,23 @@ class ShapeReader:
         shape = ctypes.CDLL(ctypes.util.find_library("xcb-shape") or "libxcb-shape.so.0")
         self.libc = ctypes.CDLL(None)
         self.xcb, self.shape = xcb, shape
-        xcb.xcb_connect.restype = ctypes.c_void_p
-        xcb.xcb_connect.argtypes = [ctypes.c_char_p, ctypes.c_void_p]
-        xcb.xcb_disconnect.argtypes = [ctypes.c_void_p]
-        shape.xcb_shape_get_rectangles.restype = ShapeReader.Cookie
-        shape.xcb_shape_get_rectangles.argtypes = [ctypes.c_void_p, ctypes.c_uint32, ctypes.c_uint8]
-        shape.xcb_shape_get_rectangles_reply.restype = ctypes.c_void_p
-        shape.xcb_shape_get_rectangles_reply.argtypes = [ctypes.c_void_p, ShapeReader.Cookie, ctypes.c_void_p]
-        shape.xcb_shape_get_rectangles_rectangles.restype = ctypes.POINTER(ShapeReader.Rectangle)
-        shape.xcb_shape_get_rectangles_rectangles.argtypes = [ctypes.c_void_p]
-        shape.xcb_shape_get_rectangles_rectangles_length.restype = ctypes.c_int
-        shape.xcb_shape_get_rectangles_rectangles_length.argtypes = [ctypes.c_void_p]
-        self.libc.free.argtypes = [ctypes.c_void_p]
+        pointer, cookie, u8, u16, i16, u32 = (ctypes.c_void_p, ShapeReader.Cookie, ctypes.c_uint8,
+                                              ctypes.c_uint16, ctypes.c_int16, ctypes.c_uint32)
+        signatures = [
+            (xcb.xcb_connect, pointer, [ctypes.c_char_p, pointer]),
+            (xcb.xcb_disconnect, None, [pointer]),
+            (shape.xcb_shape_get_rectangles, cookie, [pointer, u32, u8]),
+            (shape.xcb_shape_get_rectangles_reply, pointer, [pointer, cookie, pointer]),
+            (shape.xcb_shape_get_rectangles_rectangles, ctypes.POINTER(ShapeReader.Rectangle), [pointer]),
+            (shape.xcb_shape_get_rectangles_rectangles_length, ctypes.c_int, [pointer]),
+            (xcb.xcb_get_image, cookie, [pointer, u8, u32, i16, i16, u16, u16, u32]),
+            (xcb.xcb_get_image_reply, pointer, [pointer, cookie, pointer]),
+            (xcb.xcb_get_image_data, ctypes.POINTER(u8), [pointer]),
+            (xcb.xcb_get_image_data_length, ctypes.c_int, [pointer]),
+            (self.libc.free, None, [pointer]),
+        ]
+        for function, result, arguments in signatures:
+            function.restype, function.argtypes = result, arguments
         self.connection = xcb.xcb_connect(display.encode(), None)
 
     def pixels(self, window):
@@ -185,37 +190,23 @@ class ShapeReader:
         check(reply, "no shape reply")
         count = self.shape.xcb_shape_get_rectangles_rectangles_length(reply)
         rects = self.shape.xcb_shape_get_rectangles_rectangles(reply)
-        covered = set()
-        for i in range(count):
-            r = rects[i]
-            for y in range(r.y, r.y + r.height):
-                for x in range(r.x, r.x + r.width):
-                    covered.add((x, y))
+        covered = {(x, y) for r in rects[:count]
+                   for y in range(r.y, r.y + r.height) for x in range(r.x, r.x + r.width)}
         self.libc.free(reply)
         return covered
 
     def colours(self, window, width, height):
         """The window's pixels as {(x, y): (red, green, blue)}, read from the server (a 24-bit
         screen keeps them as 32-bit words, blue first)."""
-        xcb = self.xcb
-        xcb.xcb_get_image.restype = ShapeReader.Cookie
-        xcb.xcb_get_image.argtypes = [ctypes.c_void_p, ctypes.c_uint8, ctypes.c_uint32, ctypes.c_int16,
-                                      ctypes.c_int16, ctypes.c_uint16, ctypes.c_uint16, ctypes.c_uint32]
-        xcb.xcb_get_image_reply.restype = ctypes.c_void_p
-        xcb.xcb_get_image_reply.argtypes = [ctypes.c_void_p, ShapeReader.Cookie, ctypes.c_void_p]
-        xcb.xcb_get_image_data.restype = ctypes.POINTER(ctypes.c_uint8)
-        xcb.xcb_get_image_data.argtypes = [ctypes.c_void_p]
-        xcb.xcb_get_image_data_length.restype = ctypes.c_int
-        xcb.xcb_get_image_data_length.argtypes = [ctypes.c_void_p]
         z_pixmap = 2
-        cookie = xcb.xcb_get_image(self.connection, z_pixmap, window, 0, 0, width, height, 0xFFFFFFFF)
-        reply = xcb.xcb_get_image_reply(self.connection, cookie, None)
+        cookie = self.xcb.xcb_get_image(self.connection, z_pixmap, window, 0, 0, width, height, 0xFFFFFFFF)
+        reply = self.xcb.xcb_get_image_reply(self.connection, cookie, None)
         check(reply, "no image reply")
-        length = xcb.xcb_get_image_data_length(reply)
-        data = ctypes.string_at(xcb.xcb_get_image_data(reply), length)
+        length = self.xcb.xcb_get_image_data_length(reply)
+        data = ctypes.string_at(self.xcb.xcb_get_image_data(reply), length)
         self.libc.free(reply)
         check(length == width * height * 4, "unexpected image format (%d bytes)" % length)
-        return {(x, y): (data[(y * width + x) * 4 + 2], data[(y * width + x) * 4 + 1], data[(y * width + x) * 4])
+        return {(x, y): tuple(data[(y * width + x) * 4 + 2 - c] for c in range(3))
                 for y in range(height) for x in range(width)}
 
     def close(self):
@@ -310,52 +301,41 @@ def find_mascot(display, title="Probe"):
 # --- cases ------------------------------------------------------------------------------------
 
 def case_shape(display, executable, scale=None):
+    """The mascot window takes the picture's shape and size, stays out of the taskbar, and shows
+    every pixel of the picture as a block of scale x scale screen pixels of its exact colour:
+    scaled up without smoothing."""
     extra = {"QT_SCALE_FACTOR": str(scale)} if scale else None
     program = Nimbolt(display, executable, mascot_document(""), probe_files(), extra)
+    reader = ShapeReader(display.name)
     try:
         window = find_mascot(display)
         factor = scale or 1
         rows = shape_picture()
-        expected = set()
-        for y, row in enumerate(rows):
-            for x, index in enumerate(row):
-                if index != rows[0][0]:
-                    for dy in range(factor):
-                        for dx in range(factor):
-                            expected.add((x * factor + dx, y * factor + dy))
-        x, y, width, height = display.geometry(window)
+        expected = {(x * factor + dx, y * factor + dy): PROBE_PALETTE[index]
+                    for y, row in enumerate(rows) for x, index in enumerate(row) if index != rows[0][0]
+                    for dy in range(factor) for dx in range(factor)}
+        _, _, width, height = display.geometry(window)
         check((width, height) == (40 * factor, 30 * factor),
               "window is %dx%d, picture is 40x30 at scale %d" % (width, height, factor))
         state = display.run("xprop", "-id", str(window), "_NET_WM_STATE")
         check("_NET_WM_STATE_SKIP_TASKBAR" in state and "_NET_WM_STATE_SKIP_PAGER" in state,
               "the mascot may show in a taskbar: " + state.strip())
-        reader = ShapeReader(display.name)
         try:
-            shown = poll("the window shape", lambda: reader.pixels(window) == expected and expected, timeout=5)
+            poll("the window shape", lambda: reader.pixels(window) == expected.keys(), timeout=5)
         except Failure:
             actual = reader.pixels(window)
             raise Failure("shape differs from the picture: %d pixels missing, %d extra"
-                          % (len(expected - actual), len(actual - expected)))
-        finally:
-            reader.close()
-        check(shown, "shape")
-        # Every pixel of the picture shows as a block of factor x factor screen pixels of its
-        # exact colour: scaled up without smoothing.
-        def drawn():
-            reader = ShapeReader(display.name)
-            try:
-                screen = reader.colours(window, width, height)
-            finally:
-                reader.close()
-            wrong = [(x, y) for (x, y) in expected
-                     if screen[(x, y)] != PROBE_PALETTE[rows[y // factor][x // factor]]]
-            return wrong
+                          % (len(expected.keys() - actual), len(actual - expected.keys())))
+
+        def wrong():
+            screen = reader.colours(window, width, height)
+            return [point for point, colour in expected.items() if screen[point] != colour]
         try:
-            poll("the picture drawn", lambda: not drawn(), timeout=5)
+            poll("the picture drawn", lambda: not wrong(), timeout=5)
         except Failure:
-            wrong = drawn()
-            raise Failure("%d pixels differ from the picture, e.g. %s" % (len(wrong), wrong[:5]))
+            raise Failure("%d pixels differ from the picture, e.g. %s" % (len(wrong()), wrong()[:5]))
     finally:
+        reader.close()
         program.stop()
 
 
@@ -363,53 +343,43 @@ def case_shape_scaled(display, executable):
     case_shape(display, executable, scale=2)
 
 
-def case_click(display, executable):
-    """A click inside the shape runs onmousedown with client coordinates; one in the hole of the
-    shape reaches the window below and runs nothing."""
-    script = "function down(x) { Echo('down', x, '\\n'); }"
+def case_pointer(display, executable):
+    """A click in the hole of the shape reaches the window below and runs nothing; a press inside
+    the shape runs onmousedown, and dragging from there moves the mascot by the pointer's offset."""
+    script = "function down(x) { Echo('down', x, '\\n'); } window.moveTo(100, 80);"
     body = ("<div left=\"5\" top=\"3\" width=\"30\" height=\"24\" "
             "onmousedown=\"down(this.id)\" id=\"frame\"></div>")
     program = Nimbolt(display, executable, mascot_document("", script, body), probe_files())
     try:
         window = find_mascot(display)
-        x, y, _, _ = display.geometry(window)
-        display.run("xdotool", "mousemove", str(x + 20), str(y + 14), "click", "1")  # the hole
-        display.run("xdotool", "mousemove", str(x + 7), str(y + 5), "click", "1")  # the frame
+        poll("the window at 100,80", lambda: display.geometry(window)[:2] == (100, 80))
+        display.run("xdotool", "mousemove", "120", "94", "click", "1")  # the hole
+        display.run("xdotool", "mousemove", "107", "85", "mousedown", "1")  # the frame
         poll("the handler's Echo", lambda: program.saw("down frame"))
-        time.sleep(0.3)
+        for step in range(1, 11):
+            display.run("xdotool", "mousemove", str(107 + 13 * step), str(85 + 7 * step))
+        display.run("xdotool", "mouseup", "1")
+        poll("the window at 230,150", lambda: display.geometry(window)[:2] == (230, 150), timeout=5)
         check(program.count("down frame") == 1,
               "the click in the hole reached the window (%d downs)" % program.count("down frame"))
     finally:
         program.stop()
 
 
-def case_drag(display, executable):
-    """Dragging the mascot moves it by the pointer's offset; the button-down handler runs first."""
-    script = "window.moveTo(100, 80);"
-    program = Nimbolt(display, executable,
-                      mascot_document("onmousedown=\"Echo('pressed\\n')\"", script), probe_files())
-    try:
-        window = find_mascot(display)
-        poll("the window at 100,80", lambda: display.geometry(window)[:2] == (100, 80))
-        display.run("xdotool", "mousemove", "110", "90", "mousedown", "1")
-        poll("the button-down handler", lambda: program.saw("pressed"))
-        for step in range(1, 11):
-            display.run("xdotool", "mousemove", str(110 + 13 * step), str(90 + 7 * step))
-        display.run("xdotool", "mouseup", "1")
-        poll("the window at 230,150", lambda: display.geometry(window)[:2] == (230, 150), timeout=5)
-    finally:
-        program.stop()
-
-
-def case_alert(display, executable):
+def case_boxes(display, executable):
     """An alert box shows its caption and text; the clock, the interval and the mouse handlers go
-    on while it is open; Return closes it and the script then continues."""
+    on while it is open; Return closes it and the script then continues. Escape answers a Question
+    box with Cancel (0), Return with OK (1). Shell.exit from the start script ends the program
+    with 0."""
     script = ("var ticks = 0;"
               "function tick() { ticks = ticks + 1; Echo('tick', ticks, '\\n'); }"
               "window.moveTo(300, 300);"
               "window.setInterval(tick, 100);"
               "window.alert('Hello from the box');"
-              "Echo('after alert\\n');")
+              "Echo('after alert\\n');"
+              "Echo('first', window.confirm('One?'), '\\n');"
+              "Echo('second', window.confirm('Two?'), '\\n');"
+              "Shell.exit();")
     body = "<clock id=\"c\" fmt=\"%S\" locale=\"C\" left=\"5\" top=\"5\"></clock>"
     program = Nimbolt(display, executable,
                       mascot_document("onmousedown=\"Echo('clicked\\n')\"", script, body), probe_files())
@@ -436,36 +406,20 @@ def case_alert(display, executable):
         check(text.strip() == "Hello from the box", "box reads %r" % text)
         display.run("xdotool", "key", "Return")
         poll("the script after the box", lambda: program.saw("after alert"))
-        poll("the box gone", lambda: not display.visible_window_named("^alert$"))
-    finally:
-        program.stop()
-
-
-def case_confirm(display, executable):
-    """Escape answers a Question box with Cancel (0); Return answers OK (1)."""
-    script = ("Echo('first', window.confirm('One?'), '\\n');"
-              "Echo('second', window.confirm('Two?'), '\\n');")
-    program = Nimbolt(display, executable, mascot_document("", script), probe_files())
-    try:
         poll("the first Question box", lambda: display.visible_window_named("^Question$"))
         display.run("xdotool", "key", "Escape")
         poll("the first answer", lambda: program.saw("first 0"))
         poll("the second Question box", lambda: display.visible_window_named("^Question$"))
         display.run("xdotool", "key", "Return")
         poll("the second answer", lambda: program.saw("second 1"))
+        check(program.wait_exit() == 0, "exit code is not 0 (exit from the start script)")
     finally:
         program.stop()
 
 
 def case_shell_exit(display, executable):
-    """Shell.exit ends the program with 0: from the start document's own script, and from an
-    interval while a box it left behind is open."""
-    program = Nimbolt(display, executable, mascot_document("", "Echo('exiting\\n'); Shell.exit();"), probe_files())
-    try:
-        check(program.wait_exit() == 0, "exit code is not 0 (exit from the start script)")
-        check(program.saw("exiting"), "the start script did not run")
-    finally:
-        program.stop()
+    """Shell.exit from an interval ends the program with 0 while a box the script left behind is
+    open."""
     script = ("function later() { Shell.exit(); }"
               "window.setInterval(later, 300);"
               "window.alert('left open');")
@@ -554,10 +508,8 @@ def case_open_dialog(display, executable):
 CASES = {
     "shape": case_shape,
     "shape-scaled": case_shape_scaled,
-    "click": case_click,
-    "drag": case_drag,
-    "alert": case_alert,
-    "confirm": case_confirm,
+    "pointer": case_pointer,
+    "boxes": case_boxes,
     "shell-exit": case_shell_exit,
     "tray-exit": case_tray_exit,
     "open-dialog": case_open_dialog,

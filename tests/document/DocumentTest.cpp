@@ -5,6 +5,8 @@
 #include <document/DocumentFile.h>
 #include <document/HeadlessWindowSystem.h>
 
+#include <support/PixelMemory.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -374,37 +376,13 @@ TEST_F(DocumentTest, HeadScriptsRunInOrderAfterTheBodyAndErrorsDoNotStopTheNext)
     EXPECT_EQ(integer("second"), 2) << "globals outlive loads";
 }
 
-// An 8-bit BMP, bottom-up rows padded to four bytes, with a two-colour table.
-std::string bmp8(int32_t width, int32_t height, uint8_t fill, uint8_t corner)
-{
-    int32_t stride = (width + 3) / 4 * 4;
-    int32_t pixels = stride * height, offset = 14 + 40 + 256 * 4;
-    std::string file(static_cast<size_t>(offset + pixels), '\0');
-    auto put32 = [&](size_t at, uint32_t value) {
-        for (int i = 0; i < 4; ++i)
-            file[at + i] = static_cast<char>(value >> (8 * i));
-    };
-    file[0] = 'B';
-    file[1] = 'M';
-    put32(2, static_cast<uint32_t>(file.size()));
-    put32(10, static_cast<uint32_t>(offset));
-    put32(14, 40);
-    put32(18, static_cast<uint32_t>(width));
-    put32(22, static_cast<uint32_t>(height));
-    file[26] = 1;
-    file[28] = 8;
-    put32(46, 256);
-    put32(54 + 4, 0x00FF0000); // index 1: red
-    for (int32_t y = 0; y < height; ++y)
-        for (int32_t x = 0; x < width; ++x)
-            file[static_cast<size_t>(offset + y * stride + x)] = static_cast<char>(fill);
-    file[static_cast<size_t>(offset + (height - 1) * stride)] = static_cast<char>(corner);
-    return file;
-}
-
 TEST_F(DocumentTest, PicturesAreFoundBesideTheDocumentWhereverWeStarted)
 {
-    write("mascot/img/face.bmp", bmp8(20, 10, 1, 0));
+    // 20 x 10, red (index 1) but for its top-left pixel (index 0, the key); rows bottom up.
+    Bytes pixels(200, 1);
+    pixels[9 * 20] = 0;
+    Bytes bmp = makeBmp(20, 10, 8, 0, { {}, { 0, 0, 255, 0 } }, pixels);
+    write("mascot/img/face.bmp", std::string(bmp.begin(), bmp.end()));
     std::string file = write("mascot/face.nbm", "<nbml><body background=\"img\\face.bmp\"></body></nbml>");
     std::filesystem::current_path("/");
     ASSERT_EQ(document->load(file), Status::Ok);

@@ -38,7 +38,7 @@ std::string EchoCapture::take()
     return text;
 }
 
-ScriptHarness::ScriptHarness(Globals globals)
+ScriptHarness::ScriptHarness()
     : m_site(RecordingSite::create())
     , m_runner(createRunner())
 {
@@ -46,8 +46,6 @@ ScriptHarness::ScriptHarness(Globals globals)
         std::abort();
     if (!m_runner->setSite(m_site).ok() || !m_runner->toggleOpen().ok())
         std::abort();
-    if (globals == Globals::None)
-        return;
     AtomTable* atoms = nullptr;
     if (!m_runner->getAtomTable(atoms).ok())
         std::abort();

@@ -81,9 +81,7 @@ private:
 
 class ScriptHarness {
 public:
-    enum class Globals { ArrayAndMath, None };
-
-    explicit ScriptHarness(Globals globals = Globals::ArrayAndMath);
+    ScriptHarness();
     ~ScriptHarness();
     ScriptHarness(const ScriptHarness&) = delete;
     ScriptHarness& operator=(const ScriptHarness&) = delete;

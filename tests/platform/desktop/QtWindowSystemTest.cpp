@@ -104,7 +104,10 @@ Created create(QtWindowSystem& system, WindowKind kind, Recorder& events)
 
 }
 
-TEST(QtWindowSystem, SizeChangesAreReportedAtOnceAndOnlyWhenTheSizeChanges)
+// Each kind: frameless and out of the taskbar but the framed screen window, mouse tracking but for
+// the mascot, sizes reported at once and only when they change, and titles kept as the
+// document's bytes but shown as Unicode.
+TEST(QtWindowSystem, WindowsOfEachKind)
 {
     QtWindowSystem system;
     for (WindowKind kind : { WindowKind::Mascot, WindowKind::Screen, WindowKind::ScreenWindow }) {
@@ -114,6 +117,14 @@ TEST(QtWindowSystem, SizeChangesAreReportedAtOnceAndOnlyWhenTheSizeChanges)
         ASSERT_TRUE(created.widget);
         EXPECT_FALSE(window.isVisible());
         EXPECT_EQ(window.title(), "Nimbolt");
+        bool frameless = created.widget->windowFlags().testFlag(Qt::FramelessWindowHint);
+        EXPECT_EQ(frameless, kind != WindowKind::ScreenWindow);
+        EXPECT_EQ(created.widget->windowType(), Qt::Window);
+        EXPECT_EQ(created.widget->hasMouseTracking(), kind != WindowKind::Mascot);
+        const std::string bytes = "\x93\xfa\x96\x7b clock"; // "日本 clock" in Shift-JIS
+        window.setTitle(bytes);
+        EXPECT_EQ(window.title(), bytes);
+        EXPECT_EQ(created.widget->windowTitle(), QString::fromUtf8("日本 clock"));
 
         window.setOuterSize(120, 80); // hidden: no frame yet, the client takes the whole size
         window.setOuterSize(120, 80);
@@ -130,31 +141,6 @@ TEST(QtWindowSystem, SizeChangesAreReportedAtOnceAndOnlyWhenTheSizeChanges)
         EXPECT_EQ(window.outerSize(), (Size { 70, 50 }));
         events.closed = true;
     }
-}
-
-TEST(QtWindowSystem, FramelessKindsStayOutOfTheTaskbarAndScreenWindowsAreFramed)
-{
-    QtWindowSystem system;
-    Recorder events;
-    for (WindowKind kind : { WindowKind::Mascot, WindowKind::Screen, WindowKind::ScreenWindow }) {
-        Created created = create(system, kind, events);
-        ASSERT_TRUE(created.widget);
-        bool frameless = created.widget->windowFlags().testFlag(Qt::FramelessWindowHint);
-        EXPECT_EQ(frameless, kind != WindowKind::ScreenWindow);
-        EXPECT_EQ(created.widget->windowType(), Qt::Window);
-        EXPECT_EQ(created.widget->hasMouseTracking(), kind != WindowKind::Mascot);
-    }
-}
-
-TEST(QtWindowSystem, TitlesKeepTheDocumentsBytesAndShowUnicode)
-{
-    QtWindowSystem system;
-    Recorder events;
-    Created created = create(system, WindowKind::ScreenWindow, events);
-    const std::string bytes = "\x93\xfa\x96\x7b clock"; // "日本 clock" in Shift-JIS
-    created.window->setTitle(bytes);
-    EXPECT_EQ(created.window->title(), bytes);
-    EXPECT_EQ(created.widget->windowTitle(), QString::fromUtf8("日本 clock"));
 }
 
 TEST(QtWindowSystem, ShapesBecomeTheWidgetsMask)
@@ -350,38 +336,4 @@ TEST(QtWindowSystem, BoxesLeaveTimersRunningAndAnswerByButtonOrEscape)
         EXPECT_GE(events.ticks[1], 5) << row.what;
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << row.what;
     }
-}
-
-TEST(QtWindowSystem, TheWindowThatOpenedABoxMayBeDestroyedWhileTheBoxIsUp)
-{
-    QtWindowSystem system;
-    Recorder events;
-    Created created = create(system, WindowKind::Mascot, events);
-    created.window->setOuterSize(20, 20);
-    created.window->startTimer(2, 5);
-    MessageBoxResult answer = MessageBoxResult::Ok;
-    bool boxShown = false;
-    // Timer 2 opens the box from inside the window's own event; timer 1, firing while the box
-    // is up, destroys the window (as loading another document does), then closes the box.
-    events.onTimer = [&](int32_t id) {
-        if (id == 2 && !boxShown) {
-            boxShown = true;
-            created.window->stopTimer(2);
-            created.window->startTimer(1, 5);
-            answer = system.messageBox(created.window.get(), "bye", "Question", MessageBoxButtons::OkCancel);
-            return;
-        }
-        if (id == 1 && created.window) {
-            created.window.reset();
-            events.closed = true;
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-                box->button(QMessageBox::Ok)->click();
-        }
-    };
-    ASSERT_TRUE(spinUntil([&] { return events.closed && !QApplication::activeModalWidget(); }));
-    EXPECT_EQ(answer, MessageBoxResult::Ok);
-    spin(30);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_FALSE(created.widget);
 }
