@@ -518,7 +518,8 @@ TEST_F(DocumentTest, PicturesLargerThanTheLimitOrLyingAboutTheirSizeAreRefused)
         for (int i = 0; i < 4; ++i)
             bytes[at + static_cast<size_t>(i)] = static_cast<char>(value >> (bigEndian ? 24 - 8 * i : 8 * i));
     };
-    std::string bmp = bmp8(2, 2, 1, 1);
+    Bytes small = makeBmp(2, 2, 8, 0, { {}, { 0, 0, 255, 0 } }, Bytes(8, 1));
+    std::string bmp(small.begin(), small.end());
     put(bmp, 18, 16384, false);
     put(bmp, 22, 16384, false);
     // A PNG signature and its header chunk (16384 x 16384, 8-bit RGB) with its checksum, no data.
