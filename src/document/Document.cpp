@@ -1,5 +1,7 @@
 #include <document/Document.h>
 
+#include <base/WrappingInt.h>
+
 #include <document/DocumentFile.h>
 #include <markup/MarkupNode.h>
 #include <script/language/ErrorObject.h>
@@ -259,7 +261,7 @@ void Document::moveBy(int32_t dx, int32_t dy)
     if (!m_window)
         return;
     Point position = m_window->position();
-    m_window->moveTo(position.x + dx, position.y + dy);
+    m_window->moveTo(wrapAdd(position.x, dx), wrapAdd(position.y, dy));
 }
 
 void Document::resizeTo(int32_t width, int32_t height)
@@ -268,7 +270,8 @@ void Document::resizeTo(int32_t width, int32_t height)
         return;
     Size outer = m_window->outerSize();
     Size client = m_window->clientSize();
-    m_window->setOuterSize(width + outer.width - client.width, height + outer.height - client.height);
+    m_window->setOuterSize(wrapAdd(width, wrapSubtract(outer.width, client.width)),
+        wrapAdd(height, wrapSubtract(outer.height, client.height)));
 }
 
 void Document::resizeBy(int32_t dw, int32_t dh)
@@ -276,7 +279,7 @@ void Document::resizeBy(int32_t dw, int32_t dh)
     if (!m_window)
         return;
     Size outer = m_window->outerSize();
-    m_window->setOuterSize(outer.width + dw, outer.height + dh);
+    m_window->setOuterSize(wrapAdd(outer.width, dw), wrapAdd(outer.height, dh));
 }
 
 void Document::setTitle(std::string_view shiftJis)

@@ -229,6 +229,15 @@ TEST_F(DocumentTest, TextAtTheBottomOfThe32BitRangeWrapsItsLinesAround)
                        "<div top=\"2147483647\" width=\"8\" height=\"10\">AAAA</div></body>"),
         Status::Ok);
     EXPECT_FALSE(inked(0, 0, 200, 200));
+
+    // The window's place and size wrap the same way when a script moves or grows it that far;
+    // a size that wraps below zero is no size.
+    ASSERT_EQ(load("window.moveTo(0, 5); window.moveBy(2147483647, 0); window.moveBy(1, 0);"
+                   "window.resizeBy(2147483647, 0);",
+                  "<body type=\"screen\" width=\"10\" height=\"10\"></body>"),
+        Status::Ok);
+    EXPECT_EQ(window().position(), (Point { INT32_MIN, 5 }));
+    EXPECT_EQ(window().clientSize(), (Size { 0, 10 }));
 }
 
 TEST_F(DocumentTest, TicksReachEveryElementLastFirst)
