@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
+#include <filesystem>
 
 #ifndef NIMBOLT_DATA_FOLDER
 #define NIMBOLT_DATA_FOLDER ""
@@ -73,7 +74,12 @@ int main(int argc, char** argv)
     {
         nimbolt::ApplicationShell shell;
         QByteArray programFolder = QFile::encodeName(QCoreApplication::applicationDirPath());
-        std::string start = nimbolt::startDocumentPath(programFolder.toStdString(), NIMBOLT_DATA_FOLDER);
+        // An installed program looks for its data beside its own folder first, so that an
+        // installation into another prefix than the configured one still finds it.
+        std::string start = nimbolt::startDocumentPath(
+            programFolder.toStdString(), programFolder.toStdString() + "/../" NIMBOLT_RELATIVE_DATA_FOLDER);
+        if (!std::filesystem::exists(start))
+            start = nimbolt::startDocumentPath(programFolder.toStdString(), NIMBOLT_DATA_FOLDER);
         // The start document runs its scripts inside the event loop, so that a Shell.exit or a
         // quit chosen while one of its boxes is open ends the loop.
         QTimer::singleShot(0, [&shell, &start] { shell.loadDocument(QFile::decodeName(start.c_str())); });
