@@ -1,6 +1,6 @@
-#include <app/ApplicationShell.h>
+#include <platform/desktop/ApplicationShell.h>
 
-#include <app/TrayIconArt.h>
+#include <platform/desktop/TrayIconArt.h>
 
 #include <QCoreApplication>
 #include <QFile>

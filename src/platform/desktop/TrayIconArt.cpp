@@ -1,4 +1,4 @@
-#include <app/TrayIconArt.h>
+#include <platform/desktop/TrayIconArt.h>
 
 #include <QIconEngine>
 #include <QPainter>
