@@ -1,6 +1,8 @@
 // The readers of element attributes and colour texts on arbitrary input: each line "name=value"
 // becomes an attribute; every name is then read as text, integer and colour, and every value is
 // parsed as a colour text. Checks what must hold for any input.
+#include "FuzzCheck.h"
+
 #include <elements/AttributeReaders.h>
 #include <imaging/ColorText.h>
 #include <script/runtime/ScriptString.h>
@@ -12,16 +14,6 @@
 #include <vector>
 
 using namespace nimbolt;
-
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -38,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::string name(line.substr(0, equals));
         std::string_view value = equals == std::string_view::npos ? std::string_view() : line.substr(equals + 1);
         Color color = parseColor(value.data(), static_cast<int32_t>(value.size()));
-        check(color == NoColor || color <= 0xFFFFFF);
+        fuzzCheck(color == NoColor || color <= 0xFFFFFF);
         RefPtr<ScriptString> text = adoptRef(createString(value));
         if (text)
             (void)attributes->appendItem(static_cast<int32_t>(name.size()), name.c_str(), makeStringValue(text.ptr()));
@@ -47,12 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const std::string& name : names) {
         char small[4] = { 'x', 'x', 'x', 'x' };
         if (readAttributeText(*attributes, name.c_str(), small, sizeof small).ok())
-            check(std::memchr(small, 0, sizeof small));
+            fuzzCheck(std::memchr(small, 0, sizeof small));
         int32_t number = 12345;
         (void)readAttributeInt(*attributes, name.c_str(), number);
         Color color = 1;
         if (readAttributeColor(*attributes, name.c_str(), color).ok())
-            check(color == NoColor || color <= 0xFFFFFF);
+            fuzzCheck(color == NoColor || color <= 0xFFFFFF);
     }
     return 0;
 }

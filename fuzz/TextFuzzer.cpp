@@ -3,6 +3,8 @@
 // Checks what must hold for any input. documentText names files that lost characters on standard
 // error once per input; run with -close_fd_mask=2 to keep the fuzzer's own output readable (the
 // fuzzer and sanitizer reports still come through).
+#include "FuzzCheck.h"
+
 #include <document/DocumentFile.h>
 #include <platform/FileAccess.h>
 #include <platform/ShiftJisText.h>
@@ -13,35 +15,25 @@
 
 using namespace nimbolt;
 
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::string bytes(reinterpret_cast<const char*>(data), size);
     ShiftJisText text(bytes.data(), static_cast<int32_t>(bytes.size()));
     int32_t covered = 0;
     for (const ShiftJisText::Character& character : text.characters()) {
-        check(character.byteOffset == covered);
-        check(character.byteLength == 1 || character.byteLength == 2);
+        fuzzCheck(character.byteOffset == covered);
+        fuzzCheck(character.byteLength == 1 || character.byteLength == 2);
         covered += character.byteLength;
     }
-    check(covered == static_cast<int32_t>(bytes.size()));
+    fuzzCheck(covered == static_cast<int32_t>(bytes.size()));
 
     std::string utf8 = shiftJisToUtf8(bytes);
-    check(isValidUtf8(utf8));
+    fuzzCheck(isValidUtf8(utf8));
     bool lost = false;
     std::string back = utf8ToShiftJis(utf8, lost);
     // A lone lead byte at the end decodes to nothing; whatever did decode comes back as something
     // (a character Shift-JIS cannot hold as "?").
-    check(back.empty() == utf8.empty());
+    fuzzCheck(back.empty() == utf8.empty());
 
     if (isValidUtf8(bytes)) {
         lost = false;
@@ -49,6 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     (void)documentText(bytes, "fuzz.nbm");
     std::string name = convertDocumentPath(bytes);
-    check(name.find('\\') == std::string::npos || bytes.find('\\') != std::string::npos);
+    fuzzCheck(name.find('\\') == std::string::npos || bytes.find('\\') != std::string::npos);
     return 0;
 }
