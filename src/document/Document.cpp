@@ -174,6 +174,9 @@ Status Document::loadText(const std::string& text, const std::string& path)
         return Status::Failed;
     Ref<Document> protect(*this);
     closeContent();
+    // What the last document's scripts left in cycles goes with it.
+    if (m_runner && m_runner->engine())
+        (void)m_runner->engine()->collectCycles();
     MarkupStream stream = MarkupStream::fromMemory(text.data(), text.size());
     std::unique_ptr<MarkupNode, void (*)(MarkupNode*)> tree(parseMarkup(stream), freeMarkupNode);
     if (!tree)

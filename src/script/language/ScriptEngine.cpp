@@ -1,5 +1,6 @@
 #include <script/language/ScriptEngine.h>
 
+#include <script/runtime/Collectable.h>
 #include <script/runtime/ScriptValue.h>
 
 #include <chrono>
@@ -34,6 +35,8 @@ ScriptEngine::~ScriptEngine()
         m_link->m_engine = nullptr;
     while (m_top > 0)
         releaseValue(m_stack[m_top--]);
+    if (m_scopes && m_budget)
+        clearBindings();
 }
 
 Status ScriptEngine::putVariable(Atom atom, const ScriptValue& value, ScriptValue* result)
@@ -77,7 +80,10 @@ void ScriptEngine::clearBindings()
         (void)m_scopes->pop(popped);
         releaseValue(popped);
     }
+    (void)collectCycles();
 }
+
+size_t ScriptEngine::collectCycles() { return running() ? 0 : nimbolt::collectCycles(*m_budget); }
 
 // How much machine stack a run may use: most of the thread's limit where the system tells it, at
 // most 6 MiB; without that knowledge a budget that fits the smallest common thread stack (1 MiB).

@@ -88,10 +88,14 @@ public:
 
     // A new binding in the innermost open scope; the scope table keeps its own reference.
     Status defineLocal(Atom atom, const ScriptValue& value) { return m_scopes->define(atom, value); }
-    // Pops and releases every binding and scope marker. The runner does this before it lets go
-    // of the engine, so that a global holding the engine itself (var me = this) keeps neither the
-    // engine nor the other globals alive.
+    // Pops and releases every binding and scope marker, then (between runs) frees the cycles
+    // that scripts left among their arrays, functions and instances. The runner does this before
+    // it lets go of the engine, so that a global holding the engine itself (var me = this) keeps
+    // neither the engine nor the other globals alive.
     void clearBindings();
+    // Frees the groups of arrays, functions and instances that only hold each other, and returns
+    // how many objects went; nothing while a run is in progress.
+    size_t collectCycles();
 
     // How deep the value stack and the frames are; both are 0 between runs.
     int32_t topSlot() const { return m_top; }

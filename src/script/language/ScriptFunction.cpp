@@ -14,6 +14,7 @@ namespace nimbolt {
 
 int32_t PrototypeView::addRef() { return function().addRef(); }
 int32_t PrototypeView::release() { return function().release(); }
+Collectable* PrototypeView::collectable() { return function().collectable(); }
 
 ScriptFunction* createFunction(ScriptEngine& engine, CodeNode* definition)
 {
@@ -40,6 +41,7 @@ ScriptFunction* createFunction(ScriptEngine& engine, CodeNode* definition)
         delete function;
         return nullptr;
     }
+    function->listWith(&engine.memoryBudget());
     return function;
 }
 
@@ -58,6 +60,21 @@ void ScriptFunction::destroyHeldOnlyBySelf()
     // m_destroying is set.
     m_destroying = true;
     delete this;
+}
+
+void ScriptFunction::visitHeld(Visitor visit, void* context)
+{
+    m_prototypeTable->forEachValue([&](ScriptValue& value) { visitValue(value, visit, context); });
+    m_ownTable->forEachValue([&](ScriptValue& value) { visitValue(value, visit, context); });
+}
+
+void ScriptFunction::dropHeld()
+{
+    m_prototypeTable->forEachValue([&](ScriptValue& value) {
+        if (!(value.isCounted() && value.payload.object == &m_prototypeView))
+            releaseValue(value);
+    });
+    m_ownTable->forEachValue([](ScriptValue& value) { releaseValue(value); });
 }
 
 // Reading: prototype table first, then own table.
@@ -207,7 +224,20 @@ ScriptInstance* createInstance(ScriptObject& parent, EngineLink& link, PropertyT
         return nullptr;
     }
     parent.addRef();
+    if (ScriptEngine* engine = link.engine())
+        instance->listWith(&engine->memoryBudget());
     return instance;
+}
+
+void ScriptInstance::visitHeld(Visitor visit, void* context)
+{
+    m_ownTable->forEachValue([&](ScriptValue& value) { visitValue(value, visit, context); });
+    visit(m_parent, context);
+}
+
+void ScriptInstance::dropHeld()
+{
+    m_ownTable->forEachValue([](ScriptValue& value) { releaseValue(value); });
 }
 
 int32_t ScriptInstance::release()

@@ -12,6 +12,7 @@
 #include <script/language/CodeNode.h>
 #include <script/language/ScriptEngine.h>
 
+#include <script/runtime/Collectable.h>
 #include <script/runtime/PropertyTable.h>
 #include <script/runtime/ScriptObject.h>
 
@@ -24,6 +25,7 @@ public:
     int32_t addRef() override;
     int32_t release() override;
     Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
+    Collectable* collectable() override;
 
 private:
     friend class ScriptFunction;
@@ -36,7 +38,7 @@ private:
     ScriptFunction& m_function;
 };
 
-class ScriptFunction final : public CallableObject {
+class ScriptFunction final : public CallableObject, private Collectable {
 public:
     int32_t release() override
     {
@@ -48,6 +50,7 @@ public:
     }
     Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
     Status call(ScriptObject* self, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
+    Collectable* collectable() override { return this; }
 
     // The engine that defined the function, or null once that engine is gone.
     ScriptEngine* engine() const { return m_link->engine(); }
@@ -68,6 +71,11 @@ private:
     ~ScriptFunction() override;
     // Only the self-reference is left: the function goes.
     void destroyHeldOnlyBySelf();
+    ScriptObject& countedObject() override { return *this; }
+    // Both tables, the self-reference included.
+    void visitHeld(Visitor visit, void* context) override;
+    // Everything but the self-reference, which goes with the function.
+    void dropHeld() override;
 
     PrototypeView m_prototypeView;
     // Counted: the function keeps the link, never the engine, alive.
@@ -78,7 +86,7 @@ private:
     bool m_destroying { false };
 };
 
-class ScriptInstance final : public ScriptObject, private DeferredRelease {
+class ScriptInstance final : public ScriptObject, private DeferredRelease, private Collectable {
 public:
     // At zero the instance is destroyed; an instance that reaches zero while another one is
     // being destroyed waits in a queue, so long chains of instances (through parents or
@@ -86,10 +94,18 @@ public:
     int32_t release() override;
     Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
 
+    Collectable* collectable() override { return this; }
+
     bool sealed() const { return m_sealed; }
     void seal() { m_sealed = true; }
 
 private:
+    ScriptObject& countedObject() override { return *this; }
+    // The own members and the parent.
+    void visitHeld(Visitor visit, void* context) override;
+    // The own members; the parent is held until the instance goes.
+    void dropHeld() override;
+
     friend ScriptInstance* createInstance(ScriptObject&, EngineLink&, PropertyTable&, const CodeNode&);
     ScriptInstance(ScriptObject& parent, EngineLink& link, PropertyTable& prototypeTable,
         const CodeNode& definition)

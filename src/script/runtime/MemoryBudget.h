@@ -7,7 +7,9 @@
 // fails as when memory runs out, and the script sees "out of memory".
 //
 // Every object that charged a budget holds a reference on it, so a budget outlives its engine for
-// as long as strings or arrays made by that engine's scripts are alive.
+// as long as strings or arrays made by that engine's scripts are alive. The budget also lists the
+// arrays, functions and instances made for its engine, so that their cycles can be found (see
+// Collectable).
 #pragma once
 
 #include <base/Assert.h>
@@ -16,6 +18,8 @@
 #include <cstddef>
 
 namespace nimbolt {
+
+class Collectable;
 
 class MemoryBudget final : public RefCounted {
 public:
@@ -62,11 +66,16 @@ private:
         : m_limit(limit)
     {
     }
-    ~MemoryBudget() override { NIMBOLT_ASSERT(m_used == 0); }
+    ~MemoryBudget() override { NIMBOLT_ASSERT(m_used == 0 && !m_listed); }
+
+    friend class Collectable;
+    friend size_t collectCycles(MemoryBudget& budget);
 
     size_t m_limit;
     size_t m_used { 0 };
     size_t m_peak { 0 };
+    // The newest listed object; each holds a reference on the budget while listed.
+    Collectable* m_listed { nullptr };
     static inline MemoryBudget* s_current = nullptr;
 };
 

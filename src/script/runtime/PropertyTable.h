@@ -95,6 +95,21 @@ public:
 
     bool isEmpty() const { return m_fill == 0 && !m_newest->older; }
 
+    // Calls visit(value) for every entry in use, hidden and pushed ones included, oldest first.
+    // visit may release the value it is given (leaving undefined behind) but must not change the
+    // table otherwise.
+    template <typename Visit>
+    void forEachValue(Visit&& visit)
+    {
+        for (Chunk* chunk = m_oldest; chunk; chunk = chunk->newer) {
+            int32_t used = chunk == m_newest ? m_fill : ChunkSize;
+            for (int32_t index = 0; index < used; ++index)
+                visit(chunk->entries[index].value);
+            if (chunk == m_newest)
+                return;
+        }
+    }
+
     // Entries in use, chunks allocated and buckets, for inspection.
     int32_t entryCount() const;
     int32_t chunkCount() const;

@@ -76,6 +76,7 @@ ScriptArray* createArray(const ScriptArray* arrayTemplate, AtomTable* atoms)
     }
     if (budget)
         budget->addRef();
+    array->listWith(budget);
     if (arrayTemplate && arrayTemplate->m_members) {
         array->m_members = arrayTemplate->m_members;
         array->m_members->addRef();
@@ -119,6 +120,32 @@ ScriptArray::~ScriptArray()
         m_budget->credit(sizeof(ScriptArray));
         m_budget->release();
     }
+}
+
+template <typename F>
+void ScriptArray::forEachEntry(F&& f)
+{
+    for (int32_t block = 0; block < m_blockCount; ++block) {
+        ChunkBlock* chunks = m_blocks[block];
+        if (!chunks)
+            continue;
+        for (int32_t slot = 0; slot < chunks->capacity; ++slot) {
+            if (Chunk* chunk = chunks->chunks[slot]) {
+                for (Entry& entry : chunk->entries)
+                    f(entry);
+            }
+        }
+    }
+}
+
+void ScriptArray::visitHeld(Visitor visit, void* context)
+{
+    forEachEntry([&](Entry& entry) { visitValue(entry.value, visit, context); });
+}
+
+void ScriptArray::dropHeld()
+{
+    forEachEntry([](Entry& entry) { releaseValue(entry.value); });
 }
 
 ScriptArray::Chunk* ScriptArray::buildChunk(int32_t k)

@@ -14,6 +14,7 @@
 
 #include <base/DeferredRelease.h>
 #include <script/runtime/AtomTable.h>
+#include <script/runtime/Collectable.h>
 #include <script/runtime/PropertyTable.h>
 #include <script/runtime/ScriptObject.h>
 #include <script/runtime/ScriptValue.h>
@@ -26,7 +27,7 @@ namespace nimbolt {
 
 class MemoryBudget;
 
-class ScriptArray final : public ScriptObject, private DeferredRelease {
+class ScriptArray final : public ScriptObject, private DeferredRelease, private Collectable {
 public:
     static constexpr int ChunkSize = 16;
     static constexpr int ChunksPerBlock = 1024;
@@ -62,9 +63,17 @@ public:
     // destroyed waits in a queue, so releasing arrays nested however deep never recurses.
     int32_t release() override;
     Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
+    Collectable* collectable() override { return this; }
 
 private:
     friend ScriptArray* createArray(const ScriptArray*, AtomTable*);
+
+    ScriptObject& countedObject() override { return *this; }
+    void visitHeld(Visitor visit, void* context) override;
+    void dropHeld() override;
+    // Calls f with every entry of every chunk built.
+    template <typename F>
+    void forEachEntry(F&& f);
 
     struct NameRecord {
         uint32_t hash;

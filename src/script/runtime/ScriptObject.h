@@ -11,6 +11,7 @@
 namespace nimbolt {
 
 struct ScriptValue;
+class Collectable;
 
 using Atom = int32_t;
 
@@ -26,6 +27,8 @@ enum class InvokeOp : int32_t {
 class ScriptObject : public RefCounted {
 public:
     virtual Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) = 0;
+    // The object's entry in the cycle search, for objects that hold values of their own.
+    virtual Collectable* collectable() { return nullptr; }
 };
 
 // The payload of every Function value: a script function or anything that runs like one.

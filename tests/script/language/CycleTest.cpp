@@ -1,0 +1,104 @@
+// Arrays, functions and instances that only hold each other are freed between runs and when the
+// runner closes; anything a binding or the host still holds stays. A host object (the probe) sits
+// inside each cycle, so its count shows whether the cycle is still alive.
+#include <gtest/gtest.h>
+#include <script/runtime/ScriptArray.h>
+#include <support/CountingObject.h>
+#include <support/ScriptHarness.h>
+
+namespace nimbolt::test {
+namespace {
+
+struct CycleRow {
+    const char* what;
+    const char* build;
+    const char* drop;
+    size_t freed;
+};
+
+const CycleRow cycleRows[] = {
+    { "an array holding itself", "var a = new Array(); a[0] = a; a[1] = probe;", "a = 0;", 1 },
+    { "two arrays holding each other",
+        "var a = new Array(); var b = new Array(); a[0] = b; b[0] = a; b[1] = probe;", "a = 0; b = 0;", 2 },
+    { "a prototype holding an instance of its own constructor",
+        "function P() {} P.prototype.n = new P(); P.prototype.p = probe;", "P = 0;", 2 },
+    { "an instance holding itself; its constructor stays bound",
+        "function Q() { this.me = this; this.p = probe; } var q = new Q();", "q = 0;", 1 },
+    { "an instance reached through a function's member",
+        "function R() { this.p = probe; } R.prototype.list = new Array(); R.prototype.list[0] = new R();",
+        "R = 0;", 3 },
+};
+
+TEST(Cycles, UnboundCyclesAreFreedBetweenRunsAndBoundOnesStay)
+{
+    for (const CycleRow& row : cycleRows) {
+        SCOPED_TRACE(row.what);
+        ObjectLog log;
+        CountingObject* probe = CountingObject::create(log);
+        {
+            ScriptHarness harness;
+            harness.defineGlobal("probe", objectValue(probe));
+            ASSERT_TRUE(harness.run(row.build).ok());
+            ASSERT_TRUE(harness.site().errors.empty());
+            EXPECT_EQ(harness.engine().collectCycles(), 0u);
+            // Ours, the global's and the cycle's.
+            EXPECT_EQ(probe->refCount(), 3);
+
+            ASSERT_TRUE(harness.run(row.drop).ok());
+            EXPECT_EQ(probe->refCount(), 3);
+            EXPECT_EQ(harness.engine().collectCycles(), row.freed);
+            EXPECT_EQ(probe->refCount(), 2);
+            EXPECT_EQ(harness.engine().collectCycles(), 0u);
+        }
+        EXPECT_EQ(probe->refCount(), 1);
+        probe->release();
+        EXPECT_EQ(log.destroyed, 1);
+    }
+}
+
+TEST(Cycles, ClosingTheRunnerFreesCyclesBoundToGlobals)
+{
+    for (const CycleRow& row : cycleRows) {
+        SCOPED_TRACE(row.what);
+        ObjectLog log;
+        CountingObject* probe = CountingObject::create(log);
+        ScriptHarness harness;
+        harness.defineGlobal("probe", objectValue(probe));
+        ASSERT_TRUE(harness.run(row.build).ok());
+        ASSERT_TRUE(harness.runner().toggleOpen().ok());
+        EXPECT_EQ(probe->refCount(), 1);
+        probe->release();
+        ASSERT_TRUE(harness.runner().toggleOpen().ok());
+    }
+}
+
+TEST(Cycles, WhatTheHostHoldsStaysWithEverythingItReaches)
+{
+    ObjectLog log;
+    CountingObject* probe = CountingObject::create(log);
+    ScriptHarness harness;
+    harness.defineGlobal("probe", objectValue(probe));
+    ASSERT_TRUE(
+        harness.run("var a = new Array(); var b = new Array(); a[0] = b; b[0] = a; b[1] = probe;").ok());
+    ScriptValue kept = harness.global("a");
+    ASSERT_TRUE(harness.run("a = 0; b = 0; probe = 0;").ok());
+    EXPECT_EQ(harness.engine().collectCycles(), 0u);
+    EXPECT_EQ(probe->refCount(), 2);
+
+    // The host's array still reaches the probe through the other one.
+    ScriptValue inner = UndefinedValue;
+    ASSERT_TRUE(static_cast<ScriptArray*>(kept.payload.object)->getItem(0, nullptr, inner).ok());
+    ScriptValue reached = UndefinedValue;
+    ASSERT_TRUE(static_cast<ScriptArray*>(inner.payload.object)->getItem(1, nullptr, reached).ok());
+    EXPECT_EQ(reached.payload.object, probe);
+    releaseValue(reached);
+    releaseValue(inner);
+
+    releaseValue(kept);
+    EXPECT_EQ(harness.engine().collectCycles(), 2u);
+    EXPECT_EQ(probe->refCount(), 1);
+    probe->release();
+}
+
+}
+}
