@@ -4,13 +4,11 @@
 Each case starts its own Xvfb (on a display number the server picks), lays out a start document
 in a fresh folder next to a hard link of the nimbolt executable (the program shows the
 clock.dat/start.nbm beside itself and ignores its arguments), starts the program, and watches it
-from outside: X window tree, window shapes, xdotool input, Echo lines on its standard output and
+from outside: X window tree, screen pixels, xdotool input, Echo lines on its standard output and
 its exit code.
 
-    desktop_test.py NIMBOLT CASE      exit 0 passed, 1 failed, 77 skipped (no Xvfb or xdotool)
+    desktop_test.py NIMBOLT CASE      exit 0 passed, 1 failed, 77 skipped (no Xvfb, xdotool, xwininfo or xwd)
 """
-import ctypes
-import ctypes.util
 import os
 import shutil
 import struct
@@ -86,13 +84,13 @@ def write_probe_bmp(path):
 # --- the X server and its tools ----------------------------------------------------------------
 
 class Display:
-    """A virtual X server of the case's own. It never resets: a server that resets when its last
+    """A virtual X server of the case's own, with a black root window. It never resets: a server that resets when its last
     client leaves refuses the next program that connects meanwhile."""
 
     def __init__(self):
         read_end, write_end = os.pipe()
         self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset"],
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-br", "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         with os.fdopen(read_end, "rb") as reader:
@@ -135,69 +133,21 @@ class Display:
             stop(process)
 
 
-class ShapeReader:
-    """The bounding shape and the pixels of an X window, read through xcb."""
-
-    class Rectangle(ctypes.Structure):
-        _fields_ = [("x", ctypes.c_int16), ("y", ctypes.c_int16), ("width", ctypes.c_uint16),
-                    ("height", ctypes.c_uint16)]
-
-    class Cookie(ctypes.Structure):
-        _fields_ = [("sequence", ctypes.c_uint)]
-
-    def __init__(self, display):
-        xcb = ctypes.CDLL(ctypes.util.find_library("xcb") or "libxcb.so.1")
-        shape = ctypes.CDLL(ctypes.util.find_library("xcb-shape") or "libxcb-shape.so.0")
-        self.libc = ctypes.CDLL(None)
-        self.xcb, self.shape = xcb, shape
-        pointer, cookie, u8, u16, i16, u32 = (ctypes.c_void_p, ShapeReader.Cookie, ctypes.c_uint8,
-                                              ctypes.c_uint16, ctypes.c_int16, ctypes.c_uint32)
-        signatures = [
-            (xcb.xcb_connect, pointer, [ctypes.c_char_p, pointer]),
-            (xcb.xcb_disconnect, None, [pointer]),
-            (shape.xcb_shape_get_rectangles, cookie, [pointer, u32, u8]),
-            (shape.xcb_shape_get_rectangles_reply, pointer, [pointer, cookie, pointer]),
-            (shape.xcb_shape_get_rectangles_rectangles, ctypes.POINTER(ShapeReader.Rectangle), [pointer]),
-            (shape.xcb_shape_get_rectangles_rectangles_length, ctypes.c_int, [pointer]),
-            (xcb.xcb_get_image, cookie, [pointer, u8, u32, i16, i16, u16, u16, u32]),
-            (xcb.xcb_get_image_reply, pointer, [pointer, cookie, pointer]),
-            (xcb.xcb_get_image_data, ctypes.POINTER(u8), [pointer]),
-            (xcb.xcb_get_image_data_length, ctypes.c_int, [pointer]),
-            (self.libc.free, None, [pointer]),
-        ]
-        for function, result, arguments in signatures:
-            function.restype, function.argtypes = result, arguments
-        self.connection = xcb.xcb_connect(display.encode(), None)
-
-    def pixels(self, window):
-        """Every pixel (x, y) of the window's bounding shape, in window coordinates."""
-        bounding = 0
-        cookie = self.shape.xcb_shape_get_rectangles(self.connection, window, bounding)
-        reply = self.shape.xcb_shape_get_rectangles_reply(self.connection, cookie, None)
-        check(reply, "no shape reply")
-        count = self.shape.xcb_shape_get_rectangles_rectangles_length(reply)
-        rects = self.shape.xcb_shape_get_rectangles_rectangles(reply)
-        covered = {(x, y) for r in rects[:count]
-                   for y in range(r.y, r.y + r.height) for x in range(r.x, r.x + r.width)}
-        self.libc.free(reply)
-        return covered
-
-    def colours(self, window, width, height):
-        """The window's pixels as {(x, y): (red, green, blue)}, read from the server (a 24-bit
-        screen keeps them as 32-bit words, blue first)."""
-        z_pixmap = 2
-        cookie = self.xcb.xcb_get_image(self.connection, z_pixmap, window, 0, 0, width, height, 0xFFFFFFFF)
-        reply = self.xcb.xcb_get_image_reply(self.connection, cookie, None)
-        check(reply, "no image reply")
-        length = self.xcb.xcb_get_image_data_length(reply)
-        data = ctypes.string_at(self.xcb.xcb_get_image_data(reply), length)
-        self.libc.free(reply)
-        check(length == width * height * 4, "unexpected image format (%d bytes)" % length)
-        return {(x, y): tuple(data[(y * width + x) * 4 + 2 - c] for c in range(3))
-                for y in range(height) for x in range(width)}
-
-    def close(self):
-        self.xcb.xcb_disconnect(self.connection)
+def screen_colours(display, left, top, width, height):
+    """The screen's pixels in the rectangle as {(x, y): (red, green, blue)}, relative to its
+    corner, from an xwd dump of the root window (its header: 25 big-endian words)."""
+    data = subprocess.run(["xwd", "-root", "-silent"], env=display.env, capture_output=True, timeout=20).stdout
+    fields = struct.unpack(">25I", data[:100])
+    header, order, size, stride, masks, colours = fields[0], fields[7], fields[11] // 8, fields[12], fields[14:17], fields[19]
+    check(masks == (0xFF0000, 0xFF00, 0xFF), "unexpected screen format %r" % (fields,))
+    image = data[header + 12 * colours:]
+    pixels = {}
+    for y in range(height):
+        for x in range(width):
+            at = (top + y) * stride + (left + x) * size
+            value = int.from_bytes(image[at:at + size], "little" if order == 0 else "big")
+            pixels[(x, y)] = (value >> 16 & 255, value >> 8 & 255, value & 255)
+    return pixels
 
 
 # --- the program ------------------------------------------------------------------------------
@@ -256,37 +206,28 @@ class Nimbolt:
 def case_shape(display, executable, scale=1):
     """The mascot window takes the picture's shape and size, stays out of the taskbar, and shows
     every pixel of the picture as a block of scale x scale screen pixels of its exact colour:
-    scaled up without smoothing."""
+    scaled up without smoothing. Where the shape leaves out the key colour, the black root window
+    shows through."""
     program = Nimbolt(display, executable, extra_env={"QT_SCALE_FACTOR": str(scale)} if scale > 1 else None)
-    reader = ShapeReader(display.name)
-    try:
-        window = program.find_mascot(display)
-        rows = shape_picture()
-        expected = {(x * scale + dx, y * scale + dy): PROBE_PALETTE[index]
-                    for y, row in enumerate(rows) for x, index in enumerate(row) if index != rows[0][0]
-                    for dy in range(scale) for dx in range(scale)}
-        _, _, width, height = display.geometry(window)
-        check((width, height) == (40 * scale, 30 * scale),
-              "window is %dx%d, picture is 40x30 at scale %d" % (width, height, scale))
-        state = display.run("xprop", "-id", str(window), "_NET_WM_STATE")
-        check("_NET_WM_STATE_SKIP_TASKBAR" in state and "_NET_WM_STATE_SKIP_PAGER" in state,
-              "the mascot may show in a taskbar: " + state.strip())
-        try:
-            poll("the window shape", lambda: reader.pixels(window) == expected.keys(), timeout=5)
-        except Failure:
-            actual = reader.pixels(window)
-            raise Failure("shape differs from the picture: %d pixels missing, %d extra"
-                          % (len(expected.keys() - actual), len(actual - expected.keys())))
+    window = program.find_mascot(display)
+    rows = shape_picture()
+    expected = {(x * scale + dx, y * scale + dy): PROBE_PALETTE[index] if index != rows[0][0] else (0, 0, 0)
+                for y, row in enumerate(rows) for x, index in enumerate(row)
+                for dy in range(scale) for dx in range(scale)}
+    left, top, width, height = display.geometry(window)
+    check((width, height) == (40 * scale, 30 * scale),
+          "window is %dx%d, picture is 40x30 at scale %d" % (width, height, scale))
+    state = display.run("xprop", "-id", str(window), "_NET_WM_STATE")
+    check("_NET_WM_STATE_SKIP_TASKBAR" in state and "_NET_WM_STATE_SKIP_PAGER" in state,
+          "the mascot may show in a taskbar: " + state.strip())
 
-        def wrong():
-            screen = reader.colours(window, width, height)
-            return [point for point, colour in expected.items() if screen[point] != colour]
-        try:
-            poll("the picture drawn", lambda: not wrong(), timeout=5)
-        except Failure:
-            raise Failure("%d pixels differ from the picture, e.g. %s" % (len(wrong()), wrong()[:5]))
-    finally:
-        reader.close()
+    def wrong():
+        screen = screen_colours(display, left, top, width, height)
+        return [(point, screen[point], colour) for point, colour in expected.items() if screen[point] != colour]
+    try:
+        poll("the picture drawn in its shape", lambda: not wrong(), timeout=5)
+    except Failure:
+        raise Failure("%d pixels differ (point, seen, expected), e.g. %s" % (len(wrong()), wrong()[:5]))
 
 
 def case_pointer(display, executable):
@@ -431,7 +372,7 @@ def main():
         print(__doc__, file=sys.stderr)
         return 2
     executable, name = sys.argv[1], sys.argv[2]
-    for tool in ("Xvfb", "xdotool", "xwininfo"):
+    for tool in ("Xvfb", "xdotool", "xwininfo", "xwd"):
         if not shutil.which(tool):
             print("skipped: %s is not installed" % tool)
             return SKIP
