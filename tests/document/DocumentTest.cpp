@@ -279,19 +279,12 @@ TEST_F(DocumentTest, WindowMembers)
     ASSERT_EQ(load("", "<body type=\"screenwindow\"></body>"), Status::Ok);
     std::string longTitle(300, 'T');
     run(R"(window.alert("hello"); window.alert(); window.title = ")" + longTitle + R"("; title = window.title;
-           nothing = window.eval(); three = window.eval("1 + 2"); broken = window.eval("1 +");
            window.moveTo(30); window.moveTo(30, 40); window.moveBy(-5, 5);
-           sw = window.screen.width; sh = window.screen.availHeight; depth = window.screen.colorDepth;
-           d = window.document.tagName;)");
+           out = window.eval() + " " + window.eval("1 + 2") + " " + window.eval("1 +") + " " + window.screen.width
+               + " " + window.screen.availHeight + " " + window.screen.colorDepth + " " + window.document.tagName;)");
     EXPECT_EQ(text("title"), std::string(255, 'T'));
-    EXPECT_EQ(global("nothing").tag, ValueTag::Undefined);
-    EXPECT_EQ(integer("three"), 3);
-    EXPECT_EQ(global("broken").tag, ValueTag::Undefined);
+    EXPECT_EQ(text("out"), "undefined 3 undefined 800 600 24 body");
     EXPECT_EQ(window().position(), (Point { 25, 45 }));
-    EXPECT_EQ(integer("sw"), 800);
-    EXPECT_EQ(integer("sh"), 600);
-    EXPECT_EQ(integer("depth"), 24);
-    EXPECT_EQ(text("d"), "body");
     run("window.screen.width = 5;");
     EXPECT_EQ(boxes(), (std::vector<std::string> { "alert: hello", "alert: ", "ScriptError: (1) parse",
                            "ScriptError: (0) some error" }));
