@@ -146,31 +146,14 @@ TEST_F(DocumentTest, InnerTextReplacesTheChildrenAndRepaintsThem)
     EXPECT_EQ(pixel(6, 21), 0xFFFFFFu) << "and it is no longer drawn";
 }
 
-TEST_F(DocumentTest, HiddenElementsAreNotDrawnNorHitButTheirChildrenStillAre)
+TEST_F(DocumentTest, TheMouseReachesEveryElementUnderItInWalkOrderAndHiddenOnesOnlyThroughChildren)
 {
-    ASSERT_EQ(load("hits = '';", R"(<body type="screen" width="100" height="100" bgcolor="#ffffff">
-        <div id="p" width="60" height="60" bgcolor="#ff0000" onmousedown="hits = hits + 'p';">
-        <div id="c" left="10" top="10" width="10" height="10" bgcolor="#0000ff" onmousedown="hits = hits + 'c';">
-        </div></div></body>)"),
-        Status::Ok);
-    EXPECT_EQ(pixel(40, 40), 0xFF0000u);
-    run("window.document.all['p'].visible = 0;");
-    EXPECT_EQ(pixel(40, 40), 0xFFFFFFu);
-    EXPECT_EQ(pixel(15, 15), 0xFFFFFFu) << "the whole subtree goes";
-    window().events().windowMouseButton(MouseButtonEvent::Down, 15, 15);
-    EXPECT_EQ(text("hits"), "c") << "the child still answers hit tests";
-    run("window.document.all['p'].visible = 1;");
-    EXPECT_EQ(pixel(15, 15), 0x0000FFu);
-}
-
-TEST_F(DocumentTest, TheMouseReachesEveryElementUnderItInWalkOrder)
-{
-    ASSERT_EQ(load("log = '';", R"(<body type="screen" width="100" height="100"
+    ASSERT_EQ(load("log = '';", R"(<body type="screen" width="100" height="100" bgcolor="#ffffff"
         onmousedown="log = log + 'B';" onmouseover="log = log + '(B';">
-        <div id="p" width="60" height="60" onmousedown="log = log + 'P';" onmouseover="log = log + '(P';"
-             onmousemove="log = log + 'p';" onmouseout="log = log + 'P)';">
-          <div id="c" left="10" top="10" width="10" height="10" onmouseover="log = log + '(C';"
-               onmousemove="log = log + 'c';" onmouseout="log = log + 'C)';"></div></div>
+        <div id="p" width="60" height="60" bgcolor="#ff0000" onmousedown="log = log + 'P';"
+             onmouseover="log = log + '(P';" onmousemove="log = log + 'p';" onmouseout="log = log + 'P)';">
+          <div id="c" left="10" top="10" width="10" height="10" bgcolor="#0000ff" onmousedown="log = log + 'C';"
+               onmouseover="log = log + '(C';" onmousemove="log = log + 'c';" onmouseout="log = log + 'C)';"></div></div>
         <div id="q" left="5" top="5" width="30" height="30" onmousedown="log = log + 'Q';"></div></body>)"),
         Status::Ok);
     window().events().windowMouseButton(MouseButtonEvent::Down, 7, 7);
@@ -182,6 +165,15 @@ TEST_F(DocumentTest, TheMouseReachesEveryElementUnderItInWalkOrder)
     window().events().windowMouseMove(80, 80);
     // The button's hit tests left the body and p entered: the first move is a move for p.
     EXPECT_EQ(text("log"), "p" "(Cp" "C)p" "P)");
+
+    EXPECT_EQ(pixel(40, 40), 0xFF0000u);
+    run("log = ''; window.document.all['p'].visible = 0;");
+    EXPECT_EQ(pixel(40, 40), 0xFFFFFFu);
+    EXPECT_EQ(pixel(15, 15), 0xFFFFFFu) << "the whole subtree goes";
+    window().events().windowMouseButton(MouseButtonEvent::Down, 15, 15);
+    EXPECT_EQ(text("log"), "QCB") << "hidden p is not hit, its child still is";
+    run("window.document.all['p'].visible = 1;");
+    EXPECT_EQ(pixel(15, 15), 0x0000FFu);
 }
 
 TEST_F(DocumentTest, TheBackBufferOnlyGrows)
@@ -285,32 +277,17 @@ TEST_F(DocumentTest, OneIntervalReplacedByEachCall)
 TEST_F(DocumentTest, WindowMembers)
 {
     ASSERT_EQ(load("", "<body type=\"screenwindow\"></body>"), Status::Ok);
-    system.setAnswers({ MessageBoxResult::Cancel, MessageBoxResult::Ok });
     std::string longTitle(300, 'T');
-    run(R"(window.alert("hello"); window.alert(); no = window.confirm("sure?"); yes = window.confirm("sure?");
-           window.title = ")" + longTitle + R"("; title = window.title;
-           nothing = window.eval(); three = window.eval("1 + 2"); broken = window.eval("1 +");
+    run(R"(window.alert("hello"); window.alert(); window.title = ")" + longTitle + R"("; title = window.title;
            window.moveTo(30); window.moveTo(30, 40); window.moveBy(-5, 5);
-           sw = window.screen.width; sh = window.screen.availHeight; depth = window.screen.colorDepth;
-           d = window.document.tagName;)");
-    EXPECT_EQ(integer("no"), 0);
-    EXPECT_EQ(integer("yes"), 1);
+           out = window.eval() + " " + window.eval("1 + 2") + " " + window.eval("1 +") + " " + window.screen.width
+               + " " + window.screen.availHeight + " " + window.screen.colorDepth + " " + window.document.tagName;)");
     EXPECT_EQ(text("title"), std::string(255, 'T'));
-    EXPECT_EQ(global("nothing").tag, ValueTag::Undefined);
-    EXPECT_EQ(integer("three"), 3);
-    EXPECT_EQ(global("broken").tag, ValueTag::Undefined);
+    EXPECT_EQ(text("out"), "undefined 3 undefined 800 600 24 body");
     EXPECT_EQ(window().position(), (Point { 25, 45 }));
-    EXPECT_EQ(integer("sw"), 800);
-    EXPECT_EQ(integer("sh"), 600);
-    EXPECT_EQ(integer("depth"), 24);
-    EXPECT_EQ(text("d"), "body");
-    EXPECT_EQ(boxes(), (std::vector<std::string> { "alert: hello", "alert: ", "Question: sure?", "Question: sure?",
-                           "ScriptError: (1) parse" }));
-    system.clearRecords();
     run("window.screen.width = 5;");
-    run("Shell.run(\"notes.txt\"); Shell.run(); Shell.exit();");
-    EXPECT_EQ(boxes(), (std::vector<std::string> { "ScriptError: (0) some error", "run: notes.txt", "exit: " }));
-    EXPECT_TRUE(system.quitRequested());
+    EXPECT_EQ(boxes(), (std::vector<std::string> { "alert: hello", "alert: ", "ScriptError: (1) parse",
+                           "ScriptError: (0) some error" }));
 }
 
 TEST_F(DocumentTest, ImagesHoldTheSurfacesTheyAskFor)
@@ -323,7 +300,7 @@ TEST_F(DocumentTest, ImagesHoldTheSurfacesTheyAskFor)
     )",
                   "<body type=\"screen\" width=\"30\" height=\"20\" bgcolor=\"#ff0000\"></body>"),
         Status::Ok);
-    auto depthOf = [&](const char* name) {
+    auto infoOf = [&](const char* name) {
         ScriptValue value = global(name);
         auto* picture = dynamic_cast<ElementPicture*>(value.objectPayload());
         RefPtr<Surface> surface = picture ? picture->surface() : nullptr;
@@ -331,22 +308,19 @@ TEST_F(DocumentTest, ImagesHoldTheSurfacesTheyAskFor)
         if (surface)
             (void)surface->getInfo(info);
         releaseValue(value);
-        return surface ? info.bitsPerPixel : 0;
+        return info;
     };
-    EXPECT_EQ(depthOf("none"), 0);
-    EXPECT_EQ(depthOf("flat"), 0);
-    EXPECT_EQ(depthOf("deep"), 24);
-    EXPECT_EQ(depthOf("mid"), 16);
-    EXPECT_EQ(depthOf("low"), 8);
+    EXPECT_EQ(infoOf("none").bitsPerPixel, 0);
+    EXPECT_EQ(infoOf("flat").bitsPerPixel, 0);
+    EXPECT_EQ(infoOf("deep").bitsPerPixel, 24);
+    EXPECT_EQ(infoOf("mid").bitsPerPixel, 16);
+    EXPECT_EQ(infoOf("low").bitsPerPixel, 8);
     EXPECT_EQ(global("before").tag, ValueTag::Undefined);
     EXPECT_EQ(text("after"), "missing.bmp") << "the name stays, loaded or not";
-    EXPECT_EQ(depthOf("shot"), 24);
-    ScriptValue shot = global("shot");
-    RefPtr<Surface> captured = dynamic_cast<ElementPicture*>(shot.objectPayload())->surface();
-    releaseValue(shot);
-    SurfaceInfo info;
-    ASSERT_EQ(captured->getInfo(info), Status::Ok);
+    SurfaceInfo info = infoOf("shot");
+    EXPECT_EQ(info.bitsPerPixel, 24);
     EXPECT_EQ(info.width, 30);
+    ASSERT_TRUE(info.bits);
     EXPECT_EQ(info.bits[2], 255) << "the body's red is in the capture";
 }
 
@@ -523,28 +497,12 @@ TEST_F(DocumentTest, ADocumentReadingItselfAThousandTimesKeepsOneCopy)
 // refused; the elements show their colour instead.
 TEST_F(DocumentTest, PicturesLargerThanTheLimitOrLyingAboutTheirSizeAreRefused)
 {
-    auto put = [](std::string& bytes, size_t at, uint32_t value, bool bigEndian) {
-        for (int i = 0; i < 4; ++i)
-            bytes[at + static_cast<size_t>(i)] = static_cast<char>(value >> (bigEndian ? 24 - 8 * i : 8 * i));
-    };
-    Bytes small = makeBmp(2, 2, 8, 0, { {}, { 0, 0, 255, 0 } }, Bytes(8, 1));
-    std::string bmp(small.begin(), small.end());
-    put(bmp, 18, 16384, false);
-    put(bmp, 22, 16384, false);
+    Bytes bmp = makeBmp(16384, 16384, 8, 0, { {}, { 0, 0, 255, 0 } }, Bytes(8, 1));
     // A PNG signature and its header chunk (16384 x 16384, 8-bit RGB) with its checksum, no data.
-    std::string png("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\0\0\0\0\0\0\x08\x02\0\0\0\0\0\0\0", 33);
-    put(png, 16, 16384, true);
-    put(png, 20, 16384, true);
-    uint32_t crc = 0xFFFFFFFF;
-    for (size_t i = 12; i < 29; ++i) {
-        crc ^= static_cast<uint8_t>(png[i]);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = crc >> 1 ^ (crc & 1 ? 0xEDB88320 : 0);
-    }
-    put(png, 29, ~crc, true);
+    std::string png("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\x40\0\0\0\x40\0\x08\x02\0\0\0\x26\xAA\x87\xD3", 33);
     // A GIF whose screen and frame are 65535 x 65535, cut after the frame's header.
     std::string gif("GIF89a\xFF\xFF\xFF\xFF\0\0\0,\0\0\0\0\xFF\xFF\xFF\xFF\0\x08", 25);
-    write("big.bmp", bmp);
+    write("big.bmp", std::string(bmp.begin(), bmp.end()));
     write("big.png", png);
     write("big.gif", gif);
     ASSERT_EQ(load("", R"(<body type="screen" width="30" height="10">
@@ -555,23 +513,6 @@ TEST_F(DocumentTest, PicturesLargerThanTheLimitOrLyingAboutTheirSizeAreRefused)
     EXPECT_EQ(pixel(5, 5), 0xFF0000u);
     EXPECT_EQ(pixel(15, 5), 0x00FF00u);
     EXPECT_EQ(pixel(25, 5), 0x0000FFu);
-}
-
-// A period under 10 ms is taken as 10: the callback runs a hundred times a second and the mouse
-// is still served between.
-TEST_F(DocumentTest, AnIntervalOfNoTimeRunsEveryTenMilliseconds)
-{
-    ASSERT_EQ(load("var ticks = 0; hit = 0; function tick() { ticks = ticks + 1; } window.setInterval(tick, 0);",
-                  R"(<body type="screen" width="20" height="20"><div width="10" height="10"
-                     onmousedown="hit = ticks;"></div></body>)"),
-        Status::Ok);
-    system.advance(1000);
-    EXPECT_EQ(integer("ticks"), 100);
-    window().events().windowMouseButton(MouseButtonEvent::Down, 5, 5);
-    EXPECT_EQ(integer("hit"), 100);
-    run("window.setInterval(tick, -5);");
-    system.advance(100);
-    EXPECT_EQ(integer("ticks"), 110);
 }
 
 }

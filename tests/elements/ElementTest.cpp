@@ -30,13 +30,14 @@ protected:
         EXPECT_EQ(member(element, name, InvokeOp::GetMember, &result), Status::Ok) << name;
         return result.payload.integer;
     }
-    // The back buffer filled with one colour, and a context drawing into it.
-    DeviceContext& clearedBuffer(Color color)
+    // Paints the element's part in `area` over a back buffer filled with one colour.
+    void paintOver(Element& element, Color color, const Rect& area = { 0, 0, 200, 200 })
     {
         DeviceContext* context = nullptr;
-        EXPECT_EQ(host.backBuffer().getDC(context), Status::Ok);
+        ASSERT_EQ(host.backBuffer().getDC(context), Status::Ok);
         context->fillRect({ 0, 0, 200, 200 }, Brush::solid(color));
-        return *context;
+        element.paint(*context, area);
+        (void)host.backBuffer().releaseDC(context);
     }
     // The pixel as 0xRRGGBB.
     uint32_t pixel(int32_t x, int32_t y)
@@ -70,14 +71,11 @@ TEST_F(ElementTest, AttributesPlaceAndColourTheElement)
     EXPECT_FALSE(make("DIV")) << "tags match exactly";
     EXPECT_FALSE(make("span"));
 
-    DeviceContext& context = clearedBuffer(0xFFFFFF);
-    plain->paint(context, { 0, 0, 200, 200 });
+    paintOver(*plain, 0xFFFFFF);
     EXPECT_EQ(pixel(3, 3), 0xFFFFFFu) << "no bgcolor, no fill";
-    RefPtr<Element> filled = make("div", { { "bgcolor", "#0000ff" }, { "left", "20" } });
-    filled->paint(context, { 0, 0, 22, 200 });
+    paintOver(*make("div", { { "bgcolor", "#0000ff" }, { "left", "20" } }), 0xFFFFFF, { 0, 0, 22, 200 });
     EXPECT_EQ(pixel(21, 0), 0x0000FFu);
     EXPECT_EQ(pixel(22, 0), 0xFFFFFFu) << "painting stays inside the repaint rectangle";
-    (void)host.backBuffer().releaseDC(&context);
 }
 
 TEST_F(ElementTest, ChangesAskForRepaintsOnlyWhileVisible)
@@ -209,9 +207,7 @@ TEST_F(ElementTest, BackgroundPicturesBlendByOpacityAndLeaveGreenOut)
     };
     for (const Row& row : rows) {
         (void)member(*div, "filterAlphaOpacity", InvokeOp::PutMember, &result, ScriptValue::integer(row.opacity));
-        DeviceContext& context = clearedBuffer(0xFF0000);
-        div->paint(context, { 0, 0, 200, 200 });
-        (void)host.backBuffer().releaseDC(&context);
+        paintOver(*div, 0xFF0000);
         EXPECT_EQ(pixel(0, 0), row.key) << "the green pixel at opacity " << row.opacity;
         EXPECT_EQ(pixel(1, 0), row.red) << "opacity " << row.opacity;
         EXPECT_EQ(pixel(2, 0), row.white) << "opacity " << row.opacity;
@@ -219,9 +215,7 @@ TEST_F(ElementTest, BackgroundPicturesBlendByOpacityAndLeaveGreenOut)
 
     (void)member(*div, "filterAlphaOpacity", InvokeOp::PutMember, &result, ScriptValue::integer(100));
     div->setBackgroundPosition(-2, 0);
-    DeviceContext& context = clearedBuffer(0);
-    div->paint(context, { 0, 0, 200, 200 });
-    (void)host.backBuffer().releaseDC(&context);
+    paintOver(*div, 0);
     EXPECT_EQ(pixel(2, 0), 0x00FF00u) << "a picture moved right starts two pixels in";
     EXPECT_EQ(pixel(3, 0), 0xFF0000u);
     EXPECT_EQ(pixel(1, 0), 0u) << "left of the picture nothing is drawn";
@@ -288,9 +282,7 @@ TEST_F(ElementTest, AHandsTickRepaintsWhereItWasAndWhereItIs)
     RefPtr<Element> hand = make("clock", { { "hand", "sec" }, { "size", "40" }, { "lineWidth", "5" },
         { "handBgcolor", "#00ff00" }, { "width", "100" }, { "height", "100" } });
     auto snapshot = [&] {
-        DeviceContext& context = clearedBuffer(0xFFFFFF);
-        hand->paint(context, { 0, 0, 200, 200 });
-        (void)host.backBuffer().releaseDC(&context);
+        paintOver(*hand, 0xFFFFFF);
         std::vector<uint32_t> pixels;
         for (int32_t y = 0; y < 100; ++y)
             for (int32_t x = 0; x < 100; ++x)
@@ -325,9 +317,7 @@ TEST_F(ElementTest, AHandsTickRepaintsWhereItWasAndWhereItIs)
     hand->tick();
     EXPECT_TRUE(host.invalidations.empty()) << "a hand that did not move";
     // A repaint far from the hand draws nothing.
-    DeviceContext& context = clearedBuffer(0xFFFFFF);
-    hand->paint(context, { 0, 60, 40, 100 });
-    (void)host.backBuffer().releaseDC(&context);
+    paintOver(*hand, 0xFFFFFF, { 0, 60, 40, 100 });
     EXPECT_EQ(pixel(50, 50), 0xFFFFFFu);
 }
 

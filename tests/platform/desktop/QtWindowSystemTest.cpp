@@ -9,7 +9,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPointer>
-#include <QPushButton>
 #include <QTest>
 #include <QUrl>
 #include <QWindow>
@@ -26,8 +25,8 @@ namespace {
 class Recorder final : public WindowEvents {
 public:
     void windowSized(int32_t width, int32_t height) override { record("sized " + pair(width, height)); }
-    void windowMoved() override { ++moves; }
-    void windowPaint(DeviceContext&, const Rect&) override { ++paints; }
+    void windowMoved() override {}
+    void windowPaint(DeviceContext&, const Rect&) override {}
     void windowMouseButton(MouseButtonEvent event, int32_t x, int32_t y) override
     {
         record((event == MouseButtonEvent::Down ? "down " : "up ") + pair(x, y));
@@ -51,8 +50,6 @@ public:
     static std::string pair(int32_t a, int32_t b) { return std::to_string(a) + "," + std::to_string(b); }
 
     std::vector<std::string> calls;
-    int moves { 0 };
-    int paints { 0 };
     int ticks[3] {};
     bool closed { false };
     std::function<void(int32_t)> onTimer;
@@ -194,18 +191,13 @@ TEST(QtWindowSystem, TimersRunUntilStoppedAndStartingAgainReplacesThePeriod)
 TEST(QtWindowSystem, MouseEventsFollowTheWindowKind)
 {
     QtWindowSystem system;
-    struct Row {
-        WindowKind kind;
-        std::vector<std::string> expected;
-    };
-    const Row rows[] = {
-        { WindowKind::Mascot, { "down 7,5", "menu" } },
-        { WindowKind::Screen, { "down 7,5", "move 12,9", "up 12,9", "menu" } },
-        { WindowKind::ScreenWindow, { "down 7,5", "move 12,9", "up 12,9", "menu" } },
-    };
-    for (const Row& row : rows) {
+    for (WindowKind kind : { WindowKind::Mascot, WindowKind::Screen, WindowKind::ScreenWindow }) {
+        // The mascot hears only the press: it is being dragged until the release.
+        std::vector<std::string> expected { "down 7,5", "move 12,9", "up 12,9", "menu" };
+        if (kind == WindowKind::Mascot)
+            expected = { "down 7,5", "menu" };
         Recorder events;
-        Created created = create(system, row.kind, events);
+        Created created = create(system, kind, events);
         created.window->setOuterSize(40, 30);
         events.calls.clear();
         QWidget* widget = created.widget;
@@ -214,7 +206,7 @@ TEST(QtWindowSystem, MouseEventsFollowTheWindowKind)
         QTest::mouseRelease(widget, Qt::LeftButton, {}, QPoint(12, 9));
         QTest::mousePress(widget, Qt::RightButton, {}, QPoint(3, 3));
         QTest::mouseRelease(widget, Qt::RightButton, {}, QPoint(3, 3));
-        EXPECT_EQ(events.calls, row.expected) << static_cast<int>(row.kind);
+        EXPECT_EQ(events.calls, expected) << static_cast<int>(kind);
     }
 }
 
@@ -286,21 +278,16 @@ TEST(QtWindowSystem, AWindowDestroyedInItsOwnEventHearsNothingMoreAndGoesAwayLat
     EXPECT_FALSE(created.widget);
 }
 
-namespace {
-
-// Acts on the open box once the window has ticked often enough while the box was up.
-struct BoxAction {
-    const char* what;
-    MessageBoxButtons buttons;
-    std::function<void(QMessageBox&)> act;
-    MessageBoxResult expected;
-    const char* caption;
-};
-
-}
-
-TEST(QtWindowSystem, BoxesLeaveTimersRunningAndAnswerByButtonOrEscape)
+TEST(QtWindowSystem, BoxesLeaveTimersRunningAndAnswerByKeyOrClosing)
 {
+    // Each row acts on the open box once the window has ticked often enough while the box was up.
+    struct BoxAction {
+        const char* what;
+        MessageBoxButtons buttons;
+        std::function<void(QMessageBox&)> act;
+        MessageBoxResult expected;
+        const char* caption;
+    };
     const BoxAction rows[] = {
         { "Escape closes an OK box with OK", MessageBoxButtons::Ok,
             [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, MessageBoxResult::Ok, "alert" },
@@ -310,9 +297,6 @@ TEST(QtWindowSystem, BoxesLeaveTimersRunningAndAnswerByButtonOrEscape)
             MessageBoxResult::Cancel, "Question" },
         { "Return chooses OK", MessageBoxButtons::OkCancel,
             [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }, MessageBoxResult::Ok, "Question" },
-        { "the Cancel button", MessageBoxButtons::OkCancel,
-            [](QMessageBox& box) { box.button(QMessageBox::Cancel)->click(); }, MessageBoxResult::Cancel,
-            "Question" },
     };
     for (const BoxAction& row : rows) {
         QtWindowSystem system;

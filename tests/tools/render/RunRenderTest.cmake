@@ -1,16 +1,21 @@
-# One nimbolt-render test: NAME.args holds the arguments, one a line (${OUT} stands for the PNG
-# written); standard error must equal NAME.err, standard output NAME.out (when there is one) and
-# the exit status NAME.status (0 when there is none); NAME.probe, when there is one, lists pixels
-# the PNG must have.
+# One nimbolt-render test, run in SOURCE: NAME.args holds the arguments, one a line (${OUT} stands
+# for the PNG written); standard error must equal NAME.err (the usage, help.out, when there is no
+# NAME.err), standard output NAME.out (when there is one) and the exit status NAME.status (0 when
+# there is none); NAME.probe, when there is one, lists pixels the PNG must have. With -DPICTURE=...
+# (the examples) the PNG is written with -o and must equal PICTURE pixel for pixel.
 set(OUT ${WORK}/${NAME}.png)
 file(MAKE_DIRECTORY ${WORK})
 file(REMOVE ${OUT})
 file(STRINGS ${SOURCE}/${NAME}.args lines)
+list(FILTER lines EXCLUDE REGEX "^$")
 set(arguments "")
 foreach(line IN LISTS lines)
     string(REPLACE "\${OUT}" "${OUT}" line "${line}")
     list(APPEND arguments "${line}")
 endforeach()
+if(DEFINED PICTURE)
+    list(APPEND arguments -o ${OUT})
+endif()
 
 execute_process(COMMAND ${RENDER} ${arguments} WORKING_DIRECTORY ${SOURCE}
     OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
@@ -20,7 +25,11 @@ if(EXISTS ${SOURCE}/${NAME}.status)
     file(READ ${SOURCE}/${NAME}.status expectedStatus)
     string(STRIP "${expectedStatus}" expectedStatus)
 endif()
-file(READ ${SOURCE}/${NAME}.err expectedErr)
+if(EXISTS ${SOURCE}/${NAME}.err)
+    file(READ ${SOURCE}/${NAME}.err expectedErr)
+else()
+    file(READ ${CMAKE_CURRENT_LIST_DIR}/help.out expectedErr)
+endif()
 set(failed "")
 if(NOT "${status}" STREQUAL "${expectedStatus}")
     string(APPEND failed "exit status ${status}, expected ${expectedStatus}\n")
@@ -40,6 +49,12 @@ if(EXISTS ${SOURCE}/${NAME}.probe)
     execute_process(COMMAND ${PROBE} ${OUT} ${SOURCE}/${NAME}.probe ERROR_VARIABLE probeErr RESULT_VARIABLE probeStatus)
     if(NOT probeStatus EQUAL 0)
         string(APPEND failed "pixels:\n${probeErr}")
+    endif()
+endif()
+if(DEFINED PICTURE)
+    execute_process(COMMAND ${PROBE} --same ${OUT} ${PICTURE} ERROR_VARIABLE probeErr RESULT_VARIABLE probeStatus)
+    if(NOT probeStatus EQUAL 0)
+        string(APPEND failed "picture (scripts/render-examples.sh makes it):\n${probeErr}")
     endif()
 endif()
 if(failed)
