@@ -359,6 +359,20 @@ TEST_F(DocumentTest, HeadScriptsRunInOrderAfterTheBodyAndErrorsDoNotStopTheNext)
     EXPECT_EQ(integer("second"), 2) << "globals outlive loads";
 }
 
+TEST_F(DocumentTest, CyclesOneDocumentLeftBehindGoWhenTheNextLoads)
+{
+    // Each load rebinds the global to a new array holding itself; the one before is then held by
+    // nothing but itself, and goes when the load after that begins.
+    auto loadCycle = [&] { return load("a = new Array(); a[0] = a; a[1] = new Array();", "<body type=\"screen\"></body>"); };
+    ASSERT_EQ(loadCycle(), Status::Ok);
+    ASSERT_EQ(loadCycle(), Status::Ok);
+    size_t used = document->runner()->engine()->memoryBudget().used();
+    ASSERT_GT(used, 0u);
+    for (int i = 0; i < 5; ++i)
+        ASSERT_EQ(loadCycle(), Status::Ok);
+    EXPECT_EQ(document->runner()->engine()->memoryBudget().used(), used);
+}
+
 TEST_F(DocumentTest, PicturesAreFoundBesideTheDocumentWhereverWeStarted)
 {
     // 20 x 10, red (index 1) but for its top-left pixel (index 0, the key); rows bottom up.
