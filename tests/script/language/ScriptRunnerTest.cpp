@@ -89,9 +89,6 @@ TEST(ScriptRunner, EvalStringGivesTheValueWithTheGivenThisAndKeepsNoBindings)
     EXPECT_EQ(textOf(result), "30");
     for (const char* name : { "tmp", "v", "w" })
         EXPECT_EQ(harness.globalText(name), "undefined") << name;
-    EXPECT_EQ(harness.eval(nullptr, "\"a single expression needs no semicolon\"", result), Status::Ok);
-    EXPECT_EQ(textOf(result), "a single expression needs no semicolon");
-    releaseValue(result);
 
     ScriptValue arrayGlobal = harness.global("Array");
     ScriptArray* array = createArray(static_cast<ScriptArray*>(arrayGlobal.payload.object), nullptr);
