@@ -114,6 +114,9 @@ TEST_F(EngineTest, CallingANameThroughInvoke)
     ASSERT_EQ(engine().defineLocal(f, ScriptValue::native(countArguments)), Status::Ok);
     EXPECT_EQ(engine().invoke(f, InvokeOp::CallMember, 2, args, &result), Status { 5 });
     EXPECT_EQ(result.payload.integer, 2);
+    // A put without a value binds undefined.
+    EXPECT_EQ(engine().invoke(f, InvokeOp::PutMember, 0, nullptr, &result), Status::Ok);
+    EXPECT_EQ(engine().invoke(f, InvokeOp::CallMember, 2, args, &result), Status::Failed);
 }
 
 // Every code outside the error table says "some error", and errors carry the line they were

@@ -126,7 +126,9 @@ TEST_F(ArrayTest, AStoreFarOutBuildsOnlyItsOwnChunk)
     EXPECT_EQ(at(8000000), -999);
     EXPECT_EQ(at(16777216), -1000);
     ASSERT_EQ(m_array->appendItem(0, nullptr, ScriptValue::integer(2)), Status::Ok);
-    ASSERT_EQ(m_array->setItem(3, "abc", ScriptValue::integer(3)), Status::Ok);
+    // A name is its first length bytes, whatever follows them.
+    ASSERT_EQ(m_array->setItem(3, "abcd", ScriptValue::integer(3)), Status::Ok);
+    EXPECT_EQ(at("abc"), 3);
     EXPECT_EQ(m_array->count(), 16777218);
     EXPECT_EQ(at(16777216), 2);
     EXPECT_EQ(at(16777217), 3) << "a name takes the next position";

@@ -195,7 +195,7 @@ TEST(ScriptValueTest, ValueOperationsLeaveTheArgumentAlone)
 
         // valueText writes at most capacity - 1 bytes and a zero, and nothing past it.
         const auto length = static_cast<int32_t>(std::strlen(row.text));
-        for (int32_t capacity : { 1, length, length + 1, 32 }) {
+        for (int32_t capacity : { 1, length, length + 1, length + 2, 32 }) {
             char buffer[40];
             std::memset(buffer, 'X', sizeof buffer);
             const int32_t expected = std::min(length, capacity - 1);
