@@ -101,4 +101,12 @@ void ScriptHarness::defineGlobal(const char* name, const ScriptValue& value)
         std::abort();
 }
 
+CountingObject* ScriptHarness::defineProbe(const char* name, ObjectLog& log, bool asFunction)
+{
+    CountingObject* object = CountingObject::create(log);
+    defineGlobal(name, asFunction ? functionValue(object) : objectValue(object));
+    object->release();
+    return object;
+}
+
 }

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace nimbolt::test {
@@ -31,6 +32,7 @@ class RecordingSite final : public ScriptSite {
 public:
     static RecordingSite* create() { return new RecordingSite; }
 
+    // Every error is reported at column 0; any other column shows in the message.
     Status reportError(ErrorObject& error) override
     {
         int32_t line = -1;
@@ -39,8 +41,10 @@ public:
         const char* message = nullptr;
         error.getPosition(line, column);
         error.getError(code, message);
-        errors.push_back({ code, line, message ? message : "" });
-        columns.push_back(column);
+        std::string text = message ? message : "";
+        if (column != 0)
+            text += " at column " + std::to_string(column);
+        errors.push_back({ code, line, text });
         return Status::Ok;
     }
     Status onRunBegin() override
@@ -55,7 +59,6 @@ public:
     }
 
     std::vector<ReportedError> errors;
-    std::vector<int32_t> columns;
     int32_t runBegins { 0 };
     int32_t runEnds { 0 };
 
@@ -99,6 +102,10 @@ public:
     Status eval(ScriptObject* self, std::string_view text, ScriptValue& result);
 
     std::string echoed() { return m_echo.take(); }
+    // The errors reported since the last call.
+    std::vector<ReportedError> takeErrors() { return std::exchange(m_site->errors, {}); }
+    // The value stack and the frames are back at the bottom and nothing runs.
+    bool balanced() { return engine().topSlot() == 0 && engine().frameBase() == 0 && !engine().running(); }
 
     // The atom of a name in the runner's engine.
     Atom atom(std::string_view name);
@@ -107,6 +114,9 @@ public:
     // The text of a global converted as the language converts it ("undefined" when absent).
     std::string globalText(std::string_view name);
     void defineGlobal(const char* name, const ScriptValue& value);
+    // A new counting object bound to a global (as an object or as a function), which holds the
+    // only reference.
+    CountingObject* defineProbe(const char* name, ObjectLog& log, bool asFunction = false);
 
 private:
     EchoCapture m_echo;

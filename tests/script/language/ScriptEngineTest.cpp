@@ -1,12 +1,15 @@
 // The engine on its own: a value stack of 4095 values whose marks keep exact counts, frames of
-// three slots that make this reachable, and binding scopes that release what they bound. How
-// bindings shadow each other is checked by scope.ns.
+// three slots that make this reachable, calls of a global by name, and the error texts. Binding
+// scopes are checked through the property table and by scope.ns.
 #include <support/CountingObject.h>
 
+#include <script/language/ErrorObject.h>
 #include <script/language/ScriptEngine.h>
 #include <script/runtime/ScriptString.h>
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace nimbolt::test {
 namespace {
@@ -111,23 +114,46 @@ TEST_F(EngineTest, CallingANameThroughInvoke)
     ASSERT_EQ(engine().defineLocal(f, ScriptValue::native(countArguments)), Status::Ok);
     EXPECT_EQ(engine().invoke(f, InvokeOp::CallMember, 2, args, &result), Status { 5 });
     EXPECT_EQ(result.payload.integer, 2);
+    // A put without a value binds undefined.
+    EXPECT_EQ(engine().invoke(f, InvokeOp::PutMember, 0, nullptr, &result), Status::Ok);
+    EXPECT_EQ(engine().invoke(f, InvokeOp::CallMember, 2, args, &result), Status::Failed);
 }
 
-TEST_F(EngineTest, ClosingAScopeReleasesItsValues)
+// Every code outside the error table says "some error", and errors carry the line they were
+// made with and column 0.
+TEST(ErrorObject, EachCodeHasItsMessage)
 {
-    ScriptString* string = createString("bound");
-    {
-        BindingScope scope(engine());
-        for (int i = 0; i < 40; ++i)
-            ASSERT_EQ(engine().defineLocal(atom("s"), makeStringValue(string)), Status::Ok);
-        EXPECT_EQ(string->refCount(), 41);
+    struct Row {
+        int32_t code;
+        const char* message;
+    };
+    const Row rows[] = {
+        // No script makes this one; the script tests show the others with their lines, from
+        // -1000 "some error" to the last one, -1014 "out of memory".
+        { -1002, "stack underflow" },
+        // Codes outside the table.
+        { -1, "some error" },
+        { 0, "some error" },
+        { -999, "some error" },
+        { -1015, "some error" },
+        { INT32_MIN, "some error" },
+    };
+    for (const Row& row : rows) {
+        ErrorObject* error = makeError(12, 0, row.code);
+        ASSERT_NE(error, nullptr);
+        int32_t code = 0;
+        const char* message = nullptr;
+        error->getError(code, message);
+        EXPECT_EQ(code, row.code);
+        EXPECT_EQ(std::string(message), row.message) << "code " << row.code;
+        int32_t line = -1;
+        int32_t column = -1;
+        error->getPosition(line, column);
+        EXPECT_EQ(line, 12);
+        EXPECT_EQ(column, 0);
+        EXPECT_EQ(error->refCount(), 1);
+        error->release();
     }
-    EXPECT_EQ(string->refCount(), 1);
-    ASSERT_EQ(engine().defineLocal(atom("s"), makeStringValue(string)), Status::Ok);
-    engine().clearBindings();
-    EXPECT_EQ(string->refCount(), 1);
-    EXPECT_EQ(engine().scopeTable().entryCount(), 0);
-    string->release();
 }
 
 }

@@ -2,12 +2,20 @@
 // holds has count 1 and dies when a release brings it there), arguments that come back with the
 // count they had, and callFunction with and without a this. What scripts may do with functions,
 // instances and prototypes is checked by prototypes.ns and prototype_errors.ns.
+//
+// Lifetimes: a script can make its host let go of things that are still running: the runner (a
+// document closed from inside a message box), the engine (the runner closed from a callback) or
+// the very function being called (an interval cleared by its own callback). Each must stay alive
+// until its run is over and go away right after.
 #include <support/ScriptHarness.h>
 
 #include <script/language/ScriptFunction.h>
 #include <script/runtime/ScriptString.h>
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
 
 namespace nimbolt::test {
 namespace {
@@ -72,10 +80,7 @@ TEST(ScriptFunction, FunctionNothingHoldsDiesWhenItsScopeCloses)
 {
     ScriptHarness harness;
     ObjectLog log;
-    CountingObject* probe = CountingObject::create(log);
-    harness.defineGlobal("probe", objectValue(probe));
-    probe->release();
-    ASSERT_EQ(probe->refCount(), 1);
+    CountingObject* probe = harness.defineProbe("probe", log);
 
     // The prototype member keeps the probe for as long as the function lives.
     EXPECT_EQ(harness.runInScope("function f() { } f.prototype.keep = probe; Echo(\"\" + f.prototype.keep);"),
@@ -110,8 +115,7 @@ TEST(ScriptFunction, CallFunctionBindsTheEngineOrTheGivenThisAndHandsErrorsOn)
     EXPECT_EQ(callFunction(*function, nullptr, 1, args, &result), Status::Ok);
     ASSERT_EQ(result.tag, ValueTag::Integer);
     EXPECT_EQ(result.payload.integer, 10);
-    EXPECT_EQ(harness.engine().topSlot(), 0);
-    EXPECT_EQ(harness.engine().frameBase(), 0);
+    EXPECT_TRUE(harness.balanced());
 
     // As an interval does: the function itself as this, no arguments.
     EXPECT_EQ(harness.run("function g(a) { return \"\" + a + \" \" + this; }"), Status::Ok);
@@ -132,7 +136,7 @@ TEST(ScriptFunction, CallFunctionBindsTheEngineOrTheGivenThisAndHandsErrorsOn)
     EXPECT_EQ(result.payload.error->code(), -1003);
     EXPECT_EQ(result.payload.error->line(), 2);
     result.payload.error->release();
-    EXPECT_EQ(harness.engine().topSlot(), 0);
+    EXPECT_TRUE(harness.balanced());
     releaseValue(f);
 }
 
@@ -168,6 +172,109 @@ TEST(ScriptFunction, FailingConstructorsHandTheirErrorOrTheInstanceOn)
     ASSERT_EQ(object.tag, ValueTag::Object);
     EXPECT_EQ(object.payload.object->refCount(), 2) << "the binding and the copy";
     releaseValue(object);
+}
+
+// What the natives below act on; set by each test.
+ScriptRunner* s_heldRunner = nullptr;
+ScriptValue s_heldFunction = UndefinedValue;
+
+// A native that does what the test asks and gives undefined.
+template<void (*Act)()>
+Status actNative(ScriptObject*, int32_t, const ScriptValue*, ScriptValue* result)
+{
+    Act();
+    *result = UndefinedValue;
+    return Status::Ok;
+}
+void dropRunner() { std::exchange(s_heldRunner, nullptr)->release(); }
+void closeRunner() { (void)s_heldRunner->toggleOpen(); }
+void dropFunction() { releaseValue(s_heldFunction); }
+
+TEST(Lifetime, RunnerReleasedByItsOwnScriptLivesUntilTheRunEnds)
+{
+    EchoCapture echo;
+    RecordingSite* site = RecordingSite::create();
+    s_heldRunner = createRunner();
+    ASSERT_TRUE(s_heldRunner->setSite(site).ok());
+    ASSERT_TRUE(s_heldRunner->toggleOpen().ok());
+    ASSERT_TRUE(s_heldRunner->defineGlobal("dropRunner", ScriptValue::native(actNative<dropRunner>)).ok());
+    ASSERT_EQ(site->refCount(), 3); // ours, the runner's and the engine's
+
+    std::string text = "dropRunner(); Echo(\"still running\");";
+    ScriptRunner* runner = s_heldRunner;
+    EXPECT_TRUE(runner->runText(text.data(), static_cast<int32_t>(text.size())).ok());
+
+    EXPECT_EQ(echo.take(), "still running ");
+    EXPECT_TRUE(site->errors.empty());
+    // The runner and its engine are gone now: only our reference on the site is left.
+    EXPECT_EQ(site->refCount(), 1);
+    site->release();
+}
+
+// A function defined by an evaluated text, kept only by the host (as an interval keeps its
+// callback) and called directly with no this.
+static ScriptValue keptFunction(ScriptHarness& harness, const char* body)
+{
+    ScriptValue result;
+    std::string text = std::string("function kept() { ") + body + " } kept;";
+    EXPECT_TRUE(harness.eval(nullptr, text, result).ok());
+    EXPECT_EQ(result.tag, ValueTag::Function);
+    return result;
+}
+
+TEST(Lifetime, FunctionDroppedByItsOwnCallLivesUntilTheCallEnds)
+{
+    ScriptHarness harness;
+    harness.defineGlobal("dropFunction", ScriptValue::native(actNative<dropFunction>));
+    s_heldFunction = keptFunction(harness, "dropFunction(); Echo(\"after drop\"); return 5;");
+    auto* function = static_cast<ScriptFunction*>(s_heldFunction.payload.object);
+    ASSERT_EQ(function->refCount(), 2); // the host's value and the self-reference
+
+    ScriptValue result = UndefinedValue;
+    EXPECT_TRUE(callFunction(*function, nullptr, 0, nullptr, &result).ok());
+    EXPECT_TRUE(result.tag == ValueTag::Integer && result.payload.integer == 5);
+    EXPECT_EQ(harness.echoed(), "after drop ");
+    EXPECT_EQ(s_heldFunction.tag, ValueTag::Undefined);
+    EXPECT_TRUE(harness.site().errors.empty());
+}
+
+TEST(Lifetime, EngineClosedByACallbackLivesUntilTheCallEnds)
+{
+    ScriptHarness harness;
+    s_heldRunner = &harness.runner();
+    harness.defineGlobal("closeRunner", ScriptValue::native(actNative<closeRunner>));
+    // Closing drops every binding, so the rest of the body sees none of its names; it must still
+    // run to its end on a live engine.
+    ScriptValue function = keptFunction(harness, "var local = 1; closeRunner(); return 6 + 1;");
+
+    ScriptValue result = UndefinedValue;
+    EXPECT_TRUE(callFunction(*static_cast<ScriptFunction*>(function.payload.object), nullptr, 0, nullptr, &result).ok());
+    EXPECT_TRUE(result.tag == ValueTag::Integer && result.payload.integer == 7);
+    EXPECT_EQ(harness.runner().getState(), RunnerState::Closed);
+    releaseValue(function);
+    s_heldRunner = nullptr;
+    // Open again so that the harness tears down a runner in its usual state.
+    ASSERT_TRUE(harness.runner().toggleOpen().ok());
+}
+
+TEST(Lifetime, FunctionKeptPastItsEngineIsRefusedInsteadOfRun)
+{
+    ScriptHarness harness;
+    ScriptValue function = keptFunction(harness, "Echo(\"ran\"); return 1;");
+    // Closing the runner frees the engine; the host still holds the function.
+    ASSERT_TRUE(harness.runner().toggleOpen().ok());
+    auto* script = static_cast<ScriptFunction*>(function.payload.object);
+    EXPECT_EQ(script->engine(), nullptr);
+
+    ScriptValue result = ScriptValue::integer(99);
+    EXPECT_EQ(callFunction(*script, nullptr, 0, nullptr, &result), Status::Failed);
+    EXPECT_EQ(result.tag, ValueTag::Undefined);
+    ScriptValue constructed = ScriptValue::integer(99);
+    EXPECT_EQ(script->invoke(0, InvokeOp::Construct, 0, nullptr, &constructed), Status::Failed);
+    EXPECT_EQ(constructed.tag, ValueTag::Undefined);
+    EXPECT_EQ(harness.echoed(), "");
+    releaseValue(function);
+    ASSERT_TRUE(harness.runner().toggleOpen().ok());
 }
 
 }

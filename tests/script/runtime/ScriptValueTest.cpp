@@ -146,8 +146,6 @@ TEST(ScriptValueTest, ValueOperationsLeaveTheArgumentAlone)
     ObjectLog log;
     CountingObject* object = CountingObject::create(log);
     ScriptString* number = createString("42");
-    ScriptString* word = createString("hello");
-    ScriptString* realText = createString("1.5");
     struct Row {
         const char* name;
         ScriptValue value;
@@ -157,8 +155,6 @@ TEST(ScriptValueTest, ValueOperationsLeaveTheArgumentAlone)
     };
     const Row rows[] = {
         { "numeric string", makeStringValue(number), 42, 42.0, "42" },
-        { "a real's text is read as an integer", makeStringValue(realText), 1, 1.0, "1.5" },
-        { "word", makeStringValue(word), 0, 0.0, "hello" },
         { "object", objectValue(object), 0, 0.0, "object" },
         { "function", functionValue(object), 0, 0.0, "function" },
         { "real", ScriptValue::real(-2.5), -2, -2.5, "-2.500000" },
@@ -199,7 +195,7 @@ TEST(ScriptValueTest, ValueOperationsLeaveTheArgumentAlone)
 
         // valueText writes at most capacity - 1 bytes and a zero, and nothing past it.
         const auto length = static_cast<int32_t>(std::strlen(row.text));
-        for (int32_t capacity : { 1, length, length + 1, 32 }) {
+        for (int32_t capacity : { 1, length, length + 1, length + 2, 32 }) {
             char buffer[40];
             std::memset(buffer, 'X', sizeof buffer);
             const int32_t expected = std::min(length, capacity - 1);
@@ -210,8 +206,6 @@ TEST(ScriptValueTest, ValueOperationsLeaveTheArgumentAlone)
         }
     }
     number->release();
-    word->release();
-    realText->release();
     object->release();
     EXPECT_EQ(log.destroyed, 1);
     EXPECT_EQ(ScriptString::liveCount(), 0);

@@ -1,7 +1,9 @@
-// What the lexer does that a script file cannot show: zero bytes, lines cut into 1023-byte pieces,
-// carriage returns, literals cut by the end of the input, the end token repeating, atoms of
-// identifiers and strings owned by their token. Literals, escapes, comments and operators as
-// scripts see them are checked by literals.ns and syntax_errors.ns.
+// The lexer and the parser below the script level. The lexer: zero bytes, lines cut into 1023-byte
+// pieces, carriage returns, literals cut by the end of the input, the end token repeating, atoms
+// of identifiers and strings owned by their token. The parser: code tree shapes, stated as dumps
+// written by hand, for what a script cannot tell apart by running it, and a failed parse that
+// frees what it made. Literals, escapes, comments, operators, precedence, associativity, the
+// dangling else and the syntax errors with their lines are checked by the script tests.
 #include <support/ScriptSource.h>
 
 #include <script/language/KeywordTable.h>
@@ -83,9 +85,7 @@ TEST(Lexer, IdentifiersAndKeywords)
     EXPECT_EQ(tokens[0].atom(), 5 + 16 * 4);
     EXPECT_EQ(tokens[2].atom(), tokens[0].atom());
     EXPECT_EQ(source.atoms().intern("bar"), tokens[1].atom());
-    // A keyword is found by its bytes and its length.
-    EXPECT_EQ(KeywordTable::instance().lookup("continue", 8), TokenKind::Continue);
-    EXPECT_EQ(KeywordTable::instance().lookup("continu", 7), 0);
+    // A keyword is found by its bytes and its length, not by a terminating zero.
     EXPECT_EQ(KeywordTable::instance().lookup("iff", 2), TokenKind::If);
 }
 
@@ -102,6 +102,47 @@ TEST(Lexer, StringLiteralOwnsANewString)
         EXPECT_EQ(ScriptString::liveCount(), before + 1);
         string->release();
     }
+    EXPECT_EQ(ScriptString::liveCount(), before);
+}
+
+TEST(Parser, TreeShapes)
+{
+    const struct {
+        const char* name;
+        const char* text;
+        const char* tree;
+    } rows[] = {
+        { "operators of one level associate to the left", "a % b / c * d; a >>> b >> c << d; a != b == c; a >= b <= c > d < e;",
+            "(* (/ (% a b) c) d) (<< (>> (>>> a b) c) d) (== (!= a b) c) (< (> (<= (>= a b) c) d) e)" },
+        { "postfix chains", "a.b(c, 'x', 2.5)[d]; f()(1);", "([] (call (. a b) c \"x\" 2.5) d) (call (call f) 1)" },
+        { "construction and delete", "new A; new A(1, 2) + 1; delete a, b;", "(new A) (+ (new A 1 2) 1) (delete (, a b))" },
+        { "member of this and a real literal", "this.x = 1.0;", "(= (. this x) 1.0)" },
+        { "loops", "for (;;) {} for (var i = 0, j; i < 2; i++) x; while (i) i--; do x++; while (x < 3);",
+            "(for _ _ _ {}) (for (var (i 0) j) (< i 2) (post++ i) x) (while i (post-- i)) (do (post++ x) (< x 3))" },
+        { "blocks, empty statement, break and continue", "{ { a; } {} ; break; continue; }",
+            "(block (block a) {} ; break continue)" },
+        { "functions", "function f(a, b) { return a + b; } function g() {} function h(x) { return; }",
+            "(function f (a b) (return (+ a b))) (function g ()) (function h (x) (return))" },
+        { "switch, label and goto", "switch (x) { case 1: y; default: z; } L: goto L;",
+            "(switch x (block (case 1 y) (default z))) (label L (goto L))" },
+        { "a program may be one bare expression", "a = 1, b", "(, (= a 1) b)" },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ParseOutcome outcome = parseText(row.text);
+        EXPECT_EQ(outcome.status, 0) << outcome.message << " at line " << outcome.line;
+        EXPECT_EQ(outcome.tree, row.tree);
+    }
+}
+
+TEST(Parser, FailedParseReleasesEveryString)
+{
+    int32_t before = ScriptString::liveCount();
+    ParseOutcome failed = parseText("a = 'one'; f('two', 'three'\n'four'");
+    EXPECT_EQ(failed.status, -1);
+    EXPECT_EQ(failed.code, -1010);
+    EXPECT_EQ(failed.message, "parse");
+    EXPECT_EQ(failed.tree, "");
     EXPECT_EQ(ScriptString::liveCount(), before);
 }
 
