@@ -1,28 +1,98 @@
 // Elements against a recording document: geometry and colours from attributes, what changes ask
 // to repaint, hit testing, the members and their refusals, background pictures blended into the
 // back buffer, the mascot body's shape, and clocks drawn at a fixed time.
-#include <elements/ElementTestHost.h>
-
 #include <elements/BodyElement.h>
 #include <elements/ClockElement.h>
 #include <elements/TimeFormat.h>
+#include <script/runtime/ScriptArray.h>
 
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
 
 namespace nimbolt::test {
 namespace {
 
-class ElementTest : public ::testing::Test {
+// Pictures by file name, as the test put them there.
+using PictureFiles = std::map<std::string, RefPtr<Surface>>;
+
+class TestPicture final : public ElementPicture {
+public:
+    explicit TestPicture(const PictureFiles& files, RefPtr<Surface> surface = nullptr)
+        : m_files(files)
+        , m_surface(std::move(surface))
+    {
+    }
+    Status invoke(Atom, InvokeOp, int32_t, const ScriptValue*, ScriptValue*) override { return Status::SomeError; }
+    RefPtr<Surface> surface() const override { return m_surface; }
+    void setSource(ScriptString* source) override
+    {
+        m_source = source;
+        auto found = source ? m_files.find(std::string(source->view())) : m_files.end();
+        m_surface = found != m_files.end() ? found->second : nullptr;
+    }
+    RefPtr<ScriptString> source() const override { return m_source; }
+
+    const PictureFiles& m_files;
+    RefPtr<Surface> m_surface;
+    RefPtr<ScriptString> m_source;
+};
+
+// The fixture is the document the elements live in: it records what they ask of it, owns a back
+// buffer, and makes pictures of its own.
+class ElementTest : public ::testing::Test, public ElementHost, public TimeSource {
 protected:
+    ~ElementTest() override { m_link->cut(); }
+
+    void invalidate(const Rect* rect) override { invalidations.push_back(rect ? *rect : Rect { -1, -1, -1, -1 }); }
+    Status evaluate(ScriptObject* self, ScriptString& code, ScriptValue* result) override
+    {
+        evaluated.emplace_back(std::string(code.view()), self);
+        *result = UndefinedValue;
+        return Status::Ok;
+    }
+    RefPtr<PropertyTable> elementMembers() override { return m_members; }
+    void setElementMembers(PropertyTable* members) override { m_members = members; }
+    RefPtr<AtomTable> atomTable() override { return m_atoms; }
+    RefPtr<ElementPicture> createImage(int32_t, int32_t, int32_t) override
+    {
+        return adoptRef(static_cast<ElementPicture*>(new TestPicture(pictures)));
+    }
+    Status lockBackBuffer(SurfaceInfo& info) override { return m_backBuffer->lock(info); }
+    Status unlockBackBuffer(const SurfaceInfo& info) override { return m_backBuffer->unlock(info); }
+    DeviceContext* getDC() override
+    {
+        DeviceContext* context = nullptr;
+        (void)m_measure->getDC(context);
+        return context;
+    }
+    void releaseDC(DeviceContext* context) override { (void)m_measure->releaseDC(context); }
+    void resizeTo(int32_t width, int32_t height) override { clientSize = { width, height }; }
+    void resizeBy(int32_t dw, int32_t dh) override { grownBy = { dw, dh }; }
+    void setRegion(std::optional<Region> region) override
+    {
+        ++regionsSet;
+        shape = std::move(region);
+    }
+    TimeSource& timeSource() override { return *this; }
+    std::tm localTime() override { return time; }
+
+    // An element made from string attributes, as a document node carries them.
     RefPtr<Element> make(const char* tag, std::initializer_list<std::pair<const char*, const char*>> attributes = {})
     {
-        return createElement(tag, host.link(), *attributesOf(attributes));
+        Ref<ScriptArray> array = adoptRef(*createArray(nullptr, nullptr));
+        for (const auto& [name, value] : attributes) {
+            RefPtr<ScriptString> text = adoptRef(createString(value));
+            (void)array->appendItem(static_cast<int32_t>(std::strlen(name)), name, makeStringValue(text.ptr()));
+        }
+        return createElement(tag, m_link, *array);
     }
     Status member(Element& element, const char* name, InvokeOp op, ScriptValue* result,
         const ScriptValue& argument = UndefinedValue, int32_t argc = 1)
     {
         *result = UndefinedValue;
-        return element.invoke(host.atom(name), op, op == InvokeOp::GetMember ? 0 : argc, &argument, result);
+        return element.invoke(atom(name), op, op == InvokeOp::GetMember ? 0 : argc, &argument, result);
     }
     int32_t read(Element& element, const char* name)
     {
@@ -30,28 +100,43 @@ protected:
         EXPECT_EQ(member(element, name, InvokeOp::GetMember, &result), Status::Ok) << name;
         return result.payload.integer;
     }
+    Atom atom(const char* name) { return m_atoms->intern(name); }
     // Paints the element's part in `area` over a back buffer filled with one colour.
     void paintOver(Element& element, Color color, const Rect& area = { 0, 0, 200, 200 })
     {
         DeviceContext* context = nullptr;
-        ASSERT_EQ(host.backBuffer().getDC(context), Status::Ok);
+        ASSERT_EQ(m_backBuffer->getDC(context), Status::Ok);
         context->fillRect({ 0, 0, 200, 200 }, Brush::solid(color));
         element.paint(*context, area);
-        (void)host.backBuffer().releaseDC(context);
+        (void)m_backBuffer->releaseDC(context);
     }
     // The pixel as 0xRRGGBB.
     uint32_t pixel(int32_t x, int32_t y)
     {
         SurfaceInfo info;
-        (void)host.backBuffer().getInfo(info);
+        (void)m_backBuffer->getInfo(info);
         const uint8_t* p = info.bits + y * info.stride + x * 3;
         return static_cast<uint32_t>(p[2]) << 16 | p[1] << 8 | p[0];
     }
 
-    TestHost host;
+    PictureFiles pictures;
+    std::vector<Rect> invalidations;
+    std::vector<std::pair<std::string, ScriptObject*>> evaluated; // the code and its this
+    Size clientSize { -1, -1 };
+    Size grownBy;
+    std::optional<Region> shape;
+    int regionsSet { 0 };
+    std::tm time {};
+
+private:
+    Ref<ElementHostLink> m_link { ElementHostLink::create(*this) };
+    RefPtr<AtomTable> m_atoms { adoptRef(AtomTable::create()) };
+    RefPtr<PropertyTable> m_members;
+    RefPtr<Surface> m_backBuffer { createSurface(200, 200, 24) };
+    RefPtr<Surface> m_measure { createSurface(1, 1, 24) };
 };
 
-TEST_F(ElementTest, AttributesPlaceAndColourTheElement)
+TEST_F(ElementTest, DivsArePlacedColouredMovedRepaintedAndHitAsTheirAttributesAndCallsSay)
 {
     RefPtr<Element> plain = make("div");
     EXPECT_EQ(plain->rect(), (Rect { 0, 0, 16, 8 })) << "16 x 16 at first, then the default 16 x 8";
@@ -76,49 +161,22 @@ TEST_F(ElementTest, AttributesPlaceAndColourTheElement)
     paintOver(*make("div", { { "bgcolor", "#0000ff" }, { "left", "20" } }), 0xFFFFFF, { 0, 0, 22, 200 });
     EXPECT_EQ(pixel(21, 0), 0x0000FFu);
     EXPECT_EQ(pixel(22, 0), 0xFFFFFFu) << "painting stays inside the repaint rectangle";
-}
 
-TEST_F(ElementTest, ChangesAskForRepaintsOnlyWhileVisible)
-{
-    RefPtr<Element> div = make("div");
-    host.invalidations.clear();
-    div->moveBy(5, 7);
-    ASSERT_EQ(host.invalidations.size(), 2u);
-    EXPECT_EQ(host.invalidations[0], (Rect { 0, 0, 16, 8 })) << "the old place";
-    EXPECT_EQ(host.invalidations[1], (Rect { 5, 7, 21, 15 })) << "the new place";
+    // Changes ask for repaints only while the element is visible.
+    invalidations.clear();
+    plain->moveBy(5, 7);
+    EXPECT_EQ(invalidations, (std::vector<Rect> { { 0, 0, 16, 8 }, { 5, 7, 21, 15 } })) << "old and new place";
+    invalidations.clear();
+    plain->setVisible(0);
+    EXPECT_EQ(invalidations.size(), 1u) << "hiding repaints once";
+    invalidations.clear();
+    plain->moveTo(50, 50);
+    plain->resizeBy(-20, 0);
+    plain->setColor(5);
+    EXPECT_TRUE(invalidations.empty());
+    EXPECT_EQ(read(*plain, "width"), -4) << "a rectangle may turn inside out";
+    EXPECT_EQ(read(*plain, "left"), 50);
 
-    host.invalidations.clear();
-    div->setVisible(0);
-    EXPECT_EQ(host.invalidations.size(), 1u) << "hiding repaints once";
-    host.invalidations.clear();
-    div->moveTo(50, 50);
-    div->resizeBy(-20, 0);
-    div->setColor(5);
-    EXPECT_TRUE(host.invalidations.empty());
-    EXPECT_EQ(read(*div, "width"), -4) << "a rectangle may turn inside out";
-    EXPECT_EQ(read(*div, "left"), 50);
-}
-
-TEST_F(ElementTest, CoordinatesAtTheEndsOfThe32BitRangeWrapAround)
-{
-    // Attributes saturate at the ends of the range; the 16 x 16 start moved there and sized
-    // 16 x 8 runs past the end: INT_MAX + 8 is INT_MIN + 7.
-    RefPtr<Element> low = make("div", { { "left", "2" }, { "top", "80000000000000000000" } });
-    EXPECT_EQ(low->rect(), (Rect { 2, 2147483647, 18, -2147483641 }));
-    RefPtr<Element> div = make("div", { { "left", "-99999999999" } });
-    EXPECT_EQ(div->rect(), (Rect { -2147483647 - 1, 0, -2147483632, 8 }));
-    div->moveBy(-1, 0);
-    EXPECT_EQ(div->rect(), (Rect { 2147483647, 0, -2147483633, 8 }));
-    div->resizeTo(2147483647, 2147483647);
-    EXPECT_EQ(div->rect(), (Rect { 2147483647, 0, -2, 2147483647 }));
-    div->resizeBy(0, 1);
-    EXPECT_EQ(div->rect(), (Rect { 2147483647, 0, -2, -2147483647 - 1 }));
-    div->moveTo(-5, 3);
-    EXPECT_EQ(div->rect(), (Rect { -5, 3, 2147483642, -2147483645 })) << "the size stays as it was, modulo 2^32";
-}
-
-TEST_F(ElementTest, HitTestsFollowThePointer)
-{
     RefPtr<Element> div = make("div", { { "left", "10" }, { "top", "10" } });
     EXPECT_EQ(div->hitTest(10, 10), HitResult::Entered);
     EXPECT_EQ(div->hitTest(25, 17), HitResult::Inside) << "right and bottom are exclusive, 25 and 17 are in";
@@ -130,6 +188,21 @@ TEST_F(ElementTest, HitTestsFollowThePointer)
     div->setVisible(1);
     EXPECT_EQ(div->hitTest(12, 12), HitResult::Inside);
     EXPECT_EQ(div->command(ElementCommand::HitTest, 0, 40 << 16 | 40), Status(-1)) << "x low, y high";
+
+    // Attributes saturate at the ends of the 32-bit range; the 16 x 16 start moved there and sized
+    // 16 x 8 runs past the end and wraps around: INT_MAX + 8 is INT_MIN + 7.
+    RefPtr<Element> low = make("div", { { "left", "2" }, { "top", "80000000000000000000" } });
+    EXPECT_EQ(low->rect(), (Rect { 2, 2147483647, 18, -2147483641 }));
+    div = make("div", { { "left", "-99999999999" } });
+    EXPECT_EQ(div->rect(), (Rect { -2147483647 - 1, 0, -2147483632, 8 }));
+    div->moveBy(-1, 0);
+    EXPECT_EQ(div->rect(), (Rect { 2147483647, 0, -2147483633, 8 }));
+    div->resizeTo(2147483647, 2147483647);
+    EXPECT_EQ(div->rect(), (Rect { 2147483647, 0, -2, 2147483647 }));
+    div->resizeBy(0, 1);
+    EXPECT_EQ(div->rect(), (Rect { 2147483647, 0, -2, -2147483647 - 1 }));
+    div->moveTo(-5, 3);
+    EXPECT_EQ(div->rect(), (Rect { -5, 3, 2147483642, -2147483645 })) << "the size stays as it was, modulo 2^32";
 }
 
 TEST_F(ElementTest, MembersAndTheirRefusals)
@@ -141,12 +214,12 @@ TEST_F(ElementTest, MembersAndTheirRefusals)
     EXPECT_EQ(member(*div, "left", InvokeOp::PutMember, &result, ten), Status::ReadOnlyMember);
     EXPECT_EQ(member(*div, "bgcolor", InvokeOp::CallMember, &result), Status::SomeError);
     EXPECT_EQ(member(*div, "nothing", InvokeOp::GetMember, &result), Status::NotAMember);
-    EXPECT_EQ(div->invoke(host.atom("color"), InvokeOp::Apply, 0, nullptr, &result), Status::SomeError);
+    EXPECT_EQ(div->invoke(atom("color"), InvokeOp::Apply, 0, nullptr, &result), Status::SomeError);
 
     ScriptValue args[] = { ScriptValue::integer(3), ScriptValue::real(4.9) };
-    EXPECT_EQ(div->invoke(host.atom("moveTo"), InvokeOp::CallMember, 1, args, &result), Status::Ok);
+    EXPECT_EQ(div->invoke(atom("moveTo"), InvokeOp::CallMember, 1, args, &result), Status::Ok);
     EXPECT_EQ(div->rect().left, 0) << "one argument does nothing";
-    EXPECT_EQ(div->invoke(host.atom("moveTo"), InvokeOp::CallMember, 2, args, &result), Status::Ok);
+    EXPECT_EQ(div->invoke(atom("moveTo"), InvokeOp::CallMember, 2, args, &result), Status::Ok);
     EXPECT_EQ(div->rect(), (Rect { 3, 4, 19, 12 })) << "reals are truncated";
 
     RefPtr<ScriptString> text = adoptRef(createString("#ff8000"));
@@ -169,12 +242,10 @@ TEST_F(ElementTest, MembersAndTheirRefusals)
     ASSERT_EQ(result.tag, ValueTag::String);
     EXPECT_EQ(stringOf(result)->view(), "hit()");
     releaseValue(result);
-    ScriptObject* node = div.ptr();
-    div->mouseEvent(MouseEvent::Up, node);
-    div->mouseEvent(MouseEvent::Down, node);
-    ASSERT_EQ(host.evaluated.size(), 1u) << "only the event with a handler runs";
-    EXPECT_EQ(host.evaluated[0], "hit()");
-    EXPECT_EQ(host.evaluatedThis[0], node);
+    div->mouseEvent(MouseEvent::Up, div.ptr());
+    div->mouseEvent(MouseEvent::Down, div.ptr());
+    EXPECT_EQ(evaluated, (std::vector<std::pair<std::string, ScriptObject*>> { { "hit()", div.ptr() } }))
+        << "only the event with a handler runs";
 }
 
 TEST_F(ElementTest, BackgroundPicturesBlendByOpacityAndLeaveGreenOut)
@@ -188,32 +259,29 @@ TEST_F(ElementTest, BackgroundPicturesBlendByOpacityAndLeaveGreenOut)
     (void)picture->unlock(info);
 
     RefPtr<Element> div = make("div", { { "width", "4" }, { "height", "1" } });
-    Ref<TestPicture> image = adoptRef(*new TestPicture(host.pictures, picture));
+    Ref<TestPicture> image = adoptRef(*new TestPicture(pictures, picture));
     ScriptValue result;
     EXPECT_EQ(member(*div, "attachImage", InvokeOp::CallMember, &result, ScriptValue::object(image.ptr())), Status::Ok);
-
-    struct Row {
-        int32_t opacity;
-        uint32_t key, red, white;
+    auto setOpacity = [&](int32_t opacity) {
+        (void)member(*div, "filterAlphaOpacity", InvokeOp::PutMember, &result, ScriptValue::integer(opacity));
     };
+
     // Full opacity copies the picture as it is, green included. Below that the picture is blended
     // and green left out: transparency (100 - opacity) * 255 / 100 is the share of the blue below
     // that survives, in 256ths, s + ((d - s) * t >> 8) per channel rounding down. Opacity 50
     // gives t = 127: red over blue is (255 - 127, 0, 0 + 126), white over blue (128, 128, 255).
-    const Row rows[] = {
-        { 100, 0x00FF00, 0xFF0000, 0xFFFFFF },
-        { 50, 0x0000FF, 0x80007E, 0x8080FF },
-        { 0, 0x0000FF, 0x0000FF, 0x0000FF },
-    };
+    struct Row { int32_t opacity; uint32_t key, red, white; };
+    const Row rows[] = { { 100, 0x00FF00, 0xFF0000, 0xFFFFFF }, { 50, 0x0000FF, 0x80007E, 0x8080FF },
+        { 0, 0x0000FF, 0x0000FF, 0x0000FF } };
     for (const Row& row : rows) {
-        (void)member(*div, "filterAlphaOpacity", InvokeOp::PutMember, &result, ScriptValue::integer(row.opacity));
+        setOpacity(row.opacity);
         paintOver(*div, 0xFF0000);
         EXPECT_EQ(pixel(0, 0), row.key) << "the green pixel at opacity " << row.opacity;
         EXPECT_EQ(pixel(1, 0), row.red) << "opacity " << row.opacity;
         EXPECT_EQ(pixel(2, 0), row.white) << "opacity " << row.opacity;
     }
 
-    (void)member(*div, "filterAlphaOpacity", InvokeOp::PutMember, &result, ScriptValue::integer(100));
+    setOpacity(100);
     div->setBackgroundPosition(-2, 0);
     paintOver(*div, 0);
     EXPECT_EQ(pixel(2, 0), 0x00FF00u) << "a picture moved right starts two pixels in";
@@ -227,28 +295,23 @@ TEST_F(ElementTest, BackgroundPicturesBlendByOpacityAndLeaveGreenOut)
     EXPECT_FALSE(div->style().backgroundImage) << "no argument removes it";
 }
 
-RefPtr<Surface> eightBitPicture()
-{
-    // 200 x 300, index 0 everywhere but a block of index 1 in rows 10 to 19, columns 20 to 49.
-    RefPtr<Surface> picture = createSurface(200, 300, 8);
-    SurfaceInfo info;
-    (void)picture->lock(info);
-    for (int32_t y = 10; y < 20; ++y)
-        std::memset(info.bits + y * info.stride + 20, 1, 30);
-    (void)picture->unlock(info);
-    return picture;
-}
-
 TEST_F(ElementTest, MascotBodyTakesItsPicturesShapeAndSize)
 {
-    host.pictures["clock.bmp"] = eightBitPicture();
-    host.pictures["photo.bmp"] = createSurface(200, 300, 24);
+    // 200 x 300, index 0 everywhere but a block of index 1 in rows 10 to 19, columns 20 to 49.
+    RefPtr<Surface> clock = createSurface(200, 300, 8);
+    SurfaceInfo info;
+    (void)clock->lock(info);
+    for (int32_t y = 10; y < 20; ++y)
+        std::memset(info.bits + y * info.stride + 20, 1, 30);
+    (void)clock->unlock(info);
+    pictures["clock.bmp"] = clock;
+    pictures["photo.bmp"] = createSurface(200, 300, 24);
 
     RefPtr<Element> body = make("body", { { "background", "clock.bmp" }, { "left", "5" } });
-    ASSERT_TRUE(host.shape);
-    EXPECT_EQ(host.shape->rects.size(), 10u) << "one rectangle per row of the block";
-    EXPECT_EQ(host.shape->rects[0], (Rect { 20, 10, 50, 11 }));
-    EXPECT_EQ(host.clientSize, (Size { 200, 300 }));
+    ASSERT_TRUE(shape);
+    EXPECT_EQ(shape->rects.size(), 10u) << "one rectangle per row of the block";
+    EXPECT_EQ(shape->rects[0], (Rect { 20, 10, 50, 11 }));
+    EXPECT_EQ(clientSize, (Size { 200, 300 }));
     EXPECT_EQ(body->rect(), (Rect { 0, 0, 200, 300 })) << "a body never moves";
     ASSERT_TRUE(body->style().font) << "every body has a font";
     EXPECT_EQ(body->style().fontSpec, FontSpec {});
@@ -256,29 +319,30 @@ TEST_F(ElementTest, MascotBodyTakesItsPicturesShapeAndSize)
     body->moveTo(10, 10);
     body->resizeTo(100, 50);
     EXPECT_EQ(body->rect(), (Rect { 0, 0, 100, 50 }));
-    EXPECT_EQ(host.clientSize, (Size { 100, 50 }));
+    EXPECT_EQ(clientSize, (Size { 100, 50 }));
     body->resizeBy(10, 0);
-    EXPECT_EQ(host.grownBy, (Size { 10, 0 }));
+    EXPECT_EQ(grownBy, (Size { 10, 0 }));
     EXPECT_EQ(body->rect().width(), 110);
     body = nullptr;
-    EXPECT_FALSE(host.shape) << "the body takes its shape away with it";
+    EXPECT_FALSE(shape) << "the body takes its shape away with it";
 
-    host.regionsSet = 0;
+    regionsSet = 0;
     (void)make("body", { { "type", "mascot" }, { "background", "photo.bmp" } });
-    EXPECT_EQ(host.regionsSet, 1);
-    EXPECT_FALSE(host.shape) << "a 24-bit picture gives no shape";
-    EXPECT_EQ(host.clientSize, (Size { 200, 300 })) << "but its size";
+    EXPECT_EQ(regionsSet, 1);
+    EXPECT_FALSE(shape) << "a 24-bit picture gives no shape";
+    EXPECT_EQ(clientSize, (Size { 200, 300 })) << "but its size";
 
-    host.regionsSet = 0;
+    regionsSet = 0;
     (void)make("body", { { "type", "Mascot" }, { "background", "clock.bmp" } });
-    EXPECT_EQ(host.regionsSet, 0) << "only the exact type mascot shapes";
-    EXPECT_EQ(host.clientSize, (Size { 16, 8 }));
+    EXPECT_EQ(regionsSet, 0) << "only the exact type mascot shapes";
+    EXPECT_EQ(clientSize, (Size { 16, 8 }));
 }
 
 // The hand is drawn at the time of the last tick; a tick repaints where it was and where it is.
-TEST_F(ElementTest, AHandsTickRepaintsWhereItWasAndWhereItIs)
+// Digital clocks grow to their text and never shrink.
+TEST_F(ElementTest, ClocksDrawnAtTheTimeOfTheirLastTick)
 {
-    host.time.tm_sec = 15;
+    time.tm_sec = 15;
     RefPtr<Element> hand = make("clock", { { "hand", "sec" }, { "size", "40" }, { "lineWidth", "5" },
         { "handBgcolor", "#00ff00" }, { "width", "100" }, { "height", "100" } });
     auto snapshot = [&] {
@@ -296,37 +360,32 @@ TEST_F(ElementTest, AHandsTickRepaintsWhereItWasAndWhereItIs)
     // From the centre (50, 50) right to 50 + 40 - 5 / 2 - 1 = 87, filled in the hand's colour.
     for (int32_t x : { 51, 86, 95 })
         EXPECT_EQ(before[50 * 100 + x], x < 87 ? 0u : 0xFFFFFFu) << "row 50 at x " << x;
-    host.invalidations.clear();
-    host.time.tm_sec = 16;
+    invalidations.clear();
+    time.tm_sec = 16;
     hand->tick();
     std::vector<uint32_t> after = snapshot();
-    ASSERT_EQ(host.invalidations.size(), 2u);
+    ASSERT_EQ(invalidations.size(), 2u);
     int32_t changed = 0;
     for (int32_t y = 0; y < 100; ++y)
         for (int32_t x = 0; x < 100; ++x) {
             if (before[y * 100 + x] == after[y * 100 + x])
                 continue;
             ++changed;
-            EXPECT_TRUE(host.invalidations[0].contains(x, y) || host.invalidations[1].contains(x, y)) << x << ", " << y;
+            EXPECT_TRUE(invalidations[0].contains(x, y) || invalidations[1].contains(x, y)) << x << ", " << y;
         }
     EXPECT_GT(changed, 40);
-    for (const Rect& rect : host.invalidations)
+    for (const Rect& rect : invalidations)
         EXPECT_LT(rect.width() * rect.height(), 100 * 100 / 4) << "not the whole clock";
 
-    host.invalidations.clear();
+    invalidations.clear();
     hand->tick();
-    EXPECT_TRUE(host.invalidations.empty()) << "a hand that did not move";
-    // A repaint far from the hand draws nothing.
+    EXPECT_TRUE(invalidations.empty()) << "a hand that did not move";
     paintOver(*hand, 0xFFFFFF, { 0, 60, 40, 100 });
-    EXPECT_EQ(pixel(50, 50), 0xFFFFFFu);
-}
+    EXPECT_EQ(pixel(50, 50), 0xFFFFFFu) << "a repaint far from the hand draws nothing";
 
-TEST_F(ElementTest, DigitalClocksGrowToTheirTextAndNeverShrink)
-{
-    host.time = { 56, 34, 12 };
+    time = { 56, 34, 12 };
     RefPtr<Element> clock = make("clock", { { "fmt", "%H:%M:%S" }, { "locale", "C" } });
-    auto& digital = static_cast<ClockElement&>(*clock);
-    EXPECT_EQ(digital.text(), "12:34:56") << "a pattern ticks at once";
+    EXPECT_EQ(static_cast<ClockElement&>(*clock).text(), "12:34:56") << "a pattern ticks at once";
     // Eight half-width characters of a 16-pixel font, each half as wide as high.
     EXPECT_EQ(clock->rect().width(), 64);
     int32_t height = clock->rect().height();
@@ -339,20 +398,14 @@ TEST_F(ElementTest, DigitalClocksGrowToTheirTextAndNeverShrink)
     EXPECT_EQ(clock->rect(), (Rect { 0, 0, 64, height }));
 
     RefPtr<Element> cut = make("clock", { { "fmt", "%Y-%m-%d %H:%M:%S %A %B %p and more!" }, { "locale", "C" } });
-    EXPECT_EQ(static_cast<ClockElement&>(*cut).text(), "1900-01-00 12:34:56 Sunday January PM and ") << "the pattern keeps 31 bytes";
+    EXPECT_EQ(static_cast<ClockElement&>(*cut).text(), "1900-01-00 12:34:56 Sunday January PM and ")
+        << "the pattern keeps 31 bytes";
 }
 
 TEST(TimeFormat, NamesOfEachLocaleAndTheUnknownLeavesTheCurrentOne)
 {
-    std::tm monday {};
-    monday.tm_year = 2026 - 1900;
-    monday.tm_mon = 11;
-    monday.tm_mday = 7;
-    monday.tm_wday = 1;
-    monday.tm_yday = 340;
-    monday.tm_hour = 15;
-    monday.tm_min = 4;
-    monday.tm_sec = 5;
+    // Monday 7 December 2026, 15:04:05, day 341 of the year.
+    const std::tm monday { 5, 4, 15, 7, 11, 2026 - 1900, 1, 340 };
     auto format = [&](const char* pattern, TimeLocale locale, int32_t capacity = 256) {
         char text[256];
         int32_t length = formatTime(pattern, monday, locale, text, capacity);

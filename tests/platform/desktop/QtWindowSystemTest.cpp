@@ -55,22 +55,19 @@ public:
     std::function<void(int32_t)> onTimer;
 };
 
-void spin(int milliseconds)
+// Spins until the condition holds or the time (a few seconds unless given) has passed.
+bool spinUntil(const std::function<bool()>& condition, int milliseconds = 5000)
 {
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < milliseconds)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-// Spins until the condition holds or a few seconds have passed.
-bool spinUntil(const std::function<bool()>& condition)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition() && clock.elapsed() < 5000)
+    while (!condition() && clock.elapsed() < milliseconds)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     return condition();
+}
+
+void spin(int milliseconds)
+{
+    (void)spinUntil([] { return false; }, milliseconds);
 }
 
 std::set<WindowWidget*> liveWidgets()
@@ -102,8 +99,8 @@ Created create(QtWindowSystem& system, WindowKind kind, Recorder& events)
 }
 
 // Each kind: frameless and out of the taskbar but the framed screen window, mouse tracking but for
-// the mascot, sizes reported at once and only when they change, and titles kept as the
-// document's bytes but shown as Unicode.
+// the mascot, sizes reported at once and only when they change, titles kept as the document's
+// bytes but shown as Unicode, and the mouse events the kind hears.
 TEST(QtWindowSystem, WindowsOfEachKind)
 {
     QtWindowSystem system;
@@ -136,81 +133,26 @@ TEST(QtWindowSystem, WindowsOfEachKind)
         EXPECT_EQ(events.calls.back(), "sized 70,50");
         EXPECT_EQ(std::count(events.calls.begin(), events.calls.end(), "sized 70,50"), 1);
         EXPECT_EQ(window.outerSize(), (Size { 70, 50 }));
-        events.closed = true;
-    }
-}
 
-TEST(QtWindowSystem, ShapesBecomeTheWidgetsMask)
-{
-    QtWindowSystem system;
-    Recorder events;
-    Created created = create(system, WindowKind::Mascot, events);
-    NativeWindow& window = *created.window;
-    window.setOuterSize(40, 30);
-
-    Region shape;
-    ASSERT_TRUE(shape.rects.reserve(3));
-    ASSERT_TRUE(shape.rects.append({ 0, 0, 40, 10 }));
-    ASSERT_TRUE(shape.rects.append({ 0, 10, 10, 30 }));
-    ASSERT_TRUE(shape.rects.append({ 5, 5, 5, 9 })); // empty, shows nothing
-    shape.bounds = { 0, 0, 40, 30 };
-    window.setShape(std::move(shape));
-    EXPECT_TRUE(window.isShaped());
-    QRegion expected = QRegion(0, 0, 40, 10) + QRegion(0, 10, 10, 20);
-    EXPECT_EQ(created.widget->mask(), expected);
-
-    Region empty;
-    window.setShape(std::move(empty));
-    EXPECT_TRUE(window.isShaped());
-    EXPECT_FALSE(created.widget->mask().isEmpty()) << "an empty mask would show the whole window";
-    EXPECT_TRUE(created.widget->mask().intersected(QRect(0, 0, 40, 30)).isEmpty());
-
-    window.setShape(std::nullopt);
-    EXPECT_FALSE(window.isShaped());
-    EXPECT_TRUE(created.widget->mask().isEmpty());
-}
-
-TEST(QtWindowSystem, TimersRunUntilStoppedAndStartingAgainReplacesThePeriod)
-{
-    QtWindowSystem system;
-    Recorder events;
-    Created created = create(system, WindowKind::Screen, events);
-    NativeWindow& window = *created.window;
-    window.startTimer(1, 10);
-    window.startTimer(2, 40);
-    ASSERT_TRUE(spinUntil([&] { return events.ticks[1] >= 3 && events.ticks[2] >= 3; }));
-
-    window.startTimer(1, 60000);
-    window.stopTimer(2);
-    int ones = events.ticks[1], twos = events.ticks[2];
-    spin(100);
-    EXPECT_EQ(events.ticks[1], ones);
-    EXPECT_EQ(events.ticks[2], twos);
-}
-
-TEST(QtWindowSystem, MouseEventsFollowTheWindowKind)
-{
-    QtWindowSystem system;
-    for (WindowKind kind : { WindowKind::Mascot, WindowKind::Screen, WindowKind::ScreenWindow }) {
         // The mascot hears only the press: it is being dragged until the release.
         std::vector<std::string> expected { "down 7,5", "move 12,9", "up 12,9", "menu" };
         if (kind == WindowKind::Mascot)
             expected = { "down 7,5", "menu" };
-        Recorder events;
-        Created created = create(system, kind, events);
-        created.window->setOuterSize(40, 30);
         events.calls.clear();
-        QWidget* widget = created.widget;
-        QTest::mousePress(widget, Qt::LeftButton, {}, QPoint(7, 5));
-        QTest::mouseMove(widget, QPoint(12, 9));
-        QTest::mouseRelease(widget, Qt::LeftButton, {}, QPoint(12, 9));
-        QTest::mousePress(widget, Qt::RightButton, {}, QPoint(3, 3));
-        QTest::mouseRelease(widget, Qt::RightButton, {}, QPoint(3, 3));
+        QTest::mousePress(created.widget, Qt::LeftButton, {}, QPoint(7, 5));
+        QTest::mouseMove(created.widget, QPoint(12, 9));
+        QTest::mouseRelease(created.widget, Qt::LeftButton, {}, QPoint(12, 9));
+        QTest::mousePress(created.widget, Qt::RightButton, {}, QPoint(3, 3));
+        QTest::mouseRelease(created.widget, Qt::RightButton, {}, QPoint(3, 3));
         EXPECT_EQ(events.calls, expected) << static_cast<int>(kind);
+        events.closed = true;
     }
 }
 
-TEST(QtWindowSystem, AMascotFollowsThePointerWhileTheButtonIsHeld)
+// A mascot follows the pointer while the button is held; shapes become the widget's mask; timers
+// run until stopped, and starting one again replaces its period; a dropped file reaches the
+// document by its name.
+TEST(QtWindowSystem, AMascotsDragShapesTimersAndDroppedFiles)
 {
     QtWindowSystem system;
     Recorder events;
@@ -236,13 +178,40 @@ TEST(QtWindowSystem, AMascotFollowsThePointerWhileTheButtonIsHeld)
     spin(30);
     EXPECT_EQ(window.position(), (Point { 116, 94 })) << "moved after the button was released";
     EXPECT_EQ(events.calls, (std::vector<std::string> { "sized 40,30", "down 7,5" }));
-}
 
-TEST(QtWindowSystem, ADroppedFileReachesTheDocumentByItsName)
-{
-    QtWindowSystem system;
-    Recorder events;
-    Created created = create(system, WindowKind::Mascot, events);
+    Region shape;
+    ASSERT_TRUE(shape.rects.reserve(3));
+    ASSERT_TRUE(shape.rects.append({ 0, 0, 40, 10 }));
+    ASSERT_TRUE(shape.rects.append({ 0, 10, 10, 30 }));
+    ASSERT_TRUE(shape.rects.append({ 5, 5, 5, 9 })); // empty, shows nothing
+    shape.bounds = { 0, 0, 40, 30 };
+    window.setShape(std::move(shape));
+    EXPECT_TRUE(window.isShaped());
+    QRegion expected = QRegion(0, 0, 40, 10) + QRegion(0, 10, 10, 20);
+    EXPECT_EQ(created.widget->mask(), expected);
+
+    Region empty;
+    window.setShape(std::move(empty));
+    EXPECT_TRUE(window.isShaped());
+    EXPECT_FALSE(created.widget->mask().isEmpty()) << "an empty mask would show the whole window";
+    EXPECT_TRUE(created.widget->mask().intersected(QRect(0, 0, 40, 30)).isEmpty());
+
+    window.setShape(std::nullopt);
+    EXPECT_FALSE(window.isShaped());
+    EXPECT_TRUE(created.widget->mask().isEmpty());
+
+    window.startTimer(1, 10);
+    window.startTimer(2, 40);
+    ASSERT_TRUE(spinUntil([&] { return events.ticks[1] >= 3 && events.ticks[2] >= 3; }));
+
+    window.startTimer(1, 60000);
+    window.stopTimer(2);
+    int ones = events.ticks[1], twos = events.ticks[2];
+    spin(100);
+    EXPECT_EQ(events.ticks[1], ones);
+    EXPECT_EQ(events.ticks[2], twos);
+
+    events.calls.clear();
     QMimeData data;
     data.setUrls({ QUrl(QStringLiteral("https://example.org/x")), QUrl::fromLocalFile(QStringLiteral("/tmp/a b.nbm")) });
     QDragEnterEvent enter(QPoint(3, 3), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -280,23 +249,20 @@ TEST(QtWindowSystem, AWindowDestroyedInItsOwnEventHearsNothingMoreAndGoesAwayLat
 
 TEST(QtWindowSystem, BoxesLeaveTimersRunningAndAnswerByKeyOrClosing)
 {
-    // Each row acts on the open box once the window has ticked often enough while the box was up.
+    // Each row acts on the open box once the window has ticked often enough while the box was up:
+    // it presses the key, or closes the box when there is none.
     struct BoxAction {
         const char* what;
         MessageBoxButtons buttons;
-        std::function<void(QMessageBox&)> act;
+        int key;
         MessageBoxResult expected;
         const char* caption;
     };
     const BoxAction rows[] = {
-        { "Escape closes an OK box with OK", MessageBoxButtons::Ok,
-            [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, MessageBoxResult::Ok, "alert" },
-        { "Escape answers Cancel", MessageBoxButtons::OkCancel,
-            [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, MessageBoxResult::Cancel, "Question" },
-        { "closing the box answers Cancel", MessageBoxButtons::OkCancel, [](QMessageBox& box) { box.close(); },
-            MessageBoxResult::Cancel, "Question" },
-        { "Return chooses OK", MessageBoxButtons::OkCancel,
-            [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }, MessageBoxResult::Ok, "Question" },
+        { "Escape closes an OK box with OK", MessageBoxButtons::Ok, Qt::Key_Escape, MessageBoxResult::Ok, "alert" },
+        { "Escape answers Cancel", MessageBoxButtons::OkCancel, Qt::Key_Escape, MessageBoxResult::Cancel, "Question" },
+        { "closing the box answers Cancel", MessageBoxButtons::OkCancel, 0, MessageBoxResult::Cancel, "Question" },
+        { "Return chooses OK", MessageBoxButtons::OkCancel, Qt::Key_Return, MessageBoxResult::Ok, "Question" },
     };
     for (const BoxAction& row : rows) {
         QtWindowSystem system;
@@ -310,7 +276,10 @@ TEST(QtWindowSystem, BoxesLeaveTimersRunningAndAnswerByKeyOrClosing)
                 return;
             caption = box->windowTitle();
             text = box->text();
-            row.act(*box);
+            if (row.key)
+                QTest::keyClick(box, static_cast<Qt::Key>(row.key));
+            else
+                box->close();
         };
         MessageBoxResult result
             = system.messageBox(created.window.get(), "\x93\xfa\x96\x7b?", row.caption, row.buttons);
