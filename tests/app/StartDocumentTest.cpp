@@ -38,9 +38,7 @@ TEST(StartDocument, ChoosesTheFirstFolderThatHasOne)
 {
     struct Row {
         const char* what;
-        bool besideProgram;
-        bool inData;
-        bool dataGiven;
+        bool besideProgram, inData, dataGiven;
         const char* expected; // below the test folder
     };
     const Row rows[] = {
@@ -61,13 +59,11 @@ TEST(StartDocument, ChoosesTheFirstFolderThatHasOne)
             (folders.root / row.expected).string())
             << row.what;
     }
-}
 
-TEST(StartDocument, AFolderNamedLikeTheDocumentIsNotIt)
-{
     Folders folders;
     fs::create_directories(folders.root / "bin" / "clock.dat" / "start.nbm");
     folders.place(folders.root / "share");
     EXPECT_EQ(nimbolt::startDocumentPath((folders.root / "bin").string() + "/", (folders.root / "share").string()),
-        (folders.root / "share" / "clock.dat" / "start.nbm").string());
+        (folders.root / "share" / "clock.dat" / "start.nbm").string())
+        << "a folder named like the document is not it";
 }

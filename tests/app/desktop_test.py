@@ -42,13 +42,12 @@ def poll(what, probe, timeout=20.0, interval=0.05):
 
 
 def stop(process):
-    if process.poll() is None:
-        process.terminate()
-        try:
-            process.wait(5)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
+    process.terminate()
+    try:
+        process.wait(5)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
 
 
 # --- the probe picture ------------------------------------------------------------------------
@@ -108,8 +107,7 @@ class Display:
         return result.stdout
 
     def start_helper(self, *args):
-        self.helpers.append(subprocess.Popen(list(args), env=self.env, stdout=subprocess.DEVNULL,
-                                             stderr=subprocess.DEVNULL))
+        self.helpers.append(subprocess.Popen(args, env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
 
     def visible(self, *search):
         """The ids of the visible windows xdotool finds, e.g. visible("--name", "^alert$")."""
@@ -158,22 +156,21 @@ class Nimbolt:
 
     started = []  # every program a case started: reported on a failure, stopped at the end
 
-    def __init__(self, display, executable, script="", body_attributes="", body="", extra_env=None):
+    def __init__(self, display, executable, script="", body_attributes="", body="", extra_env={}):
         self.folder = tempfile.mkdtemp(prefix="nimbolt-test-")
         program = os.path.join(self.folder, "nimbolt")
         try:
             os.link(executable, program)
         except OSError:
             shutil.copy2(executable, program)
-        data = os.path.join(self.folder, "clock.dat")
-        os.mkdir(data)
-        with open(os.path.join(data, "start.nbm"), "w") as out:
+        os.mkdir(os.path.join(self.folder, "clock.dat"))
+        with open(os.path.join(self.folder, "clock.dat", "start.nbm"), "w") as out:
             out.write("<nbml><head><title>Probe</title><script>%s</script></head>\n"
                       "<body background=\"probe.bmp\" %s>%s</body></nbml>\n" % (script, body_attributes, body))
-        write_probe_bmp(os.path.join(data, "probe.bmp"))
+        write_probe_bmp(os.path.join(self.folder, "clock.dat", "probe.bmp"))
         Nimbolt.started.append(self)
         with open(self.log("output"), "wb") as out, open(self.log("errors"), "wb") as errors:
-            self.process = subprocess.Popen([program, "--ignored-argument"], env=dict(display.env, **(extra_env or {})),
+            self.process = subprocess.Popen([program, "--ignored-argument"], env=dict(display.env, **extra_env),
                                             stdout=out, stderr=errors, cwd="/")
 
     def log(self, name):
@@ -186,12 +183,9 @@ class Nimbolt:
     def saw(self, text):
         return text in self.read()
 
-    def count(self, text):
-        return self.read().count(text)
-
-    def wait_exit(self, timeout=15):
+    def wait_exit(self):
         try:
-            return self.process.wait(timeout)
+            return self.process.wait(15)
         except subprocess.TimeoutExpired:
             raise Failure("the program did not end")
 
@@ -208,7 +202,7 @@ def case_shape(display, executable, scale=1):
     every pixel of the picture as a block of scale x scale screen pixels of its exact colour:
     scaled up without smoothing. Where the shape leaves out the key colour, the black root window
     shows through."""
-    program = Nimbolt(display, executable, extra_env={"QT_SCALE_FACTOR": str(scale)} if scale > 1 else None)
+    program = Nimbolt(display, executable, extra_env={"QT_SCALE_FACTOR": str(scale)} if scale > 1 else {})
     window = program.find_mascot(display)
     rows = shape_picture()
     expected = {(x * scale + dx, y * scale + dy): PROBE_PALETTE[index] if index != rows[0][0] else (0, 0, 0)
@@ -245,8 +239,8 @@ def case_pointer(display, executable):
         display.run("xdotool", "mousemove", str(107 + 13 * step), str(85 + 7 * step))
     display.run("xdotool", "mouseup", "1")
     poll("the window at 230,150", lambda: display.geometry(window)[:2] == (230, 150), timeout=5)
-    check(program.count("down frame") == 1,
-          "the click in the hole reached the window (%d downs)" % program.count("down frame"))
+    check(program.read().count("down frame") == 1,
+          "the click in the hole reached the window (%d downs)" % program.read().count("down frame"))
 
 
 def case_boxes(display, executable):
@@ -266,8 +260,8 @@ def case_boxes(display, executable):
     program = Nimbolt(display, executable, script, "onmousedown=\"Echo('clicked\\n')\"",
                       "<clock id=\"c\" fmt=\"%S\" locale=\"C\" left=\"5\" top=\"5\"></clock>")
     box = poll("the alert box", lambda: display.window_named("alert"))
-    first = poll("a tick", lambda: program.count("tick"))
-    poll("more ticks while the box is open", lambda: program.count("tick") >= first + 5)
+    first = poll("a tick", lambda: program.read().count("tick"))
+    poll("more ticks while the box is open", lambda: program.read().count("tick") >= first + 5)
     display.wait_at(program.find_mascot(display), 300, 300)
     display.run("xdotool", "mousemove", "307", "305", "click", "1")
     poll("the mouse handler while the box is open", lambda: program.saw("clicked"))

@@ -67,9 +67,7 @@ protected:
     std::string text(const char* name)
     {
         ScriptValue value = global(name);
-        if (value.tag != ValueTag::String)
-            return "(not a string)";
-        std::string result(stringOf(value)->view());
+        std::string result(value.tag == ValueTag::String ? stringOf(value)->view() : "(not a string)");
         releaseValue(value);
         return result;
     }

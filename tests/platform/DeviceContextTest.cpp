@@ -30,7 +30,7 @@ void linePath(DeviceContext& context, Point from, Point to)
     context.endPath();
 }
 
-TEST(DeviceContext, StateStartsWithTheClassicDefaultsAndIsSavedWhole)
+TEST(DeviceContext, StateStartsWithTheClassicDefaultsAndIsSavedWholeAndTextExtentsCountBytes)
 {
     PixelMemory memory(4, 4, 24);
     DeviceContext context(memory.buffer());
@@ -71,13 +71,10 @@ TEST(DeviceContext, StateStartsWithTheClassicDefaultsAndIsSavedWhole)
     context.selectFont(Font::create({ 12, 0, 400, 0, 0, 0 }));
     EXPECT_EQ(context.font().fontSpec().height, 12) << "the selection outlives its owner's copy";
     EXPECT_EQ(context.getTextExtent("AB", 2).width, 12);
-}
 
-TEST(DeviceContext, TextExtentsCountTwoByteCharactersAsTheirBytes)
-{
-    PixelMemory memory(4, 4, 24);
-    DeviceContext context(memory.buffer());
-    // IPAGothic at 16 pixels: half-width characters 8 pixels, full-width 16.
+    // Text extents count two-byte characters as their bytes. IPAGothic at 16 pixels, the stock
+    // font: half-width characters 8 pixels, full-width 16.
+    context.selectFont(Font());
     EXPECT_EQ(context.getTextExtent("A", 1).width, 8);
     EXPECT_EQ(context.getTextExtent(HalfWidthA, 1).width, 8);
     EXPECT_EQ(context.getTextExtent(Nichi, 2).width, 16);
@@ -154,7 +151,7 @@ TEST(DeviceContext, FillsAndTextLandInsideTheirBoxesAtEveryDepth)
     }
 }
 
-TEST(DeviceContext, LinesAndStrokedPathsAreAsWideAsThePen)
+TEST(DeviceContext, LinesAndStrokedPathsAreAsWideAsThePenAndFilledFigures)
 {
     PixelMemory memory(12, 7, 24);
     DeviceContext context(memory.buffer());
@@ -186,6 +183,26 @@ TEST(DeviceContext, LinesAndStrokedPathsAreAsWideAsThePen)
         EXPECT_EQ(pixelAt(memory, 41, 20), Blue);
         EXPECT_TRUE(within(inkOf(memory.buffer(), Blue).bounds, { 7, 17, 44, 24 }));
     }
+
+    // Filled figures, and path operations without a path.
+    PixelMemory figure(12, 10, 24);
+    DeviceContext figures(figure.buffer());
+    EXPECT_FALSE(figures.strokePath() || figures.widenPath() || figures.strokeAndFillPath());
+    EXPECT_FALSE(figures.fillPath());
+    figures.beginPath();
+    figures.lineTo(3, 3);
+    EXPECT_FALSE(figures.strokePath()) << "still open";
+    figures.selectBrush(Brush::solid(Blue));
+    figures.beginPath();
+    figures.moveTo(2, 2);
+    figures.lineTo(9, 2);
+    figures.lineTo(9, 8);
+    figures.lineTo(2, 8);
+    figures.closeFigure();
+    figures.endPath();
+    EXPECT_TRUE(figures.fillPath());
+    EXPECT_EQ(pixelAt(figure, 5, 5), Blue);
+    EXPECT_TRUE(within(inkWhere(figure.buffer(), notBlack).bounds, { 2, 2, 10, 9 }));
 }
 
 // Widening replaces the path by the outline of its stroke. A pen of one pixel or less has no
@@ -217,28 +234,6 @@ TEST(DeviceContext, WidenedPathsAreFilledAndEdgedAndThinPensKeepTheLine)
             EXPECT_EQ(inkOf(memory.buffer(), Red).count, 0);
         }
     }
-}
-
-TEST(DeviceContext, FilledFiguresAndPathOperationsWithoutAPath)
-{
-    PixelMemory memory(12, 10, 24);
-    DeviceContext context(memory.buffer());
-    EXPECT_FALSE(context.strokePath() || context.widenPath() || context.strokeAndFillPath());
-    EXPECT_FALSE(context.fillPath());
-    context.beginPath();
-    context.lineTo(3, 3);
-    EXPECT_FALSE(context.strokePath()) << "still open";
-    context.selectBrush(Brush::solid(Blue));
-    context.beginPath();
-    context.moveTo(2, 2);
-    context.lineTo(9, 2);
-    context.lineTo(9, 8);
-    context.lineTo(2, 8);
-    context.closeFigure();
-    context.endPath();
-    EXPECT_TRUE(context.fillPath());
-    EXPECT_EQ(pixelAt(memory, 5, 5), Blue);
-    EXPECT_TRUE(within(inkWhere(memory.buffer(), notBlack).bounds, { 2, 2, 10, 9 }));
 }
 
 TEST(DeviceContext, BlitsOntoAQtPaintDeviceGoThroughTheColourTable)

@@ -49,7 +49,7 @@ TEST(PixelTransfer, FillWritesExactBytesInsideAndNothingOutside)
     EXPECT_EQ(memory.bytes, withPixels(memory, { 0, 0, 4, 3 }, { 0xFF, 0x7F })) << "clipped; bit 15 clear";
 }
 
-TEST(PixelTransfer, NearestIndexPrefersExactThenClosestThenLowest)
+TEST(PixelTransfer, NearestIndexPrefersExactThenClosestThenLowestAndPixelColourReadsEveryDepth)
 {
     Palette table(256);
     table[5] = { 0, 0, 200, 0 }; // red 200
@@ -59,6 +59,16 @@ TEST(PixelTransfer, NearestIndexPrefersExactThenClosestThenLowest)
     EXPECT_EQ(nearestColorIndex(table.data(), 0x0000F0), 5) << "closest";
     EXPECT_EQ(nearestColorIndex(table.data(), 0xF0F0F0), 7);
     EXPECT_EQ(nearestColorIndex(table.data(), 0x000000), 0) << "black: entry 0 before the other black ones";
+
+    PixelMemory eight(1, 1, 8), sixteen(1, 1, 16), twentyFour(1, 1, 24);
+    eight.table[0] = { 1, 2, 3, 0 };
+    EXPECT_EQ(pixelColor(eight.buffer(), 0, 0), 0x00010203u);
+    for (auto [x, y] : { std::pair { 1, 0 }, { -1, 0 }, { 0, 1 }, { 0, -1 } })
+        EXPECT_EQ(pixelColor(eight.buffer(), x, y), NoColor) << "outside at " << x << "," << y;
+    sixteen.bytes[0] = 0x1F; // blue 31
+    EXPECT_EQ(pixelColor(sixteen.buffer(), 0, 0), 0x00FF0000u);
+    twentyFour.bytes = { 7, 8, 9, 0 };
+    EXPECT_EQ(pixelColor(twentyFour.buffer(), 0, 0), 0x00070809u);
 }
 
 TEST(PixelTransfer, CopyConvertsBetweenDepths)
@@ -148,19 +158,6 @@ TEST(PixelTransfer, StretchPicksThePixelUnderEachTargetPixelsEdge)
     picture.table[1] = { 40, 50, 60, 0 };
     stretchPixels(wide.buffer(), { 0, 0, 4, 1 }, picture.buffer(), { 0, 0, 2, 1 });
     EXPECT_EQ(wide.bytes, (Bytes { 10, 20, 30, 10, 20, 30, 40, 50, 60, 40, 50, 60 })) << "8 bits onto 24";
-}
-
-TEST(PixelTransfer, PixelColourReadsEveryDepth)
-{
-    PixelMemory eight(1, 1, 8), sixteen(1, 1, 16), twentyFour(1, 1, 24);
-    eight.table[0] = { 1, 2, 3, 0 };
-    EXPECT_EQ(pixelColor(eight.buffer(), 0, 0), 0x00010203u);
-    for (auto [x, y] : { std::pair { 1, 0 }, { -1, 0 }, { 0, 1 }, { 0, -1 } })
-        EXPECT_EQ(pixelColor(eight.buffer(), x, y), NoColor) << "outside at " << x << "," << y;
-    sixteen.bytes[0] = 0x1F; // blue 31
-    EXPECT_EQ(pixelColor(sixteen.buffer(), 0, 0), 0x00FF0000u);
-    twentyFour.bytes = { 7, 8, 9, 0 };
-    EXPECT_EQ(pixelColor(twentyFour.buffer(), 0, 0), 0x00070809u);
 }
 
 }

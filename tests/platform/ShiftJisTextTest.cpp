@@ -8,7 +8,7 @@
 namespace nimbolt::test {
 namespace {
 
-TEST(ShiftJisText, DecodesEachKindOfCharacter)
+TEST(ShiftJisText, DecodesEachKindOfCharacterAndKeepsCharacterBoundariesInBytes)
 {
     struct Row { const char* what; std::string bytes; std::u16string expected; };
     const Row rows[] = {
@@ -23,10 +23,7 @@ TEST(ShiftJisText, DecodesEachKindOfCharacter)
         QString text = ShiftJisText::decode(row.bytes.data(), static_cast<int32_t>(row.bytes.size()));
         EXPECT_EQ(text, QString::fromStdU16String(row.expected)) << row.what;
     }
-}
 
-TEST(ShiftJisText, KeepsCharacterBoundariesInBytes)
-{
     // 0x81-0x9F and 0xE0-0xFF lead a two-byte character when another byte follows; a lead byte at
     // the end stands alone.
     const std::string bytes = "A\x93\xfa"

@@ -46,9 +46,7 @@ Bytes makeGif(int32_t screenWidth, int32_t screenHeight, const PixelMemory& fram
         colors.push_back({ entry.red, entry.green, entry.blue });
     ColorMapObject* map = GifMakeMapObject(static_cast<int>(colors.size()), colors.data());
     EXPECT_EQ(EGifPutScreenDesc(gif, screenWidth, screenHeight, 8, 0, map), GIF_OK);
-    if (comment) {
-        EXPECT_EQ(EGifPutComment(gif, "made by a test"), GIF_OK);
-    }
+    EXPECT_EQ(comment ? EGifPutComment(gif, "made by a test") : GIF_OK, GIF_OK);
     EXPECT_EQ(EGifPutImageDesc(gif, 0, 0, frame.width, frame.height, interlaced, nullptr), GIF_OK);
     const int32_t starts[] = { 0, 4, 2, 1 }, steps[] = { 8, 8, 4, 2 };
     for (int pass = 0; pass < (interlaced ? 4 : 1); ++pass) {
@@ -102,61 +100,6 @@ Decoded decode(const Bytes& bytes, int32_t depth = 0, int32_t stride = 0)
 // The 3 x 2 picture of smallBmp: the top row 0 1 2, the bottom row 3 2 1.
 const char* const ThreeByTwo = "012/321";
 
-TEST(SystemImageLibrary, IndexedPicturesKeepTheirIndicesAndPalette)
-{
-    PixelMemory picture = PixelMemory::fromIndices(ThreeByTwo);
-    Bytes bmp = smallBmp();
-    struct Row { const char* what; Bytes file; };
-    const Row rows[] = {
-        { "BMP", bmp },
-        { "PNG written by Qt from the BMP",
-            saveWithQt(QImage::fromData(bmp.data(), static_cast<int>(bmp.size())), "PNG") },
-        { "GIF", makeGif(3, 2, picture, FourColours) },
-        { "GIF with an extension before the frame", makeGif(3, 2, picture, FourColours, false, true) },
-    };
-    for (const Row& row : rows) {
-        Decoded decoded = decode(row.file);
-        ASSERT_TRUE(decoded.header > 0 && decoded.decoded > 0) << row.what;
-        EXPECT_EQ(decoded.record.bitsPerPixel, 8) << row.what;
-        EXPECT_EQ(decoded.palette(), FourColours) << row.what;
-        EXPECT_EQ(decoded.pixels, (Bytes { 0, 1, 2, 0xEE, 3, 2, 1, 0xEE })) << row.what << ": rows top down";
-    }
-
-    PixelMemory tall(2, 11, 8);
-    for (int32_t y = 0; y < 11; ++y) {
-        *tall.at(0, y) = static_cast<uint8_t>(y);
-        *tall.at(1, y) = static_cast<uint8_t>(y + 1);
-    }
-    EXPECT_EQ(decode(makeGif(2, 11, tall, Palette(16), true)).indices(), tall.indices()) << "interlaced";
-
-    QImage mono(9, 2, QImage::Format_Mono);
-    mono.setColorTable({ qRgb(0, 0, 0), qRgb(200, 100, 50) });
-    mono.fill(0);
-    mono.setPixel(8, 1, 1);
-    Decoded decoded = decode(saveWithQt(mono, "PNG"));
-    EXPECT_EQ(decoded.record.bitsPerPixel, 8) << "one bit per pixel becomes eight";
-    EXPECT_EQ(decoded.palette(), (Palette { {}, { 50, 100, 200, 0 } }));
-    EXPECT_EQ(decoded.indices(), "000000000/000000001");
-}
-
-TEST(SystemImageLibrary, TrueColourPicturesBecomeBlueGreenRed)
-{
-    QImage image(8, 8, QImage::Format_RGB32);
-    image.fill(QColor(200, 100, 50));
-    image.setPixel(7, 7, qRgb(1, 2, 3));
-    Decoded png = decode(saveWithQt(image, "PNG"));
-    EXPECT_GT(png.decoded, 0);
-    EXPECT_EQ(png.record.bitsPerPixel, 24);
-    EXPECT_EQ(png.record.paletteCount, 0);
-    EXPECT_EQ(Bytes(png.at(0, 0), png.at(1, 0)), (Bytes { 50, 100, 200 }));
-    EXPECT_EQ(Bytes(png.at(7, 7), png.at(7, 7) + 3), (Bytes { 3, 2, 1 }));
-
-    image.fill(QColor(200, 100, 50));
-    Decoded jpeg = decode(saveWithQt(image, "JPEG", 100));
-    EXPECT_EQ(jpeg.record.bitsPerPixel, 24);
-    EXPECT_LE(std::abs(jpeg.at(3, 3)[0] - 50) + std::abs(jpeg.at(3, 3)[2] - 200), 6) << "blue first, nearly";
-}
-
 // Coded rows come bottom row first. The full 6 x 4 picture: the bottom row has a run of three 1s
 // and three literal pixels 2, 3, 1 (padded to an even length); the next a run of two 2s and an
 // end of line; the next a single 3, then a delta of (2, 1) to x 3 of the top row, a run of two 1s
@@ -174,10 +117,19 @@ Bytes rle8(const Bytes& data, int32_t width = 6, int32_t height = 4)
     return makeBmp(width, height, 8, 1, FourColours, data);
 }
 
-TEST(SystemImageLibrary, RunLengthCodedBmpsLeaveUncodedPixelsAtIndexZero)
+// Rows come top down whatever the file's order; run-length coded BMPs leave uncoded pixels at
+// index 0.
+TEST(SystemImageLibrary, IndexedPicturesKeepTheirIndicesAndPalette)
 {
+    PixelMemory picture = PixelMemory::fromIndices(ThreeByTwo);
+    Bytes bmp = smallBmp();
     struct Row { const char* what; Bytes file; const char* expected; }; // top row first
     const Row rows[] = {
+        { "BMP", bmp, ThreeByTwo },
+        { "PNG written by Qt from the BMP",
+            saveWithQt(QImage::fromData(bmp.data(), static_cast<int>(bmp.size())), "PNG"), ThreeByTwo },
+        { "GIF", makeGif(3, 2, picture, FourColours), ThreeByTwo },
+        { "GIF, a comment before the frame", makeGif(3, 2, picture, FourColours, false, true), ThreeByTwo },
         { "runs, literals, line end, delta, bitmap end", rle8(FullRle8), "000112/300000/220000/111231" },
         { "cut inside the literal pixels", rle8(Bytes(FullRle8.begin(), FullRle8.begin() + 5)),
             "000000/000000/000000/111200" },
@@ -199,17 +151,66 @@ TEST(SystemImageLibrary, RunLengthCodedBmpsLeaveUncodedPixelsAtIndexZero)
         EXPECT_EQ(decoded.record.bitsPerPixel, 8) << row.what;
         EXPECT_EQ(decoded.palette(), FourColours) << row.what;
         EXPECT_EQ(decoded.indices(), row.expected) << row.what;
+        if (row.expected == ThreeByTwo) { // each row's padding left as it was
+            EXPECT_EQ(decoded.pixels, (Bytes { 0, 1, 2, 0xEE, 3, 2, 1, 0xEE })) << row.what;
+        }
     }
+
+    PixelMemory tall(2, 11, 8);
+    for (int32_t y = 0; y < 11; ++y) {
+        *tall.at(0, y) = static_cast<uint8_t>(y);
+        *tall.at(1, y) = static_cast<uint8_t>(y + 1);
+    }
+    EXPECT_EQ(decode(makeGif(2, 11, tall, Palette(16), true)).indices(), tall.indices()) << "interlaced";
+
+    QImage mono(9, 2, QImage::Format_Mono);
+    mono.setColorTable({ qRgb(0, 0, 0), qRgb(200, 100, 50) });
+    mono.fill(0);
+    mono.setPixel(8, 1, 1);
+    Decoded decoded = decode(saveWithQt(mono, "PNG"));
+    EXPECT_EQ(decoded.record.bitsPerPixel, 8) << "one bit per pixel becomes eight";
+    EXPECT_EQ(decoded.palette(), (Palette { {}, { 50, 100, 200, 0 } }));
+    EXPECT_EQ(decoded.indices(), "000000000/000000001");
 }
 
-TEST(SystemImageLibrary, DamagedTruncatedAndOversizedFilesAreRefused)
+TEST(SystemImageLibrary, TrueColourPicturesBecomeBlueGreenRedAndDestinationsOfOtherDepths)
+{
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(QColor(200, 100, 50));
+    image.setPixel(7, 7, qRgb(1, 2, 3));
+    Decoded png = decode(saveWithQt(image, "PNG"));
+    EXPECT_GT(png.decoded, 0);
+    EXPECT_EQ(png.record.bitsPerPixel, 24);
+    EXPECT_EQ(png.record.paletteCount, 0);
+    EXPECT_EQ(Bytes(png.at(0, 0), png.at(1, 0)), (Bytes { 50, 100, 200 }));
+    EXPECT_EQ(Bytes(png.at(7, 7), png.at(7, 7) + 3), (Bytes { 3, 2, 1 }));
+
+    image.fill(QColor(200, 100, 50));
+    Decoded jpeg = decode(saveWithQt(image, "JPEG", 100));
+    EXPECT_EQ(jpeg.record.bitsPerPixel, 24);
+    EXPECT_LE(std::abs(jpeg.at(3, 3)[0] - 50) + std::abs(jpeg.at(3, 3)[2] - 200), 6) << "blue first, nearly";
+
+    Decoded wide = decode(smallBmp(), 24);
+    EXPECT_EQ(Bytes(wide.at(0, 0), wide.at(3, 0)), (Bytes { 0, 0, 255, 0, 255, 0, 255, 0, 0 }));
+    Decoded sixteen = decode(smallBmp(), 16);
+    // Entry 3 (red 10, green 20, blue 30): 1 << 10 | 2 << 5 | 3 = 0x0443.
+    EXPECT_EQ(Bytes(sixteen.at(0, 1), sixteen.at(1, 1)), (Bytes { 0x43, 0x04 }));
+
+    Bytes small = saveWithQt(QImage(4, 4, QImage::Format_RGB32), "PNG");
+    Decoded indexed = decode(small, 8), narrow = decode(small, 24, 8);
+    EXPECT_LT(indexed.decoded, 0) << "a true-colour picture has no indices";
+    EXPECT_LT(narrow.decoded, 0) << "rows of 4 pixels need 12 bytes";
+    EXPECT_EQ(indexed.pixels, Bytes(indexed.pixels.size(), 0xEE));
+    EXPECT_EQ(narrow.pixels, Bytes(narrow.pixels.size(), 0xEE));
+}
+
+TEST(SystemImageLibrary, DamagedTruncatedAndOversizedFilesAndFramesAreRefused)
 {
     Bytes bmp = smallBmp();
     QImage truecolour(16, 16, QImage::Format_RGB32);
-    for (int y = 0; y < 16; ++y) {
+    for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x)
             truecolour.setPixel(x, y, qRgb(x * 16, y * 16, (x * y) & 255));
-    }
     Bytes png = saveWithQt(truecolour, "PNG"), jpeg = saveWithQt(truecolour, "JPEG", 90);
     Bytes gif = makeGif(3, 2, PixelMemory::fromIndices(ThreeByTwo), FourColours);
     auto cut = [](const Bytes& bytes, size_t keep) { return Bytes(bytes.begin(), bytes.begin() + keep); };
@@ -241,19 +242,29 @@ TEST(SystemImageLibrary, DamagedTruncatedAndOversizedFilesAreRefused)
     };
     for (const Row& row : rows)
         EXPECT_LE(decode(row.file).header, 0) << row.what;
-}
 
-// The frame is decoded line by line whether or not it lies on the screen, so its own area is held
-// to the pixel limit (16 here, to keep the frames small).
-TEST(SystemImageLibrary, GifFramesLargerThanThePixelLimitAreRefused)
-{
-    struct Row { const char* what; int32_t frameWidth, frameHeight; bool accepted; };
-    const Row rows[] = {
+    // The size is checked before reading: a file one byte over the limit leaves the read position
+    // where it was. A file at the limit is read (and refused as no picture).
+    for (int64_t size : { MaxImageFileBytes + 1, MaxImageFileBytes }) {
+        std::FILE* file = std::tmpfile();
+        ASSERT_EQ(ftruncate(fileno(file), static_cast<off_t>(size)), 0);
+        KalvixImageRecord record;
+        record.file = file;
+        EXPECT_LE(systemImageLibrary().kalvixReadHeader(record), 0);
+        EXPECT_EQ(record.libraryState, nullptr);
+        EXPECT_EQ(std::ftell(file), size > MaxImageFileBytes ? 0 : size) << size;
+        std::fclose(file);
+    }
+
+    // A GIF frame is decoded line by line whether or not it lies on the screen, so its own area is
+    // held to the pixel limit (16 here, to keep the frames small).
+    struct GifRow { const char* what; int32_t frameWidth, frameHeight; bool accepted; };
+    const GifRow gifRows[] = {
         { "4 x 4 frame: 16 pixels, at the limit", 4, 4, true },
         { "8 x 8 frame: 64 pixels on a 4-pixel screen", 8, 8, false },
         { "17 x 1 frame: one pixel over", 17, 1, false },
     };
-    for (const Row& row : rows) {
+    for (const GifRow& row : gifRows) {
         PixelMemory frame(row.frameWidth, row.frameHeight, 8);
         std::fill(frame.bytes.begin(), frame.bytes.end(), 1);
         Bytes file = makeGif(2, 2, frame, FourColours);
@@ -265,38 +276,6 @@ TEST(SystemImageLibrary, GifFramesLargerThanThePixelLimitAreRefused)
                 EXPECT_EQ(picture.pixelIndex(i % 2, i / 2), 1);
         }
     }
-}
-
-// The size is checked before reading: a file one byte over the limit leaves the read position
-// where it was. A file at the limit is read (and refused as no picture).
-TEST(SystemImageLibrary, FilesOverTheSizeLimitAreRefusedUnread)
-{
-    for (int64_t size : { MaxImageFileBytes + 1, MaxImageFileBytes }) {
-        std::FILE* file = std::tmpfile();
-        ASSERT_EQ(ftruncate(fileno(file), static_cast<off_t>(size)), 0);
-        KalvixImageRecord record;
-        record.file = file;
-        EXPECT_LE(systemImageLibrary().kalvixReadHeader(record), 0);
-        EXPECT_EQ(record.libraryState, nullptr);
-        EXPECT_EQ(std::ftell(file), size > MaxImageFileBytes ? 0 : size) << size;
-        std::fclose(file);
-    }
-}
-
-TEST(SystemImageLibrary, DestinationsOfOtherDepthsAndDestinationsItCannotFill)
-{
-    Decoded wide = decode(smallBmp(), 24);
-    EXPECT_EQ(Bytes(wide.at(0, 0), wide.at(3, 0)), (Bytes { 0, 0, 255, 0, 255, 0, 255, 0, 0 }));
-    Decoded sixteen = decode(smallBmp(), 16);
-    // Entry 3 (red 10, green 20, blue 30): 1 << 10 | 2 << 5 | 3 = 0x0443.
-    EXPECT_EQ(Bytes(sixteen.at(0, 1), sixteen.at(1, 1)), (Bytes { 0x43, 0x04 }));
-
-    Bytes png = saveWithQt(QImage(4, 4, QImage::Format_RGB32), "PNG");
-    Decoded indexed = decode(png, 8), narrow = decode(png, 24, 8);
-    EXPECT_LT(indexed.decoded, 0) << "a true-colour picture has no indices";
-    EXPECT_LT(narrow.decoded, 0) << "rows of 4 pixels need 12 bytes";
-    EXPECT_EQ(indexed.pixels, Bytes(indexed.pixels.size(), 0xEE));
-    EXPECT_EQ(narrow.pixels, Bytes(narrow.pixels.size(), 0xEE));
 }
 
 }

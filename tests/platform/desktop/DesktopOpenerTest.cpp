@@ -1,6 +1,8 @@
-// What the desktop's opener is handed for a document's Shell.run target: addresses as they are,
-// file names resolved against the current directory (the document's folder), letter case and
-// backslashes as a document writes them, Shift-JIS turned into the file system's names.
+// What the desktop's opener is handed for a document's Shell.run target: addresses (a scheme of
+// two or more letters, digits, "+", "-" and ".", starting with a letter) as they are, file names
+// resolved against the current directory (the document's folder), letter case and backslashes as
+// a document writes them, Shift-JIS turned into the file system's names.
+#include <platform/desktop/DesktopTarget.h>
 #include <platform/desktop/QtWindowSystem.h>
 
 #include <QDesktopServices>
@@ -21,6 +23,16 @@ public:
     std::vector<QUrl> urls;
 };
 
+}
+
+TEST(DesktopOpener, AddressesNameTheirScheme)
+{
+    for (const char* address : { "https://example.org/a?b=c", "svn+ssh://host/repo", "x-my.scheme:thing",
+             "z39.50r://host/db", "Zz:letters at both ends of the alphabet", "aZ:x", "Ab:x" })
+        EXPECT_EQ(nimbolt::desktopTargetKind(address), nimbolt::DesktopTargetKind::Address) << address;
+    for (const char* name : { "readme.txt", "C:\\clock\\readme.txt", "1http://x", "my file:1.txt", ":leading",
+             "", "\x93\xfa:\x96\x7b", "a@b:c", "[ab:c", "{ab:c", "a[b:c" })
+        EXPECT_EQ(nimbolt::desktopTargetKind(name), nimbolt::DesktopTargetKind::FileName) << name;
 }
 
 TEST(DesktopOpener, AddressesGoAsTheyAreAndFileNamesAsAbsoluteFiles)

@@ -70,16 +70,6 @@ void spin(int milliseconds)
     (void)spinUntil([] { return false; }, milliseconds);
 }
 
-std::set<WindowWidget*> liveWidgets()
-{
-    std::set<WindowWidget*> widgets;
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* window = dynamic_cast<WindowWidget*>(widget); window && !window->isReleased())
-            widgets.insert(window);
-    }
-    return widgets;
-}
-
 struct Created {
     std::unique_ptr<NativeWindow> window;
     QPointer<WindowWidget> widget;
@@ -87,11 +77,12 @@ struct Created {
 
 Created create(QtWindowSystem& system, WindowKind kind, Recorder& events)
 {
-    std::set<WindowWidget*> before = liveWidgets();
+    QWidgetList before = QApplication::topLevelWidgets();
     Created created { system.createWindow(kind, events), nullptr };
-    for (WindowWidget* widget : liveWidgets()) {
-        if (!before.count(widget))
-            created.widget = widget;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* window = dynamic_cast<WindowWidget*>(widget);
+        if (window && !before.contains(widget) && !window->isReleased())
+            created.widget = window;
     }
     return created;
 }
@@ -251,18 +242,14 @@ TEST(QtWindowSystem, BoxesLeaveTimersRunningAndAnswerByKeyOrClosing)
 {
     // Each row acts on the open box once the window has ticked often enough while the box was up:
     // it presses the key, or closes the box when there is none.
-    struct BoxAction {
-        const char* what;
-        MessageBoxButtons buttons;
-        int key;
-        MessageBoxResult expected;
-        const char* caption;
-    };
+    struct BoxAction { const char* what; MessageBoxButtons buttons; int key; MessageBoxResult expected; };
+    constexpr auto Ok = MessageBoxResult::Ok, Cancel = MessageBoxResult::Cancel;
+    constexpr auto OkOnly = MessageBoxButtons::Ok, Both = MessageBoxButtons::OkCancel;
     const BoxAction rows[] = {
-        { "Escape closes an OK box with OK", MessageBoxButtons::Ok, Qt::Key_Escape, MessageBoxResult::Ok, "alert" },
-        { "Escape answers Cancel", MessageBoxButtons::OkCancel, Qt::Key_Escape, MessageBoxResult::Cancel, "Question" },
-        { "closing the box answers Cancel", MessageBoxButtons::OkCancel, 0, MessageBoxResult::Cancel, "Question" },
-        { "Return chooses OK", MessageBoxButtons::OkCancel, Qt::Key_Return, MessageBoxResult::Ok, "Question" },
+        { "Escape closes an OK box with OK", OkOnly, Qt::Key_Escape, Ok },
+        { "Escape answers Cancel", Both, Qt::Key_Escape, Cancel },
+        { "closing the box answers Cancel", Both, 0, Cancel },
+        { "Return chooses OK", Both, Qt::Key_Return, Ok },
     };
     for (const BoxAction& row : rows) {
         QtWindowSystem system;
@@ -281,10 +268,10 @@ TEST(QtWindowSystem, BoxesLeaveTimersRunningAndAnswerByKeyOrClosing)
             else
                 box->close();
         };
-        MessageBoxResult result
-            = system.messageBox(created.window.get(), "\x93\xfa\x96\x7b?", row.caption, row.buttons);
+        const char* title = row.buttons == OkOnly ? "alert" : "Question";
+        auto result = system.messageBox(created.window.get(), "\x93\xfa\x96\x7b?", title, row.buttons);
         EXPECT_EQ(result, row.expected) << row.what;
-        EXPECT_EQ(caption, QString::fromLatin1(row.caption)) << row.what;
+        EXPECT_EQ(caption, QString::fromLatin1(title)) << row.what;
         EXPECT_EQ(text, QString::fromUtf8("日本?")) << row.what;
         EXPECT_GE(events.ticks[1], 5) << row.what;
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << row.what;
