@@ -29,34 +29,7 @@ const CycleRow cycleRows[] = {
         "R = 0;", 3 },
 };
 
-TEST(Cycles, UnboundCyclesAreFreedBetweenRunsAndBoundOnesStay)
-{
-    for (const CycleRow& row : cycleRows) {
-        SCOPED_TRACE(row.what);
-        ObjectLog log;
-        CountingObject* probe = CountingObject::create(log);
-        {
-            ScriptHarness harness;
-            harness.defineGlobal("probe", objectValue(probe));
-            ASSERT_TRUE(harness.run(row.build).ok());
-            ASSERT_TRUE(harness.site().errors.empty());
-            EXPECT_EQ(harness.engine().collectCycles(), 0u);
-            // Ours, the global's and the cycle's.
-            EXPECT_EQ(probe->refCount(), 3);
-
-            ASSERT_TRUE(harness.run(row.drop).ok());
-            EXPECT_EQ(probe->refCount(), 3);
-            EXPECT_EQ(harness.engine().collectCycles(), row.freed);
-            EXPECT_EQ(probe->refCount(), 2);
-            EXPECT_EQ(harness.engine().collectCycles(), 0u);
-        }
-        EXPECT_EQ(probe->refCount(), 1);
-        probe->release();
-        EXPECT_EQ(log.destroyed, 1);
-    }
-}
-
-TEST(Cycles, ClosingTheRunnerFreesCyclesBoundToGlobals)
+TEST(Cycles, UnboundCyclesGoBetweenRunsAndBoundOnesWhenTheRunnerCloses)
 {
     for (const CycleRow& row : cycleRows) {
         SCOPED_TRACE(row.what);
@@ -65,9 +38,24 @@ TEST(Cycles, ClosingTheRunnerFreesCyclesBoundToGlobals)
         ScriptHarness harness;
         harness.defineGlobal("probe", objectValue(probe));
         ASSERT_TRUE(harness.run(row.build).ok());
+        ASSERT_TRUE(harness.site().errors.empty());
+        EXPECT_EQ(harness.engine().collectCycles(), 0u);
+        // Ours, the global's and the cycle's.
+        EXPECT_EQ(probe->refCount(), 3);
+
+        ASSERT_TRUE(harness.run(row.drop).ok());
+        EXPECT_EQ(probe->refCount(), 3);
+        EXPECT_EQ(harness.engine().collectCycles(), row.freed);
+        EXPECT_EQ(probe->refCount(), 2);
+        EXPECT_EQ(harness.engine().collectCycles(), 0u);
+
+        // Built again and left bound: closing the runner lets go of the globals and the cycle.
+        ASSERT_TRUE(harness.run(row.build).ok());
+        EXPECT_EQ(probe->refCount(), 3);
         ASSERT_TRUE(harness.runner().toggleOpen().ok());
         EXPECT_EQ(probe->refCount(), 1);
         probe->release();
+        EXPECT_EQ(log.destroyed, 1);
         ASSERT_TRUE(harness.runner().toggleOpen().ok());
     }
 }
