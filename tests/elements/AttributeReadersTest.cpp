@@ -37,10 +37,9 @@ Array attributes(std::initializer_list<std::pair<std::string_view, std::string_v
 TEST(AttributeReaders, IntegersReadAsTheCLibraryReadsThemAndColoursAsColourTexts)
 {
     struct Row { std::string_view text; int32_t expected; };
-    const Row rows[] = { { "0x10", 16 }, { "0X1f", 31 }, { "010", 8 }, { "09", 0 }, { "-5", -5 },
-        { "+12", 12 }, { " 7", 7 }, { "\t\n 42", 42 }, { "12px", 12 }, { "auto", 0 }, { "", 0 }, { "0x", 0 },
-        { "2147483647", INT32_MAX }, { "2147483648", INT32_MAX }, { "99999999999", INT32_MAX },
-        { "-2147483648", INT32_MIN }, { "-2147483649", INT32_MIN } };
+    const Row rows[] = { { "0x1f", 31 }, { "010", 8 }, { "09", 0 }, { "-5", -5 }, { " 7", 7 }, { "12px", 12 },
+        { "auto", 0 }, { "2147483647", INT32_MAX }, { "2147483648", INT32_MAX }, { "-2147483648", INT32_MIN },
+        { "-2147483649", INT32_MIN } };
     for (const Row& row : rows) {
         int32_t result = 1234;
         EXPECT_TRUE(readAttributeInt(*attributes({ { "left", row.text } }), "left", result).ok());
@@ -53,8 +52,7 @@ TEST(AttributeReaders, IntegersReadAsTheCLibraryReadsThemAndColoursAsColourTexts
     EXPECT_EQ(result, -77) << "an integer value reads as its text";
 
     struct Colour { std::string_view text; Color expected; };
-    const Colour colours[] = { { "#ff8000", 0x000080FF }, { "#f80", 0x000088FF }, { "#zz0000", 0 },
-        { "red", NoColor }, { "00ff00", NoColor }, { "#ab", NoColor }, { "", NoColor } };
+    const Colour colours[] = { { "#ff8000", 0x000080FF }, { "#f80", 0x000088FF }, { "red", NoColor } };
     for (const Colour& row : colours) {
         Color colour = 0x00123456;
         EXPECT_TRUE(readAttributeColor(*attributes({ { "bgcolor", row.text } }), "bgcolor", colour).ok());
@@ -62,26 +60,9 @@ TEST(AttributeReaders, IntegersReadAsTheCLibraryReadsThemAndColoursAsColourTexts
     }
 }
 
-TEST(AttributeReaders, AbsentAttributesLeaveTheResultAlone)
+TEST(AttributeReaders, TextIsCutToTheBufferAndAbsentAttributesLeaveTheResultAlone)
 {
-    Array array = attributes({ { "left", "5" }, { "color", "#fff" }, { "type", "mascot" } });
-    int32_t number = 1234;
-    EXPECT_EQ(readAttributeInt(*array, "top", number).code(), -1);
-    EXPECT_EQ(readAttributeInt(*array, "Left", number).code(), -1) << "names match case-sensitively";
-    EXPECT_EQ(readAttributeInt(*array, "lef", number).code(), -1) << "and whole";
-    EXPECT_EQ(number, 1234);
-    Color color = 0x00ABCDEF;
-    EXPECT_EQ(readAttributeColor(*array, "bgcolor", color).code(), -1);
-    EXPECT_EQ(color, 0x00ABCDEFu);
-    char buffer[8] = "keepme";
-    EXPECT_EQ(readAttributeText(*array, "Type", buffer, sizeof buffer).code(), -1);
-    EXPECT_EQ(readAttributeText(*array, nullptr, buffer, sizeof buffer).code(), -1);
-    EXPECT_STREQ(buffer, "keepme");
-}
-
-TEST(AttributeReaders, TextIsCutToTheBufferAndKeepsTheStoredValue)
-{
-    Array array = attributes({ { "background", "picture.bmp" } });
+    Array array = attributes({ { "background", "picture.bmp" }, { "left", "5" } });
     struct Row { const char* what; int32_t capacity; std::string expected; };
     const Row rows[] = { { "room for all", 64, "picture.bmp" }, { "exactly enough", 12, "picture.bmp" },
         { "one short", 11, "picture.bm" }, { "room for the zero only", 1, "" } };
@@ -99,7 +80,20 @@ TEST(AttributeReaders, TextIsCutToTheBufferAndKeepsTheStoredValue)
     int32_t before = text->refCount(), result = 0;
     EXPECT_TRUE(readAttributeInt(*array, "size", result).ok());
     EXPECT_EQ(result, 32);
-    EXPECT_EQ(text->refCount(), before);
+    EXPECT_EQ(text->refCount(), before) << "reading takes no reference away";
+
+    int32_t number = 1234;
+    EXPECT_EQ(readAttributeInt(*array, "top", number).code(), -1);
+    EXPECT_EQ(readAttributeInt(*array, "Left", number).code(), -1) << "names match case-sensitively";
+    EXPECT_EQ(readAttributeInt(*array, "lef", number).code(), -1) << "and whole";
+    EXPECT_EQ(number, 1234);
+    Color color = 0x00ABCDEF;
+    EXPECT_EQ(readAttributeColor(*array, "bgcolor", color).code(), -1);
+    EXPECT_EQ(color, 0x00ABCDEFu);
+    char buffer[8] = "keepme";
+    EXPECT_EQ(readAttributeText(*array, "Background", buffer, sizeof buffer).code(), -1);
+    EXPECT_EQ(readAttributeText(*array, nullptr, buffer, sizeof buffer).code(), -1);
+    EXPECT_STREQ(buffer, "keepme");
 }
 
 }

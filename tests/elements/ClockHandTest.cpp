@@ -29,15 +29,12 @@ TEST(ClockHand, AnglesForWorkedTimes)
     struct Row { const char* what; HandKind hand; std::tm time; double expected; };
     const Row rows[] = {
         { "second hand at 12:00:00 points up", HandKind::Second, timeOf(12, 0, 0), Pi / 2 },
-        { "minute hand at 12:00:00 points up", HandKind::Minute, timeOf(12, 0, 0), Pi / 2 },
+        { "second hand at 30 s points down", HandKind::Second, timeOf(7, 9, 30), -Pi / 2 },
+        { "minute hand at 45, whatever the seconds, points left", HandKind::Minute, timeOf(5, 45, 40), -Pi },
         { "hour hand at 12:00:00: a turn less than up", HandKind::Hour, timeOf(12, 0, 0), Pi / 2 - 2 * Pi },
-        { "hour hand at 03:00:00 points right", HandKind::Hour, timeOf(3, 0, 0), 0 },
-        { "hour hand at 03:30 is 15 degrees below right", HandKind::Hour, timeOf(3, 30, 0), -Pi / 12 },
+        { "hour hand at 03:30:59 is 15 degrees below right", HandKind::Hour, timeOf(3, 30, 59), -Pi / 12 },
         // 9:45 is 22.5 degrees past 9 (180 degrees) towards 10, i.e. clockwise: 157.5 degrees.
         { "hour hand at 09:45", HandKind::Hour, timeOf(9, 45, 0), -6.75 * Pi / 6 },
-        { "second hand at 15 s points right", HandKind::Second, timeOf(0, 0, 15), 0 },
-        { "second hand at 30 s points down", HandKind::Second, timeOf(0, 0, 30), -Pi / 2 },
-        { "minute hand at 45 points left", HandKind::Minute, timeOf(0, 45, 0), -Pi },
         { "a digital clock has no hand", HandKind::Digital, timeOf(1, 2, 3), 0 },
     };
     for (const Row& row : rows)

@@ -39,12 +39,11 @@ TEST(Surface, SizesDepthsAndStrides)
     }
 }
 
-Palette ramp(int32_t count, uint8_t seed)
+Palette ramp(int32_t count, int32_t seed)
 {
     Palette colors;
     for (int32_t i = 0; i < count; ++i)
-        colors.push_back({ static_cast<uint8_t>(seed + i), static_cast<uint8_t>(100 + i),
-            static_cast<uint8_t>(200 - i), 0 });
+        colors.push_back({ uint8_t(seed + i), uint8_t(100 + i), uint8_t(200 - i), 0 });
     return colors;
 }
 
@@ -92,9 +91,8 @@ TEST(Surface, PaletteRangesCountsAndTheLogicalPalette)
     Palette tail(4, marker);
     ASSERT_TRUE(surface->getPalette(254, 4, tail.data()).ok());
     EXPECT_EQ(tail, (Palette { top[4], top[5], marker, marker })) << "entries past 255 are not read";
-    EXPECT_EQ(surface->getPalette(-1, 2, tail.data()).code(), -1);
-    EXPECT_EQ(surface->getPalette(256, 1, tail.data()).code(), -1);
-    EXPECT_EQ(surface->getPalette(0, -1, tail.data()).code(), -1);
+    for (Range range : { Range { "negative start", -1, 2 }, { "at 256", 256, 1 }, { "negative count", 0, -1 } })
+        EXPECT_EQ(surface->getPalette(range.start, range.count, tail.data()).code(), -1) << range.what;
 
     // The count is the highest entry set, plus one.
     RefPtr<Surface> counted = createSurface(2, 2, 8);
@@ -109,14 +107,6 @@ TEST(Surface, PaletteRangesCountsAndTheLogicalPalette)
     EXPECT_EQ(none->paletteCount(), 1);
 }
 
-Bytes pixelBytes(const RefPtr<Surface>& surface, int32_t x, int32_t y)
-{
-    SurfaceInfo info;
-    EXPECT_TRUE(surface->getInfo(info).ok());
-    const uint8_t* pixel = info.bits + y * info.stride + x * info.bitsPerPixel / 8;
-    return Bytes(pixel, pixel + info.bitsPerPixel / 8);
-}
-
 TEST(Surface, ItsDeviceContextDrawsIntoItsPixelsAndPicturesCopyThroughTheColourTable)
 {
     RefPtr<Surface> target = createSurface(5, 4, 24);
@@ -125,35 +115,30 @@ TEST(Surface, ItsDeviceContextDrawsIntoItsPixelsAndPicturesCopyThroughTheColourT
     context->fillRect({ 1, 1, 3, 2 }, Brush::solid(0x00AABBCC));
     context->setTextColor(0x123456);
     EXPECT_TRUE(target->releaseDC(context).ok());
-    const Bytes black { 0, 0, 0 }, filled { 0xAA, 0xBB, 0xCC }; // blue, green, red of 0x00AABBCC
+    auto at = [&](int32_t x, int32_t y) { return pixelColor(target->pixels(), x, y); };
     for (int32_t x = 0; x < 5; ++x)
-        EXPECT_EQ(pixelBytes(target, x, 1), (x == 1 || x == 2) ? filled : black) << x;
+        EXPECT_EQ(at(x, 1), (x == 1 || x == 2) ? 0x00AABBCCu : 0u) << x;
     DeviceContext* again = nullptr;
     ASSERT_TRUE(target->getDC(again).ok());
     EXPECT_EQ(again, context) << "the surface's own context, with its state kept";
     EXPECT_EQ(again->textColor(), 0x123456u);
 
     RefPtr<Surface> picture = createSurface(3, 2, 8);
-    const ColorTableEntry colors[] = { { 1, 2, 3, 0 }, { 10, 20, 30, 0 } };
+    const ColorTableEntry colors[] = { { 1, 2, 3, 0 }, { 10, 20, 30, 0 } }; // blue, green, red
     ASSERT_TRUE(picture->setPalette(0, 2, colors).ok());
     SurfaceInfo info;
     ASSERT_TRUE(picture->getInfo(info).ok());
-    info.bits[2] = 1; // pixel (2, 0)
-    info.bits[info.stride + 1] = 1; // pixel (1, 1)
+    info.bits[2] = info.bits[info.stride + 1] = 1; // pixels (2, 0) and (1, 1)
     ASSERT_TRUE(picture->draw(*context, 3, 2, { 1, 0, 3, 2 }).ok());
     // The source rectangle's pixels (1,0)=0, (2,0)=1, (1,1)=1, (2,1)=0 land from (3, 2).
-    const Bytes zero { 1, 2, 3 }, one { 10, 20, 30 };
-    EXPECT_EQ(pixelBytes(target, 3, 2), zero);
-    EXPECT_EQ(pixelBytes(target, 4, 2), one);
-    EXPECT_EQ(pixelBytes(target, 3, 3), one);
-    EXPECT_EQ(pixelBytes(target, 4, 3), zero);
-    EXPECT_EQ(pixelBytes(target, 2, 2), black);
-    EXPECT_EQ(pixelBytes(target, 3, 1), black);
+    constexpr Color zero = 0x00010203, one = 0x000A141E; // red | green << 8 | blue << 16
+    EXPECT_EQ((std::vector { at(3, 2), at(4, 2), at(3, 3), at(4, 3), at(2, 2), at(3, 1) }),
+        (std::vector<Color> { zero, one, one, zero, 0, 0 }));
     // Row 1 of the picture, 0 1 0, stretched to twice its width over row 0 of the target.
     ASSERT_TRUE(picture->stretchDraw(*context, { 0, 0, 6, 1 }, { 0, 1, 3, 2 }).ok());
     for (int32_t x = 0; x < 5; ++x)
-        EXPECT_EQ(pixelBytes(target, x, 0), x == 2 || x == 3 ? one : zero) << x;
-    EXPECT_EQ(pixelBytes(target, 0, 1), black);
+        EXPECT_EQ(at(x, 0), x == 2 || x == 3 ? one : zero) << x;
+    EXPECT_EQ(at(0, 1), 0u);
 }
 
 }

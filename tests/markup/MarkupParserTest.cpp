@@ -260,7 +260,7 @@ TEST(MarkupParser, FilesAndWhereReadingStops)
 
 // Three tokens wait at most: the one after a text run and the two the tree builder gives back. One
 // more would be lost, so the reader fails instead, and then gives no more tokens.
-TEST(MarkupReader, GivingBackMoreThanItHoldsFails)
+TEST(MarkupParser, ItsReaderFailsWhenGivenBackMoreThanItHolds)
 {
     MarkupStream stream = MarkupStream::fromMemory("x", 1);
     MarkupReader reader(stream);
