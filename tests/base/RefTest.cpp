@@ -1,11 +1,14 @@
 // Reference counts through Ref and RefPtr: each holder owns exactly one count, adoption takes
 // over the creator's, and the object dies exactly once when the last holder lets go.
+#include <base/DeferredRelease.h>
 #include <base/Ref.h>
 #include <base/RefCounted.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace nimbolt::test {
 namespace {
@@ -94,6 +97,49 @@ TEST(RefTest, RefPtrNullCopyMoveClearAndLeak)
     EXPECT_EQ(destroyed, 0);
     fromRef.clear();
     EXPECT_EQ(destroyed, 1);
+}
+
+// A link of a chain whose destructor lets go of the next link, and notes when it finishes.
+class Link final : private DeferredRelease {
+public:
+    Link(int id, Link* next, std::vector<int>& finished)
+        : m_id(id)
+        , m_next(next)
+        , m_finished(finished)
+    {
+    }
+    void release() { destroyDeferred(); }
+
+private:
+    ~Link() override
+    {
+        if (m_next)
+            m_next->release();
+        m_finished.push_back(m_id);
+    }
+    int m_id;
+    Link* m_next;
+    std::vector<int>& m_finished;
+};
+
+// Up to MaxNesting destructions run inside each other, so the innermost finishes first; the rest
+// wait and are destroyed once the outermost is over, each again with the full depth.
+TEST(DeferredReleaseTest, DestructionsNestUpToTheLimitThenWait)
+{
+    constexpr int length = DeferredRelease::MaxNesting * 2 + 10;
+    std::vector<int> finished;
+    Link* head = nullptr;
+    for (int id = length - 1; id >= 0; --id)
+        head = new Link(id, head, finished);
+    head->release();
+    ASSERT_EQ(finished.size(), size_t { length });
+    std::vector<int> expected;
+    for (int start = 0; start < length; start += DeferredRelease::MaxNesting) {
+        int end = std::min(start + DeferredRelease::MaxNesting, length);
+        for (int id = end - 1; id >= start; --id)
+            expected.push_back(id);
+    }
+    EXPECT_EQ(finished, expected);
 }
 
 }

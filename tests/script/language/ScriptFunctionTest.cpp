@@ -252,6 +252,13 @@ TEST(Lifetime, EngineClosedByACallbackLivesUntilTheCallEnds)
     EXPECT_TRUE(result.tag == ValueTag::Integer && result.payload.integer == 7);
     EXPECT_EQ(harness.runner().getState(), RunnerState::Closed);
     releaseValue(function);
+    // Closed from inside evalString, the runner stays closed when the evaluation ends.
+    ASSERT_TRUE(harness.runner().toggleOpen().ok());
+    harness.defineGlobal("closeRunner", ScriptValue::native(actNative<closeRunner>));
+    ScriptValue evaluated = UndefinedValue;
+    (void)harness.eval(nullptr, "closeRunner(); 1;", evaluated);
+    releaseValue(evaluated);
+    EXPECT_EQ(harness.runner().getState(), RunnerState::Closed);
     s_heldRunner = nullptr;
     // Open again so that the harness tears down a runner in its usual state.
     ASSERT_TRUE(harness.runner().toggleOpen().ok());

@@ -4,6 +4,7 @@
 // names, and the table owns exactly one reference per stored counted value.
 #include <support/CountingObject.h>
 
+#include <script/runtime/MemoryBudget.h>
 #include <script/runtime/PropertyTable.h>
 
 #include <gtest/gtest.h>
@@ -203,6 +204,27 @@ TEST(PropertyTableTest, GrowingBucketsSkipsPoppedSlots)
     EXPECT_EQ(table->get(16 * 30, out), Status::Failed);
     EXPECT_EQ(table->get(16 * 35, out), Status::Ok);
     table->release();
+}
+
+// A table made under a budget gives back every byte it took, its grown buckets included, both
+// when they grow again and when the table goes.
+TEST(PropertyTableTest, GrownBucketsAreCreditedBackToTheBudget)
+{
+    MemoryBudget* budget = MemoryBudget::create();
+    PropertyTable* table = nullptr;
+    {
+        CurrentBudget charging(budget);
+        table = PropertyTable::create();
+    }
+    ASSERT_NE(table, nullptr);
+    size_t empty = budget->used();
+    for (Atom atom = 16; atom <= 16 * 200; atom += 16)
+        ASSERT_TRUE(table->define(atom, ScriptValue::integer(atom)).ok());
+    ASSERT_EQ(table->bucketCount(), 128) << "grown three times";
+    EXPECT_GT(budget->used(), empty + 128 * sizeof(void*));
+    table->release();
+    EXPECT_EQ(budget->used(), 0u);
+    budget->release();
 }
 
 }
