@@ -117,6 +117,7 @@ TEST(Parser, TreeShapes)
         { "postfix chains", "a.b(c, 'x', 2.5)[d]; f()(1);", "([] (call (. a b) c \"x\" 2.5) d) (call (call f) 1)" },
         { "construction and delete", "new A; new A(1, 2) + 1; delete a, b;", "(new A) (+ (new A 1 2) 1) (delete (, a b))" },
         { "member of this and a real literal", "this.x = 1.0;", "(= (. this x) 1.0)" },
+        { "string with escapes", "s = \"a\\n\\\"\\\\\";", "(= s \"a\\x0A\\\"\\\\\")" },
         { "loops", "for (;;) {} for (var i = 0, j; i < 2; i++) x; while (i) i--; do x++; while (x < 3);",
             "(for _ _ _ {}) (for (var (i 0) j) (< i 2) (post++ i) x) (while i (post-- i)) (do (post++ x) (< x 3))" },
         { "blocks, empty statement, break and continue", "{ { a; } {} ; break; continue; }",
