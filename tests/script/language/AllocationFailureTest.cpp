@@ -63,5 +63,17 @@ TEST(AllocationFailure, EveryFailingAllocationOfARunEndsCleanly)
     EXPECT_GT(failures, 20) << "every allocation of the run was made to fail once";
 }
 
+TEST(AllocationFailure, AValueWithoutRoomForItsTextGivesAnEmptyText)
+{
+    char buffer[8] = "xxxxxxx";
+    s_calls = 0;
+    s_failingCall = 0;
+    EXPECT_EQ(valueText(ScriptValue::integer(5), buffer, sizeof buffer), 0);
+    s_failingCall = -1;
+    EXPECT_EQ(buffer[0], 0);
+    EXPECT_EQ(valueText(ScriptValue::integer(5), buffer, sizeof buffer), 1);
+    EXPECT_STREQ(buffer, "5");
+}
+
 }
 }

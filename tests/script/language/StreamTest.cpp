@@ -72,16 +72,19 @@ TEST(MemoryStream, SeeksClampAndWritesStayInside)
     readOnly->release();
 }
 
-// Reads every line with the given capacity; a piece without terminator is taken whole.
+// Reads every line with the given capacity; a piece without terminator is taken whole. The byte
+// after the capacity must never be written.
 std::vector<std::string> readAllLines(const std::string& text, int32_t capacity)
 {
     MemoryStream* stream = createMemoryStream(text.data(), static_cast<int32_t>(text.size()));
     auto reader = createLineReader(*stream);
     std::vector<std::string> lines;
     std::vector<char> buffer(static_cast<size_t>(capacity) + 1, 0);
+    buffer.back() = 'G';
     while (reader->readLine(buffer.data(), capacity)) {
+        EXPECT_EQ(buffer.back(), 'G') << "written past the capacity";
         lines.emplace_back(buffer.data(), strnlen(buffer.data(), static_cast<size_t>(capacity)));
-        std::fill(buffer.begin(), buffer.end(), 0);
+        std::fill(buffer.begin(), buffer.end() - 1, 0);
     }
     stream->release();
     return lines;
@@ -100,6 +103,7 @@ TEST(LineReader, CutsTextIntoLines)
         { "empty lines", "\n\n", 100, { "\n", "\n" } },
         { "empty text has no line", "", 100, {} },
         { "long line is cut at the capacity", "abcdefg\n", 3, { "abc", "def", "g\n" } },
+        { "a last piece filling the capacity", "abcdef", 3, { "abc", "def" } },
         { "line of exactly the capacity with its line feed", "abc\nd", 4, { "abc\n", "d" } },
         { "line crossing the first block boundary", std::string(4090, 'a') + "\n" + std::string(20, 'b') + "\nc",
             8000, { std::string(4090, 'a') + "\n", std::string(20, 'b') + "\n", "c" } },
