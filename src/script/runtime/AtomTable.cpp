@@ -1,5 +1,7 @@
 #include <script/runtime/AtomTable.h>
 
+#include <base/ByteHash.h>
+
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -28,17 +30,6 @@ AtomTable::~AtomTable()
         std::free(m_entries[i]);
     std::free(m_entries);
     std::free(m_index);
-}
-
-// FNV-1a over the bytes.
-uint32_t AtomTable::nameHash(const char* name, size_t length)
-{
-    uint32_t hash = 2166136261u;
-    for (size_t i = 0; i < length; ++i) {
-        hash ^= static_cast<unsigned char>(name[i]);
-        hash *= 16777619u;
-    }
-    return hash;
 }
 
 int32_t* AtomTable::slotOf(uint32_t hash, const char* name, size_t length) const
@@ -83,7 +74,7 @@ bool AtomTable::reserve()
 
 Atom AtomTable::intern(const char* name, size_t length)
 {
-    uint32_t hash = nameHash(name, length);
+    uint32_t hash = byteHash(name, length);
     if (m_index) {
         if (int32_t serial = *slotOf(hash, name, length))
             return m_entries[serial - 1]->atom;

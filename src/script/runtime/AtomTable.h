@@ -51,7 +51,6 @@ private:
     AtomTable() = default;
     ~AtomTable() override;
 
-    static uint32_t nameHash(const char* name, size_t length);
     // The index slot of the name: its entry's serial, or the empty slot (0) where it would go.
     int32_t* slotOf(uint32_t hash, const char* name, size_t length) const;
     // Room for one more entry in the serial list and the index; false when memory runs out.

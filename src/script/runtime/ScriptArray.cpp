@@ -1,6 +1,7 @@
 #include <script/runtime/ScriptArray.h>
 
 #include <base/Assert.h>
+#include <base/ByteHash.h>
 
 #include <script/runtime/MemberTable.h>
 #include <script/runtime/MemoryBudget.h>
@@ -24,17 +25,6 @@ static const MemberTableRow arrayMembers[] = {
     { "length", lengthMember },
     { nullptr, nullptr },
 };
-
-// FNV-1a over the bytes.
-uint32_t ScriptArray::nameHash(const char* name, int32_t length)
-{
-    uint32_t hash = 2166136261u;
-    for (int32_t i = 0; i < length; ++i) {
-        hash ^= static_cast<unsigned char>(name[i]);
-        hash *= 16777619u;
-    }
-    return hash;
-}
 
 void* ScriptArray::allocate(size_t bytes)
 {
@@ -227,7 +217,7 @@ ScriptArray::Entry* ScriptArray::findNamed(const char* name, int32_t length) con
 {
     if (!m_names)
         return nullptr;
-    return *nameSlot(nameHash(name, length), name, length);
+    return *nameSlot(byteHash(name, static_cast<size_t>(length)), name, length);
 }
 
 bool ScriptArray::reserveName()
@@ -277,7 +267,7 @@ Status ScriptArray::newEntry(const char* name, int32_t length, const ScriptValue
         record = static_cast<NameRecord*>(allocate(recordSize(length)));
         if (!record)
             return Status::OutOfMemory;
-        record->hash = nameHash(name, length);
+        record->hash = byteHash(name, static_cast<size_t>(length));
         record->length = length;
         std::memcpy(record->bytes, name, static_cast<size_t>(length));
         record->bytes[length] = 0;

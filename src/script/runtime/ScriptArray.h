@@ -102,7 +102,6 @@ private:
     }
     ~ScriptArray() override;
 
-    static uint32_t nameHash(const char* name, int32_t length);
     static size_t recordSize(int32_t length) { return offsetof(NameRecord, bytes) + static_cast<size_t>(length) + 1; }
 
     // The k-th chunk, or null when it was never built.
