@@ -64,17 +64,14 @@ void ScriptFunction::destroyHeldOnlyBySelf()
 
 void ScriptFunction::visitHeld(Visitor visit, void* context)
 {
-    m_prototypeTable->forEachValue([&](ScriptValue& value) { visitValue(value, visit, context); });
-    m_ownTable->forEachValue([&](ScriptValue& value) { visitValue(value, visit, context); });
+    visitTable(*m_prototypeTable, visit, context);
+    visitTable(*m_ownTable, visit, context);
 }
 
 void ScriptFunction::dropHeld()
 {
-    m_prototypeTable->forEachValue([&](ScriptValue& value) {
-        if (!(value.isCounted() && value.payload.object == &m_prototypeView))
-            releaseValue(value);
-    });
-    m_ownTable->forEachValue([](ScriptValue& value) { releaseValue(value); });
+    dropTable(*m_prototypeTable, &m_prototypeView);
+    dropTable(*m_ownTable);
 }
 
 // Reading: prototype table first, then own table.
@@ -231,14 +228,11 @@ ScriptInstance* createInstance(ScriptObject& parent, EngineLink& link, PropertyT
 
 void ScriptInstance::visitHeld(Visitor visit, void* context)
 {
-    m_ownTable->forEachValue([&](ScriptValue& value) { visitValue(value, visit, context); });
+    visitTable(*m_ownTable, visit, context);
     visit(m_parent, context);
 }
 
-void ScriptInstance::dropHeld()
-{
-    m_ownTable->forEachValue([](ScriptValue& value) { releaseValue(value); });
-}
+void ScriptInstance::dropHeld() { dropTable(*m_ownTable); }
 
 int32_t ScriptInstance::release()
 {

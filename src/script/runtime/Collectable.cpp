@@ -1,5 +1,6 @@
 #include <script/runtime/Collectable.h>
 #include <script/runtime/MemoryBudget.h>
+#include <script/runtime/PropertyTable.h>
 #include <script/runtime/ScriptValue.h>
 
 namespace nimbolt {
@@ -37,6 +38,19 @@ void Collectable::visitValue(const ScriptValue& value, Visitor visit, void* cont
 {
     if (value.isCounted() && value.payload.object)
         visit(*value.payload.object, context);
+}
+
+void Collectable::visitTable(PropertyTable& table, Visitor visit, void* context)
+{
+    table.forEachValue([&](ScriptValue& value) { visitValue(value, visit, context); });
+}
+
+void Collectable::dropTable(PropertyTable& table, const ScriptObject* keep)
+{
+    table.forEachValue([&](ScriptValue& value) {
+        if (!keep || !value.isCounted() || value.payload.object != keep)
+            releaseValue(value);
+    });
 }
 
 namespace {

@@ -17,6 +17,7 @@
 namespace nimbolt {
 
 class MemoryBudget;
+class PropertyTable;
 
 class Collectable {
 public:
@@ -42,6 +43,9 @@ protected:
 
     // Visits the object of a counted value.
     static void visitValue(const ScriptValue& value, Visitor visit, void* context);
+    // Visits every counted value of a table, and lets go of them all but one (or none).
+    static void visitTable(PropertyTable& table, Visitor visit, void* context);
+    static void dropTable(PropertyTable& table, const ScriptObject* keep = nullptr);
 
 private:
     friend size_t collectCycles(MemoryBudget& budget);
