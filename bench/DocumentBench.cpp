@@ -12,7 +12,7 @@
 // Usage: document-bench [repetitions] [paint | load | data | memory | big ...]
 // (no case names: all but big)
 #include <document/Document.h>
-#include <document/HeadlessWindowSystem.h>
+#include <headless/HeadlessWindowSystem.h>
 #include <platform/GuiSession.h>
 
 #include <algorithm>

@@ -6,7 +6,7 @@
 // objects' lives on standard output: run with -close_fd_mask=1 to keep the fuzzer's output readable.
 #include <document/Document.h>
 #include <document/DocumentFile.h>
-#include <document/HeadlessWindowSystem.h>
+#include <headless/HeadlessWindowSystem.h>
 #include <platform/GuiSession.h>
 
 #include <cstdint>

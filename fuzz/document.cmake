@@ -2,9 +2,9 @@
 # Qt parts of the build.
 nimbolt_fuzzer(script-run-fuzzer ScriptRunFuzzer.cpp nimbolt_script_language)
 if(NIMBOLT_GUI)
-    nimbolt_fuzzer(document-fuzzer DocumentFuzzer.cpp nimbolt_document nimbolt_platform)
+    nimbolt_fuzzer(document-fuzzer DocumentFuzzer.cpp nimbolt_headless nimbolt_platform)
     nimbolt_fuzzer(attribute-fuzzer AttributeFuzzer.cpp nimbolt_elements)
     # ShiftJisText hands out Qt strings, so this one links Qt itself.
     find_package(Qt6 REQUIRED COMPONENTS Core)
-    nimbolt_fuzzer(text-fuzzer TextFuzzer.cpp nimbolt_document nimbolt_platform Qt6::Core)
+    nimbolt_fuzzer(text-fuzzer TextFuzzer.cpp nimbolt_headless nimbolt_platform Qt6::Core)
 endif()

@@ -3,7 +3,7 @@
 // client area as a PNG. Standard output gets what the document writes there; standard error gets
 // one line for every message box, Shell.run and Shell.exit, then one describing the window.
 #include <document/Document.h>
-#include <document/HeadlessWindowSystem.h>
+#include <headless/HeadlessWindowSystem.h>
 #include <platform/GuiSession.h>
 #include <platform/PngWriter.h>
 #include <platform/TextConversion.h>

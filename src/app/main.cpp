@@ -1,6 +1,6 @@
 // nimbolt: shows clock.dat/start.nbm from beside the executable on the desktop, with a tray icon
 // to open other documents and to quit. Command-line arguments are ignored.
-#include <platform/desktop/ApplicationShell.h>
+#include <app/ApplicationShell.h>
 #include <app/StartDocument.h>
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 // members, the loading order, and documents replaced while a script still runs.
 #include <document/Document.h>
 #include <document/DocumentFile.h>
-#include <document/HeadlessWindowSystem.h>
+#include <headless/HeadlessWindowSystem.h>
 
 #include <support/PixelMemory.h>
 

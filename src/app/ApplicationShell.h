@@ -4,7 +4,7 @@
 #pragma once
 
 #include <document/Document.h>
-#include <platform/desktop/QtWindowSystem.h>
+#include <desktop/QtWindowSystem.h>
 
 #include <QMenu>
 #include <QString>

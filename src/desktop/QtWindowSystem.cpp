@@ -1,9 +1,9 @@
-#include <platform/desktop/QtWindowSystem.h>
+#include <desktop/QtWindowSystem.h>
 
 #include <platform/FileAccess.h>
 #include <platform/ShiftJisText.h>
-#include <platform/desktop/DesktopTarget.h>
-#include <platform/desktop/WindowWidget.h>
+#include <desktop/DesktopTarget.h>
+#include <desktop/WindowWidget.h>
 
 #include <QApplication>
 #include <QCursor>

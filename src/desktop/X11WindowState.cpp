@@ -1,4 +1,4 @@
-#include <platform/desktop/X11WindowState.h>
+#include <desktop/X11WindowState.h>
 
 #include <QGuiApplication>
 #include <QWidget>

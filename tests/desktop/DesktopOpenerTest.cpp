@@ -2,8 +2,8 @@
 // two or more letters, digits, "+", "-" and ".", starting with a letter) as they are, file names
 // resolved against the current directory (the document's folder), letter case and backslashes as
 // a document writes them, Shift-JIS turned into the file system's names.
-#include <platform/desktop/DesktopTarget.h>
-#include <platform/desktop/QtWindowSystem.h>
+#include <desktop/DesktopTarget.h>
+#include <desktop/QtWindowSystem.h>
 
 #include <QDesktopServices>
 #include <QDir>

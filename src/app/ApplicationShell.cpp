@@ -1,6 +1,6 @@
-#include <platform/desktop/ApplicationShell.h>
+#include <app/ApplicationShell.h>
 
-#include <platform/desktop/TrayIconArt.h>
+#include <desktop/TrayIconArt.h>
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include <document/HeadlessWindowSystem.h>
+#include <headless/HeadlessWindowSystem.h>
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include <platform/desktop/WindowWidget.h>
+#include <desktop/WindowWidget.h>
 
 #include <platform/QtDeviceContext.h>
 #include <platform/ShiftJisText.h>
-#include <platform/desktop/X11WindowState.h>
+#include <desktop/X11WindowState.h>
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

@@ -1,4 +1,4 @@
-#include <platform/desktop/TrayIconArt.h>
+#include <desktop/TrayIconArt.h>
 
 #include <QIconEngine>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include <platform/desktop/DesktopTarget.h>
+#include <desktop/DesktopTarget.h>
 
 namespace nimbolt {
 

@@ -1,8 +1,8 @@
 // The desktop window system under an offscreen QApplication: what the document hears from its
 // windows, and when; windows destroyed from inside their own events; message boxes that leave
 // the timers running and answer as the buttons and the Escape key say.
-#include <platform/desktop/QtWindowSystem.h>
-#include <platform/desktop/WindowWidget.h>
+#include <desktop/QtWindowSystem.h>
+#include <desktop/WindowWidget.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
