@@ -1,6 +1,7 @@
 #include <document/DocObj.h>
 
 #include <base/Assert.h>
+#include <base/Trace.h>
 
 #include <cstdio>
 #include <cstring>
@@ -259,7 +260,7 @@ DocObj::~DocObj()
         std::memcpy(line + length, part.data(), part.size());
         length += part.size();
     }
-    std::fwrite(line, 1, length, stdout);
+    writeTrace(std::string_view(line, length));
     m_tagName = nullptr;
     m_id = nullptr;
     m_text = nullptr;

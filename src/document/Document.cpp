@@ -1,5 +1,6 @@
 #include <document/Document.h>
 
+#include <base/Trace.h>
 #include <base/WrappingInt.h>
 
 #include <document/DocumentFile.h>
@@ -146,7 +147,7 @@ void Document::closeContent()
     m_backBuffer = nullptr;
     if (m_root) {
         int32_t count = m_root.leakRef()->release();
-        std::printf("document release(%d)\n", count);
+        traceFormat("document release(%d)\n", count);
     }
 }
 

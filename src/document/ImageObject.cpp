@@ -1,5 +1,6 @@
 #include <document/ImageObject.h>
 
+#include <base/Trace.h>
 #include <imaging/ImageLoading.h>
 
 #include <cstdio>
@@ -44,13 +45,13 @@ ImageObject::~ImageObject()
 {
     if (m_surface) {
         int32_t count = m_surface.leakRef()->release();
-        std::printf("releaseImgBuf(%d)\n", count);
+        traceFormat("releaseImgBuf(%d)\n", count);
     }
 }
 
 int32_t ImageObject::release()
 {
-    std::printf("ImageObject Release(%d)\n", m_refCount - 1);
+    traceFormat("ImageObject Release(%d)\n", m_refCount - 1);
     return RefCounted::release();
 }
 
