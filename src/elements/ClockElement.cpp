@@ -78,8 +78,8 @@ void ClockElement::tick()
             context->restoreDC(saved);
             document->releaseDC(context);
             Rect& rect = m_style.rect;
-            rect.right = wrapAdd(rect.left, std::max(rect.width(), extent.width));
-            rect.bottom = wrapAdd(rect.top, std::max(rect.height(), extent.height));
+            rect.right = wrapAdd(rect.left, std::max(wrapSubtract(rect.right, rect.left), extent.width));
+            rect.bottom = wrapAdd(rect.top, std::max(wrapSubtract(rect.bottom, rect.top), extent.height));
         }
     }
     invalidateIfVisible();
