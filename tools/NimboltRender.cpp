@@ -15,6 +15,7 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace nimbolt;
@@ -103,12 +104,18 @@ std::string absolutePath(const char* path)
     return error ? std::string(path) : absolute.string();
 }
 
-bool parseOptions(int argc, char** argv, Options& options)
+// False on wrong usage, with what was refused in complaint.
+bool parseOptions(int argc, char** argv, Options& options, std::string& complaint)
 {
+    auto refuse = [&](std::string text) {
+        complaint = std::move(text);
+        return false;
+    };
     for (int i = 1; i < argc; ++i) {
         std::string word = argv[i];
         bool hasValue = i + 1 < argc;
         auto value = [&]() { return argv[++i]; };
+        auto badValue = [&]() { return refuse("bad value for " + word + ": " + argv[i]); };
         Event event { EventKind::Click };
         if (word == "--help") {
             options.help = true;
@@ -118,32 +125,32 @@ bool parseOptions(int argc, char** argv, Options& options)
             options.output = absolutePath(value());
         } else if (word == "--time" && hasValue) {
             if (!parseTime(value(), options.time))
-                return false;
+                return badValue();
             options.timeGiven = true;
         } else if (word == "--screen" && hasValue) {
             char rest = 0;
             if (std::sscanf(value(), "%dx%dx%d%c", &options.screen.width, &options.screen.height, &options.depth, &rest)
                     != 3
                 || options.screen.width <= 0 || options.screen.height <= 0 || options.depth <= 0)
-                return false;
+                return badValue();
         } else if (word == "--script-limit" && hasValue) {
             char* end = nullptr;
             const char* text = value();
             long limit = std::strtol(text, &end, 10);
             if (end == text || *end || limit < 0 || limit > INT32_MAX)
-                return false;
+                return badValue();
             options.scriptLimit = static_cast<int32_t>(limit);
         } else if (word == "--confirm" && hasValue) {
             options.answers.clear();
             if (!parseAnswers(value(), options.answers))
-                return false;
+                return badValue();
         } else if ((word == "--click" || word == "--down" || word == "--up" || word == "--move") && hasValue) {
             event.kind = word == "--click" ? EventKind::Click
                 : word == "--down"         ? EventKind::Down
                 : word == "--up"           ? EventKind::Up
                                            : EventKind::Move;
             if (!parsePoint(value(), event.x, event.y))
-                return false;
+                return badValue();
             options.events.push_back(event);
         } else if (word == "--advance" && hasValue) {
             char* end = nullptr;
@@ -151,19 +158,29 @@ bool parseOptions(int argc, char** argv, Options& options)
             event.kind = EventKind::Advance;
             event.milliseconds = std::strtoll(text, &end, 10);
             if (end == text || *end || event.milliseconds < 0)
-                return false;
+                return badValue();
             options.events.push_back(event);
         } else if (word == "--open" && hasValue) {
             event.kind = EventKind::Open;
             event.path = absolutePath(value());
             options.events.push_back(event);
-        } else if (word.empty() || word[0] == '-' || !options.document.empty()) {
-            return false;
+        } else if (!word.empty() && word[0] == '-') {
+            const char* const withValue[] = { "-o", "--time", "--screen", "--script-limit", "--confirm",
+                "--click", "--down", "--up", "--move", "--advance", "--open" };
+            for (const char* option : withValue) {
+                if (word == option)
+                    return refuse(word + " needs a value");
+            }
+            return refuse("unknown option " + word);
+        } else if (word.empty()) {
+            return refuse("empty argument");
+        } else if (!options.document.empty()) {
+            return refuse("more than one document: " + word);
         } else {
             options.document = word;
         }
     }
-    return options.help || options.version || !options.document.empty();
+    return options.help || options.version || !options.document.empty() || refuse("no document given");
 }
 
 // One line of standard error: line breaks in the text are written as \n.
@@ -277,7 +294,9 @@ void runEvent(const Event& event, Document& document, HeadlessWindowSystem& syst
 int main(int argc, char** argv)
 {
     Options options;
-    if (!parseOptions(argc, argv, options)) {
+    std::string complaint;
+    if (!parseOptions(argc, argv, options, complaint)) {
+        std::fprintf(stderr, "nimbolt-render: %s\n", complaint.c_str());
         std::fputs(Usage, stderr);
         return 2;
     }

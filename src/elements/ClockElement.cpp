@@ -78,8 +78,8 @@ void ClockElement::tick()
             context->restoreDC(saved);
             document->releaseDC(context);
             Rect& rect = m_style.rect;
-            rect.right = wrapAdd(rect.left, std::max(rect.width(), extent.width));
-            rect.bottom = wrapAdd(rect.top, std::max(rect.height(), extent.height));
+            rect.right = wrapAdd(rect.left, std::max(wrapSubtract(rect.right, rect.left), extent.width));
+            rect.bottom = wrapAdd(rect.top, std::max(wrapSubtract(rect.bottom, rect.top), extent.height));
         }
     }
     invalidateIfVisible();
@@ -88,11 +88,13 @@ void ClockElement::tick()
 Rect ClockElement::handBounds(const std::tm& time) const
 {
     HandGeometry geometry = handGeometry(m_style.rect, m_size, m_lineWidth, handAngle(m_hand, time));
-    // Half the pen on each side, the outline's pixel and a pixel of rounding.
+    // Half the pen on each side, the outline's pixel and a pixel of rounding; the edges wrap at the
+    // ends of the 32-bit range as the clock's own rectangle does.
     int32_t margin = std::max(m_lineWidth, 1) / 2 + 3;
-    return { std::min(geometry.centre.x, geometry.end.x) - margin, std::min(geometry.centre.y, geometry.end.y) - margin,
-        std::max(geometry.centre.x, geometry.end.x) + margin + 1,
-        std::max(geometry.centre.y, geometry.end.y) + margin + 1 };
+    return { wrapSubtract(std::min(geometry.centre.x, geometry.end.x), margin),
+        wrapSubtract(std::min(geometry.centre.y, geometry.end.y), margin),
+        wrapAdd(std::max(geometry.centre.x, geometry.end.x), margin + 1),
+        wrapAdd(std::max(geometry.centre.y, geometry.end.y), margin + 1) };
 }
 
 void ClockElement::paint(DeviceContext& context, const Rect& repaint)

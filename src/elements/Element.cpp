@@ -406,13 +406,13 @@ Status Element::getTop(ScriptValue* result)
 
 Status Element::getWidth(ScriptValue* result)
 {
-    *result = ScriptValue::integer(m_style.rect.width());
+    *result = ScriptValue::integer(wrapSubtract(m_style.rect.right, m_style.rect.left));
     return Status::Ok;
 }
 
 Status Element::getHeight(ScriptValue* result)
 {
-    *result = ScriptValue::integer(m_style.rect.height());
+    *result = ScriptValue::integer(wrapSubtract(m_style.rect.bottom, m_style.rect.top));
     return Status::Ok;
 }
 

@@ -1,5 +1,6 @@
 // The program's image library: BMP, PNG and JPEG through Qt's readers, run-length coded BMPs by
-// our own decoder (every pixel the data leaves unset is index 0), GIF through giflib. The
+// our own decoder (every pixel the data leaves unset is index 0) and 16-bit BMPs by another (each
+// channel widened to full brightness), GIF through giflib. The
 // header step reads and decodes the whole file (Qt gives a picture's palette only with its
 // pixels) and keeps the picture in the record until kalvixEnd; the decode step copies it into the
 // destination. Damage that the readers would paper over (a BMP or JPEG cut short) is caught here
@@ -12,6 +13,8 @@
 #include <QByteArray>
 #include <QImage>
 #include <QImageReader>
+#include <bit>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <sys/stat.h>
@@ -252,6 +255,59 @@ QImage readRleBmp(const QByteArray& bytes, const BmpHeader& header)
     return image;
 }
 
+// One channel of a 16-bit pixel as a byte: its bits repeated from the top down to the lowest
+// bit of the byte, so that a full channel stays full (5 bits: 31 gives 255, 16 gives 132; 6 bits:
+// 32 gives 130). A channel of more than 8 bits keeps its top 8.
+uint8_t widenChannel(uint32_t pixel, uint32_t mask)
+{
+    if (mask == 0)
+        return 0;
+    int shift = std::countr_zero(mask);
+    int bits = std::bit_width(mask >> shift);
+    uint32_t value = (pixel & mask) >> shift;
+    if (bits >= 8)
+        return static_cast<uint8_t>(value >> (bits - 8));
+    uint32_t byte = 0;
+    for (int at = 8 - bits;; at -= bits) {
+        byte |= at >= 0 ? value << at : value >> -at;
+        if (at <= 0)
+            break;
+    }
+    return static_cast<uint8_t>(byte);
+}
+
+// An uncompressed 16-bit BMP (5-5-5, or the channel masks that follow a BI_BITFIELDS header) as
+// bytes blue, green, red. Qt's reader widens a channel by a shift alone, which darkens every
+// picture (31 gives 248). The caller has checked that all rows are there.
+QImage readBmp16(const QByteArray& bytes, const BmpHeader& header)
+{
+    uint32_t masks[3] = { 0x7C00, 0x03E0, 0x001F }; // red, green, blue
+    if (header.compression == BmpBitFields || header.compression == BmpAlphaBitFields) {
+        if (bytes.size() < 54 + 12)
+            return {};
+        for (int i = 0; i < 3; ++i)
+            masks[i] = littleEndian(bytes, 54 + 4 * i, 4);
+    }
+    int64_t width = header.width;
+    int64_t height = header.height < 0 ? -header.height : header.height;
+    QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_BGR888);
+    if (image.isNull())
+        return {};
+    int64_t stride = ((width * 16 + 31) & ~int64_t { 31 }) / 8;
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData()) + header.pixelOffset;
+    for (int64_t row = 0; row < height; ++row) {
+        const uint8_t* from = data + row * stride;
+        uchar* to = image.scanLine(static_cast<int>(header.height < 0 ? row : height - 1 - row));
+        for (int64_t x = 0; x < width; ++x) {
+            uint32_t pixel = from[2 * x] | from[2 * x + 1] << 8;
+            to[3 * x] = widenChannel(pixel, masks[2]);
+            to[3 * x + 1] = widenChannel(pixel, masks[1]);
+            to[3 * x + 2] = widenChannel(pixel, masks[0]);
+        }
+    }
+    return image;
+}
+
 QImage readBmp(const QByteArray& bytes)
 {
     BmpHeader header;
@@ -259,7 +315,13 @@ QImage readBmp(const QByteArray& bytes)
         return {};
     if (header.compression == BmpRle8 || header.compression == BmpRle4)
         return readRleBmp(bytes, header);
-    return bmpIsComplete(bytes) ? readWithQt(bytes, "bmp") : QImage();
+    if (!bmpIsComplete(bytes))
+        return {};
+    bool uncompressed = header.compression == BmpRgb || header.compression == BmpBitFields
+        || header.compression == BmpAlphaBitFields;
+    if (uncompressed && header.bitCount == 16 && header.infoSize >= 40)
+        return readBmp16(bytes, header);
+    return readWithQt(bytes, "bmp");
 }
 
 // The entropy-coded data may not contain the end-of-image marker by accident (0xFF is always
@@ -281,6 +343,9 @@ QImage readWithQt(const QByteArray& bytes, const char* format)
     reader.setDecideFormatFromContent(false);
     reader.setAutoTransform(false);
     QSize size = reader.size();
+    // Qt's BMP reader reads rows stored top down the right way up but gives them a negative
+    // height here.
+    size.setHeight(std::abs(size.height()));
     if (!size.isValid() || !fitsLimits(size.width(), size.height()))
         return {};
     QImage image;

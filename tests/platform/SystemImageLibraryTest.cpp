@@ -137,6 +137,8 @@ TEST(SystemImageLibrary, IndexedPicturesKeepTheirIndicesAndPalette)
             "000000/300000/220000/111231" },
         { "no pixel data at all", rle8({}), "000000/000000/000000/000000" },
         // Rows stored top down; the delta goes down past the last row, where nothing is written.
+        { "uncompressed, negative height stores the top row first",
+            makeBmp(3, -2, 8, 0, FourColours, { 0, 1, 2, 0, 3, 2, 1, 0 }), ThreeByTwo },
         { "negative height stores the top row first",
             rle8({ 0x02, 0x01, 0x00, 0x00, 0x01, 0x02, 0x00, 0x02, 0x00, 0x05, 0x02, 0x03 }, 2, -2),
             "11/20" },
@@ -202,6 +204,57 @@ TEST(SystemImageLibrary, TrueColourPicturesBecomeBlueGreenRedAndDestinationsOfOt
     EXPECT_LT(narrow.decoded, 0) << "rows of 4 pixels need 12 bytes";
     EXPECT_EQ(indexed.pixels, Bytes(indexed.pixels.size(), 0xEE));
     EXPECT_EQ(narrow.pixels, Bytes(narrow.pixels.size(), 0xEE));
+}
+
+// A 16-bit BMP with BI_BITFIELDS: the three masks (red, green, blue) follow the 40-byte header
+// where a palette would be, so they are handed to makeBmp as entries of their bytes 0, 1 and 2.
+Bytes bitFieldsBmp(
+    int32_t width, int32_t height, uint32_t red, uint32_t green, uint32_t blue, const Bytes& data)
+{
+    auto entry = [](uint32_t mask) {
+        return ColorTableEntry { static_cast<uint8_t>(mask), static_cast<uint8_t>(mask >> 8),
+            static_cast<uint8_t>(mask >> 16), 0 };
+    };
+    Bytes bytes = makeBmp(width, height, 16, 3, { entry(red), entry(green), entry(blue) }, data);
+    std::fill(bytes.begin() + 46, bytes.begin() + 50, 0); // no colours used: the masks are no palette
+    return bytes;
+}
+
+// Pixels as blue, green, red bytes, row by row. A 5-bit channel widens by repeating its top bits
+// (c << 3 | c >> 2): 31 gives 255, 16 gives 132, 1 gives 8; a 6-bit one as c << 2 | c >> 4: 32
+// gives 130, 63 gives 255.
+TEST(SystemImageLibrary, SixteenBitAndTopDownBmpsComeFullyBrightAndTheRightWayUp)
+{
+    struct Row { const char* what; Bytes file; Bytes expected; }; // top row first
+    const Row rows[] = {
+        { "5-5-5 white, grey 16 and red 1",
+            makeBmp(3, 1, 16, 0, {}, { 0xFF, 0x7F, 0x10, 0x42, 0x00, 0x04, 0, 0 }),
+            { 255, 255, 255, 132, 132, 132, 0, 0, 8 } },
+        { "5-5-5 with its masks given",
+            bitFieldsBmp(2, 1, 0x7C00, 0x03E0, 0x001F, { 0xFF, 0x7F, 0x10, 0x42 }),
+            { 255, 255, 255, 132, 132, 132 } },
+        // 0x8410: red 16, green 32, blue 16.
+        { "5-6-5", bitFieldsBmp(2, 1, 0xF800, 0x07E0, 0x001F, { 0xFF, 0xFF, 0x10, 0x84 }),
+            { 255, 255, 255, 132, 130, 132 } },
+        { "5-5-5 bottom up: the last row is the top",
+            makeBmp(1, 2, 16, 0, {}, { 0x1F, 0x00, 0, 0, 0x00, 0x7C, 0, 0 }), { 0, 0, 255, 255, 0, 0 } },
+        { "5-5-5 top down", makeBmp(1, -2, 16, 0, {}, { 0x1F, 0x00, 0, 0, 0x00, 0x7C, 0, 0 }),
+            { 255, 0, 0, 0, 0, 255 } },
+        { "5-6-5 top down",
+            bitFieldsBmp(1, -2, 0xF800, 0x07E0, 0x001F, { 0xE0, 0x07, 0, 0, 0x00, 0xF8, 0, 0 }),
+            { 0, 255, 0, 0, 0, 255 } },
+        { "24 bits top down", makeBmp(1, -2, 24, 0, {}, { 10, 20, 30, 0, 40, 50, 60, 0 }),
+            { 10, 20, 30, 40, 50, 60 } },
+    };
+    for (const Row& row : rows) {
+        Decoded decoded = decode(row.file, 24);
+        ASSERT_TRUE(decoded.header > 0 && decoded.decoded > 0) << row.what;
+        Bytes pixels;
+        for (int32_t y = 0; y < decoded.record.height; ++y)
+            pixels.insert(pixels.end(), decoded.at(0, y), decoded.at(decoded.record.width, y));
+        EXPECT_EQ(pixels, row.expected) << row.what;
+    }
+    EXPECT_LE(decode(makeBmp(1, -2, 16, 0, {}, { 0x1F, 0x00, 0, 0 })).header, 0) << "top down, a row missing";
 }
 
 TEST(SystemImageLibrary, DamagedTruncatedAndOversizedFilesAndFramesAreRefused)
