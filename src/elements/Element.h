@@ -1,9 +1,9 @@
 // An element is a visible thing of a document: a rectangle of the window's client area with a
 // background colour or picture, a text colour and font, five mouse handlers written as script
-// text, a visibility flag and an opacity. The document window drives it through typed commands
+// text, a visibility flag and an opacity. The document window drives it through its operations
 // (paint, hit test, mouse events, ticks); scripts reach it through one member table shared by
-// every element of the document. Most members act by sending a command to the element itself, so
-// a class changes a member's effect by answering the command differently (a body ignores moves).
+// every element of the document. Most members act by calling an operation of the element itself,
+// so a class changes a member's effect by overriding the operation (a body ignores moves).
 // Every change only asks the document to repaint a rectangle; drawing happens when it paints.
 #pragma once
 
@@ -19,35 +19,6 @@
 #include <string_view>
 
 namespace nimbolt {
-
-// The commands the document window and the members send, with the numbers documents rely on.
-enum class ElementCommand : int32_t {
-    MouseDown = 0,
-    MouseUp = 1,
-    MouseOut = 2,
-    MouseOver = 3,
-    MouseMove = 4,
-    GetVisible = 1010,
-    SetVisible = 1011,
-    GetColor = 1060,
-    SetColor = 1061,
-    GetBgColor = 1070,
-    SetBgColor = 1071,
-    Paint = 2000,
-    MoveBy = 2001,
-    MoveTo = 2002,
-    ResizeBy = 2003,
-    ResizeTo = 2004,
-    SetBackground = 2005,
-    SetFont = 2006,
-    HitTest = 2007,
-    SetHandler = 2008,
-    GetHandler = 2009,
-    GetRect = 2010,
-    Invalidate = 2011,
-    SetBackgroundPosition = 2012,
-    Tick = 3000,
-};
 
 // The mouse events, which are also the indices of their handlers.
 enum class MouseEvent : int32_t {
@@ -90,11 +61,6 @@ struct ElementStyle {
 class Element : public ScriptObject {
 public:
     Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
-
-    // The commands by number, for callers that hold a code: arg and data are numbers or addresses
-    // as the command says (Paint: the context and the repaint rectangle; the Get commands, the
-    // file name, the font and the handler: addresses). -1 for an unknown code.
-    Status command(ElementCommand code, intptr_t arg = 0, intptr_t data = 0);
 
     // Runs the handler of the event, if there is one, with node as this.
     virtual void mouseEvent(MouseEvent event, ScriptObject* node);
