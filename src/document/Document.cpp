@@ -36,7 +36,7 @@ WindowKind windowKindOf(std::string_view type)
 Document::Document(WindowSystem& system, TimeSource& time)
     : m_system(system)
     , m_time(time)
-    , m_link(ElementHostLink::create(*this))
+    , m_link(ElementHostLink::create(*this, *this, *this, time))
 {
 }
 
@@ -62,13 +62,14 @@ bool Document::initialize()
         return false;
     m_imageMembers = ImageObject::buildMembers(*atoms);
     m_members = adoptRef(buildMemberTable(*atoms, s_members));
+    m_elementMembers = Element::buildMembers(*atoms);
     m_screen = ScreenObject::create(*atoms, m_system);
     m_measureSurface = createSurface(1, 1, 24);
     RefPtr<ScriptObject> array = adoptRef(createArrayGlobal(*atoms));
     RefPtr<ScriptObject> math = adoptRef(createMathGlobal(*atoms));
     RefPtr<ScriptObject> image = adoptRef(createImageGlobal(*atoms));
     RefPtr<ShellObject> shell = ShellObject::create(*atoms, m_system);
-    if (!m_imageMembers || !m_members || !m_screen || !array || !math || !image || !shell)
+    if (!m_imageMembers || !m_members || !m_elementMembers || !m_screen || !array || !math || !image || !shell)
         return false;
     (void)m_runner->defineGlobal("Array", ScriptValue::object(array.ptr()));
     (void)m_runner->defineGlobal("Math", ScriptValue::object(math.ptr()));

@@ -17,7 +17,7 @@
 #include <document/ScreenObject.h>
 #include <document/ShellObject.h>
 #include <document/WindowSystem.h>
-#include <elements/ElementHost.h>
+#include <elements/ElementHostLink.h>
 #include <script/language/ScriptRunner.h>
 #include <script/runtime/MemberTable.h>
 
@@ -33,7 +33,11 @@ public:
     std::tm localTime() override;
 };
 
-class Document final : public ScriptObject, public ElementHost, private WindowEvents {
+class Document final : public ScriptObject,
+                       private ElementCanvas,
+                       private ElementScripting,
+                       private ElementWindow,
+                       private WindowEvents {
 public:
     static constexpr int32_t TitleCapacity = 256;
 
@@ -69,19 +73,10 @@ public:
     void setTitle(std::string_view shiftJis);
     std::string title() const;
 
-    // ElementHost.
-    void invalidate(const Rect* rect) override;
+    // Runs script text in a new scope with self as this; the value it leaves goes to result.
     Status evaluate(ScriptObject* self, ScriptString& code, ScriptValue* result) override;
-    RefPtr<PropertyTable> elementMembers() override { return m_elementMembers; }
-    void setElementMembers(PropertyTable* members) override { m_elementMembers = members; }
-    RefPtr<AtomTable> atomTable() override;
-    RefPtr<ElementPicture> createImage(int32_t width, int32_t height, int32_t depth) override;
-    Status lockBackBuffer(SurfaceInfo& info) override;
-    Status unlockBackBuffer(const SurfaceInfo& info) override;
-    DeviceContext* getDC() override;
-    void releaseDC(DeviceContext* context) override;
-    void setRegion(std::optional<Region> region) override;
-    TimeSource& timeSource() override { return m_time; }
+    // The script engine's atom table; null when there is none.
+    RefPtr<AtomTable> atomTable();
 
     // For the programs that show the document and for tests.
     NativeWindow* window() const { return m_window.get(); }
@@ -114,6 +109,18 @@ private:
     };
 
     bool initialize();
+
+    // ElementCanvas.
+    void invalidate(const Rect* rect) override;
+    Status lockBackBuffer(SurfaceInfo& info) override;
+    Status unlockBackBuffer(const SurfaceInfo& info) override;
+    DeviceContext* getDC() override;
+    void releaseDC(DeviceContext* context) override;
+    RefPtr<ElementPicture> createImage(int32_t width, int32_t height, int32_t depth) override;
+    // ElementScripting.
+    PropertyTable* elementMembers() override { return m_elementMembers.ptr(); }
+    // ElementWindow.
+    void setRegion(std::optional<Region> region) override;
     void closeContent();
     void destroyWindow();
     void createElements(DocObj& top);

@@ -73,8 +73,8 @@ RefPtr<Element> createElement(std::string_view tag, Ref<ElementHostLink> host, c
 
 void Element::invalidateRect()
 {
-    if (ElementHost* document = host())
-        document->invalidate(&m_style.rect);
+    if (ElementCanvas* canvas = this->canvas())
+        canvas->invalidate(&m_style.rect);
 }
 
 void Element::invalidateIfVisible()
@@ -86,14 +86,14 @@ void Element::invalidateIfVisible()
 void Element::mouseEvent(MouseEvent event, ScriptObject* node)
 {
     RefPtr<ScriptString> code = handler(event);
-    ElementHost* document = host();
-    if (!code || !document)
+    ElementScripting* scripting = this->scripting();
+    if (!code || !scripting)
         return;
     // The handler may replace the document; this element and its node stay until it returns.
     Ref<Element> protect(*this);
     RefPtr<ScriptObject> protectNode(node);
     ScriptValue result;
-    (void)document->evaluate(node, *code, &result);
+    (void)scripting->evaluate(node, *code, &result);
     releaseValue(result);
 }
 
@@ -146,12 +146,12 @@ void Element::resizeTo(int32_t width, int32_t height)
 
 void Element::setBackground(std::string_view file)
 {
-    ElementHost* document = host();
-    if (!document)
+    ElementCanvas* canvas = this->canvas();
+    if (!canvas)
         return;
     RefPtr<ScriptString> name = adoptRef(createString(file));
     if (!m_style.backgroundImage)
-        m_style.backgroundImage = document->createImage(0, 0, 0);
+        m_style.backgroundImage = canvas->createImage(0, 0, 0);
     if (m_style.backgroundImage)
         m_style.backgroundImage->setSource(name.ptr());
     invalidateIfVisible();
@@ -232,16 +232,16 @@ void Element::paintBackground(DeviceContext& context, const Rect& repaint)
         (void)picture->draw(context, area.left, area.top, source);
         return;
     }
-    ElementHost* document = host();
-    if (m_style.transparency >= 255 || !document || area.isEmpty())
+    ElementCanvas* canvas = this->canvas();
+    if (m_style.transparency >= 255 || !canvas || area.isEmpty())
         return;
     SurfaceInfo pictureInfo;
     if (!picture->lock(pictureInfo).ok())
         return;
     SurfaceInfo backBuffer;
-    if (document->lockBackBuffer(backBuffer).ok()) {
+    if (canvas->lockBackBuffer(backBuffer).ok()) {
         blendRect(backBuffer, area.left, area.top, pictureInfo, source, BackgroundKey, m_style.transparency);
-        (void)document->unlockBackBuffer(backBuffer);
+        (void)canvas->unlockBackBuffer(backBuffer);
     }
     (void)picture->unlock(pictureInfo);
 }
@@ -344,12 +344,12 @@ Status Element::getBackground(ScriptValue* result)
 
 Status Element::putBackground(const ScriptValue& value, ScriptValue*)
 {
-    ElementHost* document = host();
-    if (!document)
+    ElementCanvas* canvas = this->canvas();
+    if (!canvas)
         return Status::Ok;
     RefPtr<ScriptString> text = adoptRef(valueToString(value));
     if (!m_style.backgroundImage)
-        m_style.backgroundImage = document->createImage(0, 0, 0);
+        m_style.backgroundImage = canvas->createImage(0, 0, 0);
     if (m_style.backgroundImage)
         m_style.backgroundImage->setSource(text.ptr());
     invalidateIfVisible();
@@ -437,23 +437,19 @@ const MemberTableRow Element::s_members[] = {
     { nullptr, nullptr },
 };
 
+RefPtr<PropertyTable> Element::buildMembers(AtomTable& atoms)
+{
+    return adoptRef(buildMemberTable(atoms, s_members));
+}
+
 Status Element::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result)
 {
     if (op != InvokeOp::PutMember && op != InvokeOp::GetMember && op != InvokeOp::CallMember)
         return Status::SomeError;
-    ElementHost* document = host();
-    if (!document)
+    ElementScripting* scripting = this->scripting();
+    PropertyTable* members = scripting ? scripting->elementMembers() : nullptr;
+    if (!members)
         return Status::SomeError;
-    RefPtr<PropertyTable> members = document->elementMembers();
-    if (!members) {
-        RefPtr<AtomTable> atoms = document->atomTable();
-        if (!atoms)
-            return Status::SomeError;
-        members = adoptRef(buildMemberTable(*atoms, s_members));
-        if (!members)
-            return Status::SomeError;
-        document->setElementMembers(members.ptr());
-    }
     return dispatchMember(*members, this, atom, op, argc, args, result);
 }
 

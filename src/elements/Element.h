@@ -7,7 +7,7 @@
 // Every change only asks the document to repaint a rectangle; drawing happens when it paints.
 #pragma once
 
-#include <elements/ElementHost.h>
+#include <elements/ElementHostLink.h>
 #include <platform/Color.h>
 #include <platform/Font.h>
 #include <platform/FontSpec.h>
@@ -91,6 +91,10 @@ public:
 
     const ElementStyle& style() const { return m_style; }
 
+    // The member table of the elements, with count 1; null when memory runs out. A document
+    // builds it once and hands it to its elements through ElementScripting.
+    static RefPtr<PropertyTable> buildMembers(AtomTable& atoms);
+
 protected:
     explicit Element(Ref<ElementHostLink> host);
     ~Element() override = default;
@@ -105,7 +109,10 @@ protected:
     // Leaves the element's text colour (unless it has none) and font selected in the context.
     void selectTextSettings(DeviceContext& context) const;
     void invalidateIfVisible();
-    ElementHost* host() const { return m_host->host(); }
+    ElementCanvas* canvas() const { return m_host->canvas(); }
+    ElementScripting* scripting() const { return m_host->scripting(); }
+    ElementWindow* hostWindow() const { return m_host->window(); }
+    TimeSource* timeSource() const { return m_host->time(); }
 
     ElementStyle m_style;
 

@@ -41,7 +41,11 @@ public:
 
 // The fixture is the document the elements live in: it records what they ask of it, owns a back
 // buffer, and makes pictures of its own.
-class ElementTest : public ::testing::Test, public ElementHost, public TimeSource {
+class ElementTest : public ::testing::Test,
+                    public ElementCanvas,
+                    public ElementScripting,
+                    public ElementWindow,
+                    public TimeSource {
 protected:
     ~ElementTest() override { m_link->cut(); }
 
@@ -52,9 +56,7 @@ protected:
         *result = UndefinedValue;
         return Status::Ok;
     }
-    RefPtr<PropertyTable> elementMembers() override { return m_members; }
-    void setElementMembers(PropertyTable* members) override { m_members = members; }
-    RefPtr<AtomTable> atomTable() override { return m_atoms; }
+    PropertyTable* elementMembers() override { return m_members.ptr(); }
     RefPtr<ElementPicture> createImage(int32_t, int32_t, int32_t) override
     {
         return adoptRef(static_cast<ElementPicture*>(new TestPicture(pictures)));
@@ -75,7 +77,6 @@ protected:
         ++regionsSet;
         shape = std::move(region);
     }
-    TimeSource& timeSource() override { return *this; }
     std::tm localTime() override { return time; }
 
     // An element made from string attributes, as a document node carries them.
@@ -129,9 +130,9 @@ protected:
     std::tm time {};
 
 private:
-    Ref<ElementHostLink> m_link { ElementHostLink::create(*this) };
+    Ref<ElementHostLink> m_link { ElementHostLink::create(*this, *this, *this, *this) };
     RefPtr<AtomTable> m_atoms { adoptRef(AtomTable::create()) };
-    RefPtr<PropertyTable> m_members;
+    RefPtr<PropertyTable> m_members { Element::buildMembers(*m_atoms) };
     RefPtr<Surface> m_backBuffer { createSurface(200, 200, 24) };
     RefPtr<Surface> m_measure { createSurface(1, 1, 24) };
 };
