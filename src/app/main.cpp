@@ -2,13 +2,17 @@
 // to open other documents and to quit. Command-line arguments are ignored.
 #include <app/ApplicationShell.h>
 #include <app/StartDocument.h>
+#include <desktop/QtWindowSystem.h>
 
 #include <QApplication>
 #include <QFile>
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <sys/resource.h>
 
 #ifndef NIMBOLT_DATA_FOLDER
 #define NIMBOLT_DATA_FOLDER ""
@@ -53,6 +57,22 @@ struct EnvironmentDefaults {
     }
 };
 
+// For the start-up benchmark: with NIMBOLT_EXIT_AFTER_FIRST_PAINT set, the end of the first
+// paint prints "first-frame MONOTONIC CPU" (seconds on the system's monotonic clock, and the
+// processor time of the whole process so far) and ends the program at once.
+void exitAfterFirstPaint()
+{
+    timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    std::printf("first-frame %.6f %.6f\n", static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9, cpu);
+    std::fflush(stdout);
+    std::_Exit(0);
+}
+
 }
 
 int main(int argc, char** argv)
@@ -70,6 +90,9 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     if (QGuiApplication::platformName().startsWith(QStringLiteral("wayland")))
         std::fprintf(stderr, "nimbolt: running on Wayland, where the compositor decides window positions\n");
+
+    if (qEnvironmentVariableIsSet("NIMBOLT_EXIT_AFTER_FIRST_PAINT"))
+        nimbolt::QtWindowSystem::setFirstPaintObserver(exitAfterFirstPaint);
 
     {
         nimbolt::ApplicationShell shell;

@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QUrl>
 #include <algorithm>
+#include <utility>
 
 namespace nimbolt {
 
@@ -95,6 +96,17 @@ private:
 
 }
 
+static std::function<void()>& firstPaintObserver()
+{
+    static std::function<void()> observer;
+    return observer;
+}
+
+void QtWindowSystem::setFirstPaintObserver(std::function<void()> observer)
+{
+    firstPaintObserver() = std::move(observer);
+}
+
 struct QtWindowSystem::Widgets {
     std::vector<QPointer<WindowWidget>> list;
 };
@@ -117,6 +129,12 @@ std::unique_ptr<NativeWindow> QtWindowSystem::createWindow(WindowKind kind, Wind
     list.erase(std::remove_if(list.begin(), list.end(), [](const QPointer<WindowWidget>& widget) { return !widget; }),
         list.end());
     auto* widget = new WindowWidget(kind, events);
+    if (firstPaintObserver()) {
+        widget->setPaintObserver([] {
+            if (std::function<void()> observer = std::exchange(firstPaintObserver(), nullptr))
+                observer();
+        });
+    }
     list.emplace_back(widget);
     return std::make_unique<QtNativeWindow>(*widget);
 }

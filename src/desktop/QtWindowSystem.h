@@ -5,6 +5,7 @@
 
 #include <document/WindowSystem.h>
 
+#include <functional>
 #include <vector>
 
 class QMenu;
@@ -20,6 +21,10 @@ public:
     QtWindowSystem(const QtWindowSystem&) = delete;
     QtWindowSystem& operator=(const QtWindowSystem&) = delete;
 
+    // Called once, when the first paint of a document window made after this call has ended (the
+    // start-up benchmark's mark). Process-wide, so that it can be set before any window system
+    // exists.
+    static void setFirstPaintObserver(std::function<void()> observer);
     // The menu popupMenu shows (borrowed; none shows nothing).
     void setPopupMenu(QMenu* menu) { m_menu = menu; }
 

@@ -18,10 +18,6 @@
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
-#include <sys/resource.h>
 #include <vector>
 
 namespace nimbolt {
@@ -183,25 +179,6 @@ void WindowWidget::reportSize()
     m_events->windowSized(current.width, current.height);
 }
 
-// For the start-up benchmark: with NIMBOLT_EXIT_AFTER_FIRST_PAINT set, the end of the first
-// paint prints "first-frame MONOTONIC CPU" (seconds on the system's monotonic clock, and the
-// processor time of the whole process so far) and ends the program at once.
-static void exitAfterFirstPaintIfAsked()
-{
-    static const bool asked = qEnvironmentVariableIsSet("NIMBOLT_EXIT_AFTER_FIRST_PAINT");
-    if (!asked)
-        return;
-    timespec now {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    std::printf("first-frame %.6f %.6f\n", static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9, cpu);
-    std::fflush(stdout);
-    std::_Exit(0);
-}
-
 void WindowWidget::paintEvent(QPaintEvent* event)
 {
     if (!m_events)
@@ -212,7 +189,8 @@ void WindowWidget::paintEvent(QPaintEvent* event)
         std::unique_ptr<DeviceContext> context = createDeviceContext(*this);
         m_events->windowPaint(*context, { area.left(), area.top(), area.left() + area.width(), area.top() + area.height() });
     }
-    exitAfterFirstPaintIfAsked();
+    if (m_paintObserver)
+        m_paintObserver();
 }
 
 void WindowWidget::resizeEvent(QResizeEvent*)

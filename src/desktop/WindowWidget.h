@@ -14,6 +14,7 @@
 
 #include <QPointF>
 #include <QWidget>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -43,6 +44,8 @@ public:
     bool isShaped() const { return m_shaped; }
     void startPeriodicTimer(int32_t id, int32_t milliseconds);
     void stopPeriodicTimer(int32_t id);
+    // Called at the end of every paint that reached the document.
+    void setPaintObserver(std::function<void()> observer) { m_paintObserver = std::move(observer); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -81,6 +84,7 @@ private:
     std::map<int32_t, QTimer*> m_timers;
     bool m_dragging { false };
     QPointF m_dragOffset;
+    std::function<void()> m_paintObserver;
 };
 
 }

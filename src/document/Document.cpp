@@ -4,11 +4,13 @@
 #include <base/WrappingInt.h>
 
 #include <document/DocumentFile.h>
+#include <document/WindowObject.h>
 #include <markup/MarkupNode.h>
 #include <script/language/ErrorObject.h>
 #include <script/language/MathObject.h>
 #include <script/runtime/ScriptArray.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -35,8 +37,7 @@ WindowKind windowKindOf(std::string_view type)
 
 Document::Document(WindowSystem& system, TimeSource& time)
     : m_system(system)
-    , m_time(time)
-    , m_link(ElementHostLink::create(*this))
+    , m_link(ElementHostLink::create(*this, *this, *this, time))
 {
 }
 
@@ -61,20 +62,21 @@ bool Document::initialize()
     if (!atoms)
         return false;
     m_imageMembers = ImageObject::buildMembers(*atoms);
-    m_members = adoptRef(buildMemberTable(*atoms, s_members));
+    m_windowObject = WindowObject::create(*this, *atoms);
+    m_elementMembers = Element::buildMembers(*atoms);
     m_screen = ScreenObject::create(*atoms, m_system);
     m_measureSurface = createSurface(1, 1, 24);
     RefPtr<ScriptObject> array = adoptRef(createArrayGlobal(*atoms));
     RefPtr<ScriptObject> math = adoptRef(createMathGlobal(*atoms));
     RefPtr<ScriptObject> image = adoptRef(createImageGlobal(*atoms));
     RefPtr<ShellObject> shell = ShellObject::create(*atoms, m_system);
-    if (!m_imageMembers || !m_members || !m_screen || !array || !math || !image || !shell)
+    if (!m_imageMembers || !m_windowObject || !m_elementMembers || !m_screen || !array || !math || !image || !shell)
         return false;
     (void)m_runner->defineGlobal("Array", ScriptValue::object(array.ptr()));
     (void)m_runner->defineGlobal("Math", ScriptValue::object(math.ptr()));
     (void)m_runner->defineGlobal("Image", ScriptValue::object(image.ptr()));
     (void)m_runner->defineGlobal("Shell", ScriptValue::object(shell.ptr()));
-    (void)m_runner->defineGlobal("window", ScriptValue::object(this));
+    (void)m_runner->defineGlobal("window", ScriptValue::object(m_windowObject.ptr()));
     return true;
 }
 
@@ -86,12 +88,15 @@ void Document::shutdown()
     Ref<Document> protect(*this);
     closeContent();
     destroyWindow();
+    if (m_windowObject)
+        m_windowObject->detach();
     if (m_runner) {
         RefPtr<ScriptRunner> runner = std::move(m_runner);
         if (runner->getState() != RunnerState::Closed)
             (void)runner->toggleOpen();
         (void)runner->setSite(nullptr);
     }
+    m_windowObject = nullptr;
     m_elementMembers = nullptr;
     m_screen = nullptr;
     m_link->cut();
@@ -99,6 +104,8 @@ void Document::shutdown()
 
 Document::~Document()
 {
+    if (m_windowObject)
+        m_windowObject->detach();
     releaseValue(m_interval);
 }
 
@@ -300,6 +307,16 @@ std::string Document::title() const
     if (text.size() > TitleCapacity - 1)
         text.resize(TitleCapacity - 1);
     return text;
+}
+
+// A shorter period than this would keep the program busy doing nothing else.
+static constexpr int32_t MinimumIntervalMilliseconds = 10;
+
+void Document::setInterval(const ScriptValue& function, int32_t milliseconds)
+{
+    replaceValue(m_interval, function);
+    if (m_window)
+        m_window->startTimer(2, std::max(milliseconds, MinimumIntervalMilliseconds));
 }
 
 void Document::invalidate(const Rect* rect)

@@ -1,23 +1,26 @@
-// A Document stands for the one shown NBML file, and to scripts it is the global window. It owns
-// the script runner (whose globals outlive every load), the window of the shown file, its back
-// buffer, the tree of document nodes built from the body, the screen object and the setInterval
-// callback. Loading a file closes what was shown, builds and shows the body, then runs the
-// head's scripts and titles in document order.
+// A Document stands for the one shown NBML file. It owns the script runner (whose globals outlive
+// every load), the window of the shown file, its back buffer, the tree of document nodes built from
+// the body, the screen object and the setInterval callback. Loading a file closes what was shown,
+// builds and shows the body, then runs the head's scripts and titles in document order. Scripts
+// reach it through the global window (a WindowObject); the mouse reaches its elements through a
+// MouseDispatch.
 //
 // Everything runs on one thread, but message boxes are modal: timers, mouse handlers and even a
 // new load can run while a script waits in one. Every path that calls into scripts therefore
 // holds what it walks (the document, the nodes, the elements) until the call returns.
 //
-// The window global counts on the document like any other value, so the owner ends the cycle
-// document -> runner -> global -> document with shutdown() before it lets go.
+// The runner counts on the document through its site, and the window global reaches it through
+// the window object, so the owner ends the cycle document -> runner -> global -> document with
+// shutdown() before it lets go.
 #pragma once
 
 #include <document/DocObj.h>
 #include <document/ImageObject.h>
+#include <document/MouseDispatch.h>
 #include <document/ScreenObject.h>
 #include <document/ShellObject.h>
 #include <document/WindowSystem.h>
-#include <elements/ElementHost.h>
+#include <elements/ElementHostLink.h>
 #include <script/language/ScriptRunner.h>
 #include <script/runtime/MemberTable.h>
 
@@ -27,13 +30,19 @@
 
 namespace nimbolt {
 
+class WindowObject;
+
 // The local time of the machine.
 class SystemTimeSource final : public TimeSource {
 public:
     std::tm localTime() override;
 };
 
-class Document final : public ScriptObject, public ElementHost, private WindowEvents {
+class Document final : public RefCounted,
+                       private ElementCanvas,
+                       private ElementScripting,
+                       private ElementWindow,
+                       private WindowEvents {
 public:
     static constexpr int32_t TitleCapacity = 256;
 
@@ -57,8 +66,10 @@ public:
     // A message box owned by the document's window; the script waiting for it does not count the
     // time against its run limit.
     MessageBoxResult messageBox(std::string_view shiftJisText, const char* caption, MessageBoxButtons buttons);
-
-    Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
+    // Runs script text in a new scope with self as this; the value it leaves goes to result.
+    Status evaluate(ScriptObject* self, ScriptString& code, ScriptValue* result) override;
+    // The script engine's atom table; null when there is none.
+    RefPtr<AtomTable> atomTable();
 
     // The window operations; nothing happens without a window.
     void moveTo(int32_t x, int32_t y);
@@ -68,25 +79,17 @@ public:
     // The caption, cut to 255 bytes.
     void setTitle(std::string_view shiftJis);
     std::string title() const;
-
-    // ElementHost.
-    void invalidate(const Rect* rect) override;
-    Status evaluate(ScriptObject* self, ScriptString& code, ScriptValue* result) override;
-    RefPtr<PropertyTable> elementMembers() override { return m_elementMembers; }
-    void setElementMembers(PropertyTable* members) override { m_elementMembers = members; }
-    RefPtr<AtomTable> atomTable() override;
-    RefPtr<ElementPicture> createImage(int32_t width, int32_t height, int32_t depth) override;
-    Status lockBackBuffer(SurfaceInfo& info) override;
-    Status unlockBackBuffer(const SurfaceInfo& info) override;
-    DeviceContext* getDC() override;
-    void releaseDC(DeviceContext* context) override;
-    void setRegion(std::optional<Region> region) override;
-    TimeSource& timeSource() override { return m_time; }
+    // Replaces the one periodic callback (a function value) and its period, at least 10 ms.
+    void setInterval(const ScriptValue& function, int32_t milliseconds);
+    // The document drawn into a new image of the client's size; the image keeps a fresh
+    // surface's contents when there is no back buffer. Null when the image cannot be made.
+    RefPtr<ImageObject> captureImage();
 
     // For the programs that show the document and for tests.
     NativeWindow* window() const { return m_window.get(); }
     WindowKind windowKind() const { return m_windowKind; }
     DocObj* root() const { return m_root.ptr(); }
+    ScreenObject* screen() const { return m_screen.ptr(); }
     Surface* backBuffer() const { return m_backBuffer.ptr(); }
     ScriptRunner* runner() const { return m_runner.ptr(); }
     WindowEvents& windowEvents() { return *this; }
@@ -119,6 +122,18 @@ private:
     void createElements(DocObj& top);
     void runHead(MarkupNode& head);
 
+    // ElementCanvas.
+    void invalidate(const Rect* rect) override;
+    Status lockBackBuffer(SurfaceInfo& info) override;
+    Status unlockBackBuffer(const SurfaceInfo& info) override;
+    DeviceContext* getDC() override;
+    void releaseDC(DeviceContext* context) override;
+    RefPtr<ElementPicture> createImage(int32_t width, int32_t height, int32_t depth) override;
+    // ElementScripting.
+    PropertyTable* elementMembers() override { return m_elementMembers.ptr(); }
+    // ElementWindow.
+    void setRegion(std::optional<Region> region) override;
+
     // WindowEvents.
     void windowSized(int32_t width, int32_t height) override;
     void windowMoved() override;
@@ -132,30 +147,11 @@ private:
     void callInterval();
     int32_t backBufferDepth() const;
 
-    // The window members.
-    Status callAlert(int32_t argc, const ScriptValue* args, ScriptValue* result);
-    Status callConfirm(int32_t argc, const ScriptValue* args, ScriptValue* result);
-    Status callEval(int32_t argc, const ScriptValue* args, ScriptValue* result);
-    Status callMoveTo(int32_t argc, const ScriptValue* args, ScriptValue* result);
-    Status callMoveBy(int32_t argc, const ScriptValue* args, ScriptValue* result);
-    Status callResizeTo(int32_t argc, const ScriptValue* args, ScriptValue* result);
-    Status callResizeBy(int32_t argc, const ScriptValue* args, ScriptValue* result);
-    Status getDocument(ScriptValue* result);
-    Status getScreen(ScriptValue* result);
-    Status callCreateDocument(int32_t argc, const ScriptValue* args, ScriptValue* result);
-    Status callSetInterval(int32_t argc, const ScriptValue* args, ScriptValue* result);
-    Status getTitle(ScriptValue* result);
-    Status putTitle(const ScriptValue& value, ScriptValue* result);
-    Status callCaptureImage(int32_t argc, const ScriptValue* args, ScriptValue* result);
-    MessageBoxResult showBox(int32_t argc, const ScriptValue* args, const char* caption, MessageBoxButtons buttons);
-    static const MemberTableRow s_members[];
-
     WindowSystem& m_system;
-    TimeSource& m_time;
     Site m_site { *this };
     Ref<ElementHostLink> m_link;
     RefPtr<ScriptRunner> m_runner;
-    RefPtr<PropertyTable> m_members;
+    RefPtr<WindowObject> m_windowObject;
     RefPtr<PropertyTable> m_imageMembers;
     RefPtr<PropertyTable> m_elementMembers;
     RefPtr<ScreenObject> m_screen;
@@ -165,9 +161,7 @@ private:
     RefPtr<Surface> m_measureSurface;
     RefPtr<DocObj> m_root;
     ScriptValue m_interval;
-    int32_t m_mouseX { 0 };
-    int32_t m_mouseY { 0 };
-    int32_t m_mouseEvent { 0 };
+    MouseDispatch m_mouse;
     bool m_shutDown { false };
 };
 

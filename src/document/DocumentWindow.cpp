@@ -1,6 +1,6 @@
 // What the document does with its window's events: the back buffer that only grows, composition
-// of the node tree through it, text layout, the mouse dispatch walk, the clock tick and the
-// interval callback.
+// of the node tree through it (and into captured images), text layout, the clock tick and the
+// interval callback. The mouse goes to the MouseDispatch.
 #include <document/Document.h>
 
 #include <base/WrappingInt.h>
@@ -176,6 +176,29 @@ void Document::drawTree(DeviceContext& context, const Rect& clip)
     context.setClipRect(nullptr);
 }
 
+RefPtr<ImageObject> Document::captureImage()
+{
+    Size client = m_window ? m_window->clientSize() : Size {};
+    if (!m_imageMembers)
+        return nullptr;
+    Ref<ImageObject> image = ImageObject::create(client.width, client.height, backBufferDepth(), *m_imageMembers);
+    RefPtr<Surface> picture = image->surface();
+    if (m_backBuffer && picture) {
+        DeviceContext* bufferContext = nullptr;
+        DeviceContext* pictureContext = nullptr;
+        if (m_backBuffer->getDC(bufferContext).ok() && picture->getDC(pictureContext).ok()) {
+            Rect clientRect { 0, 0, client.width, client.height };
+            drawTree(*bufferContext, clientRect);
+            (void)m_backBuffer->draw(*pictureContext, 0, 0, clientRect);
+        }
+        if (pictureContext)
+            (void)picture->releaseDC(pictureContext);
+        if (bufferContext)
+            (void)m_backBuffer->releaseDC(bufferContext);
+    }
+    return image;
+}
+
 void Document::windowPaint(DeviceContext& target, const Rect& clip)
 {
     Ref<Document> protect(*this);
@@ -193,79 +216,17 @@ void Document::windowPaint(DeviceContext& target, const Rect& clip)
     drawTree(target, clip);
 }
 
-// The nodes the mouse visits, in visiting order: every element node, each child from the last
-// to the first before its parent, the root last.
-static std::vector<Ref<DocObj>> mouseWalk(DocObj& root)
-{
-    std::vector<Ref<DocObj>> order;
-    struct Frame {
-        DocObj* node;
-        size_t remaining;
-    };
-    std::vector<Frame> stack { { &root, root.childNodes().size() } };
-    while (!stack.empty()) {
-        Frame& frame = stack.back();
-        if (frame.remaining == 0) {
-            order.push_back(*frame.node);
-            stack.pop_back();
-            continue;
-        }
-        DocObj& child = *frame.node->childNodes()[--frame.remaining];
-        if (!child.isText())
-            stack.push_back({ &child, child.childNodes().size() });
-    }
-    return order;
-}
-
 void Document::windowMouseButton(MouseButtonEvent event, int32_t x, int32_t y)
 {
     Ref<Document> protect(*this);
-    m_mouseX = x;
-    m_mouseY = y;
-    m_mouseEvent = event == MouseButtonEvent::Down ? static_cast<int32_t>(MouseEvent::Down)
-                                                   : static_cast<int32_t>(MouseEvent::Up);
-    if (!m_root)
-        return;
-    auto code = static_cast<MouseEvent>(m_mouseEvent);
-    for (const Ref<DocObj>& node : mouseWalk(*m_root)) {
-        RefPtr<Element> element = node->element();
-        if (!element)
-            continue;
-        HitResult hit = element->hitTest(x, y);
-        if (hit == HitResult::Entered || hit == HitResult::Inside)
-            element->mouseEvent(code, node.ptr());
-    }
+    m_mouse.button(event, x, y, m_root.ptr());
 }
 
 void Document::windowMouseMove(int32_t x, int32_t y)
 {
     Ref<Document> protect(*this);
-    if (!m_root)
-        return;
-    m_mouseX = x;
-    m_mouseY = y;
-    m_mouseEvent = static_cast<int32_t>(MouseEvent::Move);
-    for (const Ref<DocObj>& node : mouseWalk(*m_root)) {
-        RefPtr<Element> element = node->element();
-        if (!element)
-            continue;
-        switch (element->hitTest(x, y)) {
-        case HitResult::Entered:
-            m_mouseEvent = static_cast<int32_t>(MouseEvent::Over);
-            element->mouseEvent(MouseEvent::Over, node.ptr());
-            break;
-        case HitResult::Inside:
-            m_mouseEvent = static_cast<int32_t>(MouseEvent::Move);
-            element->mouseEvent(MouseEvent::Move, node.ptr());
-            break;
-        case HitResult::Left:
-            m_mouseEvent = static_cast<int32_t>(MouseEvent::Out);
-            element->mouseEvent(MouseEvent::Out, node.ptr());
-            break;
-        case HitResult::Outside:
-            break;
-        }
-    }
+    if (m_root)
+        m_mouse.move(x, y, *m_root);
 }
 
 void Document::windowContextMenu() { m_system.popupMenu(); }

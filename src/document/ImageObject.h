@@ -5,7 +5,7 @@
 // the new source text. Its count changes are traced on standard output.
 #pragma once
 
-#include <elements/ElementHost.h>
+#include <elements/ElementPicture.h>
 #include <script/runtime/MemberTable.h>
 
 namespace nimbolt {

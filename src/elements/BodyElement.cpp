@@ -10,8 +10,8 @@ namespace nimbolt {
 BodyElement::~BodyElement()
 {
     if (m_shaped) {
-        if (ElementHost* document = host())
-            document->setRegion(std::nullopt);
+        if (ElementWindow* window = hostWindow())
+            window->setRegion(std::nullopt);
     }
 }
 
@@ -30,8 +30,8 @@ void BodyElement::initialize(const ScriptArray& attributes)
 
 void BodyElement::reshape()
 {
-    ElementHost* document = host();
-    if (!document)
+    ElementWindow* window = hostWindow();
+    if (!window)
         return;
     std::optional<Region> region;
     RefPtr<Surface> picture = m_mascot && m_style.backgroundImage ? m_style.backgroundImage->surface() : nullptr;
@@ -43,14 +43,14 @@ void BodyElement::reshape()
             (void)picture->unlock(info);
             m_style.rect.right = m_style.rect.left + info.width;
             m_style.rect.bottom = m_style.rect.top + info.height;
-            document->resizeTo(info.width, info.height);
+            window->resizeTo(info.width, info.height);
         }
     }
     bool shaped = region.has_value();
-    document->setRegion(std::move(region));
+    window->setRegion(std::move(region));
     m_shaped = shaped;
     if (!shaped)
-        document->resizeTo(m_style.rect.right, m_style.rect.bottom);
+        window->resizeTo(m_style.rect.right, m_style.rect.bottom);
 }
 
 void BodyElement::paint(DeviceContext& context, const Rect& repaint)
@@ -69,15 +69,15 @@ void BodyElement::moveTo(int32_t, int32_t) { }
 void BodyElement::resizeBy(int32_t dw, int32_t dh)
 {
     Element::resizeBy(dw, dh);
-    if (ElementHost* document = host())
-        document->resizeBy(dw, dh);
+    if (ElementWindow* window = hostWindow())
+        window->resizeBy(dw, dh);
 }
 
 void BodyElement::resizeTo(int32_t width, int32_t height)
 {
     Element::resizeTo(width, height);
-    if (ElementHost* document = host())
-        document->resizeTo(width, height);
+    if (ElementWindow* window = hostWindow())
+        window->resizeTo(width, height);
 }
 
 }

@@ -51,32 +51,33 @@ void ClockElement::initialize(const ScriptArray& attributes)
 
 void ClockElement::tick()
 {
-    ElementHost* document = host();
-    if (!document)
+    TimeSource* time = timeSource();
+    ElementCanvas* canvas = this->canvas();
+    if (!time || !canvas)
         return;
     std::tm previous = m_time;
     bool first = !m_ticked;
-    m_time = document->timeSource().localTime();
+    m_time = time->localTime();
     m_ticked = true;
     if (m_hand != HandKind::Digital && !first) {
         // Only the hand changes: repaint where it was and where it is, when it moved at all.
         Rect before = handBounds(previous), after = handBounds(m_time);
         if (before != after && m_style.visible) {
-            document->invalidate(&before);
-            document->invalidate(&after);
+            canvas->invalidate(&before);
+            canvas->invalidate(&after);
         }
         return;
     }
     if (m_hand == HandKind::Digital) {
         (void)setTimeLocale(m_locale);
         m_textLength = formatTime(m_format, m_time, currentTimeLocale(), m_text, TextCapacity);
-        if (DeviceContext* context = document->getDC()) {
+        if (DeviceContext* context = canvas->getDC()) {
             int32_t saved = context->saveDC();
             if (m_style.font)
                 context->selectFont(*m_style.font);
             Size extent = context->getTextExtent(m_text, m_textLength);
             context->restoreDC(saved);
-            document->releaseDC(context);
+            canvas->releaseDC(context);
             Rect& rect = m_style.rect;
             rect.right = wrapAdd(rect.left, std::max(wrapSubtract(rect.right, rect.left), extent.width));
             rect.bottom = wrapAdd(rect.top, std::max(wrapSubtract(rect.bottom, rect.top), extent.height));

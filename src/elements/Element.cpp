@@ -73,8 +73,8 @@ RefPtr<Element> createElement(std::string_view tag, Ref<ElementHostLink> host, c
 
 void Element::invalidateRect()
 {
-    if (ElementHost* document = host())
-        document->invalidate(&m_style.rect);
+    if (ElementCanvas* canvas = this->canvas())
+        canvas->invalidate(&m_style.rect);
 }
 
 void Element::invalidateIfVisible()
@@ -86,14 +86,14 @@ void Element::invalidateIfVisible()
 void Element::mouseEvent(MouseEvent event, ScriptObject* node)
 {
     RefPtr<ScriptString> code = handler(event);
-    ElementHost* document = host();
-    if (!code || !document)
+    ElementScripting* scripting = this->scripting();
+    if (!code || !scripting)
         return;
     // The handler may replace the document; this element and its node stay until it returns.
     Ref<Element> protect(*this);
     RefPtr<ScriptObject> protectNode(node);
     ScriptValue result;
-    (void)document->evaluate(node, *code, &result);
+    (void)scripting->evaluate(node, *code, &result);
     releaseValue(result);
 }
 
@@ -146,12 +146,12 @@ void Element::resizeTo(int32_t width, int32_t height)
 
 void Element::setBackground(std::string_view file)
 {
-    ElementHost* document = host();
-    if (!document)
+    ElementCanvas* canvas = this->canvas();
+    if (!canvas)
         return;
     RefPtr<ScriptString> name = adoptRef(createString(file));
     if (!m_style.backgroundImage)
-        m_style.backgroundImage = document->createImage(0, 0, 0);
+        m_style.backgroundImage = canvas->createImage(0, 0, 0);
     if (m_style.backgroundImage)
         m_style.backgroundImage->setSource(name.ptr());
     invalidateIfVisible();
@@ -232,101 +232,18 @@ void Element::paintBackground(DeviceContext& context, const Rect& repaint)
         (void)picture->draw(context, area.left, area.top, source);
         return;
     }
-    ElementHost* document = host();
-    if (m_style.transparency >= 255 || !document || area.isEmpty())
+    ElementCanvas* canvas = this->canvas();
+    if (m_style.transparency >= 255 || !canvas || area.isEmpty())
         return;
     SurfaceInfo pictureInfo;
     if (!picture->lock(pictureInfo).ok())
         return;
     SurfaceInfo backBuffer;
-    if (document->lockBackBuffer(backBuffer).ok()) {
+    if (canvas->lockBackBuffer(backBuffer).ok()) {
         blendRect(backBuffer, area.left, area.top, pictureInfo, source, BackgroundKey, m_style.transparency);
-        (void)document->unlockBackBuffer(backBuffer);
+        (void)canvas->unlockBackBuffer(backBuffer);
     }
     (void)picture->unlock(pictureInfo);
-}
-
-Status Element::command(ElementCommand code, intptr_t arg, intptr_t data)
-{
-    switch (code) {
-    case ElementCommand::MouseDown:
-    case ElementCommand::MouseUp:
-    case ElementCommand::MouseOut:
-    case ElementCommand::MouseOver:
-    case ElementCommand::MouseMove:
-        mouseEvent(static_cast<MouseEvent>(code), reinterpret_cast<ScriptObject*>(data));
-        return Status::Ok;
-    case ElementCommand::GetVisible:
-        *reinterpret_cast<int32_t*>(data) = visible();
-        return Status::Ok;
-    case ElementCommand::SetVisible:
-        setVisible(static_cast<int32_t>(arg));
-        return Status::Ok;
-    case ElementCommand::GetColor:
-        *reinterpret_cast<Color*>(data) = color();
-        return Status::Ok;
-    case ElementCommand::SetColor:
-        setColor(static_cast<Color>(static_cast<uint32_t>(arg)));
-        return Status::Ok;
-    case ElementCommand::GetBgColor:
-        *reinterpret_cast<Color*>(data) = bgColor();
-        return Status::Ok;
-    case ElementCommand::SetBgColor:
-        setBgColor(static_cast<Color>(static_cast<uint32_t>(arg)));
-        return Status::Ok;
-    case ElementCommand::Paint:
-        paint(*reinterpret_cast<DeviceContext*>(arg), *reinterpret_cast<const Rect*>(data));
-        return Status::Ok;
-    case ElementCommand::MoveBy:
-        moveBy(static_cast<int32_t>(arg), static_cast<int32_t>(data));
-        return Status::Ok;
-    case ElementCommand::MoveTo:
-        moveTo(static_cast<int32_t>(arg), static_cast<int32_t>(data));
-        return Status::Ok;
-    case ElementCommand::ResizeBy:
-        resizeBy(static_cast<int32_t>(arg), static_cast<int32_t>(data));
-        return Status::Ok;
-    case ElementCommand::ResizeTo:
-        resizeTo(static_cast<int32_t>(arg), static_cast<int32_t>(data));
-        return Status::Ok;
-    case ElementCommand::SetBackground:
-        setBackground(reinterpret_cast<const char*>(data));
-        return Status::Ok;
-    case ElementCommand::SetFont:
-        setFont(*reinterpret_cast<const FontSpec*>(data));
-        return Status::Ok;
-    case ElementCommand::HitTest: {
-        auto position = static_cast<uint32_t>(data);
-        return Status(static_cast<int32_t>(hitTest(position & 0xFFFF, position >> 16)));
-    }
-    case ElementCommand::SetHandler:
-    case ElementCommand::GetHandler:
-        if (arg < 0 || arg >= HandlerCount)
-            return Status::Failed;
-        if (code == ElementCommand::SetHandler)
-            setHandler(static_cast<MouseEvent>(arg), reinterpret_cast<ScriptString*>(data));
-        else
-            *reinterpret_cast<ScriptString**>(data) = handler(static_cast<MouseEvent>(arg)).leakRef();
-        return Status::Ok;
-    case ElementCommand::GetRect: {
-        auto* out = reinterpret_cast<int32_t*>(data);
-        out[0] = m_style.rect.left;
-        out[1] = m_style.rect.top;
-        out[2] = m_style.rect.right;
-        out[3] = m_style.rect.bottom;
-        return Status::Ok;
-    }
-    case ElementCommand::Invalidate:
-        invalidateRect();
-        return Status::Ok;
-    case ElementCommand::SetBackgroundPosition:
-        setBackgroundPosition(static_cast<int32_t>(arg), static_cast<int32_t>(data));
-        return Status::Ok;
-    case ElementCommand::Tick:
-        tick();
-        return Status::Ok;
-    }
-    return Status::Failed;
 }
 
 Color colorFromValue(const ScriptValue& value)
@@ -427,12 +344,12 @@ Status Element::getBackground(ScriptValue* result)
 
 Status Element::putBackground(const ScriptValue& value, ScriptValue*)
 {
-    ElementHost* document = host();
-    if (!document)
+    ElementCanvas* canvas = this->canvas();
+    if (!canvas)
         return Status::Ok;
     RefPtr<ScriptString> text = adoptRef(valueToString(value));
     if (!m_style.backgroundImage)
-        m_style.backgroundImage = document->createImage(0, 0, 0);
+        m_style.backgroundImage = canvas->createImage(0, 0, 0);
     if (m_style.backgroundImage)
         m_style.backgroundImage->setSource(text.ptr());
     invalidateIfVisible();
@@ -520,23 +437,19 @@ const MemberTableRow Element::s_members[] = {
     { nullptr, nullptr },
 };
 
+RefPtr<PropertyTable> Element::buildMembers(AtomTable& atoms)
+{
+    return adoptRef(buildMemberTable(atoms, s_members));
+}
+
 Status Element::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result)
 {
     if (op != InvokeOp::PutMember && op != InvokeOp::GetMember && op != InvokeOp::CallMember)
         return Status::SomeError;
-    ElementHost* document = host();
-    if (!document)
+    ElementScripting* scripting = this->scripting();
+    PropertyTable* members = scripting ? scripting->elementMembers() : nullptr;
+    if (!members)
         return Status::SomeError;
-    RefPtr<PropertyTable> members = document->elementMembers();
-    if (!members) {
-        RefPtr<AtomTable> atoms = document->atomTable();
-        if (!atoms)
-            return Status::SomeError;
-        members = adoptRef(buildMemberTable(*atoms, s_members));
-        if (!members)
-            return Status::SomeError;
-        document->setElementMembers(members.ptr());
-    }
     return dispatchMember(*members, this, atom, op, argc, args, result);
 }
 

@@ -1,13 +1,13 @@
 // An element is a visible thing of a document: a rectangle of the window's client area with a
 // background colour or picture, a text colour and font, five mouse handlers written as script
-// text, a visibility flag and an opacity. The document window drives it through typed commands
+// text, a visibility flag and an opacity. The document window drives it through its operations
 // (paint, hit test, mouse events, ticks); scripts reach it through one member table shared by
-// every element of the document. Most members act by sending a command to the element itself, so
-// a class changes a member's effect by answering the command differently (a body ignores moves).
+// every element of the document. Most members act by calling an operation of the element itself,
+// so a class changes a member's effect by overriding the operation (a body ignores moves).
 // Every change only asks the document to repaint a rectangle; drawing happens when it paints.
 #pragma once
 
-#include <elements/ElementHost.h>
+#include <elements/ElementHostLink.h>
 #include <platform/Color.h>
 #include <platform/Font.h>
 #include <platform/FontSpec.h>
@@ -19,35 +19,6 @@
 #include <string_view>
 
 namespace nimbolt {
-
-// The commands the document window and the members send, with the numbers documents rely on.
-enum class ElementCommand : int32_t {
-    MouseDown = 0,
-    MouseUp = 1,
-    MouseOut = 2,
-    MouseOver = 3,
-    MouseMove = 4,
-    GetVisible = 1010,
-    SetVisible = 1011,
-    GetColor = 1060,
-    SetColor = 1061,
-    GetBgColor = 1070,
-    SetBgColor = 1071,
-    Paint = 2000,
-    MoveBy = 2001,
-    MoveTo = 2002,
-    ResizeBy = 2003,
-    ResizeTo = 2004,
-    SetBackground = 2005,
-    SetFont = 2006,
-    HitTest = 2007,
-    SetHandler = 2008,
-    GetHandler = 2009,
-    GetRect = 2010,
-    Invalidate = 2011,
-    SetBackgroundPosition = 2012,
-    Tick = 3000,
-};
 
 // The mouse events, which are also the indices of their handlers.
 enum class MouseEvent : int32_t {
@@ -91,11 +62,6 @@ class Element : public ScriptObject {
 public:
     Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
 
-    // The commands by number, for callers that hold a code: arg and data are numbers or addresses
-    // as the command says (Paint: the context and the repaint rectangle; the Get commands, the
-    // file name, the font and the handler: addresses). -1 for an unknown code.
-    Status command(ElementCommand code, intptr_t arg = 0, intptr_t data = 0);
-
     // Runs the handler of the event, if there is one, with node as this.
     virtual void mouseEvent(MouseEvent event, ScriptObject* node);
     int32_t visible() const { return m_style.visible; }
@@ -125,6 +91,10 @@ public:
 
     const ElementStyle& style() const { return m_style; }
 
+    // The member table of the elements, with count 1; null when memory runs out. A document
+    // builds it once and hands it to its elements through ElementScripting.
+    static RefPtr<PropertyTable> buildMembers(AtomTable& atoms);
+
 protected:
     explicit Element(Ref<ElementHostLink> host);
     ~Element() override = default;
@@ -139,7 +109,10 @@ protected:
     // Leaves the element's text colour (unless it has none) and font selected in the context.
     void selectTextSettings(DeviceContext& context) const;
     void invalidateIfVisible();
-    ElementHost* host() const { return m_host->host(); }
+    ElementCanvas* canvas() const { return m_host->canvas(); }
+    ElementScripting* scripting() const { return m_host->scripting(); }
+    ElementWindow* hostWindow() const { return m_host->window(); }
+    TimeSource* timeSource() const { return m_host->time(); }
 
     ElementStyle m_style;
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include <document/WindowSystem.h>
-#include <elements/ElementHost.h>
+#include <elements/TimeSource.h>
 #include <imaging/Surface.h>
 
 #include <cstdint>
