@@ -57,7 +57,7 @@ Status Document::callConfirm(int32_t argc, const ScriptValue* args, ScriptValue*
 
 Status Document::callEval(int32_t, const ScriptValue* args, ScriptValue* result)
 {
-    RefPtr<ScriptString> code = adoptRef(valueToString(args[0]));
+    RefPtr<ScriptString> code = valueToString(args[0]);
     if (code)
         (void)evaluate(this, *code, result);
     return Status::Ok;
@@ -141,15 +141,14 @@ Status Document::callSetInterval(int32_t, const ScriptValue* args, ScriptValue* 
 Status Document::getTitle(ScriptValue* result)
 {
     std::string text = title();
-    *result = makeStringValue(createString(text));
-    if (!result->payload.object)
-        *result = UndefinedValue;
+    RefPtr<ScriptString> string = createString(text);
+    *result = string ? makeStringValue(string.releaseNonNull()) : UndefinedValue;
     return Status::Ok;
 }
 
 Status Document::putTitle(const ScriptValue& value, ScriptValue*)
 {
-    RefPtr<ScriptString> text = adoptRef(valueToString(value));
+    RefPtr<ScriptString> text = valueToString(value);
     if (text)
         setTitle(text->view());
     return Status::Ok;

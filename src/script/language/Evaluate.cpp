@@ -18,8 +18,7 @@ namespace nimbolt {
 Status raiseError(ScriptValue* result, int32_t line, Status code)
 {
     releaseValue(*result);
-    ErrorObject* error = makeError(line, 0, code);
-    *result = error ? ScriptValue::error(error) : UndefinedValue;
+    *result = errorValue(makeError(line, 0, code));
     return Status::Failed;
 }
 
@@ -133,14 +132,14 @@ static Status stringOperation(int32_t kind, ScriptString* a, ScriptString* b, Sc
         if (total > INT32_MAX)
             return Status::SomeError;
         char* text;
-        ScriptString* joined = createStringBuffer(static_cast<int32_t>(total), &text);
+        RefPtr<ScriptString> joined = createStringBuffer(static_cast<int32_t>(total), &text);
         if (!joined)
             return Status::OutOfMemory;
         if (a->length() > 0)
             std::memcpy(text, a->bytes(), static_cast<size_t>(a->length()));
         if (b->length() > 0)
             std::memcpy(text + a->length(), b->bytes(), static_cast<size_t>(b->length()));
-        *result = makeStringValue(joined);
+        *result = makeStringValue(joined.releaseNonNull());
         return Status::Ok;
     }
     int32_t common = a->length() < b->length() ? a->length() : b->length();
@@ -206,7 +205,7 @@ static Status operatorFailure(Status status, const CodeNode* node, ScriptValue* 
     return raiseError(result, node->line, status);
 }
 
-Status resolveTarget(ScriptEngine& engine, const CodeNode* node, ScriptObject*& object, Atom& atom,
+Status resolveTarget(ScriptEngine& engine, const CodeNode* node, RefPtr<ScriptObject>& object, Atom& atom,
     ScriptValue* scratch)
 {
     object = nullptr;
@@ -216,12 +215,11 @@ Status resolveTarget(ScriptEngine& engine, const CodeNode* node, ScriptObject*& 
             return status;
         if (!isReferenceTag(scratch->tag))
             return raiseError(scratch, node->first->line, Status::NotAnObject);
-        object = takeObject(*scratch).leakRef();
+        object = takeObject(*scratch);
         atom = node->second->atom();
         return Status::Ok;
     }
     case TokenKind::Identifier:
-        engine.addRef();
         object = &engine;
         atom = node->atom();
         return Status::Ok;
@@ -255,13 +253,10 @@ Status assignTo(ScriptEngine& engine, const CodeNode* target, const ScriptValue&
             status = object->invoke(0, InvokeOp::StoreItem, 2, mark.values(), result);
         return status;
     }
-    ScriptObject* object;
+    RefPtr<ScriptObject> object;
     Atom atom = 0;
-    if (Status status = resolveTarget(engine, target, object, atom, result); !status.ok())
-        return status;
-    Status status = object->invoke(atom, InvokeOp::PutMember, 1, &value, result);
-    object->release();
-    return status;
+    NIMBOLT_TRY(resolveTarget(engine, target, object, atom, result));
+    return object->invoke(atom, InvokeOp::PutMember, 1, &value, result);
 }
 
 // The script function of this engine that a variable's value holds, or null for any other value
@@ -299,14 +294,11 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
             releaseValue(function);
             return status;
         }
-        ScriptObject* object;
+        RefPtr<ScriptObject> object;
         Atom atom;
-        if (Status status = resolveTarget(engine, callee, object, atom, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(resolveTarget(engine, callee, object, atom, result));
         *result = UndefinedValue;
-        Status status = object->invoke(atom, InvokeOp::CallMember, argc, args, result);
-        object->release();
-        return status;
+        return object->invoke(atom, InvokeOp::CallMember, argc, args, result);
     }
     case TokenKind::New: {
         engine.getVariable(node->first->atom(), *result);
@@ -347,20 +339,15 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
 }
 
 // Postfix and prefix ++ and --: the target's value as an integer, stepped and stored back.
-[[gnu::noinline]] static Status evaluateStep(ScriptEngine& engine, const CodeNode* node, const CodeNode* target, int32_t step,
-    bool prefix, ScriptValue* result)
+[[gnu::noinline]] static Status evaluateStep(ScriptEngine& engine, const CodeNode* target, int32_t step, bool prefix,
+    ScriptValue* result)
 {
-    ScriptObject* object;
+    RefPtr<ScriptObject> object;
     Atom atom = 0;
-    if (Status status = resolveTarget(engine, target, object, atom, result); !status.ok())
-        return status;
-    Status status = object->invoke(atom, InvokeOp::GetMember, 0, nullptr, result);
-    if (status.ok())
-        status = toInteger(*result);
-    if (!status.ok()) {
-        object->release();
-        return status;
-    }
+    NIMBOLT_TRY(resolveTarget(engine, target, object, atom, result));
+    NIMBOLT_TRY(object->invoke(atom, InvokeOp::GetMember, 0, nullptr, result));
+    NIMBOLT_TRY(toInteger(*result));
+    Status status = Status::Ok;
     int32_t old = result->payload.integer;
     ScriptValue stepped = ScriptValue::integer(wrapAdd(old, step));
     if (prefix) {
@@ -374,8 +361,6 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
         else
             moveInto(scratch, result);
     }
-    object->release();
-    (void)node;
     return status;
 }
 
@@ -647,13 +632,13 @@ NIMBOLT_HOT_INLINE static Status evaluateNode(ScriptEngine& engine, const CodeNo
         return storeResult(engine, node->first, result);
     }
     case NodeOperation::PostIncrement:
-        return evaluateStep(engine, node, node->first, 1, false, result);
+        return evaluateStep(engine, node->first, 1, false, result);
     case NodeOperation::PostDecrement:
-        return evaluateStep(engine, node, node->first, -1, false, result);
+        return evaluateStep(engine, node->first, -1, false, result);
     case NodeOperation::PreIncrement:
-        return evaluateStep(engine, node, node->second, 1, true, result);
+        return evaluateStep(engine, node->second, 1, true, result);
     case NodeOperation::PreDecrement:
-        return evaluateStep(engine, node, node->second, -1, true, result);
+        return evaluateStep(engine, node->second, -1, true, result);
     case NodeOperation::Other:
         break;
     }

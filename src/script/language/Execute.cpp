@@ -6,6 +6,7 @@
 #include <script/language/ScriptFunction.h>
 
 #include <array>
+#include <utility>
 
 namespace nimbolt {
 
@@ -278,11 +279,10 @@ static Status hoistFunctions(ScriptEngine& engine, CodeNode*& program, ScriptVal
         statement->next = nullptr;
         Atom name = statement->first->atom();
         int32_t line = statement->line;
-        ScriptFunction* function = createFunction(engine, statement);
+        RefPtr<ScriptFunction> function = createFunction(engine, statement);
         if (!function)
             return raiseError(result, line, Status::OutOfMemory);
-        Status status = engine.defineLocal(name, ScriptValue::function(function));
-        function->release();
+        Status status = engine.defineLocal(name, ScriptValue::function(function.ptr()));
         if (!status.ok())
             return raiseError(result, line, Status::SomeError);
     }
@@ -303,7 +303,7 @@ Status runProgram(ScriptEngine& engine, ScriptObject* self, CodeNode* program, S
     }
     freeTree(program);
 
-    ErrorObject* error = nullptr;
+    RefPtr<ErrorObject> error;
     if (isCompletion(code, Completion::Break))
         error = makeError(0, 0, Status::BreakMismatch);
     else if (isCompletion(code, Completion::Continue))
@@ -315,7 +315,7 @@ Status runProgram(ScriptEngine& engine, ScriptObject* self, CodeNode* program, S
     else
         return Status::Failed;
     releaseValue(*result);
-    *result = error ? ScriptValue::error(error) : UndefinedValue;
+    *result = errorValue(std::move(error));
     return Status::Failed;
 }
 

@@ -11,20 +11,18 @@
 
 namespace nimbolt {
 
-ScriptEngine* ScriptEngine::create()
+RefPtr<ScriptEngine> ScriptEngine::create()
 {
-    auto* engine = new (std::nothrow) ScriptEngine;
+    RefPtr<ScriptEngine> engine = adoptRef(new (std::nothrow) ScriptEngine);
     if (!engine)
         return nullptr;
-    engine->m_link = adoptRef(new (std::nothrow) EngineLink(engine));
-    engine->m_scopes = adoptRef(PropertyTable::create());
-    engine->m_atoms = adoptRef(AtomTable::create());
-    engine->m_budget = adoptRef(MemoryBudget::create());
+    engine->m_link = adoptRef(new (std::nothrow) EngineLink(engine.ptr()));
+    engine->m_scopes = PropertyTable::create();
+    engine->m_atoms = AtomTable::create();
+    engine->m_budget = MemoryBudget::create();
     if (!engine->m_link || !engine->m_scopes || !engine->m_atoms || !engine->m_budget
-        || !internFixedAtoms(*engine->m_atoms)) {
-        engine->release();
+        || !internFixedAtoms(*engine->m_atoms))
         return nullptr;
-    }
     return engine;
 }
 

@@ -18,7 +18,7 @@
 
 namespace nimbolt {
 
-ScriptRunner* createRunner() { return new (std::nothrow) ScriptRunner; }
+RefPtr<ScriptRunner> createRunner() { return adoptRef(new (std::nothrow) ScriptRunner); }
 
 ScriptRunner::~ScriptRunner()
 {
@@ -50,21 +50,11 @@ Status ScriptRunner::setSite(ScriptSite* site)
     return Status::Ok;
 }
 
-ScriptSite* ScriptRunner::getSite() const
+StatusOr<Ref<AtomTable>> ScriptRunner::getAtomTable() const
 {
-    if (m_site)
-        m_site->addRef();
-    return m_site.ptr();
-}
-
-Status ScriptRunner::getAtomTable(AtomTable*& out) const
-{
-    out = nullptr;
     if (!m_engine)
         return Status::Failed;
-    out = &m_engine->atomTable();
-    out->addRef();
-    return Status::Ok;
+    return Ref<AtomTable>(m_engine->atomTable());
 }
 
 Status ScriptRunner::toggleOpen()
@@ -77,12 +67,11 @@ Status ScriptRunner::toggleOpen()
         return Status::Ok;
     }
     if (!m_engine) {
-        m_engine = adoptRef(ScriptEngine::create());
+        m_engine = ScriptEngine::create();
         if (!m_engine)
             return Status::Failed;
         m_engine->setMemoryLimit(m_memoryLimit);
-        if (Status status = installNatives(*m_engine); !status.ok())
-            return status;
+        NIMBOLT_TRY(installNatives(*m_engine));
     }
     if (m_site) {
         m_engine->setSite(m_site.ptr());
@@ -131,7 +120,7 @@ private:
 Status ScriptRunner::compileAndRun(ScriptObject* self, const char* text, int32_t length, Scope scope,
     ScriptValue* result)
 {
-    RefPtr<MemoryStream> stream = adoptRef(createMemoryStream(text, length));
+    RefPtr<MemoryStream> stream = createMemoryStream(text, length);
     if (!stream)
         return Status::Failed;
     std::unique_ptr<LineReader> reader = createLineReader(*stream);
@@ -139,15 +128,15 @@ Status ScriptRunner::compileAndRun(ScriptObject* self, const char* text, int32_t
         return Status::Ok;
     // The engine may be closed and released by the script itself; keep it for this run.
     Ref<ScriptEngine> engine(*m_engine);
-    RefPtr<Lexer> lexer = adoptRef(createLexer(std::move(reader), engine->atomTable()));
+    RefPtr<Lexer> lexer = createLexer(std::move(reader), engine->atomTable());
     if (!lexer)
         return Status::Ok;
 
     CodeNode* tree = nullptr;
-    ErrorObject* parseError = nullptr;
+    RefPtr<ErrorObject> parseError;
     if (!parseProgram(*lexer, tree, parseError).ok()) {
-        if (RefPtr<ErrorObject> error = adoptRef(parseError))
-            report(*error);
+        if (parseError)
+            report(*parseError);
         return Status::Ok;
     }
     RunState running(*this);
@@ -164,8 +153,7 @@ Status ScriptRunner::compileAndRun(ScriptObject* self, const char* text, int32_t
     }
     if (result->tag == ValueTag::Error && result->payload.error) {
         // The tag stays behind without its object, so that evalString can tell a failed run.
-        RefPtr<ErrorObject> error = adoptRef(std::exchange(result->payload.error, nullptr));
-        report(*error);
+        report(*takeErrorObject(*result));
     }
     return Status::Ok;
 }
@@ -214,9 +202,8 @@ Status ScriptRunner::callFunction(const ScriptValue& callee, ScriptObject* self,
         m_state = remembered;
     if (result->tag == ValueTag::Error || !status.ok()) {
         // A failure without an error of its own is reported as a program's is: "some error".
-        RefPtr<ErrorObject> error = result->tag == ValueTag::Error
-            ? adoptRef(std::exchange(result->payload.error, nullptr))
-            : adoptRef(makeError(0, 0, Status::SomeError));
+        RefPtr<ErrorObject> error
+            = result->tag == ValueTag::Error ? takeErrorObject(*result) : makeError(0, 0, Status::SomeError);
         *result = UndefinedValue;
         if (error)
             report(*error);
