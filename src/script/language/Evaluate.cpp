@@ -211,8 +211,7 @@ Status resolveTarget(ScriptEngine& engine, const CodeNode* node, RefPtr<ScriptOb
     object = nullptr;
     switch (node->kind()) {
     case '.': {
-        if (Status status = evaluate(engine, node->first, scratch); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->first, scratch));
         if (!isReferenceTag(scratch->tag))
             return raiseError(scratch, node->first->line, Status::NotAnObject);
         object = takeObject(*scratch);
@@ -233,8 +232,7 @@ Status assignTo(ScriptEngine& engine, const CodeNode* target, const ScriptValue&
     if (target->kind() == TokenKind::Identifier)
         return engine.putVariable(target->atom(), value, result);
     if (target->kind() == '[') {
-        if (Status status = evaluate(engine, target->first, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, target->first, result));
         if (!isReferenceTag(result->tag))
             return raiseError(result, target->first->line, Status::NotAnObject);
         Ref<ScriptObject> object = takeObject(*result);
@@ -308,8 +306,7 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
         return object->invoke(0, InvokeOp::Construct, argc, args, result);
     }
     default: {
-        if (Status status = evaluate(engine, node->first, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->first, result));
         if (!isReferenceTag(result->tag))
             return raiseError(result, node->first->line, Status::NotAnObject);
         Ref<ScriptObject> object = takeObject(*result);
@@ -328,8 +325,7 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
     ValueStackMark mark(engine);
     const CodeNode* argument = node->second;
     for (; argument; argument = node->kind() == '[' ? nullptr : argument->next) {
-        if (Status status = evaluate(engine, argument, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, argument, result));
         if (Status status = mark.pushMoved(*result); !status.ok()) {
             releaseValue(*result);
             return status;
@@ -520,8 +516,7 @@ NIMBOLT_HOT_INLINE static Status evaluateNode(ScriptEngine& engine, const CodeNo
         retainValue(*result);
         return Status::Ok;
     case NodeOperation::Member: {
-        if (Status status = evaluate(engine, node->first, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->first, result));
         if (!isReferenceTag(result->tag))
             return raiseError(result, node->first->line, Status::NotAnObject);
         Ref<ScriptObject> object = takeObject(*result);
@@ -530,27 +525,22 @@ NIMBOLT_HOT_INLINE static Status evaluateNode(ScriptEngine& engine, const CodeNo
     case NodeOperation::Call:
         return evaluateCall(engine, node, result);
     case NodeOperation::Not: {
-        if (Status status = evaluate(engine, node->second, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->second, result));
         toBoolean(*result);
         result->payload.integer = !result->payload.integer;
         return Status::Ok;
     }
     case NodeOperation::Complement: {
-        if (Status status = evaluate(engine, node->second, result); !status.ok())
-            return status;
-        if (Status status = toInteger(*result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->second, result));
+        NIMBOLT_TRY(toInteger(*result));
         result->payload.integer = ~result->payload.integer;
         return Status::Ok;
     }
     case NodeOperation::UnaryPlus:
         return evaluate(engine, node->second, result);
     case NodeOperation::Negate: {
-        if (Status status = evaluate(engine, node->second, result); !status.ok())
-            return status;
-        if (Status status = toNumber(*result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->second, result));
+        NIMBOLT_TRY(toNumber(*result));
         if (result->tag == ValueTag::Integer)
             result->payload.integer = wrapSub(0, result->payload.integer);
         else
@@ -558,29 +548,25 @@ NIMBOLT_HOT_INLINE static Status evaluateNode(ScriptEngine& engine, const CodeNo
         return Status::Ok;
     }
     case NodeOperation::Conditional: {
-        if (Status status = evaluate(engine, node->first, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->first, result));
         toBoolean(*result);
         const CodeNode* branch = result->payload.integer ? node->second : node->third;
         *result = UndefinedValue;
         return evaluate(engine, branch, result);
     }
     case NodeOperation::Logical: {
-        if (Status status = evaluate(engine, node->first, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->first, result));
         toBoolean(*result);
         bool decided = node->kind() == TokenKind::LogicalAnd ? !result->payload.integer : result->payload.integer;
         if (decided)
             return Status::Ok;
         *result = UndefinedValue;
-        if (Status status = evaluate(engine, node->second, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->second, result));
         toBoolean(*result);
         return Status::Ok;
     }
     case NodeOperation::Comma: {
-        if (Status status = evaluate(engine, node->first, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->first, result));
         releaseValue(*result);
         *result = UndefinedValue;
         return evaluate(engine, node->second, result);
@@ -620,15 +606,13 @@ NIMBOLT_HOT_INLINE static Status evaluateNode(ScriptEngine& engine, const CodeNo
     case NodeOperation::NotEquals:
         return evaluateOperation(engine, node, TokenKind::NotEquals, result);
     case NodeOperation::Assign: {
-        if (Status status = evaluate(engine, node->second, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->second, result));
         return storeResult(engine, node->first, result);
     }
     case NodeOperation::CompoundAssign: {
         // The target is evaluated as an ordinary expression for its current value, so its own
         // subexpressions run twice.
-        if (Status status = evaluateOperation(engine, node, plainOperatorOf(node->kind()), result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluateOperation(engine, node, plainOperatorOf(node->kind()), result));
         return storeResult(engine, node->first, result);
     }
     case NodeOperation::PostIncrement:

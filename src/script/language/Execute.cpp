@@ -44,7 +44,8 @@ NIMBOLT_HOT_INLINE static bool compareIntegers(ScriptEngine& engine, const CodeN
     }
     if (left.tag == ValueTag::Integer && value.tag == ValueTag::Integer) {
         int32_t outcome = 0;
-        (void)integerOperation(node->kind(), left.payload.integer, value.payload.integer, outcome);
+        // Comparisons never trap, so the operation always succeeds here.
+        integerOperation(node->kind(), left.payload.integer, value.payload.integer, outcome);
         truth = outcome != 0;
         return true;
     }
@@ -174,14 +175,12 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
         if (statement->first) {
             // A loop runs its body on the same slot again and again: drop what it left there.
             releaseValue(*result);
-            if (Status status = evaluate(engine, statement->first, result); !status.ok())
-                return status;
+            NIMBOLT_TRY(evaluate(engine, statement->first, result));
         }
         return toStatus(Completion::Return);
     case StatementOperation::If: {
         bool truth = false;
-        if (Status status = evaluateCondition(engine, statement->first, result, truth); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluateCondition(engine, statement->first, result, truth));
         if (truth)
             return execute(engine, statement->second, result);
         if (statement->third)
@@ -192,8 +191,7 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
         Status code = toStatus(Completion::Normal);
         for (;;) {
             bool truth = false;
-            if (Status status = evaluateCondition(engine, statement->first, result, truth); !status.ok())
-                return status;
+            NIMBOLT_TRY(evaluateCondition(engine, statement->first, result, truth));
             if (!truth)
                 return toStatus(Completion::Normal);
             if (!continueLoop(engine, statement, execute(engine, statement->second, result), code, result))
@@ -206,31 +204,27 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
             if (!continueLoop(engine, statement, execute(engine, statement->first, result), code, result))
                 return code;
             bool truth = false;
-            if (Status status = evaluateCondition(engine, statement->second, result, truth); !status.ok())
-                return status;
+            NIMBOLT_TRY(evaluateCondition(engine, statement->second, result, truth));
             if (!truth)
                 return toStatus(Completion::Normal);
         }
     }
     case StatementOperation::For: {
         if (statement->first) {
-            if (Status status = execute(engine, statement->first, result); !status.ok())
-                return status;
+            NIMBOLT_TRY(execute(engine, statement->first, result));
         }
         Status code = toStatus(Completion::Normal);
         for (;;) {
             if (statement->second) {
                 bool truth = false;
-                if (Status status = evaluateCondition(engine, statement->second, result, truth); !status.ok())
-                    return status;
+                NIMBOLT_TRY(evaluateCondition(engine, statement->second, result, truth));
                 if (!truth)
                     return toStatus(Completion::Normal);
             }
             if (!continueLoop(engine, statement, execute(engine, statement->fourth, result), code, result))
                 return code;
             if (statement->third) {
-                if (Status status = evaluateDiscarded(engine, statement->third, result); !status.ok())
-                    return status;
+                NIMBOLT_TRY(evaluateDiscarded(engine, statement->third, result));
             }
         }
     }

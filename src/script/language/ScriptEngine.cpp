@@ -43,8 +43,7 @@ Status ScriptEngine::putVariable(Atom atom, const ScriptValue& value, ScriptValu
         replaceValue(*stored, value);
         *result = *stored;
     } else {
-        if (Status status = m_scopes->define(atom, value); !status.ok())
-            return status;
+        NIMBOLT_TRY(m_scopes->define(atom, value));
         *result = value;
     }
     retainValue(*result);
@@ -75,10 +74,10 @@ void ScriptEngine::clearBindings()
 {
     ScriptValue popped;
     while (!m_scopes->isEmpty()) {
-        (void)m_scopes->pop(popped);
+        ignoreStatus(m_scopes->pop(popped), "a table that is not empty always pops");
         releaseValue(popped);
     }
-    (void)collectCycles();
+    collectCycles();
 }
 
 size_t ScriptEngine::collectCycles() { return running() ? 0 : nimbolt::collectCycles(*m_budget); }
@@ -110,7 +109,7 @@ void ScriptEngine::beginOutermostRun()
 void ScriptEngine::endOutermostRun()
 {
     m_stackLimit = 0;
-    (void)MemoryBudget::makeCurrent(m_outerBudget);
+    MemoryBudget::makeCurrent(m_outerBudget);
     m_outerBudget = nullptr;
 }
 

@@ -83,7 +83,8 @@ static Status callMember(PropertyTable& prototypeTable, PropertyTable* ownTable,
     int32_t argc, const ScriptValue* args, ScriptValue* result)
 {
     ScriptValue member = UndefinedValue;
-    (void)getMember(prototypeTable, ownTable, atom, &member);
+    ignoreStatus(getMember(prototypeTable, ownTable, atom, &member),
+        "a missing member stays undefined, and calling undefined fails");
     Status status = callValue(member, self, argc, args, result);
     releaseValue(member);
     return status;
@@ -254,8 +255,7 @@ Status ScriptInstance::invoke(Atom atom, InvokeOp op, int32_t argc, const Script
         Status status = replaceOwnMember(m_prototypeTable, *m_ownTable, atom, value, result);
         if (status != Status::NotAMember || m_sealed)
             return status;
-        if (Status defined = m_ownTable->define(atom, value); !defined.ok())
-            return defined;
+        NIMBOLT_TRY(m_ownTable->define(atom, value));
         *result = value;
         retainValue(*result);
         return Status::Ok;

@@ -90,7 +90,7 @@ void ScriptRunner::setMemoryLimit(size_t bytes)
 void ScriptRunner::report(ErrorObject& error)
 {
     if (m_site)
-        (void)m_site->reportError(error);
+        ignoreStatus(m_site->reportError(error), "the report is the last thing done with an error");
 }
 
 // The runner is Running while code runs on its engine; afterwards it is Ready again, or Closed
@@ -102,13 +102,13 @@ public:
     {
         m_runner.m_state = RunnerState::Running;
         if (m_runner.m_site)
-            (void)m_runner.m_site->onRunBegin();
+            ignoreStatus(m_runner.m_site->onRunBegin(), "the brackets of a run only notify the site");
     }
     ~RunState()
     {
         m_runner.m_state = m_runner.m_engine && m_runner.m_site ? RunnerState::Ready : RunnerState::Closed;
         if (m_runner.m_site)
-            (void)m_runner.m_site->onRunEnd();
+            ignoreStatus(m_runner.m_site->onRunEnd(), "the brackets of a run only notify the site");
     }
     RunState(const RunState&) = delete;
     RunState& operator=(const RunState&) = delete;
@@ -116,6 +116,8 @@ public:
 private:
     ScriptRunner& m_runner;
 };
+
+static constexpr const char* FailedRunLeavesError = "a failed run leaves its Error value in the result";
 
 Status ScriptRunner::compileAndRun(ScriptObject* self, const char* text, int32_t length, Scope scope,
     ScriptValue* result)
@@ -145,11 +147,11 @@ Status ScriptRunner::compileAndRun(ScriptObject* self, const char* text, int32_t
     if (scope == Scope::Own) {
         BindingScope bindings(*engine);
         if (bindings.status().ok())
-            (void)runProgram(*engine, self, tree, result);
+            ignoreStatus(runProgram(*engine, self, tree, result), FailedRunLeavesError);
         else
             freeTree(tree);
     } else {
-        (void)runProgram(*engine, self, tree, result);
+        ignoreStatus(runProgram(*engine, self, tree, result), FailedRunLeavesError);
     }
     if (result->tag == ValueTag::Error && result->payload.error) {
         // The tag stays behind without its object, so that evalString can tell a failed run.

@@ -201,8 +201,9 @@ private:
         entry->scope = scope;
         entry->value = value;
         retainValue(entry->value);
+        // A chunk that cannot be added now is retried by the next append.
         if (++m_fill == ChunkSize)
-            (void)addChunk();
+            addChunk();
         return entry;
     }
 
