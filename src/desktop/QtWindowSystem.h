@@ -5,6 +5,7 @@
 
 #include <document/WindowSystem.h>
 
+#include <memory>
 #include <vector>
 
 class QMenu;
@@ -35,7 +36,7 @@ public:
 private:
     QMenu* m_menu { nullptr };
     struct Widgets;
-    Widgets* m_widgets;
+    std::unique_ptr<Widgets> m_widgets;
 };
 
 }
