@@ -18,7 +18,7 @@ using namespace nimbolt;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::string_view input(reinterpret_cast<const char*>(data), size);
-    RefPtr<ScriptArray> attributes = adoptRef(createArray(nullptr, nullptr));
+    RefPtr<ScriptArray> attributes = createArray(nullptr, nullptr);
     if (!attributes)
         return 0;
     std::vector<std::string> names;
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::string_view value = equals == std::string_view::npos ? std::string_view() : line.substr(equals + 1);
         Color color = parseColor(value.data(), static_cast<int32_t>(value.size()));
         fuzzCheck(color == NoColor || color <= 0xFFFFFF);
-        RefPtr<ScriptString> text = adoptRef(createString(value));
+        RefPtr<ScriptString> text = createString(value);
         if (text)
             (void)attributes->appendItem(static_cast<int32_t>(name.size()), name.c_str(), makeStringValue(text.ptr()));
         names.push_back(std::move(name));

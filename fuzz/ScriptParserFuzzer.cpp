@@ -35,20 +35,19 @@ bool isLexerKind(int32_t kind)
         || (kind >= TokenKind::NaN && kind <= TokenKind::Default);
 }
 
-Lexer* makeLexer(const char* text, int32_t size, AtomTable& atoms)
+RefPtr<Lexer> makeLexer(const char* text, int32_t size, AtomTable& atoms)
 {
-    MemoryStream* stream = createMemoryStream(text, size);
-    check(stream);
-    Lexer* lexer = createLexer(createLineReader(*stream), atoms);
-    check(lexer);
-    // The reader holds its own reference.
-    stream->release();
+    // The reader holds its own reference on the stream.
+    RefPtr<MemoryStream> stream = createMemoryStream(text, size);
+    check(static_cast<bool>(stream));
+    RefPtr<Lexer> lexer = createLexer(createLineReader(*stream), atoms);
+    check(static_cast<bool>(lexer));
     return lexer;
 }
 
 void lexAll(const char* text, int32_t size, AtomTable& atoms)
 {
-    Lexer* lexer = makeLexer(text, size, atoms);
+    RefPtr<Lexer> lexer = makeLexer(text, size, atoms);
     int32_t lastLine = 0;
     for (;;) {
         CodeNode token;
@@ -64,7 +63,6 @@ void lexAll(const char* text, int32_t size, AtomTable& atoms)
         if (kind == TokenKind::EndOfInput)
             break;
     }
-    lexer->release();
 }
 
 }
@@ -77,13 +75,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     auto length = static_cast<int32_t>(size);
     int32_t stringsBefore = ScriptString::liveCount();
 
-    AtomTable* atoms = AtomTable::create();
+    RefPtr<AtomTable> atoms = AtomTable::create();
     check(atoms && internFixedAtoms(*atoms));
     lexAll(text, length, *atoms);
 
-    Lexer* lexer = makeLexer(text, length, *atoms);
+    RefPtr<Lexer> lexer = makeLexer(text, length, *atoms);
     CodeNode* tree = nullptr;
-    ErrorObject* error = nullptr;
+    RefPtr<ErrorObject> error;
     Status status = parseProgram(*lexer, tree, error);
     if (status.ok()) {
         check(tree && !error);
@@ -93,11 +91,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         check(status.code() == -1 && !tree && error);
         check(error->code() == -1009 || error->code() == -1010);
         check(error->line() >= 1);
-        error->release();
+        error = nullptr;
     }
     freeTree(tree);
-    lexer->release();
-    atoms->release();
+    lexer = nullptr;
+    atoms = nullptr;
     check(ScriptString::liveCount() == stringsBefore);
     return 0;
 }

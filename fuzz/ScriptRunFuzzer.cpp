@@ -29,23 +29,22 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     Ref<QuietSite> site = adoptRef(*new QuietSite);
-    RefPtr<ScriptRunner> runner = adoptRef(createRunner());
+    RefPtr<ScriptRunner> runner = createRunner();
     if (!runner || !runner->setSite(site.ptr()).ok() || !runner->toggleOpen().ok())
         return 0;
     runner->engine()->setRunLimit(20);
-    AtomTable* atomTable = nullptr;
-    if (runner->getAtomTable(atomTable).ok()) {
-        Ref<AtomTable> atoms = adoptRef(*atomTable);
-        RefPtr<ScriptObject> array = adoptRef(createArrayGlobal(*atoms));
-        RefPtr<ScriptObject> math = adoptRef(createMathGlobal(*atoms));
+    if (StatusOr<Ref<AtomTable>> atoms = runner->getAtomTable(); atoms.ok()) {
+        RefPtr<ScriptObject> array = createArrayGlobal(*atoms.value());
+        RefPtr<ScriptObject> math = createMathGlobal(*atoms.value());
         if (array)
-            (void)runner->defineGlobal("Array", ScriptValue::object(array.ptr()));
+            ignoreStatus(runner->defineGlobal("Array", ScriptValue::object(array.ptr())), "scripts without it fail on their own");
         if (math)
-            (void)runner->defineGlobal("Math", ScriptValue::object(math.ptr()));
+            ignoreStatus(runner->defineGlobal("Math", ScriptValue::object(math.ptr())), "scripts without it fail on their own");
     }
     auto length = static_cast<int32_t>(size > 1 << 20 ? 1 << 20 : size);
-    (void)runner->runText(reinterpret_cast<const char*>(data), length);
-    (void)runner->runText(reinterpret_cast<const char*>(data), length);
-    (void)runner->toggleOpen();
+    const char* text = reinterpret_cast<const char*>(data);
+    ignoreStatus(runner->runText(text, length), "errors go to the site; the fuzzer looks for crashes");
+    ignoreStatus(runner->runText(text, length), "errors go to the site; the fuzzer looks for crashes");
+    ignoreStatus(runner->toggleOpen(), "closing an open runner cannot fail");
     return 0;
 }

@@ -110,19 +110,18 @@ int main(int argc, char** argv)
     }
 
     Ref<ConsoleSite> site = adoptRef(*new ConsoleSite);
-    RefPtr<ScriptRunner> runner = adoptRef(createRunner());
+    RefPtr<ScriptRunner> runner = createRunner();
     if (runner)
         runner->setMemoryLimit(memoryLimit);
     if (!runner || !runner->setSite(site.ptr()).ok() || !runner->toggleOpen().ok()) {
         std::fprintf(stderr, "nimbolt-script: cannot start the script engine\n");
         return 2;
     }
-    AtomTable* atomTable = nullptr;
-    if (runner->getAtomTable(atomTable).ok()) {
-        Ref<AtomTable> atoms = adoptRef(*atomTable);
+    if (StatusOr<Ref<AtomTable>> atoms = runner->getAtomTable(); atoms.ok()) {
         for (const GlobalConstructorRow* row = consoleGlobals; row->name; ++row) {
-            if (RefPtr<ScriptObject> global = adoptRef(row->factory(*atoms)))
-                (void)runner->defineGlobal(row->name, ScriptValue::object(global.ptr()));
+            if (RefPtr<ScriptObject> global = row->factory(*atoms.value()))
+                ignoreStatus(runner->defineGlobal(row->name, ScriptValue::object(global.ptr())),
+                    "a global memory could not hold is missing, and scripts that use it fail on their own");
         }
     }
 
@@ -135,7 +134,8 @@ int main(int argc, char** argv)
             unreadable = true;
             continue;
         }
-        (void)runner->runText(text.data(), static_cast<int32_t>(text.size()));
+        ignoreStatus(runner->runText(text.data(), static_cast<int32_t>(text.size())),
+            "errors reach the console through the site, and the exit code counts them");
     }
 
     int errors = site->errors();

@@ -50,7 +50,8 @@ void ApplicationShell::loadDocument(const QString& path)
         return;
     QByteArray name = QFile::encodeName(path);
     RefPtr<Document> document = m_document;
-    (void)document->load(std::string(name.constData(), static_cast<size_t>(name.size())));
+    ignoreStatus(document->load(std::string(name.constData(), static_cast<size_t>(name.size()))),
+        "a file that cannot be read leaves the window empty; scripts report their own errors");
 }
 
 void ApplicationShell::chooseDocument()

@@ -2,6 +2,8 @@
 // RefPtr<T> may be null. adoptRef takes over the creator's count without adding one.
 #pragma once
 
+#include <base/Assert.h>
+
 #include <cstddef>
 #include <utility>
 
@@ -117,7 +119,14 @@ public:
     explicit operator bool() const { return m_ptr != nullptr; }
     bool operator!() const { return m_ptr == nullptr; }
 
+    // Hands the held count to the caller.
     T* leakRef() { return std::exchange(m_ptr, nullptr); }
+    // Hands the held count on as a Ref; the pointer must not be null.
+    Ref<T> releaseNonNull()
+    {
+        NIMBOLT_ASSERT(m_ptr);
+        return adoptRef(*std::exchange(m_ptr, nullptr));
+    }
 
 private:
     friend RefPtr adoptRef<T>(T*);

@@ -84,4 +84,15 @@ inline constexpr Status Status::BreakMismatch { ErrorCode::BreakMismatch };
 inline constexpr Status Status::TooLong { ErrorCode::TooLong };
 inline constexpr Status Status::OutOfMemory { ErrorCode::OutOfMemory };
 
+// Drops a status where the contract says its outcome changes nothing for the caller; the reason
+// says why (for instance "the report is best effort", "the attribute is optional").
+inline void ignoreStatus([[maybe_unused]] Status status, [[maybe_unused]] const char* why) { }
+
 }
+
+// Returns the status from the enclosing function when it is a failure.
+#define NIMBOLT_TRY(expression)                                  \
+    do {                                                         \
+        if (::nimbolt::Status try_status_ = (expression); !try_status_.ok()) \
+            return try_status_;                                  \
+    } while (0)

@@ -112,7 +112,7 @@ struct QtWindowSystem::Widgets {
 };
 
 QtWindowSystem::QtWindowSystem()
-    : m_widgets(new Widgets)
+    : m_widgets(std::make_unique<Widgets>())
 {
 }
 
@@ -120,7 +120,6 @@ QtWindowSystem::~QtWindowSystem()
 {
     for (QPointer<WindowWidget>& widget : m_widgets->list)
         delete widget.data();
-    delete m_widgets;
 }
 
 std::unique_ptr<NativeWindow> QtWindowSystem::createWindow(WindowKind kind, WindowEvents& events)

@@ -6,6 +6,7 @@
 #include <document/WindowSystem.h>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QMenu;
@@ -40,7 +41,7 @@ public:
 private:
     QMenu* m_menu { nullptr };
     struct Widgets;
-    Widgets* m_widgets;
+    std::unique_ptr<Widgets> m_widgets;
 };
 
 }

@@ -28,14 +28,14 @@ DocObj* docObjOf(const ScriptValue& value)
 
 static RefPtr<ScriptString> stringOfText(const MarkupText* text)
 {
-    return adoptRef(text ? createString(text->bytes(), text->length()) : createString("", 0));
+    return text ? createString(text->bytes(), text->length()) : createString("", 0);
 }
 
 RefPtr<DocObj> DocObj::createText(ScriptString* text, PropertyTable& members, ScriptArray& arrayTemplate)
 {
     RefPtr<DocObj> node = adoptRef(new (std::nothrow) DocObj(members, arrayTemplate));
     if (node)
-        node->m_text = text ? text : adoptRef(createString("", 0)).ptr();
+        node->m_text = text ? text : createString("", 0).ptr();
     return node;
 }
 
@@ -106,7 +106,7 @@ RefPtr<ScriptArray> DocObj::attributes()
 {
     if (m_attributes || m_attributeTexts.empty())
         return m_attributes;
-    RefPtr<ScriptArray> array = adoptRef(createArray(m_arrayTemplate.ptr(), nullptr));
+    RefPtr<ScriptArray> array = createArray(m_arrayTemplate.ptr(), nullptr);
     if (!array)
         return nullptr;
     std::string_view texts = m_attributeTexts;
@@ -117,7 +117,7 @@ RefPtr<ScriptArray> DocObj::attributes()
         std::memcpy(&valueLength, texts.data() + 1 + nameLength, sizeof valueLength);
         std::string_view value = texts.substr(1 + nameLength + sizeof valueLength, valueLength);
         texts.remove_prefix(1 + nameLength + sizeof valueLength + valueLength);
-        RefPtr<ScriptString> text = adoptRef(createString(value));
+        RefPtr<ScriptString> text = createString(value);
         if (text)
             (void)array->appendItem(static_cast<int32_t>(name.size()), name.data(), makeStringValue(text.ptr()));
     }
@@ -150,7 +150,7 @@ RefPtr<ScriptArray> DocObj::childArray()
 {
     if (m_children || isText())
         return m_children;
-    RefPtr<ScriptArray> array = adoptRef(createArray(m_arrayTemplate.ptr(), nullptr));
+    RefPtr<ScriptArray> array = createArray(m_arrayTemplate.ptr(), nullptr);
     if (!array)
         return nullptr;
     for (const Ref<DocObj>& child : m_nodes)
@@ -163,7 +163,7 @@ RefPtr<ScriptArray> DocObj::all()
 {
     if (m_all || isText())
         return m_all;
-    RefPtr<ScriptArray> array = adoptRef(createArray(m_arrayTemplate.ptr(), nullptr));
+    RefPtr<ScriptArray> array = createArray(m_arrayTemplate.ptr(), nullptr);
     if (!array)
         return nullptr;
     // Every node below this one in document order: a node, then everything below it as it was
@@ -209,8 +209,8 @@ bool DocObj::hasLazyAncestor() const
 
 RefPtr<DocObj> DocObj::build(MarkupNode& markup, AtomTable& atoms)
 {
-    RefPtr<PropertyTable> members = adoptRef(buildMemberTable(atoms, s_members));
-    RefPtr<ScriptArray> arrayTemplate = adoptRef(createArray(nullptr, &atoms));
+    RefPtr<PropertyTable> members = buildMemberTable(atoms, s_members);
+    RefPtr<ScriptArray> arrayTemplate = createArray(nullptr, &atoms);
     if (!members || !arrayTemplate)
         return nullptr;
     TreeBuilder builder { *members, *arrayTemplate, {} };
@@ -365,7 +365,7 @@ Status DocObj::putInnerText(const ScriptValue& value, ScriptValue*)
 {
     if (isText())
         return Status::Ok;
-    RefPtr<ScriptString> text = adoptRef(valueToString(value));
+    RefPtr<ScriptString> text = valueToString(value);
     RefPtr<DocObj> textNode = createText(text.ptr(), *m_members, *m_arrayTemplate);
     invalidateSubtree();
     // The old children go with the old collections unless something else holds them (an

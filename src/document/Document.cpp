@@ -55,7 +55,7 @@ RefPtr<Document> Document::create(WindowSystem& system, TimeSource& time)
 
 bool Document::initialize()
 {
-    m_runner = adoptRef(createRunner());
+    m_runner = createRunner();
     if (!m_runner || !m_runner->setSite(&m_site).ok() || !m_runner->toggleOpen().ok())
         return false;
     RefPtr<AtomTable> atoms = atomTable();
@@ -66,8 +66,8 @@ bool Document::initialize()
     m_elementMembers = Element::buildMembers(*atoms);
     m_screen = ScreenObject::create(*atoms, m_system);
     m_measureSurface = createSurface(1, 1, 24);
-    RefPtr<ScriptObject> array = adoptRef(createArrayGlobal(*atoms));
-    RefPtr<ScriptObject> math = adoptRef(createMathGlobal(*atoms));
+    RefPtr<ScriptObject> array = createArrayGlobal(*atoms);
+    RefPtr<ScriptObject> math = createMathGlobal(*atoms);
     RefPtr<ScriptObject> image = adoptRef(createImageGlobal(*atoms));
     RefPtr<ShellObject> shell = ShellObject::create(*atoms, m_system);
     if (!m_imageMembers || !m_windowObject || !m_elementMembers || !m_screen || !array || !math || !image || !shell)
@@ -111,10 +111,12 @@ Document::~Document()
 
 RefPtr<AtomTable> Document::atomTable()
 {
-    AtomTable* atoms = nullptr;
-    if (!m_runner || !m_runner->getAtomTable(atoms).ok())
+    if (!m_runner)
         return nullptr;
-    return adoptRef(atoms);
+    StatusOr<Ref<AtomTable>> atoms = m_runner->getAtomTable();
+    if (!atoms.ok())
+        return nullptr;
+    return atoms.releaseValue();
 }
 
 Status Document::Site::reportError(ErrorObject& error)
@@ -217,7 +219,7 @@ Status Document::loadText(const std::string& text, const std::string& path)
 
 void Document::createElements(DocObj& top)
 {
-    RefPtr<ScriptArray> noAttributes = adoptRef(createArray(nullptr, nullptr));
+    RefPtr<ScriptArray> noAttributes = createArray(nullptr, nullptr);
     auto attach = [&](DocObj& node) {
         if (node.isText() || !noAttributes)
             return;

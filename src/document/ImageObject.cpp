@@ -15,7 +15,7 @@ const MemberTableRow ImageObject::s_members[] = {
 
 RefPtr<PropertyTable> ImageObject::buildMembers(AtomTable& atoms)
 {
-    return adoptRef(buildMemberTable(atoms, s_members));
+    return buildMemberTable(atoms, s_members);
 }
 
 static int32_t surfaceDepth(int32_t depth)
@@ -94,7 +94,7 @@ Status ImageObject::getSrc(ScriptValue* result)
 
 Status ImageObject::putSrc(const ScriptValue& value, ScriptValue*)
 {
-    RefPtr<ScriptString> text = adoptRef(valueToString(value));
+    RefPtr<ScriptString> text = valueToString(value);
     setSource(text.ptr());
     return Status::Ok;
 }

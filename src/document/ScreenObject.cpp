@@ -17,7 +17,7 @@ const MemberTableRow ScreenObject::s_members[] = {
 
 RefPtr<ScreenObject> ScreenObject::create(AtomTable& atoms, const WindowSystem& system)
 {
-    RefPtr<PropertyTable> members = adoptRef(buildMemberTable(atoms, s_members));
+    RefPtr<PropertyTable> members = buildMemberTable(atoms, s_members);
     if (!members)
         return nullptr;
     return adoptRef(new (std::nothrow) ScreenObject(*members, system));

@@ -12,7 +12,7 @@ const MemberTableRow ShellObject::s_members[] = {
 
 RefPtr<ShellObject> ShellObject::create(AtomTable& atoms, WindowSystem& system)
 {
-    RefPtr<PropertyTable> members = adoptRef(buildMemberTable(atoms, s_members));
+    RefPtr<PropertyTable> members = buildMemberTable(atoms, s_members);
     if (!members)
         return nullptr;
     return adoptRef(new (std::nothrow) ShellObject(*members, system));

@@ -34,7 +34,7 @@ WindowObject::WindowObject(Document& document, Ref<PropertyTable> members)
 
 RefPtr<WindowObject> WindowObject::create(Document& document, AtomTable& atoms)
 {
-    RefPtr<PropertyTable> members = adoptRef(buildMemberTable(atoms, s_members));
+    RefPtr<PropertyTable> members = buildMemberTable(atoms, s_members);
     if (!members)
         return nullptr;
     return adoptRef(new (std::nothrow) WindowObject(document, *members));
@@ -74,7 +74,7 @@ Status WindowObject::callConfirm(int32_t argc, const ScriptValue* args, ScriptVa
 
 Status WindowObject::callEval(int32_t, const ScriptValue* args, ScriptValue* result)
 {
-    RefPtr<ScriptString> code = adoptRef(valueToString(args[0]));
+    RefPtr<ScriptString> code = valueToString(args[0]);
     if (code)
         (void)m_document->evaluate(this, *code, result);
     return Status::Ok;
@@ -152,15 +152,14 @@ Status WindowObject::callSetInterval(int32_t, const ScriptValue* args, ScriptVal
 Status WindowObject::getTitle(ScriptValue* result)
 {
     std::string text = m_document->title();
-    *result = makeStringValue(createString(text));
-    if (!result->payload.object)
-        *result = UndefinedValue;
+    RefPtr<ScriptString> string = createString(text);
+    *result = string ? makeStringValue(string.releaseNonNull()) : UndefinedValue;
     return Status::Ok;
 }
 
 Status WindowObject::putTitle(const ScriptValue& value, ScriptValue*)
 {
-    RefPtr<ScriptString> text = adoptRef(valueToString(value));
+    RefPtr<ScriptString> text = valueToString(value);
     if (text)
         m_document->setTitle(text->view());
     return Status::Ok;

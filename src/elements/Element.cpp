@@ -51,7 +51,7 @@ void Element::initialize(const ScriptArray& attributes)
         char code[512];
         if (!readAttributeText(attributes, handlerNames[index], code, sizeof code).ok())
             continue;
-        if (RefPtr<ScriptString> string = adoptRef(createString(code, static_cast<int32_t>(std::strlen(code)))))
+        if (RefPtr<ScriptString> string = createString(code, static_cast<int32_t>(std::strlen(code))))
             setHandler(static_cast<MouseEvent>(index), string.ptr());
     }
 }
@@ -149,7 +149,7 @@ void Element::setBackground(std::string_view file)
     ElementCanvas* canvas = this->canvas();
     if (!canvas)
         return;
-    RefPtr<ScriptString> name = adoptRef(createString(file));
+    RefPtr<ScriptString> name = createString(file);
     if (!m_style.backgroundImage)
         m_style.backgroundImage = canvas->createImage(0, 0, 0);
     if (m_style.backgroundImage)
@@ -347,7 +347,7 @@ Status Element::putBackground(const ScriptValue& value, ScriptValue*)
     ElementCanvas* canvas = this->canvas();
     if (!canvas)
         return Status::Ok;
-    RefPtr<ScriptString> text = adoptRef(valueToString(value));
+    RefPtr<ScriptString> text = valueToString(value);
     if (!m_style.backgroundImage)
         m_style.backgroundImage = canvas->createImage(0, 0, 0);
     if (m_style.backgroundImage)
@@ -373,7 +373,7 @@ Status Element::getHandler(ScriptValue* result)
 template<MouseEvent Event>
 Status Element::putHandler(const ScriptValue& value, ScriptValue*)
 {
-    RefPtr<ScriptString> code = adoptRef(valueToString(value));
+    RefPtr<ScriptString> code = valueToString(value);
     setHandler(Event, code.ptr());
     return Status::Ok;
 }
@@ -439,7 +439,7 @@ const MemberTableRow Element::s_members[] = {
 
 RefPtr<PropertyTable> Element::buildMembers(AtomTable& atoms)
 {
-    return adoptRef(buildMemberTable(atoms, s_members));
+    return buildMemberTable(atoms, s_members);
 }
 
 Status Element::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result)

@@ -34,21 +34,25 @@ RefPtr<Surface> loadImageStream(std::FILE* file, ImageLibrary& library)
         return nullptr;
     }
     SurfaceInfo info;
-    (void)surface->lock(info);
+    if (!surface->lock(info).ok()) {
+        library.kalvixEnd(record);
+        return nullptr;
+    }
     record.decodeReserved0 = 0;
     record.decodeReserved1 = 0;
     record.destination = info.bits;
     record.destinationStride = info.stride;
     record.destinationBitsPerPixel = info.bitsPerPixel;
     int32_t decoded = library.kalvixDecode(record);
-    (void)surface->unlock(info);
+    ignoreStatus(surface->unlock(info), "unlocking only counts the lock down");
     // A picture the library could not decode is no picture.
     if (decoded < 0) {
         library.kalvixEnd(record);
         return nullptr;
     }
     // A count the table cannot hold is refused and leaves the placeholder palette.
-    (void)surface->setPalette(0, record.paletteCount, record.palette);
+    ignoreStatus(surface->setPalette(0, record.paletteCount, record.palette),
+        "a refused count keeps the placeholder palette");
     library.kalvixEnd(record);
     return surface;
 }

@@ -102,7 +102,7 @@ Status AttributeList::attributeName(int32_t index, int32_t capacity, char* buffe
         return Status::Failed;
     if (capacity < 1)
         return Status::Ok;
-    (void)copyMarkupText(entry->name, buffer, capacity);
+    copyMarkupText(entry->name, buffer, capacity);
     return Status::Ok;
 }
 

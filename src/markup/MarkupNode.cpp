@@ -198,7 +198,7 @@ MarkupText* findAttributeValue(const MarkupNode* node, const char* name)
     if (!node || !node->attributes || !name)
         return nullptr;
     MarkupText* value = nullptr;
-    (void)node->attributes->findAttribute(name, value);
+    ignoreStatus(node->attributes->findAttribute(name, value), "an absent attribute leaves the value null");
     return value;
 }
 

@@ -14,10 +14,7 @@
 namespace nimbolt::test {
 namespace {
 
-struct ArrayDeleter {
-    void operator()(ScriptArray* array) const { array->release(); }
-};
-using Array = std::unique_ptr<ScriptArray, ArrayDeleter>;
+using Array = RefPtr<ScriptArray>;
 
 // Stores the value under the name and lets go of the caller's reference.
 void set(ScriptArray& array, std::string_view name, ScriptValue value)
@@ -30,7 +27,7 @@ Array attributes(std::initializer_list<std::pair<std::string_view, std::string_v
 {
     Array array(createArray(nullptr, nullptr));
     for (auto [name, text] : texts)
-        set(*array, name, makeStringValue(createString(text)));
+        set(*array, name, makeStringValue(createString(text).releaseNonNull()));
     return array;
 }
 
@@ -75,7 +72,7 @@ TEST(AttributeReaders, TextIsCutToTheBufferAndAbsentAttributesLeaveTheResultAlon
     }
     EXPECT_TRUE(readAttributeText(*array, "background", nullptr, 0).ok()) << "present, nothing copied";
 
-    ScriptString* text = createString(std::string_view("0x20"));
+    ScriptString* text = createString(std::string_view("0x20")).leakRef();
     set(*array, "size", makeStringValue(text));
     int32_t before = text->refCount(), result = 0;
     EXPECT_TRUE(readAttributeInt(*array, "size", result).ok());

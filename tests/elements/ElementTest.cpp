@@ -82,9 +82,9 @@ protected:
     // An element made from string attributes, as a document node carries them.
     RefPtr<Element> make(const char* tag, std::initializer_list<std::pair<const char*, const char*>> attributes = {})
     {
-        Ref<ScriptArray> array = adoptRef(*createArray(nullptr, nullptr));
+        Ref<ScriptArray> array = createArray(nullptr, nullptr).releaseNonNull();
         for (const auto& [name, value] : attributes) {
-            RefPtr<ScriptString> text = adoptRef(createString(value));
+            RefPtr<ScriptString> text = createString(value);
             (void)array->appendItem(static_cast<int32_t>(std::strlen(name)), name, makeStringValue(text.ptr()));
         }
         return createElement(tag, m_link, *array);
@@ -131,7 +131,7 @@ protected:
 
 private:
     Ref<ElementHostLink> m_link { ElementHostLink::create(*this, *this, *this, *this) };
-    RefPtr<AtomTable> m_atoms { adoptRef(AtomTable::create()) };
+    RefPtr<AtomTable> m_atoms { AtomTable::create() };
     RefPtr<PropertyTable> m_members { Element::buildMembers(*m_atoms) };
     RefPtr<Surface> m_backBuffer { createSurface(200, 200, 24) };
     RefPtr<Surface> m_measure { createSurface(1, 1, 24) };
@@ -222,7 +222,7 @@ TEST_F(ElementTest, MembersAndTheirRefusals)
     EXPECT_EQ(div->invoke(atom("moveTo"), InvokeOp::CallMember, 2, args, &result), Status::Ok);
     EXPECT_EQ(div->rect(), (Rect { 3, 4, 19, 12 })) << "reals are truncated";
 
-    RefPtr<ScriptString> text = adoptRef(createString("#ff8000"));
+    RefPtr<ScriptString> text = createString("#ff8000");
     EXPECT_EQ(member(*div, "bgcolor", InvokeOp::PutMember, &result, makeStringValue(text.ptr())), Status::Ok);
     EXPECT_EQ(result.payload.integer, 0x0080FF) << "a colour text is read as a colour";
     EXPECT_EQ(member(*div, "color", InvokeOp::PutMember, &result, ScriptValue::integer(0x123456)), Status::Ok);
@@ -236,7 +236,7 @@ TEST_F(ElementTest, MembersAndTheirRefusals)
     }
     EXPECT_EQ(div->style().transparency, 255);
 
-    RefPtr<ScriptString> code = adoptRef(createString("hit()"));
+    RefPtr<ScriptString> code = createString("hit()");
     EXPECT_EQ(member(*div, "onmouseup", InvokeOp::PutMember, &result, makeStringValue(code.ptr())), Status::Ok);
     EXPECT_EQ(member(*div, "onmouseup", InvokeOp::GetMember, &result), Status::Ok);
     ASSERT_EQ(result.tag, ValueTag::String);

@@ -69,7 +69,7 @@ inline ScriptValue functionValue(CountingObject* object) { return ScriptValue::f
 // The text of a value as toString gives it; the value is left as it was.
 inline std::string textOf(const ScriptValue& value)
 {
-    ScriptString* string = valueToString(value);
+    ScriptString* string = valueToString(value).leakRef();
     if (!string)
         return "<no text>";
     std::string text(string->view());

@@ -40,22 +40,23 @@ std::string EchoCapture::take()
 
 ScriptHarness::ScriptHarness()
     : m_site(RecordingSite::create())
-    , m_runner(createRunner())
+    , m_runner(createRunner().leakRef())
 {
     if (!m_runner)
         std::abort();
     if (!m_runner->setSite(m_site).ok() || !m_runner->toggleOpen().ok())
         std::abort();
-    AtomTable* atoms = nullptr;
-    if (!m_runner->getAtomTable(atoms).ok())
+    StatusOr<Ref<AtomTable>> table = m_runner->getAtomTable();
+    if (!table.ok())
         std::abort();
+    AtomTable* atoms = table.releaseValue().leakRef();
     static const GlobalConstructorRow rows[] = {
         { "Array", createArrayGlobal },
         { "Math", createMathGlobal },
         { nullptr, nullptr },
     };
     for (const GlobalConstructorRow* row = rows; row->name; ++row) {
-        ScriptObject* object = row->factory(*atoms);
+        ScriptObject* object = row->factory(*atoms).leakRef();
         if (!object || !m_runner->defineGlobal(row->name, ScriptValue::object(object)).ok())
             std::abort();
         object->release();
@@ -71,7 +72,7 @@ ScriptHarness::~ScriptHarness()
 
 Status ScriptHarness::eval(ScriptObject* self, std::string_view text, ScriptValue& result)
 {
-    ScriptString* string = createString(text);
+    ScriptString* string = createString(text).leakRef();
     result = UndefinedValue;
     Status status = m_runner->evalString(self, *string, &result);
     string->release();

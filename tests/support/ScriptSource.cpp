@@ -12,12 +12,12 @@ namespace nimbolt {
 
 ScriptSource::ScriptSource(std::string_view text)
     : m_text(text)
-    , m_atoms(AtomTable::create())
-    , m_stream(createMemoryStream(m_text.data(), static_cast<int32_t>(m_text.size())))
+    , m_atoms(AtomTable::create().leakRef())
+    , m_stream(createMemoryStream(m_text.data(), static_cast<int32_t>(m_text.size())).leakRef())
 {
     if (!m_atoms || !m_stream || !internFixedAtoms(*m_atoms))
         std::abort();
-    m_lexer = createLexer(createLineReader(*m_stream), *m_atoms);
+    m_lexer = createLexer(createLineReader(*m_stream), *m_atoms).leakRef();
     if (!m_lexer)
         std::abort();
 }
@@ -33,14 +33,13 @@ ParseOutcome parseText(std::string_view text)
 {
     ScriptSource source(text);
     CodeNode* tree = nullptr;
-    ErrorObject* error = nullptr;
+    RefPtr<ErrorObject> error;
     Status status = parseProgram(source.lexer(), tree, error);
     ParseOutcome outcome { status.code(), dumpCodeTree(tree, source.atoms()), 0, 0, "" };
     if (error) {
         outcome.code = error->code();
         outcome.line = error->line();
         outcome.message = error->message();
-        error->release();
     }
     freeTree(tree);
     return outcome;

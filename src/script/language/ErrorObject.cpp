@@ -29,9 +29,9 @@ const char* errorMessage(Status status)
     return messages[static_cast<int32_t>(ErrorCode::SomeError) - code];
 }
 
-ErrorObject* makeError(int32_t line, int32_t column, Status code)
+RefPtr<ErrorObject> makeError(int32_t line, int32_t column, Status code)
 {
-    return new (std::nothrow) ErrorObject(line, column, code, errorMessage(code));
+    return adoptRef(new (std::nothrow) ErrorObject(line, column, code, errorMessage(code)));
 }
 
 }

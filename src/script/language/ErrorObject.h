@@ -3,10 +3,13 @@
 // whoever moves an Error value hands that reference on, and the final receiver releases it.
 #pragma once
 
+#include <base/Ref.h>
 #include <base/RefCounted.h>
 #include <base/Status.h>
+#include <script/runtime/ScriptValue.h>
 
 #include <cstdint>
+#include <utility>
 
 namespace nimbolt {
 
@@ -27,7 +30,7 @@ public:
     const char* message() const { return m_message; }
 
 private:
-    friend ErrorObject* makeError(int32_t, int32_t, Status);
+    friend RefPtr<ErrorObject> makeError(int32_t, int32_t, Status);
     ErrorObject(int32_t line, int32_t column, Status code, const char* message)
         : m_code(code.code())
         , m_message(message)
@@ -46,6 +49,18 @@ private:
 const char* errorMessage(Status code);
 
 // A new error with count 1, or null when memory runs out.
-ErrorObject* makeError(int32_t line, int32_t column, Status code);
+RefPtr<ErrorObject> makeError(int32_t line, int32_t column, Status code);
+
+// An Error value holding the error's count, or undefined when there is no error (memory ran out).
+inline ScriptValue errorValue(RefPtr<ErrorObject> error)
+{
+    return error ? ScriptValue::error(error.releaseNonNull()) : UndefinedValue;
+}
+// Moves the error object out of an Error value; the tag stays, with no object behind it.
+inline RefPtr<ErrorObject> takeErrorObject(ScriptValue& value)
+{
+    NIMBOLT_ASSERT(value.tag == ValueTag::Error);
+    return adoptRef(std::exchange(value.payload.error, nullptr));
+}
 
 }

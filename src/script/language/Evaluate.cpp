@@ -18,8 +18,7 @@ namespace nimbolt {
 Status raiseError(ScriptValue* result, int32_t line, Status code)
 {
     releaseValue(*result);
-    ErrorObject* error = makeError(line, 0, code);
-    *result = error ? ScriptValue::error(error) : UndefinedValue;
+    *result = errorValue(makeError(line, 0, code));
     return Status::Failed;
 }
 
@@ -133,14 +132,14 @@ static Status stringOperation(int32_t kind, ScriptString* a, ScriptString* b, Sc
         if (total > INT32_MAX)
             return Status::SomeError;
         char* text;
-        ScriptString* joined = createStringBuffer(static_cast<int32_t>(total), &text);
+        RefPtr<ScriptString> joined = createStringBuffer(static_cast<int32_t>(total), &text);
         if (!joined)
             return Status::OutOfMemory;
         if (a->length() > 0)
             std::memcpy(text, a->bytes(), static_cast<size_t>(a->length()));
         if (b->length() > 0)
             std::memcpy(text + a->length(), b->bytes(), static_cast<size_t>(b->length()));
-        *result = makeStringValue(joined);
+        *result = makeStringValue(joined.releaseNonNull());
         return Status::Ok;
     }
     int32_t common = a->length() < b->length() ? a->length() : b->length();
@@ -206,22 +205,20 @@ static Status operatorFailure(Status status, const CodeNode* node, ScriptValue* 
     return raiseError(result, node->line, status);
 }
 
-Status resolveTarget(ScriptEngine& engine, const CodeNode* node, ScriptObject*& object, Atom& atom,
+Status resolveTarget(ScriptEngine& engine, const CodeNode* node, RefPtr<ScriptObject>& object, Atom& atom,
     ScriptValue* scratch)
 {
     object = nullptr;
     switch (node->kind()) {
     case '.': {
-        if (Status status = evaluate(engine, node->first, scratch); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->first, scratch));
         if (!isReferenceTag(scratch->tag))
             return raiseError(scratch, node->first->line, Status::NotAnObject);
-        object = takeObject(*scratch).leakRef();
+        object = takeObject(*scratch);
         atom = node->second->atom();
         return Status::Ok;
     }
     case TokenKind::Identifier:
-        engine.addRef();
         object = &engine;
         atom = node->atom();
         return Status::Ok;
@@ -235,8 +232,7 @@ Status assignTo(ScriptEngine& engine, const CodeNode* target, const ScriptValue&
     if (target->kind() == TokenKind::Identifier)
         return engine.putVariable(target->atom(), value, result);
     if (target->kind() == '[') {
-        if (Status status = evaluate(engine, target->first, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, target->first, result));
         if (!isReferenceTag(result->tag))
             return raiseError(result, target->first->line, Status::NotAnObject);
         Ref<ScriptObject> object = takeObject(*result);
@@ -255,13 +251,10 @@ Status assignTo(ScriptEngine& engine, const CodeNode* target, const ScriptValue&
             status = object->invoke(0, InvokeOp::StoreItem, 2, mark.values(), result);
         return status;
     }
-    ScriptObject* object;
+    RefPtr<ScriptObject> object;
     Atom atom = 0;
-    if (Status status = resolveTarget(engine, target, object, atom, result); !status.ok())
-        return status;
-    Status status = object->invoke(atom, InvokeOp::PutMember, 1, &value, result);
-    object->release();
-    return status;
+    NIMBOLT_TRY(resolveTarget(engine, target, object, atom, result));
+    return object->invoke(atom, InvokeOp::PutMember, 1, &value, result);
 }
 
 // The script function of this engine that a variable's value holds, or null for any other value
@@ -299,14 +292,11 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
             releaseValue(function);
             return status;
         }
-        ScriptObject* object;
+        RefPtr<ScriptObject> object;
         Atom atom;
-        if (Status status = resolveTarget(engine, callee, object, atom, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(resolveTarget(engine, callee, object, atom, result));
         *result = UndefinedValue;
-        Status status = object->invoke(atom, InvokeOp::CallMember, argc, args, result);
-        object->release();
-        return status;
+        return object->invoke(atom, InvokeOp::CallMember, argc, args, result);
     }
     case TokenKind::New: {
         engine.getVariable(node->first->atom(), *result);
@@ -316,8 +306,7 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
         return object->invoke(0, InvokeOp::Construct, argc, args, result);
     }
     default: {
-        if (Status status = evaluate(engine, node->first, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->first, result));
         if (!isReferenceTag(result->tag))
             return raiseError(result, node->first->line, Status::NotAnObject);
         Ref<ScriptObject> object = takeObject(*result);
@@ -336,8 +325,7 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
     ValueStackMark mark(engine);
     const CodeNode* argument = node->second;
     for (; argument; argument = node->kind() == '[' ? nullptr : argument->next) {
-        if (Status status = evaluate(engine, argument, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, argument, result));
         if (Status status = mark.pushMoved(*result); !status.ok()) {
             releaseValue(*result);
             return status;
@@ -347,20 +335,15 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
 }
 
 // Postfix and prefix ++ and --: the target's value as an integer, stepped and stored back.
-[[gnu::noinline]] static Status evaluateStep(ScriptEngine& engine, const CodeNode* node, const CodeNode* target, int32_t step,
-    bool prefix, ScriptValue* result)
+[[gnu::noinline]] static Status evaluateStep(ScriptEngine& engine, const CodeNode* target, int32_t step, bool prefix,
+    ScriptValue* result)
 {
-    ScriptObject* object;
+    RefPtr<ScriptObject> object;
     Atom atom = 0;
-    if (Status status = resolveTarget(engine, target, object, atom, result); !status.ok())
-        return status;
-    Status status = object->invoke(atom, InvokeOp::GetMember, 0, nullptr, result);
-    if (status.ok())
-        status = toInteger(*result);
-    if (!status.ok()) {
-        object->release();
-        return status;
-    }
+    NIMBOLT_TRY(resolveTarget(engine, target, object, atom, result));
+    NIMBOLT_TRY(object->invoke(atom, InvokeOp::GetMember, 0, nullptr, result));
+    NIMBOLT_TRY(toInteger(*result));
+    Status status = Status::Ok;
     int32_t old = result->payload.integer;
     ScriptValue stepped = ScriptValue::integer(wrapAdd(old, step));
     if (prefix) {
@@ -374,8 +357,6 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
         else
             moveInto(scratch, result);
     }
-    object->release();
-    (void)node;
     return status;
 }
 
@@ -535,8 +516,7 @@ NIMBOLT_HOT_INLINE static Status evaluateNode(ScriptEngine& engine, const CodeNo
         retainValue(*result);
         return Status::Ok;
     case NodeOperation::Member: {
-        if (Status status = evaluate(engine, node->first, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->first, result));
         if (!isReferenceTag(result->tag))
             return raiseError(result, node->first->line, Status::NotAnObject);
         Ref<ScriptObject> object = takeObject(*result);
@@ -545,27 +525,22 @@ NIMBOLT_HOT_INLINE static Status evaluateNode(ScriptEngine& engine, const CodeNo
     case NodeOperation::Call:
         return evaluateCall(engine, node, result);
     case NodeOperation::Not: {
-        if (Status status = evaluate(engine, node->second, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->second, result));
         toBoolean(*result);
         result->payload.integer = !result->payload.integer;
         return Status::Ok;
     }
     case NodeOperation::Complement: {
-        if (Status status = evaluate(engine, node->second, result); !status.ok())
-            return status;
-        if (Status status = toInteger(*result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->second, result));
+        NIMBOLT_TRY(toInteger(*result));
         result->payload.integer = ~result->payload.integer;
         return Status::Ok;
     }
     case NodeOperation::UnaryPlus:
         return evaluate(engine, node->second, result);
     case NodeOperation::Negate: {
-        if (Status status = evaluate(engine, node->second, result); !status.ok())
-            return status;
-        if (Status status = toNumber(*result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->second, result));
+        NIMBOLT_TRY(toNumber(*result));
         if (result->tag == ValueTag::Integer)
             result->payload.integer = wrapSub(0, result->payload.integer);
         else
@@ -573,29 +548,25 @@ NIMBOLT_HOT_INLINE static Status evaluateNode(ScriptEngine& engine, const CodeNo
         return Status::Ok;
     }
     case NodeOperation::Conditional: {
-        if (Status status = evaluate(engine, node->first, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->first, result));
         toBoolean(*result);
         const CodeNode* branch = result->payload.integer ? node->second : node->third;
         *result = UndefinedValue;
         return evaluate(engine, branch, result);
     }
     case NodeOperation::Logical: {
-        if (Status status = evaluate(engine, node->first, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->first, result));
         toBoolean(*result);
         bool decided = node->kind() == TokenKind::LogicalAnd ? !result->payload.integer : result->payload.integer;
         if (decided)
             return Status::Ok;
         *result = UndefinedValue;
-        if (Status status = evaluate(engine, node->second, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->second, result));
         toBoolean(*result);
         return Status::Ok;
     }
     case NodeOperation::Comma: {
-        if (Status status = evaluate(engine, node->first, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->first, result));
         releaseValue(*result);
         *result = UndefinedValue;
         return evaluate(engine, node->second, result);
@@ -635,25 +606,23 @@ NIMBOLT_HOT_INLINE static Status evaluateNode(ScriptEngine& engine, const CodeNo
     case NodeOperation::NotEquals:
         return evaluateOperation(engine, node, TokenKind::NotEquals, result);
     case NodeOperation::Assign: {
-        if (Status status = evaluate(engine, node->second, result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluate(engine, node->second, result));
         return storeResult(engine, node->first, result);
     }
     case NodeOperation::CompoundAssign: {
         // The target is evaluated as an ordinary expression for its current value, so its own
         // subexpressions run twice.
-        if (Status status = evaluateOperation(engine, node, plainOperatorOf(node->kind()), result); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluateOperation(engine, node, plainOperatorOf(node->kind()), result));
         return storeResult(engine, node->first, result);
     }
     case NodeOperation::PostIncrement:
-        return evaluateStep(engine, node, node->first, 1, false, result);
+        return evaluateStep(engine, node->first, 1, false, result);
     case NodeOperation::PostDecrement:
-        return evaluateStep(engine, node, node->first, -1, false, result);
+        return evaluateStep(engine, node->first, -1, false, result);
     case NodeOperation::PreIncrement:
-        return evaluateStep(engine, node, node->second, 1, true, result);
+        return evaluateStep(engine, node->second, 1, true, result);
     case NodeOperation::PreDecrement:
-        return evaluateStep(engine, node, node->second, -1, true, result);
+        return evaluateStep(engine, node->second, -1, true, result);
     case NodeOperation::Other:
         break;
     }

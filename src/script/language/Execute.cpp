@@ -6,6 +6,7 @@
 #include <script/language/ScriptFunction.h>
 
 #include <array>
+#include <utility>
 
 namespace nimbolt {
 
@@ -43,7 +44,8 @@ NIMBOLT_HOT_INLINE static bool compareIntegers(ScriptEngine& engine, const CodeN
     }
     if (left.tag == ValueTag::Integer && value.tag == ValueTag::Integer) {
         int32_t outcome = 0;
-        (void)integerOperation(node->kind(), left.payload.integer, value.payload.integer, outcome);
+        // Comparisons never trap, so the operation always succeeds here.
+        integerOperation(node->kind(), left.payload.integer, value.payload.integer, outcome);
         truth = outcome != 0;
         return true;
     }
@@ -173,14 +175,12 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
         if (statement->first) {
             // A loop runs its body on the same slot again and again: drop what it left there.
             releaseValue(*result);
-            if (Status status = evaluate(engine, statement->first, result); !status.ok())
-                return status;
+            NIMBOLT_TRY(evaluate(engine, statement->first, result));
         }
         return toStatus(Completion::Return);
     case StatementOperation::If: {
         bool truth = false;
-        if (Status status = evaluateCondition(engine, statement->first, result, truth); !status.ok())
-            return status;
+        NIMBOLT_TRY(evaluateCondition(engine, statement->first, result, truth));
         if (truth)
             return execute(engine, statement->second, result);
         if (statement->third)
@@ -191,8 +191,7 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
         Status code = toStatus(Completion::Normal);
         for (;;) {
             bool truth = false;
-            if (Status status = evaluateCondition(engine, statement->first, result, truth); !status.ok())
-                return status;
+            NIMBOLT_TRY(evaluateCondition(engine, statement->first, result, truth));
             if (!truth)
                 return toStatus(Completion::Normal);
             if (!continueLoop(engine, statement, execute(engine, statement->second, result), code, result))
@@ -205,31 +204,27 @@ Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* res
             if (!continueLoop(engine, statement, execute(engine, statement->first, result), code, result))
                 return code;
             bool truth = false;
-            if (Status status = evaluateCondition(engine, statement->second, result, truth); !status.ok())
-                return status;
+            NIMBOLT_TRY(evaluateCondition(engine, statement->second, result, truth));
             if (!truth)
                 return toStatus(Completion::Normal);
         }
     }
     case StatementOperation::For: {
         if (statement->first) {
-            if (Status status = execute(engine, statement->first, result); !status.ok())
-                return status;
+            NIMBOLT_TRY(execute(engine, statement->first, result));
         }
         Status code = toStatus(Completion::Normal);
         for (;;) {
             if (statement->second) {
                 bool truth = false;
-                if (Status status = evaluateCondition(engine, statement->second, result, truth); !status.ok())
-                    return status;
+                NIMBOLT_TRY(evaluateCondition(engine, statement->second, result, truth));
                 if (!truth)
                     return toStatus(Completion::Normal);
             }
             if (!continueLoop(engine, statement, execute(engine, statement->fourth, result), code, result))
                 return code;
             if (statement->third) {
-                if (Status status = evaluateDiscarded(engine, statement->third, result); !status.ok())
-                    return status;
+                NIMBOLT_TRY(evaluateDiscarded(engine, statement->third, result));
             }
         }
     }
@@ -278,11 +273,10 @@ static Status hoistFunctions(ScriptEngine& engine, CodeNode*& program, ScriptVal
         statement->next = nullptr;
         Atom name = statement->first->atom();
         int32_t line = statement->line;
-        ScriptFunction* function = createFunction(engine, statement);
+        RefPtr<ScriptFunction> function = createFunction(engine, statement);
         if (!function)
             return raiseError(result, line, Status::OutOfMemory);
-        Status status = engine.defineLocal(name, ScriptValue::function(function));
-        function->release();
+        Status status = engine.defineLocal(name, ScriptValue::function(function.ptr()));
         if (!status.ok())
             return raiseError(result, line, Status::SomeError);
     }
@@ -303,7 +297,7 @@ Status runProgram(ScriptEngine& engine, ScriptObject* self, CodeNode* program, S
     }
     freeTree(program);
 
-    ErrorObject* error = nullptr;
+    RefPtr<ErrorObject> error;
     if (isCompletion(code, Completion::Break))
         error = makeError(0, 0, Status::BreakMismatch);
     else if (isCompletion(code, Completion::Continue))
@@ -315,7 +309,7 @@ Status runProgram(ScriptEngine& engine, ScriptObject* self, CodeNode* program, S
     else
         return Status::Failed;
     releaseValue(*result);
-    *result = error ? ScriptValue::error(error) : UndefinedValue;
+    *result = errorValue(std::move(error));
     return Status::Failed;
 }
 

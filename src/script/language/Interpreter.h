@@ -63,8 +63,8 @@ NIMBOLT_HOT_INLINE Status evaluate(ScriptEngine& engine, const CodeNode* node, S
         return evaluateComposite(engine, node, result);
     }
 }
-// The object and member a target designates. object receives a reference the caller releases.
-Status resolveTarget(ScriptEngine& engine, const CodeNode* node, ScriptObject*& object, Atom& atom,
+// The object and member a target designates; object receives a reference of its own.
+Status resolveTarget(ScriptEngine& engine, const CodeNode* node, RefPtr<ScriptObject>& object, Atom& atom,
     ScriptValue* scratch);
 Status assignTo(ScriptEngine& engine, const CodeNode* target, const ScriptValue& value, ScriptValue* result);
 // A call, item read or construction whose arguments are already on the value stack.

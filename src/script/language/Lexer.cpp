@@ -33,12 +33,12 @@ static bool isLeadByte(char c)
     return (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0;
 }
 
-Lexer* createLexer(std::unique_ptr<LineReader> reader, AtomTable& atoms)
+RefPtr<Lexer> createLexer(std::unique_ptr<LineReader> reader, AtomTable& atoms)
 {
     if (!reader)
         return nullptr;
     KeywordTable::instance();
-    return new (std::nothrow) Lexer(std::move(reader), atoms);
+    return adoptRef(new (std::nothrow) Lexer(std::move(reader), atoms));
 }
 
 bool Lexer::findTokenStart()
@@ -249,9 +249,12 @@ int32_t Lexer::scanString(ScriptValue& value)
         }
         decoded[length++] = c;
     }
-    value.payload.object = createString(decoded, length);
+    RefPtr<ScriptString> string = createString(decoded, length);
     // A string that memory cannot hold must not become a literal without a string.
-    return value.payload.object ? TokenKind::StringLiteral : TokenKind::InvalidToken;
+    if (!string)
+        return TokenKind::InvalidToken;
+    value = makeStringValue(string.releaseNonNull());
+    return TokenKind::StringLiteral;
 }
 
 }

@@ -27,7 +27,7 @@ public:
 
 
 private:
-    friend Lexer* createLexer(std::unique_ptr<LineReader>, AtomTable&);
+    friend RefPtr<Lexer> createLexer(std::unique_ptr<LineReader>, AtomTable&);
     Lexer(std::unique_ptr<LineReader> reader, AtomTable& atoms)
         : m_reader(std::move(reader))
         , m_atoms(atoms)
@@ -53,6 +53,6 @@ private:
 
 // A lexer with count 1 that owns the reader and holds a reference on the atom table; null when
 // memory runs out. Builds the keyword table on first use.
-Lexer* createLexer(std::unique_ptr<LineReader> reader, AtomTable& atoms);
+RefPtr<Lexer> createLexer(std::unique_ptr<LineReader> reader, AtomTable& atoms);
 
 }

@@ -142,13 +142,13 @@ MathObject::MathObject(AtomTable& atoms, PropertyTable& members)
 {
 }
 
-ScriptObject* createMathGlobal(AtomTable& atoms)
+RefPtr<ScriptObject> createMathGlobal(AtomTable& atoms)
 {
-    RefPtr<PropertyTable> members = adoptRef(buildMemberTable(atoms, mathMembers));
+    RefPtr<PropertyTable> members = buildMemberTable(atoms, mathMembers);
     if (!members)
         return nullptr;
     seedRandom(static_cast<uint32_t>(std::time(nullptr)));
-    return new (std::nothrow) MathObject(atoms, *members);
+    return adoptRef(new (std::nothrow) MathObject(atoms, *members));
 }
 
 Status MathObject::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result)
@@ -159,10 +159,10 @@ Status MathObject::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValu
     case InvokeOp::CallMember:
         return dispatchMember(*m_members, this, atom, op, argc, args, result);
     case InvokeOp::Construct: {
-        auto* math = new (std::nothrow) MathObject(*m_atoms, *m_members);
+        RefPtr<MathObject> math = adoptRef(new (std::nothrow) MathObject(*m_atoms, *m_members));
         if (!math)
             return Status::Failed;
-        *result = ScriptValue::object(math);
+        *result = ScriptValue::object(math.releaseNonNull());
         return Status::Ok;
     }
     default:

@@ -15,7 +15,7 @@ public:
     Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
 
 private:
-    friend ScriptObject* createMathGlobal(AtomTable&);
+    friend RefPtr<ScriptObject> createMathGlobal(AtomTable&);
     MathObject(AtomTable& atoms, PropertyTable& members);
     ~MathObject() override = default;
 
@@ -25,7 +25,7 @@ private:
 
 // The factory of the Math global: builds the member table and seeds the generator; null when
 // memory runs out.
-ScriptObject* createMathGlobal(AtomTable& atoms);
+RefPtr<ScriptObject> createMathGlobal(AtomTable& atoms);
 
 // The process-wide generator behind Math.random: state = state * 214013 + 2531011, the result is
 // bits 16 to 30 of the new state.

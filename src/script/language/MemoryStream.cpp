@@ -5,14 +5,14 @@
 
 namespace nimbolt {
 
-MemoryStream* createMemoryStream(const char* text, int32_t size)
+RefPtr<MemoryStream> createMemoryStream(const char* text, int32_t size)
 {
-    return new (std::nothrow) MemoryStream(text, nullptr, size > 0 ? size : 0);
+    return adoptRef(new (std::nothrow) MemoryStream(text, nullptr, size > 0 ? size : 0));
 }
 
-MemoryStream* createMemoryStream(char* text, int32_t size)
+RefPtr<MemoryStream> createMemoryStream(char* text, int32_t size)
 {
-    return new (std::nothrow) MemoryStream(text, text, size > 0 ? size : 0);
+    return adoptRef(new (std::nothrow) MemoryStream(text, text, size > 0 ? size : 0));
 }
 
 int32_t MemoryStream::read(void* destination, int32_t count)

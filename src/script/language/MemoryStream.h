@@ -3,6 +3,7 @@
 // stream is used. A stream made over read-only text refuses every write.
 #pragma once
 
+#include <base/Ref.h>
 #include <base/RefCounted.h>
 
 #include <cstdint>
@@ -30,8 +31,8 @@ public:
     int32_t size() const { return m_size; }
 
 private:
-    friend MemoryStream* createMemoryStream(const char*, int32_t);
-    friend MemoryStream* createMemoryStream(char*, int32_t);
+    friend RefPtr<MemoryStream> createMemoryStream(const char*, int32_t);
+    friend RefPtr<MemoryStream> createMemoryStream(char*, int32_t);
     MemoryStream(const char* text, char* writableText, int32_t size)
         : m_text(text)
         , m_writableText(writableText)
@@ -47,7 +48,7 @@ private:
 
 // A stream with count 1 over size bytes of text, or null when memory runs out. A negative size
 // counts as 0.
-MemoryStream* createMemoryStream(const char* text, int32_t size);
-MemoryStream* createMemoryStream(char* text, int32_t size);
+RefPtr<MemoryStream> createMemoryStream(const char* text, int32_t size);
+RefPtr<MemoryStream> createMemoryStream(char* text, int32_t size);
 
 }

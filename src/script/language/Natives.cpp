@@ -17,9 +17,8 @@ Status echoFunction(ScriptObject*, int32_t argc, const ScriptValue* args, Script
             std::fprintf(output, "%f ", value.payload.real);
         } else if (value.tag == ValueTag::String) {
             char buffer[1024];
-            int32_t length = stringOf(value)->copyText(buffer, sizeof buffer);
             // The text goes out up to its first zero byte, as "%s" writes it.
-            (void)length;
+            stringOf(value)->copyText(buffer, sizeof buffer);
             std::fprintf(output, "%s ", buffer);
         } else {
             std::fprintf(output, "%d ", static_cast<int32_t>(static_cast<uint32_t>(value.payload.bits)));
@@ -46,8 +45,7 @@ Status installNatives(ScriptEngine& engine)
             return Status::Failed;
         ScriptValue function = ScriptValue::native(row.function);
         ScriptValue stored = UndefinedValue;
-        if (Status status = engine.invoke(atom, InvokeOp::PutMember, 1, &function, &stored); !status.ok())
-            return status;
+        NIMBOLT_TRY(engine.invoke(atom, InvokeOp::PutMember, 1, &function, &stored));
         releaseValue(stored);
     }
     return Status::Ok;

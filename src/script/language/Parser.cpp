@@ -184,7 +184,7 @@ void Parser::parseNonterminal(int32_t start)
     }
 }
 
-Status Parser::parseProgram(CodeNode*& tree, ErrorObject*& error)
+Status Parser::parseProgram(CodeNode*& tree, RefPtr<ErrorObject>& error)
 {
     tree = nullptr;
     error = nullptr;
@@ -217,7 +217,7 @@ Status Parser::parseProgram(CodeNode*& tree, ErrorObject*& error)
     return Status::Ok;
 }
 
-Status parseProgram(Lexer& lexer, CodeNode*& tree, ErrorObject*& error)
+Status parseProgram(Lexer& lexer, CodeNode*& tree, RefPtr<ErrorObject>& error)
 {
     Parser parser(lexer);
     return parser.parseProgram(tree, error);

@@ -11,20 +11,18 @@
 
 namespace nimbolt {
 
-ScriptEngine* ScriptEngine::create()
+RefPtr<ScriptEngine> ScriptEngine::create()
 {
-    auto* engine = new (std::nothrow) ScriptEngine;
+    RefPtr<ScriptEngine> engine = adoptRef(new (std::nothrow) ScriptEngine);
     if (!engine)
         return nullptr;
-    engine->m_link = adoptRef(new (std::nothrow) EngineLink(engine));
-    engine->m_scopes = adoptRef(PropertyTable::create());
-    engine->m_atoms = adoptRef(AtomTable::create());
-    engine->m_budget = adoptRef(MemoryBudget::create());
+    engine->m_link = adoptRef(new (std::nothrow) EngineLink(engine.ptr()));
+    engine->m_scopes = PropertyTable::create();
+    engine->m_atoms = AtomTable::create();
+    engine->m_budget = MemoryBudget::create();
     if (!engine->m_link || !engine->m_scopes || !engine->m_atoms || !engine->m_budget
-        || !internFixedAtoms(*engine->m_atoms)) {
-        engine->release();
+        || !internFixedAtoms(*engine->m_atoms))
         return nullptr;
-    }
     return engine;
 }
 
@@ -45,8 +43,7 @@ Status ScriptEngine::putVariable(Atom atom, const ScriptValue& value, ScriptValu
         replaceValue(*stored, value);
         *result = *stored;
     } else {
-        if (Status status = m_scopes->define(atom, value); !status.ok())
-            return status;
+        NIMBOLT_TRY(m_scopes->define(atom, value));
         *result = value;
     }
     retainValue(*result);
@@ -77,10 +74,10 @@ void ScriptEngine::clearBindings()
 {
     ScriptValue popped;
     while (!m_scopes->isEmpty()) {
-        (void)m_scopes->pop(popped);
+        ignoreStatus(m_scopes->pop(popped), "a table that is not empty always pops");
         releaseValue(popped);
     }
-    (void)collectCycles();
+    collectCycles();
 }
 
 size_t ScriptEngine::collectCycles() { return running() ? 0 : nimbolt::collectCycles(*m_budget); }
@@ -112,7 +109,7 @@ void ScriptEngine::beginOutermostRun()
 void ScriptEngine::endOutermostRun()
 {
     m_stackLimit = 0;
-    (void)MemoryBudget::makeCurrent(m_outerBudget);
+    MemoryBudget::makeCurrent(m_outerBudget);
     m_outerBudget = nullptr;
 }
 

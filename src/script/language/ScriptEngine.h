@@ -67,7 +67,7 @@ public:
 
     // A new engine with count 1 whose atom table starts with prototype, length and charAt; null
     // when memory runs out.
-    static ScriptEngine* create();
+    static RefPtr<ScriptEngine> create();
 
     Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
 

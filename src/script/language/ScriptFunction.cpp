@@ -16,7 +16,7 @@ int32_t PrototypeView::addRef() { return function().addRef(); }
 int32_t PrototypeView::release() { return function().release(); }
 Collectable* PrototypeView::collectable() { return function().collectable(); }
 
-ScriptFunction* createFunction(ScriptEngine& engine, CodeNode* definition)
+RefPtr<ScriptFunction> createFunction(ScriptEngine& engine, CodeNode* definition)
 {
     auto* function = new (std::nothrow) ScriptFunction(engine, definition);
     if (!function) {
@@ -26,10 +26,6 @@ ScriptFunction* createFunction(ScriptEngine& engine, CodeNode* definition)
     function->m_prototypeTable = PropertyTable::create();
     function->m_ownTable = PropertyTable::create();
     if (!function->m_prototypeTable || !function->m_ownTable) {
-        if (function->m_prototypeTable)
-            function->m_prototypeTable->release();
-        if (function->m_ownTable)
-            function->m_ownTable->release();
         function->m_prototypeTable = function->m_ownTable = nullptr;
         delete function;
         return nullptr;
@@ -42,15 +38,14 @@ ScriptFunction* createFunction(ScriptEngine& engine, CodeNode* definition)
         return nullptr;
     }
     function->listWith(&engine.memoryBudget());
-    return function;
+    return adoptRef(function);
 }
 
 ScriptFunction::~ScriptFunction()
 {
-    if (m_prototypeTable)
-        m_prototypeTable->release();
-    if (m_ownTable)
-        m_ownTable->release();
+    // The prototype table first: it holds the self-reference.
+    m_prototypeTable.clear();
+    m_ownTable.clear();
     freeTree(m_definition);
 }
 
@@ -88,7 +83,8 @@ static Status callMember(PropertyTable& prototypeTable, PropertyTable* ownTable,
     int32_t argc, const ScriptValue* args, ScriptValue* result)
 {
     ScriptValue member = UndefinedValue;
-    (void)getMember(prototypeTable, ownTable, atom, &member);
+    ignoreStatus(getMember(prototypeTable, ownTable, atom, &member),
+        "a missing member stays undefined, and calling undefined fails");
     Status status = callValue(member, self, argc, args, result);
     releaseValue(member);
     return status;
@@ -125,10 +121,11 @@ static Status construct(ScriptObject& parent, EngineLink& link, PropertyTable& p
         return Status::Failed;
     }
     Ref<ScriptEngine> protect(*engine);
-    ScriptInstance* instance = createInstance(parent, link, prototypeTable, definition);
-    if (!instance)
+    RefPtr<ScriptInstance> created = createInstance(parent, link, prototypeTable, definition);
+    if (!created)
         return Status::OutOfMemory;
-    *result = ScriptValue::object(instance);
+    ScriptInstance* instance = created.ptr();
+    *result = ScriptValue::object(created.releaseNonNull());
     ScriptValue scratch = UndefinedValue;
     Status status;
     {
@@ -152,9 +149,9 @@ Status ScriptFunction::invoke(Atom atom, InvokeOp op, int32_t argc, const Script
     case InvokeOp::PutMember:
         return replaceOwnMember(*m_prototypeTable, *m_ownTable, atom, argumentOrUndefined(argc, args), result);
     case InvokeOp::GetMember:
-        return getMember(*m_prototypeTable, m_ownTable, atom, result);
+        return getMember(*m_prototypeTable, m_ownTable.ptr(), atom, result);
     case InvokeOp::CallMember:
-        return callMember(*m_prototypeTable, m_ownTable, this, atom, argc, args, result);
+        return callMember(*m_prototypeTable, m_ownTable.ptr(), this, atom, argc, args, result);
     case InvokeOp::Construct:
         return construct(*this, *m_link, *m_prototypeTable, *m_definition, argc, args, result);
     default:
@@ -201,25 +198,23 @@ Status PrototypeView::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptV
         return Status::Ok;
     }
     case InvokeOp::GetMember:
-        return getMember(*owner.m_prototypeTable, owner.m_ownTable, atom, result);
+        return getMember(*owner.m_prototypeTable, owner.m_ownTable.ptr(), atom, result);
     case InvokeOp::CallMember:
-        return callMember(*owner.m_prototypeTable, owner.m_ownTable, &owner, atom, argc, args, result);
+        return callMember(*owner.m_prototypeTable, owner.m_ownTable.ptr(), &owner, atom, argc, args, result);
     default:
         return Status::Failed;
     }
 }
 
-ScriptInstance* createInstance(ScriptObject& parent, EngineLink& link, PropertyTable& prototypeTable,
+RefPtr<ScriptInstance> createInstance(ScriptObject& parent, EngineLink& link, PropertyTable& prototypeTable,
     const CodeNode& definition)
 {
-    auto* instance = new (std::nothrow) ScriptInstance(parent, link, prototypeTable, definition);
+    RefPtr<ScriptInstance> instance = adoptRef(new (std::nothrow) ScriptInstance(parent, link, prototypeTable, definition));
     if (!instance)
         return nullptr;
     instance->m_ownTable = PropertyTable::create();
-    if (!instance->m_ownTable) {
-        delete instance;
+    if (!instance->m_ownTable)
         return nullptr;
-    }
     parent.addRef();
     if (ScriptEngine* engine = link.engine())
         instance->listWith(&engine->memoryBudget());
@@ -245,8 +240,9 @@ int32_t ScriptInstance::release()
 
 ScriptInstance::~ScriptInstance()
 {
+    // The parent is held only once the instance was made whole.
     if (m_ownTable) {
-        m_ownTable->release();
+        m_ownTable.clear();
         m_parent.release();
     }
 }
@@ -259,16 +255,15 @@ Status ScriptInstance::invoke(Atom atom, InvokeOp op, int32_t argc, const Script
         Status status = replaceOwnMember(m_prototypeTable, *m_ownTable, atom, value, result);
         if (status != Status::NotAMember || m_sealed)
             return status;
-        if (Status defined = m_ownTable->define(atom, value); !defined.ok())
-            return defined;
+        NIMBOLT_TRY(m_ownTable->define(atom, value));
         *result = value;
         retainValue(*result);
         return Status::Ok;
     }
     case InvokeOp::GetMember:
-        return getMember(m_prototypeTable, m_ownTable, atom, result);
+        return getMember(m_prototypeTable, m_ownTable.ptr(), atom, result);
     case InvokeOp::CallMember:
-        return callMember(m_prototypeTable, m_ownTable, this, atom, argc, args, result);
+        return callMember(m_prototypeTable, m_ownTable.ptr(), this, atom, argc, args, result);
     case InvokeOp::Construct:
         if (!m_sealed)
             return Status::Failed;

@@ -59,7 +59,7 @@ public:
     PrototypeView& prototypeView() { return m_prototypeView; }
 
 private:
-    friend ScriptFunction* createFunction(ScriptEngine&, CodeNode*);
+    friend RefPtr<ScriptFunction> createFunction(ScriptEngine&, CodeNode*);
     friend class PrototypeView;
     ScriptFunction(ScriptEngine& engine, CodeNode* definition)
         : CallableObject(true)
@@ -80,8 +80,8 @@ private:
     PrototypeView m_prototypeView;
     // Counted: the function keeps the link, never the engine, alive.
     Ref<EngineLink> m_link;
-    PropertyTable* m_prototypeTable { nullptr };
-    PropertyTable* m_ownTable { nullptr };
+    RefPtr<PropertyTable> m_prototypeTable;
+    RefPtr<PropertyTable> m_ownTable;
     CodeNode* m_definition;
     bool m_destroying { false };
 };
@@ -106,7 +106,7 @@ private:
     // The own members; the parent is held until the instance goes.
     void dropHeld() override;
 
-    friend ScriptInstance* createInstance(ScriptObject&, EngineLink&, PropertyTable&, const CodeNode&);
+    friend RefPtr<ScriptInstance> createInstance(ScriptObject&, EngineLink&, PropertyTable&, const CodeNode&);
     ScriptInstance(ScriptObject& parent, EngineLink& link, PropertyTable& prototypeTable,
         const CodeNode& definition)
         : m_parent(parent)
@@ -121,19 +121,19 @@ private:
     // Not counted: the parent chain ends in the function, which holds it.
     EngineLink& m_link;
     PropertyTable& m_prototypeTable;
-    PropertyTable* m_ownTable { nullptr };
+    RefPtr<PropertyTable> m_ownTable;
     const CodeNode& m_definition;
     bool m_sealed { false };
 };
 
 // A new instance (count 1, under construction) of parent, holding a reference on it; null when
 // memory runs out.
-ScriptInstance* createInstance(ScriptObject& parent, EngineLink& link, PropertyTable& prototypeTable,
+RefPtr<ScriptInstance> createInstance(ScriptObject& parent, EngineLink& link, PropertyTable& prototypeTable,
     const CodeNode& definition);
 
 // A function for a definition node (which it then owns), with count 1 plus the self-reference;
 // null when memory runs out (the node is then freed).
-ScriptFunction* createFunction(ScriptEngine& engine, CodeNode* definition);
+RefPtr<ScriptFunction> createFunction(ScriptEngine& engine, CodeNode* definition);
 
 // Runs a function definition's body with this (the engine when null) and the arguments: a new
 // scope with the parameters bound, a frame, the body. Returns the body's status when negative,

@@ -18,7 +18,7 @@
 
 namespace nimbolt {
 
-ScriptRunner* createRunner() { return new (std::nothrow) ScriptRunner; }
+RefPtr<ScriptRunner> createRunner() { return adoptRef(new (std::nothrow) ScriptRunner); }
 
 ScriptRunner::~ScriptRunner()
 {
@@ -50,21 +50,11 @@ Status ScriptRunner::setSite(ScriptSite* site)
     return Status::Ok;
 }
 
-ScriptSite* ScriptRunner::getSite() const
+StatusOr<Ref<AtomTable>> ScriptRunner::getAtomTable() const
 {
-    if (m_site)
-        m_site->addRef();
-    return m_site.ptr();
-}
-
-Status ScriptRunner::getAtomTable(AtomTable*& out) const
-{
-    out = nullptr;
     if (!m_engine)
         return Status::Failed;
-    out = &m_engine->atomTable();
-    out->addRef();
-    return Status::Ok;
+    return Ref<AtomTable>(m_engine->atomTable());
 }
 
 Status ScriptRunner::toggleOpen()
@@ -77,12 +67,11 @@ Status ScriptRunner::toggleOpen()
         return Status::Ok;
     }
     if (!m_engine) {
-        m_engine = adoptRef(ScriptEngine::create());
+        m_engine = ScriptEngine::create();
         if (!m_engine)
             return Status::Failed;
         m_engine->setMemoryLimit(m_memoryLimit);
-        if (Status status = installNatives(*m_engine); !status.ok())
-            return status;
+        NIMBOLT_TRY(installNatives(*m_engine));
     }
     if (m_site) {
         m_engine->setSite(m_site.ptr());
@@ -101,7 +90,7 @@ void ScriptRunner::setMemoryLimit(size_t bytes)
 void ScriptRunner::report(ErrorObject& error)
 {
     if (m_site)
-        (void)m_site->reportError(error);
+        ignoreStatus(m_site->reportError(error), "the report is the last thing done with an error");
 }
 
 // The runner is Running while code runs on its engine; afterwards it is Ready again, or Closed
@@ -113,13 +102,13 @@ public:
     {
         m_runner.m_state = RunnerState::Running;
         if (m_runner.m_site)
-            (void)m_runner.m_site->onRunBegin();
+            ignoreStatus(m_runner.m_site->onRunBegin(), "the brackets of a run only notify the site");
     }
     ~RunState()
     {
         m_runner.m_state = m_runner.m_engine && m_runner.m_site ? RunnerState::Ready : RunnerState::Closed;
         if (m_runner.m_site)
-            (void)m_runner.m_site->onRunEnd();
+            ignoreStatus(m_runner.m_site->onRunEnd(), "the brackets of a run only notify the site");
     }
     RunState(const RunState&) = delete;
     RunState& operator=(const RunState&) = delete;
@@ -128,10 +117,12 @@ private:
     ScriptRunner& m_runner;
 };
 
+static constexpr const char* FailedRunLeavesError = "a failed run leaves its Error value in the result";
+
 Status ScriptRunner::compileAndRun(ScriptObject* self, const char* text, int32_t length, Scope scope,
     ScriptValue* result)
 {
-    RefPtr<MemoryStream> stream = adoptRef(createMemoryStream(text, length));
+    RefPtr<MemoryStream> stream = createMemoryStream(text, length);
     if (!stream)
         return Status::Failed;
     std::unique_ptr<LineReader> reader = createLineReader(*stream);
@@ -139,15 +130,15 @@ Status ScriptRunner::compileAndRun(ScriptObject* self, const char* text, int32_t
         return Status::Ok;
     // The engine may be closed and released by the script itself; keep it for this run.
     Ref<ScriptEngine> engine(*m_engine);
-    RefPtr<Lexer> lexer = adoptRef(createLexer(std::move(reader), engine->atomTable()));
+    RefPtr<Lexer> lexer = createLexer(std::move(reader), engine->atomTable());
     if (!lexer)
         return Status::Ok;
 
     CodeNode* tree = nullptr;
-    ErrorObject* parseError = nullptr;
+    RefPtr<ErrorObject> parseError;
     if (!parseProgram(*lexer, tree, parseError).ok()) {
-        if (RefPtr<ErrorObject> error = adoptRef(parseError))
-            report(*error);
+        if (parseError)
+            report(*parseError);
         return Status::Ok;
     }
     RunState running(*this);
@@ -156,16 +147,15 @@ Status ScriptRunner::compileAndRun(ScriptObject* self, const char* text, int32_t
     if (scope == Scope::Own) {
         BindingScope bindings(*engine);
         if (bindings.status().ok())
-            (void)runProgram(*engine, self, tree, result);
+            ignoreStatus(runProgram(*engine, self, tree, result), FailedRunLeavesError);
         else
             freeTree(tree);
     } else {
-        (void)runProgram(*engine, self, tree, result);
+        ignoreStatus(runProgram(*engine, self, tree, result), FailedRunLeavesError);
     }
     if (result->tag == ValueTag::Error && result->payload.error) {
         // The tag stays behind without its object, so that evalString can tell a failed run.
-        RefPtr<ErrorObject> error = adoptRef(std::exchange(result->payload.error, nullptr));
-        report(*error);
+        report(*takeErrorObject(*result));
     }
     return Status::Ok;
 }
@@ -214,9 +204,8 @@ Status ScriptRunner::callFunction(const ScriptValue& callee, ScriptObject* self,
         m_state = remembered;
     if (result->tag == ValueTag::Error || !status.ok()) {
         // A failure without an error of its own is reported as a program's is: "some error".
-        RefPtr<ErrorObject> error = result->tag == ValueTag::Error
-            ? adoptRef(std::exchange(result->payload.error, nullptr))
-            : adoptRef(makeError(0, 0, Status::SomeError));
+        RefPtr<ErrorObject> error
+            = result->tag == ValueTag::Error ? takeErrorObject(*result) : makeError(0, 0, Status::SomeError);
         *result = UndefinedValue;
         if (error)
             report(*error);

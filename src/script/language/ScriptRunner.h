@@ -10,6 +10,7 @@
 #include <script/language/ScriptSite.h>
 
 #include <base/Ref.h>
+#include <base/StatusOr.h>
 #include <script/runtime/AtomTable.h>
 #include <base/RefCounted.h>
 #include <script/runtime/ScriptString.h>
@@ -32,10 +33,10 @@ public:
     Status defineGlobal(const char* name, const ScriptValue& value);
     RunnerState getState() const { return m_state; }
     Status setSite(ScriptSite* site);
-    // The site with a new reference, or null.
-    ScriptSite* getSite() const;
-    // The engine's atom table with a new reference (the caller releases it); -1 without an engine.
-    Status getAtomTable(AtomTable*& out) const;
+    // The site, or null.
+    RefPtr<ScriptSite> getSite() const { return m_site; }
+    // The engine's atom table; -1 without an engine.
+    StatusOr<Ref<AtomTable>> getAtomTable() const;
     // Closes an open runner (releasing the engine and every global) or opens a closed one.
     Status toggleOpen();
     Status runText(const char* text, int32_t length);
@@ -56,7 +57,7 @@ public:
     void setMemoryLimit(size_t bytes);
 
 private:
-    friend ScriptRunner* createRunner();
+    friend RefPtr<ScriptRunner> createRunner();
     ScriptRunner() = default;
     ~ScriptRunner() override;
 
@@ -74,6 +75,6 @@ private:
 };
 
 // A new runner with count 1: Closed, no engine, no site. Null when memory runs out.
-ScriptRunner* createRunner();
+RefPtr<ScriptRunner> createRunner();
 
 }

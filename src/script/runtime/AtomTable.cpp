@@ -22,7 +22,7 @@ bool internFixedAtoms(AtomTable& table)
     return true;
 }
 
-AtomTable* AtomTable::create() { return new (std::nothrow) AtomTable; }
+RefPtr<AtomTable> AtomTable::create() { return adoptRef(new (std::nothrow) AtomTable); }
 
 AtomTable::~AtomTable()
 {

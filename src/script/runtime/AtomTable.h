@@ -5,6 +5,7 @@
 // through an open-addressing index (a power-of-two number of slots, at most half of them used).
 #pragma once
 
+#include <base/Ref.h>
 #include <base/RefCounted.h>
 #include <script/runtime/ScriptObject.h>
 
@@ -19,7 +20,7 @@ public:
     static constexpr int BucketCount = 11;
 
     // A new empty table with count 1, or null when memory runs out.
-    static AtomTable* create();
+    static RefPtr<AtomTable> create();
 
     // The name's atom, made on first use; 0 only when memory runs out.
     Atom intern(const char* name, size_t length);

@@ -6,17 +6,15 @@
 
 namespace nimbolt {
 
-PropertyTable* buildMemberTable(AtomTable& atoms, const MemberTableRow* rows)
+RefPtr<PropertyTable> buildMemberTable(AtomTable& atoms, const MemberTableRow* rows)
 {
-    PropertyTable* table = PropertyTable::create();
+    RefPtr<PropertyTable> table = PropertyTable::create();
     if (!table)
         return nullptr;
     for (const MemberTableRow* row = rows; row->name; ++row) {
         Atom atom = atoms.intern(row->name, std::strlen(row->name));
-        if (!atom || !table->define(atom, ScriptValue::memberHandler(row->handler)).ok()) {
-            table->release();
+        if (!atom || !table->define(atom, ScriptValue::memberHandler(row->handler)).ok())
             return nullptr;
-        }
     }
     return table;
 }

@@ -18,7 +18,7 @@ struct MemberTableRow {
 
 // Global constructors (Array, Math, Image, Shell): a factory takes the engine's atom table and
 // returns a new object with count 1 that stands for the class. A row with a null name ends it.
-using GlobalFactory = ScriptObject* (*)(AtomTable& atoms);
+using GlobalFactory = RefPtr<ScriptObject> (*)(AtomTable& atoms);
 struct GlobalConstructorRow {
     const char* name;
     GlobalFactory factory;
@@ -104,7 +104,7 @@ Status property(ScriptObject* self, InvokeOp op, int32_t argc, const ScriptValue
 
 // A new member table with count 1, or null when memory runs out. A name given twice is defined
 // twice; the later row wins.
-PropertyTable* buildMemberTable(AtomTable& atoms, const MemberTableRow* rows);
+RefPtr<PropertyTable> buildMemberTable(AtomTable& atoms, const MemberTableRow* rows);
 
 // The body of invoke for objects with a member table: ops other than PutMember, GetMember and
 // CallMember give -1000; an absent atom gives -1008; otherwise the handler's status.

@@ -4,6 +4,6 @@
 
 namespace nimbolt {
 
-MemoryBudget* MemoryBudget::create(size_t limit) { return new (std::nothrow) MemoryBudget(limit); }
+RefPtr<MemoryBudget> MemoryBudget::create(size_t limit) { return adoptRef(new (std::nothrow) MemoryBudget(limit)); }
 
 }

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <base/Assert.h>
+#include <base/Ref.h>
 #include <base/RefCounted.h>
 
 #include <cstddef>
@@ -26,7 +27,7 @@ public:
     static constexpr size_t DefaultLimit = size_t { 256 } << 20;
 
     // A new budget with count 1 and nothing used, or null when memory runs out.
-    static MemoryBudget* create(size_t limit = DefaultLimit);
+    static RefPtr<MemoryBudget> create(size_t limit = DefaultLimit);
 
     size_t limit() const { return m_limit; }
     // A limit below what is in use refuses every charge until enough is credited back.

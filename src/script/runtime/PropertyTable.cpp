@@ -31,12 +31,12 @@ void PropertyTable::freeChunk(Chunk* chunk)
     creditBudget(m_budget, sizeof(Chunk));
 }
 
-PropertyTable* PropertyTable::create()
+RefPtr<PropertyTable> PropertyTable::create()
 {
     MemoryBudget* budget = MemoryBudget::current();
     if (!chargeBudget(budget, sizeof(PropertyTable)))
         return nullptr;
-    auto* table = new (std::nothrow) PropertyTable(budget);
+    RefPtr<PropertyTable> table = adoptRef(new (std::nothrow) PropertyTable(budget));
     if (!table) {
         creditBudget(budget, sizeof(PropertyTable));
         return nullptr;
@@ -44,10 +44,8 @@ PropertyTable* PropertyTable::create()
     if (budget)
         budget->addRef();
     table->m_oldest = table->m_newest = table->newChunk();
-    if (!table->m_oldest) {
-        table->release();
+    if (!table->m_oldest)
         return nullptr;
-    }
     return table;
 }
 

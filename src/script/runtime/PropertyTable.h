@@ -11,6 +11,7 @@
 // charges its chunks and buckets to that engine's memory budget.
 #pragma once
 
+#include <base/Ref.h>
 #include <base/RefCounted.h>
 #include <script/runtime/ScriptValue.h>
 
@@ -26,7 +27,7 @@ public:
     static constexpr int InitialBucketCount = 16;
 
     // A new empty table with count 1 and one chunk, or null when memory runs out.
-    static PropertyTable* create();
+    static RefPtr<PropertyTable> create();
 
     // Appends the value (retained) with no key; reachable only by pop. "out of memory" when no
     // room could be made, in which case nothing changed.
@@ -200,8 +201,9 @@ private:
         entry->scope = scope;
         entry->value = value;
         retainValue(entry->value);
+        // A chunk that cannot be added now is retried by the next append.
         if (++m_fill == ChunkSize)
-            (void)addChunk();
+            addChunk();
         return entry;
     }
 

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace nimbolt {
 
@@ -54,12 +55,12 @@ void ScriptArray::deallocate(void* memory, size_t bytes)
     creditBudget(m_budget, bytes);
 }
 
-ScriptArray* createArray(const ScriptArray* arrayTemplate, AtomTable* atoms)
+RefPtr<ScriptArray> createArray(const ScriptArray* arrayTemplate, AtomTable* atoms)
 {
     MemoryBudget* budget = MemoryBudget::current();
     if (!chargeBudget(budget, sizeof(ScriptArray)))
         return nullptr;
-    auto* array = new (std::nothrow) ScriptArray(budget);
+    RefPtr<ScriptArray> array = adoptRef(new (std::nothrow) ScriptArray(budget));
     if (!array) {
         creditBudget(budget, sizeof(ScriptArray));
         return nullptr;
@@ -69,18 +70,15 @@ ScriptArray* createArray(const ScriptArray* arrayTemplate, AtomTable* atoms)
     array->listWith(budget);
     if (arrayTemplate && arrayTemplate->m_members) {
         array->m_members = arrayTemplate->m_members;
-        array->m_members->addRef();
     } else if (atoms) {
         array->m_members = buildMemberTable(*atoms, arrayMembers);
-        if (!array->m_members) {
-            array->release();
+        if (!array->m_members)
             return nullptr;
-        }
     }
     return array;
 }
 
-ScriptObject* createArrayGlobal(AtomTable& atoms) { return createArray(nullptr, &atoms); }
+RefPtr<ScriptObject> createArrayGlobal(AtomTable& atoms) { return createArray(nullptr, &atoms); }
 
 ScriptArray::~ScriptArray()
 {
@@ -104,8 +102,7 @@ ScriptArray::~ScriptArray()
     deallocate(m_blocks, sizeof(ChunkBlock*) * static_cast<size_t>(m_blockCount));
     if (m_names)
         deallocate(m_names, sizeof(Entry*) * (m_nameMask + 1));
-    if (m_members)
-        m_members->release();
+    m_members.clear();
     if (m_budget) {
         m_budget->credit(sizeof(ScriptArray));
         m_budget->release();
@@ -193,10 +190,12 @@ int32_t ScriptArray::release()
     return count;
 }
 
-Status ScriptArray::newEmpty(ScriptArray*& out)
+StatusOr<Ref<ScriptArray>> ScriptArray::newEmpty()
 {
-    out = createArray(this, nullptr);
-    return out ? Status::Ok : Status::Failed;
+    RefPtr<ScriptArray> array = createArray(this, nullptr);
+    if (!array)
+        return Status::OutOfMemory;
+    return array.releaseNonNull();
 }
 
 ScriptArray::Entry** ScriptArray::nameSlot(uint32_t hash, const char* name, int32_t length) const
@@ -373,18 +372,12 @@ Status ScriptArray::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptVal
         return Status::Ok;
     }
     case InvokeOp::Construct: {
-        ScriptArray* array;
-        if (!newEmpty(array).ok())
-            return Status::OutOfMemory;
+        Ref<ScriptArray> array = NIMBOLT_TRY_VALUE(newEmpty());
         if (argc >= 2) {
-            for (int32_t i = 0; i < argc; ++i) {
-                if (Status status = array->appendItem(0, nullptr, args[i]); !status.ok()) {
-                    array->release();
-                    return status;
-                }
-            }
+            for (int32_t i = 0; i < argc; ++i)
+                NIMBOLT_TRY(array->appendItem(0, nullptr, args[i]));
         }
-        *result = ScriptValue::object(array);
+        *result = ScriptValue::object(std::move(array));
         return Status::Ok;
     }
     }

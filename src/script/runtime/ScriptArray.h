@@ -13,6 +13,7 @@
 #pragma once
 
 #include <base/DeferredRelease.h>
+#include <base/StatusOr.h>
 #include <script/runtime/AtomTable.h>
 #include <script/runtime/Collectable.h>
 #include <script/runtime/PropertyTable.h>
@@ -38,8 +39,8 @@ public:
     // A key is a pair: with a null name the number is an index, otherwise the number is the
     // name's length in bytes.
 
-    // A new empty array sharing this one's member table, or -1.
-    Status newEmpty(ScriptArray*& out);
+    // A new empty array sharing this one's member table, or "out of memory".
+    StatusOr<Ref<ScriptArray>> newEmpty();
     int32_t count() const { return m_count; }
     // 0 with a retained copy in out (undefined for a position never written); -1 when absent
     // (out untouched).
@@ -66,7 +67,7 @@ public:
     Collectable* collectable() override { return this; }
 
 private:
-    friend ScriptArray* createArray(const ScriptArray*, AtomTable*);
+    friend RefPtr<ScriptArray> createArray(const ScriptArray*, AtomTable*);
 
     ScriptObject& countedObject() override { return *this; }
     void visitHeld(Visitor visit, void* context) override;
@@ -135,16 +136,16 @@ private:
     Entry** m_names { nullptr };
     uint32_t m_nameMask { 0 };
     int32_t m_nameCount { 0 };
-    PropertyTable* m_members { nullptr };
+    RefPtr<PropertyTable> m_members;
     // The budget charged for this array (holding a reference), or null.
     MemoryBudget* m_budget;
 };
 
 // A new empty array with count 1 that shares the template's member table; without one, a table
 // is built from the array rows when an atom table is given. Null when memory runs out.
-ScriptArray* createArray(const ScriptArray* arrayTemplate, AtomTable* atoms);
+RefPtr<ScriptArray> createArray(const ScriptArray* arrayTemplate, AtomTable* atoms);
 
 // The factory of the Array global: an empty array with its own new member table.
-ScriptObject* createArrayGlobal(AtomTable& atoms);
+RefPtr<ScriptObject> createArrayGlobal(AtomTable& atoms);
 
 }

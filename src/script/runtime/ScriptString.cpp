@@ -12,10 +12,10 @@
 namespace nimbolt {
 
 static int32_t s_liveStrings = 0;
-static PropertyTable* s_stringMembers = nullptr;
+static RefPtr<PropertyTable> s_stringMembers;
 
 int32_t ScriptString::liveCount() { return s_liveStrings; }
-PropertyTable* ScriptString::sharedMemberTable() { return s_stringMembers; }
+PropertyTable* ScriptString::sharedMemberTable() { return s_stringMembers.ptr(); }
 
 static Status lengthMember(ScriptObject* self, InvokeOp op, int32_t, const ScriptValue*, ScriptValue* result)
 {
@@ -37,10 +37,10 @@ static Status charAtMember(ScriptObject* self, InvokeOp op, int32_t argc, const 
     int32_t index = valueToInteger(args[0]);
     if (index < 0 || index >= string->length())
         return Status::Ok;
-    ScriptString* character = createString(string->bytes() + index, 1);
+    RefPtr<ScriptString> character = createString(string->bytes() + index, 1);
     if (!character)
         return Status::OutOfMemory;
-    *result = makeStringValue(character);
+    *result = makeStringValue(character.releaseNonNull());
     return Status::Ok;
 }
 
@@ -49,19 +49,17 @@ static bool ensureMemberTable()
 {
     if (s_stringMembers)
         return true;
-    PropertyTable* table = PropertyTable::create();
+    RefPtr<PropertyTable> table = PropertyTable::create();
     if (!table)
         return false;
     if (!table->define(fixedAtoms().length, ScriptValue::memberHandler(lengthMember)).ok()
-        || !table->define(fixedAtoms().charAt, ScriptValue::memberHandler(charAtMember)).ok()) {
-        table->release();
+        || !table->define(fixedAtoms().charAt, ScriptValue::memberHandler(charAtMember)).ok())
         return false;
-    }
-    s_stringMembers = table;
+    s_stringMembers = std::move(table);
     return true;
 }
 
-ScriptString* ScriptString::allocate(int32_t length)
+RefPtr<ScriptString> ScriptString::allocate(int32_t length)
 {
     if (length < 0)
         length = 0;
@@ -75,12 +73,10 @@ ScriptString* ScriptString::allocate(int32_t length)
     }
     if (budget)
         budget->addRef();
-    auto* string = ::new (memory) ScriptString(length, budget);
+    RefPtr<ScriptString> string = adoptRef(::new (memory) ScriptString(length, budget));
     ++s_liveStrings;
-    if (!ensureMemberTable()) {
-        string->release();
+    if (!ensureMemberTable())
         return nullptr;
-    }
     return string;
 }
 
@@ -94,17 +90,17 @@ ScriptString::~ScriptString()
 
 void ScriptString::operator delete(void* memory) { ::operator delete(memory); }
 
-ScriptString* createString(const char* bytes, int32_t length)
+RefPtr<ScriptString> createString(const char* bytes, int32_t length)
 {
-    ScriptString* string = ScriptString::allocate(length);
+    RefPtr<ScriptString> string = ScriptString::allocate(length);
     if (string && string->m_length > 0)
         std::memcpy(string->m_text, bytes, static_cast<size_t>(string->m_length));
     return string;
 }
 
-ScriptString* createStringBuffer(int32_t length, char** text)
+RefPtr<ScriptString> createStringBuffer(int32_t length, char** text)
 {
-    ScriptString* string = ScriptString::allocate(length);
+    RefPtr<ScriptString> string = ScriptString::allocate(length);
     if (string)
         *text = string->m_text;
     return string;
@@ -116,11 +112,8 @@ int32_t ScriptString::release()
     NIMBOLT_ASSERT(count >= 0);
     if (count == 0) {
         delete this;
-        if (--s_liveStrings == 0 && s_stringMembers) {
-            PropertyTable* table = s_stringMembers;
-            s_stringMembers = nullptr;
-            table->release();
-        }
+        if (--s_liveStrings == 0)
+            s_stringMembers.clear();
     }
     return count;
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <utility>
 
 namespace nimbolt {
 
@@ -33,10 +34,10 @@ public:
     static PropertyTable* sharedMemberTable();
 
 private:
-    friend ScriptString* createString(const char*, int32_t);
-    friend ScriptString* createStringBuffer(int32_t, char**);
+    friend RefPtr<ScriptString> createString(const char*, int32_t);
+    friend RefPtr<ScriptString> createStringBuffer(int32_t, char**);
 
-    static ScriptString* allocate(int32_t length);
+    static RefPtr<ScriptString> allocate(int32_t length);
     static size_t allocationSize(int32_t length) { return sizeof(ScriptString) + static_cast<size_t>(length); }
     ScriptString(int32_t length, MemoryBudget* budget)
         : m_length(length)
@@ -54,19 +55,28 @@ private:
 
 // A new string with count 1 holding a copy of the bytes, or null when memory runs out. A negative
 // length is taken as 0.
-ScriptString* createString(const char* bytes, int32_t length);
-inline ScriptString* createString(std::string_view text)
+RefPtr<ScriptString> createString(const char* bytes, int32_t length);
+inline RefPtr<ScriptString> createString(std::string_view text)
 {
     return createString(text.data(), static_cast<int32_t>(text.size()));
 }
 // A new string of the given length whose bytes the caller fills through *text before anyone else
 // sees it; null when memory runs out.
-ScriptString* createStringBuffer(int32_t length, char** text);
+RefPtr<ScriptString> createStringBuffer(int32_t length, char** text);
 
+// Wraps a string whose count the caller hands over.
 inline ScriptValue makeStringValue(ScriptString* string)
 {
     return { ValueTag::String, { .object = string } };
 }
+// The value takes over the holder's count.
+inline ScriptValue makeStringValue(Ref<ScriptString> string) { return makeStringValue(string.leakRef()); }
 inline ScriptString* stringOf(const ScriptValue& value) { return static_cast<ScriptString*>(value.payload.object); }
+// Moves the reference out of a String value, leaving it undefined.
+inline Ref<ScriptString> takeString(ScriptValue& value)
+{
+    NIMBOLT_ASSERT(value.tag == ValueTag::String);
+    return adoptRef(*stringOf(std::exchange(value, UndefinedValue)));
+}
 
 }

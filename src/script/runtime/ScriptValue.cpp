@@ -106,7 +106,7 @@ void toBoolean(ScriptValue& value)
 }
 
 // The "%f" text of a real, whatever its length.
-static ScriptString* realToString(double real)
+static RefPtr<ScriptString> realToString(double real)
 {
     char buffer[64];
     int length = std::snprintf(buffer, sizeof buffer, "%f", real);
@@ -121,7 +121,7 @@ static ScriptString* realToString(double real)
     return createString(large.get(), length);
 }
 
-static ScriptString* integerToString(int32_t integer)
+static RefPtr<ScriptString> integerToString(int32_t integer)
 {
     char buffer[16];
     int length = std::snprintf(buffer, sizeof buffer, "%d", integer);
@@ -130,7 +130,7 @@ static ScriptString* integerToString(int32_t integer)
 
 Status toString(ScriptValue& value)
 {
-    ScriptString* string;
+    RefPtr<ScriptString> string;
     switch (value.tag) {
     case ValueTag::String:
         return Status::Ok;
@@ -159,7 +159,7 @@ Status toString(ScriptValue& value)
     if (!string)
         return Status::OutOfMemory;
     releaseValue(value);
-    value = makeStringValue(string);
+    value = makeStringValue(string.releaseNonNull());
     return Status::Ok;
 }
 
@@ -179,7 +179,7 @@ double valueToReal(const ScriptValue& value)
     return valueToInteger(value);
 }
 
-ScriptString* valueToString(const ScriptValue& value)
+RefPtr<ScriptString> valueToString(const ScriptValue& value)
 {
     ScriptValue copy = value;
     retainValue(copy);
@@ -187,7 +187,7 @@ ScriptString* valueToString(const ScriptValue& value)
         releaseValue(copy);
         return nullptr;
     }
-    return stringOf(copy);
+    return takeString(copy);
 }
 
 int32_t valueText(const ScriptValue& value, char* buffer, int32_t capacity)
@@ -196,14 +196,12 @@ int32_t valueText(const ScriptValue& value, char* buffer, int32_t capacity)
         return 0;
     if (value.tag == ValueTag::String)
         return stringOf(value)->copyText(buffer, capacity);
-    ScriptString* string = valueToString(value);
+    RefPtr<ScriptString> string = valueToString(value);
     if (!string) {
         buffer[0] = 0;
         return 0;
     }
-    int32_t count = string->copyText(buffer, capacity);
-    string->release();
-    return count;
+    return string->copyText(buffer, capacity);
 }
 
 Status callValue(const ScriptValue& callee, ScriptObject* self, int32_t argc, const ScriptValue* args,

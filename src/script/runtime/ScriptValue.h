@@ -76,6 +76,22 @@ struct ScriptValue {
         return { ValueTag::Function, { .object = function } };
     }
     static ScriptValue error(ErrorObject* error) { return { ValueTag::Error, { .error = error } }; }
+    // These take over the count a holder had: the one way a count moves from a Ref into a value.
+    template<typename T>
+    static ScriptValue object(Ref<T> object)
+    {
+        return { ValueTag::Object, { .object = object.leakRef() } };
+    }
+    template<typename T>
+    static ScriptValue function(Ref<T> function)
+    {
+        return { ValueTag::Function, { .object = function.leakRef() } };
+    }
+    template<typename T>
+    static ScriptValue error(Ref<T> error)
+    {
+        return { ValueTag::Error, { .error = error.leakRef() } };
+    }
     static constexpr ScriptValue native(NativeFunction function)
     {
         return { ValueTag::NativeFunction, { .native = function } };
@@ -149,7 +165,7 @@ Status toString(ScriptValue& value);
 int32_t valueToInteger(const ScriptValue& value);
 double valueToReal(const ScriptValue& value);
 // A new string owned by the caller, or null when memory runs out.
-ScriptString* valueToString(const ScriptValue& value);
+RefPtr<ScriptString> valueToString(const ScriptValue& value);
 // Writes at most capacity - 1 bytes and a zero; returns the bytes written, without the zero.
 int32_t valueText(const ScriptValue& value, char* buffer, int32_t capacity);
 

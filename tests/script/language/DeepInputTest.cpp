@@ -26,11 +26,10 @@ void parseAndCheck(const std::string& text, Check check)
 {
     ScriptSource source(text);
     CodeNode* tree = nullptr;
-    ErrorObject* error = nullptr;
+    RefPtr<ErrorObject> error;
     Status status = parseProgram(source.lexer(), tree, error);
     if (error) {
         ADD_FAILURE() << "code " << error->code() << " at line " << error->line();
-        error->release();
     }
     if (status.ok())
         check(tree, source.atoms());

@@ -55,8 +55,9 @@ TEST(MathObject, RandomScalesTheGeneratorToZeroThroughOne)
 TEST(MathObject, NewMathSharesTheTablesAndIsReleased)
 {
     ScriptHarness harness;
-    AtomTable* atoms = nullptr;
-    ASSERT_EQ(harness.runner().getAtomTable(atoms), Status::Ok);
+    StatusOr<Ref<AtomTable>> table = harness.runner().getAtomTable();
+    ASSERT_TRUE(table.ok());
+    AtomTable* atoms = table.releaseValue().leakRef();
     int32_t before = atoms->refCount();
     EXPECT_EQ(harness.run("m = new Math(); n = new m;"), Status::Ok);
     EXPECT_EQ(atoms->refCount(), before + 2) << "each Math object holds the atom table";

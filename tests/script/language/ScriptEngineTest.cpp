@@ -16,7 +16,7 @@ namespace {
 
 class EngineTest : public ::testing::Test {
 protected:
-    void SetUp() override { m_engine = ScriptEngine::create(); }
+    void SetUp() override { m_engine = ScriptEngine::create().leakRef(); }
     void TearDown() override { m_engine->release(); }
 
     ScriptEngine& engine() { return *m_engine; }
@@ -26,7 +26,7 @@ protected:
 
 TEST_F(EngineTest, StackHoldsExactly4095ValuesAndMarksPopWhatTheyPushed)
 {
-    ScriptString* string = createString("kept");
+    ScriptString* string = createString("kept").leakRef();
     {
         ValueStackMark outer(engine());
         ASSERT_EQ(outer.push(makeStringValue(string)), Status::Ok);
@@ -139,7 +139,7 @@ TEST(ErrorObject, EachCodeHasItsMessage)
         { INT32_MIN, "some error" },
     };
     for (const Row& row : rows) {
-        ErrorObject* error = makeError(12, 0, row.code);
+        ErrorObject* error = makeError(12, 0, row.code).leakRef();
         ASSERT_NE(error, nullptr);
         int32_t code = 0;
         const char* message = nullptr;

@@ -34,7 +34,7 @@ TEST(ScriptFunction, ArgumentCountsAreUnchangedByCalls)
     ObjectLog log;
     CountingObject* object = CountingObject::create(log);
     CountingObject* callable = CountingObject::create(log);
-    ScriptString* string = createString("argument");
+    ScriptString* string = createString("argument").leakRef();
     harness.defineGlobal("object", objectValue(object));
     harness.defineGlobal("string", makeStringValue(string));
     harness.defineGlobal("host", ScriptValue::native(countingNative));
@@ -158,7 +158,7 @@ TEST(ScriptFunction, FailingConstructorsHandTheirErrorOrTheInstanceOn)
     releaseValue(f);
 
     f = harness.global("G");
-    args[0] = makeStringValue(createString("s"));
+    args[0] = makeStringValue(createString("s").releaseNonNull());
     // A string lacks the member: -1 without an Error value of its own.
     EXPECT_EQ(f.payload.object->invoke(0, InvokeOp::Construct, 1, args, &result).code(), -1);
     ASSERT_EQ(result.tag, ValueTag::Object);
@@ -194,7 +194,7 @@ TEST(Lifetime, RunnerReleasedByItsOwnScriptLivesUntilTheRunEnds)
 {
     EchoCapture echo;
     RecordingSite* site = RecordingSite::create();
-    s_heldRunner = createRunner();
+    s_heldRunner = createRunner().leakRef();
     ASSERT_TRUE(s_heldRunner->setSite(site).ok());
     ASSERT_TRUE(s_heldRunner->toggleOpen().ok());
     ASSERT_TRUE(s_heldRunner->defineGlobal("dropRunner", ScriptValue::native(actNative<dropRunner>)).ok());

@@ -13,19 +13,17 @@ namespace {
 
 TEST(ScriptRunner, WithoutASiteStaysClosedAndRefusesToRun)
 {
-    ScriptRunner* runner = createRunner();
+    ScriptRunner* runner = createRunner().leakRef();
     ASSERT_NE(runner, nullptr);
     EXPECT_EQ(runner->getState(), RunnerState::Closed);
-    EXPECT_EQ(runner->getSite(), nullptr);
-    AtomTable* atoms = nullptr;
-    EXPECT_EQ(runner->getAtomTable(atoms), Status::Failed);
-    EXPECT_EQ(atoms, nullptr);
+    EXPECT_FALSE(runner->getSite());
+    EXPECT_EQ(runner->getAtomTable().status(), Status::Failed);
     EXPECT_EQ(runner->defineGlobal("x", ScriptValue::integer(1)), Status::Failed);
     EXPECT_EQ(runner->toggleOpen(), Status::Ok);
     EXPECT_EQ(runner->getState(), RunnerState::Closed);
     EXPECT_EQ(runner->runText("x = 1;", 6), Status::Failed);
     EXPECT_EQ(runner->runTextInScope("x = 1;", 6), Status::Failed);
-    ScriptString* text = createString("x = 1;");
+    ScriptString* text = createString("x = 1;").leakRef();
     ScriptValue result = UndefinedValue;
     EXPECT_EQ(runner->evalString(nullptr, *text, &result), Status::Failed);
     text->release();
@@ -40,7 +38,7 @@ TEST(ScriptRunner, WithoutASiteStaysClosedAndRefusesToRun)
     EXPECT_EQ(runner->getState(), RunnerState::Ready);
     EXPECT_EQ(runner->engine()->site(), site);
     EXPECT_EQ(site->refCount(), 3);
-    ScriptSite* got = runner->getSite();
+    ScriptSite* got = runner->getSite().leakRef();
     EXPECT_EQ(got, site);
     EXPECT_EQ(got->release(), 3) << "getSite hands out a reference";
     EXPECT_EQ(runner->runText("x = 1;", 6), Status::Ok);
@@ -53,7 +51,7 @@ TEST(ScriptRunner, WithoutASiteStaysClosedAndRefusesToRun)
     runner->release();
     EXPECT_EQ(site->refCount(), 1) << "the runner and its engine released the site";
     site->release();
-    EXPECT_EQ(createRunner()->release(), 0) << "a runner never opened has no engine to clear";
+    EXPECT_EQ(createRunner().leakRef()->release(), 0) << "a runner never opened has no engine to clear";
 }
 
 TEST(ScriptRunner, ErrorsAreReportedOnceAndNotReturned)
@@ -91,7 +89,7 @@ TEST(ScriptRunner, EvalStringGivesTheValueWithTheGivenThisAndKeepsNoBindings)
         EXPECT_EQ(harness.globalText(name), "undefined") << name;
 
     ScriptValue arrayGlobal = harness.global("Array");
-    ScriptArray* array = createArray(static_cast<ScriptArray*>(arrayGlobal.payload.object), nullptr);
+    ScriptArray* array = createArray(static_cast<ScriptArray*>(arrayGlobal.payload.object), nullptr).leakRef();
     EXPECT_EQ(harness.eval(array, "this[0] = 5; this[1] = this.length; this[1] + 1;", result), Status::Ok);
     EXPECT_EQ(textOf(result), "2");
     ScriptValue item;
@@ -166,8 +164,9 @@ TEST(ScriptRunner, ClosingGivesFreshGlobalsAndReleasesTheOldOnes)
     int32_t stringsBefore = ScriptString::liveCount();
     ScriptHarness harness;
     harness.defineProbe("probe", log);
-    AtomTable* atoms = nullptr;
-    ASSERT_EQ(harness.runner().getAtomTable(atoms), Status::Ok);
+    StatusOr<Ref<AtomTable>> table = harness.runner().getAtomTable();
+    ASSERT_TRUE(table.ok());
+    AtomTable* atoms = table.releaseValue().leakRef();
     // var me = this at program level stores the engine in one of its own bindings.
     EXPECT_EQ(harness.run("x = 5; function f() { } Array[0] = \"kept by the Array global\"; var me = this;"),
         Status::Ok);

@@ -16,7 +16,7 @@ namespace {
 TEST(MemoryStream, ReadsUpToTheEndAndThenNothing)
 {
     const char text[] = "abcdef";
-    MemoryStream* stream = createMemoryStream(text, 6);
+    MemoryStream* stream = createMemoryStream(text, 6).leakRef();
     ASSERT_NE(stream, nullptr);
     char buffer[8] {};
     EXPECT_EQ(stream->read(buffer, 4), 4);
@@ -51,7 +51,7 @@ TEST(MemoryStream, SeeksClampAndWritesStayInside)
     const char text[] = "0123456789";
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        MemoryStream* stream = createMemoryStream(text, 10);
+        MemoryStream* stream = createMemoryStream(text, 10).leakRef();
         EXPECT_EQ(stream->seek(row.start, SeekOrigin::Start), row.start);
         EXPECT_EQ(stream->seek(row.offset, row.origin), row.expected);
         EXPECT_EQ(stream->position(), row.expected);
@@ -60,13 +60,13 @@ TEST(MemoryStream, SeeksClampAndWritesStayInside)
 
     // Writes go into writable text only, never past its end.
     char writableText[] = "hello";
-    MemoryStream* writable = createMemoryStream(writableText, 5);
+    MemoryStream* writable = createMemoryStream(writableText, 5).leakRef();
     EXPECT_EQ(writable->seek(3, SeekOrigin::Start), 3);
     EXPECT_EQ(writable->write("XYZ", 3), 2);
     EXPECT_EQ(std::string(writableText), "helXY");
     EXPECT_EQ(writable->position(), 5);
     writable->release();
-    MemoryStream* readOnly = createMemoryStream("fixed", 5);
+    MemoryStream* readOnly = createMemoryStream("fixed", 5).leakRef();
     EXPECT_EQ(readOnly->write("XYZ", 3), 0);
     EXPECT_EQ(readOnly->position(), 0);
     readOnly->release();
@@ -76,7 +76,7 @@ TEST(MemoryStream, SeeksClampAndWritesStayInside)
 // after the capacity must never be written.
 std::vector<std::string> readAllLines(const std::string& text, int32_t capacity)
 {
-    MemoryStream* stream = createMemoryStream(text.data(), static_cast<int32_t>(text.size()));
+    MemoryStream* stream = createMemoryStream(text.data(), static_cast<int32_t>(text.size())).leakRef();
     auto reader = createLineReader(*stream);
     std::vector<std::string> lines;
     std::vector<char> buffer(static_cast<size_t>(capacity) + 1, 0);
@@ -118,7 +118,7 @@ TEST(LineReader, CutsTextIntoLines)
     }
 
     // Capacity 0 returns the destination untouched.
-    MemoryStream* stream = createMemoryStream("abc", 3);
+    MemoryStream* stream = createMemoryStream("abc", 3).leakRef();
     auto reader = createLineReader(*stream);
     char buffer[4] = "xyz";
     EXPECT_EQ(reader->readLine(buffer, 0), buffer);

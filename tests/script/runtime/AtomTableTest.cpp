@@ -24,7 +24,7 @@ TEST(AtomTableTest, InterningSequence)
     EXPECT_EQ(InitialFixedAtoms.prototype, PrototypeAtom);
     EXPECT_EQ(InitialFixedAtoms.length, LengthAtom);
     EXPECT_EQ(InitialFixedAtoms.charAt, CharAtAtom);
-    AtomTable* table = AtomTable::create();
+    AtomTable* table = AtomTable::create().leakRef();
     ASSERT_TRUE(table && internFixedAtoms(*table));
     EXPECT_EQ(fixedAtoms().length, LengthAtom);
     struct Row {
@@ -62,14 +62,14 @@ TEST(AtomTableTest, InterningSequence)
     table->release();
 
     // Every table counts its own serials.
-    AtomTable* other = AtomTable::create();
+    AtomTable* other = AtomTable::create().leakRef();
     EXPECT_EQ(other->intern("ab"), 8 + 16);
     other->release();
 }
 
 TEST(AtomTableTest, NameOfCopiesWithinCapacityAndKnowsOnlyItsOwnAtoms)
 {
-    AtomTable* table = AtomTable::create();
+    AtomTable* table = AtomTable::create().leakRef();
     ASSERT_TRUE(internFixedAtoms(*table));
     struct Row {
         const char* name;
@@ -112,7 +112,7 @@ TEST(AtomTableTest, NameOfCopiesWithinCapacityAndKnowsOnlyItsOwnAtoms)
 // byte sum, interning again finds the same atom, and every atom gives its name back.
 TEST(AtomTableTest, ThousandsOfNamesKeepTheirAtoms)
 {
-    AtomTable* table = AtomTable::create();
+    AtomTable* table = AtomTable::create().leakRef();
     ASSERT_TRUE(internFixedAtoms(*table));
     constexpr int32_t Count = 20000;
     std::vector<std::string> names;

@@ -46,8 +46,8 @@ TEST(MemberTable, RowsAreInternedInOrderAndDispatchedByAtom)
         { "alpha", recordingHandler<3> },
         { nullptr, nullptr },
     };
-    AtomTable* atoms = AtomTable::create();
-    PropertyTable* members = buildMemberTable(*atoms, rows);
+    AtomTable* atoms = AtomTable::create().leakRef();
+    PropertyTable* members = buildMemberTable(*atoms, rows).leakRef();
     ASSERT_NE(members, nullptr);
     EXPECT_EQ(atoms->atomCount(), 2);
     EXPECT_EQ(atoms->intern("alpha"), AlphaAtom);

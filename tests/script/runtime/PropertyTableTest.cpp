@@ -28,7 +28,7 @@ TEST(PropertyTableTest, EveryOperationMatchesAStackModel)
 {
     ObjectLog log;
     CountingObject* object = CountingObject::create(log);
-    PropertyTable* table = PropertyTable::create();
+    PropertyTable* table = PropertyTable::create().leakRef();
     ASSERT_NE(table, nullptr);
     struct Entry {
         Atom key; // 0 for pushed values and markers
@@ -187,7 +187,7 @@ TEST(PropertyTableTest, EveryOperationMatchesAStackModel)
 // again.
 TEST(PropertyTableTest, GrowingBucketsSkipsPoppedSlots)
 {
-    PropertyTable* table = PropertyTable::create();
+    PropertyTable* table = PropertyTable::create().leakRef();
     auto define = [table](int32_t serial) { return table->define(16 * serial, ScriptValue::integer(serial)); };
     ScriptValue out;
     for (int32_t serial = 1; serial <= 28; ++serial)
@@ -210,11 +210,11 @@ TEST(PropertyTableTest, GrowingBucketsSkipsPoppedSlots)
 // when they grow again and when the table goes.
 TEST(PropertyTableTest, GrownBucketsAreCreditedBackToTheBudget)
 {
-    MemoryBudget* budget = MemoryBudget::create();
+    MemoryBudget* budget = MemoryBudget::create().leakRef();
     PropertyTable* table = nullptr;
     {
         CurrentBudget charging(budget);
-        table = PropertyTable::create();
+        table = PropertyTable::create().leakRef();
     }
     ASSERT_NE(table, nullptr);
     size_t empty = budget->used();

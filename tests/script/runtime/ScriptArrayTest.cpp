@@ -20,9 +20,9 @@ class ArrayTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_atoms = AtomTable::create();
+        m_atoms = AtomTable::create().leakRef();
         ASSERT_TRUE(m_atoms && internFixedAtoms(*m_atoms));
-        m_array = createArray(nullptr, m_atoms);
+        m_array = createArray(nullptr, m_atoms).leakRef();
         ASSERT_NE(m_array, nullptr);
     }
     void TearDown() override
@@ -100,11 +100,12 @@ TEST_F(ArrayTest, StoredValuesAreRetainedOnceAndReleasedWithTheArray)
 TEST_F(ArrayTest, MemberTablesOfHostMadeArrays)
 {
     ScriptValue result = UndefinedValue;
-    ScriptArray* bare = createArray(nullptr, nullptr);
+    ScriptArray* bare = createArray(nullptr, nullptr).leakRef();
     EXPECT_EQ(bare->invoke(fixedAtoms().length, InvokeOp::GetMember, 0, nullptr, &result), Status::NotAMember);
     bare->release();
-    ScriptArray* other = nullptr;
-    ASSERT_EQ(m_array->newEmpty(other), Status::Ok);
+    StatusOr<Ref<ScriptArray>> made = m_array->newEmpty();
+    ASSERT_TRUE(made.ok());
+    ScriptArray* other = made.releaseValue().leakRef();
     m_array->release();
     m_array = nullptr;
     ASSERT_EQ(other->appendItem(0, nullptr, ScriptValue::integer(1)), Status::Ok);
@@ -187,12 +188,13 @@ TEST_F(ArrayTest, ManyNamesMatchAModel)
 // byte back.
 TEST_F(ArrayTest, GrowthIsChargedToTheBudgetAndRefusedPastIt)
 {
-    MemoryBudget* budget = MemoryBudget::create(64 * 1024);
+    MemoryBudget* budget = MemoryBudget::create(64 * 1024).leakRef();
     ASSERT_NE(budget, nullptr);
     {
         CurrentBudget charging(budget);
-        ScriptArray* array = nullptr;
-        ASSERT_EQ(m_array->newEmpty(array), Status::Ok);
+        StatusOr<Ref<ScriptArray>> made = m_array->newEmpty();
+        ASSERT_TRUE(made.ok());
+        ScriptArray* array = made.releaseValue().leakRef();
         size_t empty = budget->used();
         EXPECT_GT(empty, 0u);
         ASSERT_EQ(array->setItem(ScriptArray::MaxGrowthIndex, nullptr, ScriptValue::integer(1)), Status::Ok);

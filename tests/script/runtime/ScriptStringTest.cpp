@@ -18,7 +18,7 @@ namespace {
 // Empty strings (a negative length too) have no bytes at all and copy only the zero.
 TEST(ScriptStringTest, EmptyTexts)
 {
-    for (ScriptString* string : { createString("", 0), createString("abc", -5) }) {
+    for (ScriptString* string : { createString("", 0).leakRef(), createString("abc", -5).leakRef() }) {
         EXPECT_EQ(string->bytes(), nullptr);
         EXPECT_EQ(string->length(), 0);
         char buffer[4] = "XXX";
@@ -32,7 +32,7 @@ TEST(ScriptStringTest, EmptyTexts)
 // and succeeds, and a name that is no member fails with undefined.
 TEST(ScriptStringTest, AnOpOutsideTheProtocolDoesNothing)
 {
-    ScriptString* string = createString("abc");
+    ScriptString* string = createString("abc").leakRef();
     ScriptValue result = ScriptValue::integer(77);
     EXPECT_EQ(string->invoke(InitialFixedAtoms.length, static_cast<InvokeOp>(9), 0, nullptr, &result), Status::Ok);
     EXPECT_TRUE(result.tag == ValueTag::Integer && result.payload.integer == 77);
@@ -45,12 +45,12 @@ TEST(ScriptStringTest, SharedMemberTableLivesWhileAnyStringDoes)
 {
     ASSERT_EQ(ScriptString::liveCount(), 0) << "an earlier test leaked a string";
     EXPECT_EQ(ScriptString::sharedMemberTable(), nullptr);
-    ScriptString* first = createString("one");
+    ScriptString* first = createString("one").leakRef();
     EXPECT_EQ(ScriptString::liveCount(), 1);
     PropertyTable* table = ScriptString::sharedMemberTable();
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(table->entryCount(), 2);
-    ScriptString* second = createString("two!");
+    ScriptString* second = createString("two!").leakRef();
     EXPECT_EQ(ScriptString::liveCount(), 2);
     EXPECT_EQ(ScriptString::sharedMemberTable(), table);
 
@@ -65,7 +65,7 @@ TEST(ScriptStringTest, SharedMemberTableLivesWhileAnyStringDoes)
     EXPECT_EQ(ScriptString::sharedMemberTable(), nullptr);
 
     // The next string rebuilds the table and both members work again.
-    ScriptString* third = createString("xyz");
+    ScriptString* third = createString("xyz").leakRef();
     EXPECT_NE(ScriptString::sharedMemberTable(), nullptr);
     ScriptValue result;
     EXPECT_EQ(third->invoke(InitialFixedAtoms.length, InvokeOp::GetMember, 0, nullptr, &result), Status::Ok);

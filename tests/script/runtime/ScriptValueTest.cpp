@@ -35,7 +35,7 @@ Status unusedHandler(ScriptObject*, InvokeOp, int32_t, const ScriptValue*, Scrip
     return Status::Ok;
 }
 
-ScriptValue stringValue(std::string_view text) { return makeStringValue(createString(text)); }
+ScriptValue stringValue(std::string_view text) { return makeStringValue(createString(text).releaseNonNull()); }
 
 bool sameRecord(const ScriptValue& a, const ScriptValue& b)
 {
@@ -49,7 +49,7 @@ TEST(ScriptValueTest, RetainAndReleaseByTag)
 {
     ObjectLog objectLog;
     CountingObject* object = CountingObject::create(objectLog);
-    ScriptString* string = createString("abc");
+    ScriptString* string = createString("abc").leakRef();
     struct Row {
         const char* name;
         ScriptValue value;
@@ -131,7 +131,7 @@ TEST(ScriptValueTest, ConversionsTakeOverTheReference)
     EXPECT_EQ(object->refCount(), 1);
     object->release();
 
-    ScriptString* string = createString("same");
+    ScriptString* string = createString("same").leakRef();
     ScriptValue value = makeStringValue(string);
     EXPECT_EQ(toString(value), Status::Ok);
     EXPECT_EQ(value.payload.object, string);
@@ -145,7 +145,7 @@ TEST(ScriptValueTest, ValueOperationsLeaveTheArgumentAlone)
 {
     ObjectLog log;
     CountingObject* object = CountingObject::create(log);
-    ScriptString* number = createString("42");
+    ScriptString* number = createString("42").leakRef();
     struct Row {
         const char* name;
         ScriptValue value;
@@ -187,7 +187,7 @@ TEST(ScriptValueTest, ValueOperationsLeaveTheArgumentAlone)
         }
         unchanged();
 
-        ScriptString* string = valueToString(row.value);
+        ScriptString* string = valueToString(row.value).leakRef();
         ASSERT_NE(string, nullptr);
         EXPECT_EQ(string->view(), row.text);
         string->release();
