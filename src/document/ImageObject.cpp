@@ -83,11 +83,13 @@ void ImageObject::setSource(ScriptString* source)
 {
     m_surface = nullptr;
     m_source = source;
-    if (!source)
-        return;
-    char path[1024];
-    int32_t length = source->copyText(path, sizeof path);
-    m_surface = loadImageFile(std::string_view(path, static_cast<size_t>(length)));
+    if (source) {
+        char path[1024];
+        int32_t length = source->copyText(path, sizeof path);
+        m_surface = loadImageFile(std::string_view(path, static_cast<size_t>(length)));
+    }
+    // Every element that shows the image shows the new picture.
+    repaintViewers();
 }
 
 Status ImageObject::getSrc(ScriptValue* result)

@@ -85,6 +85,15 @@ void ClockElement::tick()
     invalidateIfVisible();
 }
 
+void ClockElement::invalidateBeyondRect(ElementHost& document)
+{
+    Element::invalidateBeyondRect(document);
+    if (m_hand == HandKind::Digital)
+        return;
+    Rect bounds = handBounds(m_time);
+    document.invalidate(&bounds);
+}
+
 Rect ClockElement::handBounds(const std::tm& time) const
 {
     HandGeometry geometry = handGeometry(m_style.rect, m_size, m_lineWidth, handAngle(m_hand, time));
