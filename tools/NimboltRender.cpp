@@ -1,6 +1,8 @@
 // nimbolt-render: loads a document as the desktop program does, but into a window without a
 // display on a virtual clock, runs the events given on the command line, and writes the window's
-// client area as a PNG. Standard output gets what the document writes there; standard error gets
+// client area as a PNG. The window is painted where the desktop's event loop would paint it (after
+// loading, after every event and every timer tick), only where something asked for a repaint, and
+// the PNG is the picture the window holds at the end. Standard output gets what the document writes there; standard error gets
 // one line for every message box, Shell.run and Shell.exit, then one describing the window.
 #include <document/Document.h>
 #include <headless/HeadlessWindowSystem.h>
@@ -334,14 +336,21 @@ int main(int argc, char** argv)
     }
     document->setRunLimit(options.scriptLimit);
     (void)document->load(documentPath);
+    system.paintWindows();
     for (const Event& event : options.events) {
         if (system.quitRequested())
             break;
         runEvent(event, *document, system);
+        // After Shell.exit the event loop ends without another paint.
+        if (!system.quitRequested())
+            system.paintWindows();
     }
 
     HeadlessWindow* window = headlessWindow(*document);
-    RefPtr<Surface> picture = window ? window->paint() : nullptr;
+    // A window that was never shown holds no picture yet; it gets the one it would show.
+    RefPtr<Surface> picture = window ? window->picture() : nullptr;
+    if (window && !picture)
+        picture = window->paint();
     if (!options.output.empty() && window && picture && !writePicture(options.output, *window, *picture))
         std::fprintf(stderr, "nimbolt-render: cannot write %s\n", options.output.c_str());
     std::fflush(stdout);

@@ -3,6 +3,7 @@
 #include <base/Assert.h>
 #include <base/Trace.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -296,6 +297,13 @@ Status DocObj::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* a
     return Status::NotAMember;
 }
 
+void DocObj::setElement(Element* element)
+{
+    m_element = element;
+    if (m_element)
+        m_element->setHasText(std::any_of(m_nodes.begin(), m_nodes.end(), [](const Ref<DocObj>& child) { return child->isText(); }));
+}
+
 void DocObj::invalidateSubtree()
 {
     std::vector<DocObj*> pending { this };
@@ -393,6 +401,11 @@ Status DocObj::putInnerText(const ScriptValue& value, ScriptValue*)
     dropped.clear();
     if (textNode)
         appendChild(*textNode);
+    // The new text may reach further down than the old.
+    if (m_element) {
+        m_element->setHasText(static_cast<bool>(textNode));
+        m_element->invalidateRect();
+    }
     return Status::Ok;
 }
 

@@ -44,7 +44,7 @@ public:
     RefPtr<ScriptArray> childArray();
     RefPtr<ScriptArray> attributes();
     const RefPtr<Element>& element() const { return m_element; }
-    void setElement(Element* element) { m_element = element; }
+    void setElement(Element* element);
     // The children in document order, as the window walks them.
     const std::vector<Ref<DocObj>>& childNodes() const { return m_nodes; }
 

@@ -172,13 +172,14 @@ Status Document::load(const std::string& path)
         return Status::Failed;
     Ref<Document> protect(*this);
     closeContent();
-    std::optional<std::string> text = readDocumentFile(path);
+    TextOrigin origin = TextOrigin::ShiftJis;
+    std::optional<std::string> text = readDocumentFile(path, &origin);
     if (!text)
         return Status::Failed;
-    return loadText(*text, path);
+    return loadText(*text, path, origin);
 }
 
-Status Document::loadText(const std::string& text, const std::string& path)
+Status Document::loadText(const std::string& text, const std::string& path, TextOrigin origin)
 {
     if (m_shutDown)
         return Status::Failed;
@@ -187,6 +188,9 @@ Status Document::loadText(const std::string& text, const std::string& path)
     // What the last document's scripts left in cycles goes with it.
     if (m_runner && m_runner->engine())
         (void)m_runner->engine()->collectCycles();
+    // Every script of this document compiles by the rule of its file's origin.
+    if (m_runner)
+        m_runner->setTextOrigin(origin);
     MarkupStream stream = MarkupStream::fromMemory(text.data(), text.size());
     std::unique_ptr<MarkupNode, void (*)(MarkupNode*)> tree(parseMarkup(stream), freeMarkupNode);
     if (!tree)

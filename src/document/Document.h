@@ -58,8 +58,8 @@ public:
     // a tree or a window came of it.
     Status load(const std::string& path);
     // Loads a document's bytes as if read from the file at path (whose folder becomes the
-    // current directory): what load does once it has read the file.
-    Status loadText(const std::string& bytes, const std::string& path);
+    // current directory) and converted from origin: what load does once it has read the file.
+    Status loadText(const std::string& bytes, const std::string& path, TextOrigin origin = TextOrigin::ShiftJis);
     // The longest a script run may take before it is stopped as running too long, in
     // milliseconds (0: no limit).
     void setRunLimit(int32_t milliseconds);

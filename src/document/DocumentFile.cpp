@@ -10,7 +10,7 @@
 
 namespace nimbolt {
 
-std::optional<std::string> readDocumentFile(const std::string& path)
+std::optional<std::string> readDocumentFile(const std::string& path, TextOrigin* origin)
 {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
@@ -33,15 +33,18 @@ std::optional<std::string> readDocumentFile(const std::string& path)
     }
     if (std::ferror(file.get()))
         return std::nullopt;
-    return documentText(std::move(text), path);
+    return documentText(std::move(text), path, origin);
 }
 
-std::string documentText(std::string bytes, const std::string& name)
+std::string documentText(std::string bytes, const std::string& name, TextOrigin* origin)
 {
     static constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
     bool marked = bytes.compare(0, ByteOrderMark.size(), ByteOrderMark) == 0;
     bool wide = std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<uint8_t>(c) > 127; });
-    if (!marked && (!wide || !isValidUtf8(bytes)))
+    bool converted = marked || (wide && isValidUtf8(bytes));
+    if (origin)
+        *origin = converted ? TextOrigin::ConvertedUtf8 : TextOrigin::ShiftJis;
+    if (!converted)
         return bytes;
     bool lost = false;
     std::string text = utf8ToShiftJis(std::string_view(bytes).substr(marked ? ByteOrderMark.size() : 0), lost);

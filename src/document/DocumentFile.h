@@ -2,6 +2,8 @@
 // createDocument all come through here.
 #pragma once
 
+#include <script/language/Lexer.h>
+
 #include <optional>
 #include <string>
 
@@ -12,14 +14,16 @@ namespace nimbolt {
 inline constexpr size_t MaxDocumentBytes = 16u << 20;
 
 // The text of the file at a file system path as documentText gives it; none when it cannot be
-// opened or read, is not a regular file or is larger than MaxDocumentBytes.
-std::optional<std::string> readDocumentFile(const std::string& path);
+// opened or read, is not a regular file or is larger than MaxDocumentBytes. origin, when given,
+// receives where the text came from.
+std::optional<std::string> readDocumentFile(const std::string& path, TextOrigin* origin = nullptr);
 
 // A document's bytes as the program works with them: Shift-JIS. A text that starts with a UTF-8
 // byte-order mark, or that is well-formed UTF-8 with bytes above 127, is converted (characters
 // Shift-JIS cannot hold become "?", and standard error says once that the named file lost
-// some); any other text is taken as Shift-JIS already.
-std::string documentText(std::string bytes, const std::string& name);
+// some); any other text is taken as Shift-JIS already. origin, when given, receives which of the
+// two it was.
+std::string documentText(std::string bytes, const std::string& name, TextOrigin* origin = nullptr);
 
 // Makes the folder of the file at path the process's current directory, so that the names a
 // document uses resolve against its own folder.

@@ -181,7 +181,9 @@ RefPtr<ImageObject> Document::captureImage()
     Size client = m_window ? m_window->clientSize() : Size {};
     if (!m_imageMembers)
         return nullptr;
-    Ref<ImageObject> image = ImageObject::create(client.width, client.height, backBufferDepth(), *m_imageMembers);
+    // The picture has the back buffer's depth: on an 8- or 16-bit screen a 16-bit (5-5-5) picture,
+    // which has no transparent colour when blended.
+    Ref<ImageObject> image = ImageObject::createAtDepth(client.width, client.height, backBufferDepth(), *m_imageMembers);
     RefPtr<Surface> picture = image->surface();
     if (m_backBuffer && picture) {
         DeviceContext* bufferContext = nullptr;

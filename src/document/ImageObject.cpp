@@ -27,9 +27,14 @@ static int32_t surfaceDepth(int32_t depth)
 
 Ref<ImageObject> ImageObject::create(int32_t width, int32_t height, int32_t depth, PropertyTable& members)
 {
+    return createAtDepth(width, height, surfaceDepth(depth), members);
+}
+
+Ref<ImageObject> ImageObject::createAtDepth(int32_t width, int32_t height, int32_t bitsPerPixel, PropertyTable& members)
+{
     Ref<ImageObject> image = adoptRef(*new ImageObject(members));
     if (width > 0 && height > 0)
-        image->m_surface = createSurface(width, height, surfaceDepth(depth));
+        image->m_surface = createSurface(width, height, bitsPerPixel);
     return image;
 }
 
@@ -78,11 +83,13 @@ void ImageObject::setSource(ScriptString* source)
 {
     m_surface = nullptr;
     m_source = source;
-    if (!source)
-        return;
-    char path[1024];
-    int32_t length = source->copyText(path, sizeof path);
-    m_surface = loadImageFile(std::string_view(path, static_cast<size_t>(length)));
+    if (source) {
+        char path[1024];
+        int32_t length = source->copyText(path, sizeof path);
+        m_surface = loadImageFile(std::string_view(path, static_cast<size_t>(length)));
+    }
+    // Every element that shows the image shows the new picture.
+    repaintViewers();
 }
 
 Status ImageObject::getSrc(ScriptValue* result)

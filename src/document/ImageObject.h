@@ -15,6 +15,9 @@ public:
     // A new image (count 1) sharing the src member table; with a positive width and height it
     // holds a blank surface of the depth (below 8 gives 8 bits, 8 to 15 gives 16, more 24).
     static Ref<ImageObject> create(int32_t width, int32_t height, int32_t depth, PropertyTable& members);
+    // The same with a surface of exactly bitsPerPixel (8, 16 or 24): a capture keeps the depth
+    // of the back buffer it copies.
+    static Ref<ImageObject> createAtDepth(int32_t width, int32_t height, int32_t bitsPerPixel, PropertyTable& members);
     // The src member table (count 1), or null when memory runs out.
     static RefPtr<PropertyTable> buildMembers(AtomTable& atoms);
 

@@ -86,6 +86,15 @@ void ClockElement::tick()
     invalidateIfVisible();
 }
 
+void ClockElement::invalidateBeyondRect(ElementCanvas& canvas)
+{
+    Element::invalidateBeyondRect(canvas);
+    if (m_hand == HandKind::Digital)
+        return;
+    Rect bounds = handBounds(m_time);
+    canvas.invalidate(&bounds);
+}
+
 Rect ClockElement::handBounds(const std::tm& time) const
 {
     HandGeometry geometry = handGeometry(m_style.rect, m_size, m_lineWidth, handAngle(m_hand, time));

@@ -28,6 +28,8 @@ private:
     void initialize(const ScriptArray& attributes) override;
     // The pixels the hand covers at the time.
     Rect handBounds(const std::tm& time) const;
+    // The hand may reach beyond the rectangle.
+    void invalidateBeyondRect(ElementCanvas& canvas) override;
 
     char m_text[TextCapacity] {};
     int32_t m_textLength { 0 };

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace nimbolt {
@@ -71,10 +72,49 @@ RefPtr<Element> createElement(std::string_view tag, Ref<ElementHostLink> host, c
     return created;
 }
 
+Element::~Element()
+{
+    if (m_style.backgroundImage)
+        m_style.backgroundImage->removeViewer(*this);
+}
+
+void Element::setBackgroundImage(RefPtr<ElementPicture> picture)
+{
+    if (m_style.backgroundImage)
+        m_style.backgroundImage->removeViewer(*this);
+    m_style.backgroundImage = std::move(picture);
+    if (m_style.backgroundImage)
+        m_style.backgroundImage->addViewer(*this);
+}
+
+void ElementPicture::repaintViewers()
+{
+    for (Element* viewer : m_viewers) {
+        if (viewer->visible())
+            viewer->invalidateRect();
+    }
+}
+
 void Element::invalidateRect()
 {
-    if (ElementCanvas* canvas = this->canvas())
-        canvas->invalidate(&m_style.rect);
+    ElementCanvas* canvas = this->canvas();
+    if (!canvas)
+        return;
+    canvas->invalidate(&m_style.rect);
+    invalidateBeyondRect(*canvas);
+}
+
+void Element::invalidateBeyondRect(ElementCanvas& canvas)
+{
+    if (!m_hasText)
+        return;
+    // The text's lines are as wide as the element, or one character when that is wider, and go
+    // down as far as the text needs.
+    const Rect& rect = m_style.rect;
+    int32_t character = 2 * std::max(m_style.fontSpec.height, 16);
+    Rect column { rect.left, rect.top, std::max(rect.right, wrapAdd(rect.left, character)),
+        std::numeric_limits<int32_t>::max() };
+    canvas.invalidate(&column);
 }
 
 void Element::invalidateIfVisible()
@@ -151,7 +191,7 @@ void Element::setBackground(std::string_view file)
         return;
     RefPtr<ScriptString> name = createString(file);
     if (!m_style.backgroundImage)
-        m_style.backgroundImage = canvas->createImage(0, 0, 0);
+        setBackgroundImage(canvas->createImage(0, 0, 0));
     if (m_style.backgroundImage)
         m_style.backgroundImage->setSource(name.ptr());
     invalidateIfVisible();
@@ -349,7 +389,7 @@ Status Element::putBackground(const ScriptValue& value, ScriptValue*)
         return Status::Ok;
     RefPtr<ScriptString> text = valueToString(value);
     if (!m_style.backgroundImage)
-        m_style.backgroundImage = canvas->createImage(0, 0, 0);
+        setBackgroundImage(canvas->createImage(0, 0, 0));
     if (m_style.backgroundImage)
         m_style.backgroundImage->setSource(text.ptr());
     invalidateIfVisible();
@@ -387,7 +427,7 @@ Status Element::callAttachImage(int32_t argc, const ScriptValue* args, ScriptVal
         if (!picture)
             return Status::SomeError;
     }
-    m_style.backgroundImage = picture;
+    setBackgroundImage(picture);
     invalidateIfVisible();
     return Status::Ok;
 }

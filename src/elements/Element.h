@@ -84,8 +84,12 @@ public:
     void setHandler(MouseEvent event, ScriptString* code);
     RefPtr<ScriptString> handler(MouseEvent event) const;
     const Rect& rect() const { return m_style.rect; }
-    // Asks for a repaint of the element's rectangle, visible or not.
+    // Asks for a repaint of what the element draws, visible or not: its rectangle and whatever
+    // reaches beyond it (its node's text, a clock's hand).
     void invalidateRect();
+    // Whether the element's node has text children: they are written from the element's corner
+    // downwards as far as they need, below its rectangle too.
+    void setHasText(bool hasText) { m_hasText = hasText; }
     virtual void setBackgroundPosition(int32_t x, int32_t y);
     virtual void tick();
 
@@ -97,7 +101,7 @@ public:
 
 protected:
     explicit Element(Ref<ElementHostLink> host);
-    ~Element() override = default;
+    ~Element() override;
 
     // Reads the attributes and sends them to the element itself. It runs once the object is
     // complete, so that the class's own answers apply; a class adds its steps after the common
@@ -113,6 +117,8 @@ protected:
     ElementScripting* scripting() const { return m_host->scripting(); }
     ElementWindow* hostWindow() const { return m_host->window(); }
     TimeSource* timeSource() const { return m_host->time(); }
+    // Asks for a repaint of what the element draws outside its rectangle.
+    virtual void invalidateBeyondRect(ElementCanvas& canvas);
 
     ElementStyle m_style;
 
@@ -120,6 +126,10 @@ private:
     friend RefPtr<Element> createElement(std::string_view, Ref<ElementHostLink>, const ScriptArray&);
 
     Ref<ElementHostLink> m_host;
+    bool m_hasText { false };
+
+    // Shows the picture (none: no picture), registered with it as one of its viewers.
+    void setBackgroundImage(RefPtr<ElementPicture> picture);
 
     // The script members.
     Status callMoveTo(int32_t argc, const ScriptValue* args, ScriptValue* result);

@@ -4,6 +4,19 @@
 
 namespace nimbolt {
 
+// Beyond this many rectangles waiting for a paint, they are taken as their bounds.
+static constexpr size_t MaxInvalidRects = 1024;
+
+static Rect boundsOf(const std::vector<Rect>& rects)
+{
+    Rect bounds = rects.front();
+    for (const Rect& rect : rects) {
+        bounds = { std::min(bounds.left, rect.left), std::min(bounds.top, rect.top), std::max(bounds.right, rect.right),
+            std::max(bounds.bottom, rect.bottom) };
+    }
+    return bounds;
+}
+
 HeadlessWindow::HeadlessWindow(HeadlessWindowSystem& system, WindowKind kind, WindowEvents& events)
     : m_system(system)
     , m_kind(kind)
@@ -16,6 +29,14 @@ HeadlessWindow::~HeadlessWindow()
 {
     auto& windows = m_system.m_windows;
     windows.erase(std::remove(windows.begin(), windows.end(), this), windows.end());
+}
+
+void HeadlessWindow::setVisible(bool visible)
+{
+    // A window that appears is painted whole.
+    if (visible && !m_visible)
+        invalidate(nullptr);
+    m_visible = visible;
 }
 
 void HeadlessWindow::moveTo(int32_t x, int32_t y)
@@ -38,15 +59,13 @@ void HeadlessWindow::invalidate(const Rect* rect)
 {
     Rect area = rect ? *rect : Rect { 0, 0, m_size.width, m_size.height };
     m_invalidations.push_back(area);
+    // A hidden window paints nothing; it is painted whole when it appears.
     area = area.intersected({ 0, 0, m_size.width, m_size.height });
-    if (area.isEmpty())
+    if (!m_visible || area.isEmpty())
         return;
-    if (!m_dirty) {
-        m_dirty = area;
-        return;
-    }
-    m_dirty = Rect { std::min(m_dirty->left, area.left), std::min(m_dirty->top, area.top),
-        std::max(m_dirty->right, area.right), std::max(m_dirty->bottom, area.bottom) };
+    if (m_invalid.size() >= MaxInvalidRects)
+        m_invalid.assign(1, boundsOf(m_invalid));
+    m_invalid.push_back(area);
 }
 
 void HeadlessWindow::startTimer(int32_t id, int32_t milliseconds)
@@ -66,26 +85,41 @@ RefPtr<Surface> HeadlessWindow::paint()
 {
     if (m_size.width <= 0 || m_size.height <= 0)
         return nullptr;
+    Rect client { 0, 0, m_size.width, m_size.height };
     if (!m_picture) {
         m_picture = createSurface(m_size.width, m_size.height, 24);
-        m_dirty = Rect { 0, 0, m_size.width, m_size.height };
+        m_scratch = createSurface(m_size.width, m_size.height, 24);
+        m_invalid.assign(1, client);
     }
     RefPtr<Surface> picture = m_picture;
-    if (!picture || !m_dirty)
+    RefPtr<Surface> scratch = m_scratch;
+    if (!picture || !scratch || m_invalid.empty())
         return picture;
-    Rect clip = *m_dirty;
-    m_dirty.reset();
-    DeviceContext* context = nullptr;
-    if (picture->getDC(context).ok()) {
-        m_events.windowPaint(*context, clip);
-        (void)picture->releaseDC(context);
+    std::vector<Rect> invalid = std::move(m_invalid);
+    m_invalid.clear();
+    Rect bounds = boundsOf(invalid);
+    DeviceContext* pictureContext = nullptr;
+    DeviceContext* scratchContext = nullptr;
+    if (picture->getDC(pictureContext).ok() && scratch->getDC(scratchContext).ok()) {
+        // Whatever the document leaves undrawn keeps the window's pixels.
+        (void)picture->draw(*scratchContext, bounds.left, bounds.top, bounds);
+        m_events.windowPaint(*scratchContext, bounds);
+        for (const Rect& rect : invalid)
+            (void)scratch->draw(*pictureContext, rect.left, rect.top, rect);
     }
+    if (scratchContext)
+        (void)scratch->releaseDC(scratchContext);
+    if (pictureContext)
+        (void)picture->releaseDC(pictureContext);
     return picture;
 }
 
 RefPtr<Surface> HeadlessWindow::paintAll()
 {
     invalidate(nullptr);
+    // Hidden or not.
+    if (m_size.width > 0 && m_size.height > 0)
+        m_invalid.assign(1, Rect { 0, 0, m_size.width, m_size.height });
     return paint();
 }
 
@@ -164,8 +198,17 @@ void HeadlessWindowSystem::advance(int64_t milliseconds)
         next->due += next->period;
         next->order = m_timerOrder++;
         window->events().windowTimer(next->id);
+        paintWindows();
     }
     m_now = end;
+}
+
+void HeadlessWindowSystem::paintWindows()
+{
+    for (HeadlessWindow* window : m_windows) {
+        if (window->isVisible())
+            (void)window->paint();
+    }
 }
 
 }

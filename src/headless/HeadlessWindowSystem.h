@@ -1,7 +1,10 @@
-// A window system without a display, on a virtual clock: windows are pictures in memory that are
-// painted when asked, timers fire when the clock is advanced, message boxes answer from a list,
-// and everything a document asks of the desktop is recorded. nimbolt-render shows documents with
-// it, and tests watch documents through it.
+// A window system without a display, on a virtual clock: windows are pictures in memory that keep
+// what was painted into them, timers fire when the clock is advanced, message boxes answer from a
+// list, and everything a document asks of the desktop is recorded. As on the desktop, a paint
+// redraws only what was invalidated since the last one, and the window's picture keeps everything
+// else; the shown windows are painted after every timer tick and whenever paintWindows is called
+// (nimbolt-render calls it where the desktop's event loop would paint: after loading and after
+// every event). nimbolt-render shows documents with it, and tests watch documents through it.
 #pragma once
 
 #include <document/WindowSystem.h>
@@ -24,7 +27,7 @@ public:
     HeadlessWindow(HeadlessWindowSystem& system, WindowKind kind, WindowEvents& events);
     ~HeadlessWindow() override;
 
-    void setVisible(bool visible) override { m_visible = visible; }
+    void setVisible(bool visible) override;
     bool isVisible() const override { return m_visible; }
     Point position() const override { return m_position; }
     void moveTo(int32_t x, int32_t y) override;
@@ -45,11 +48,16 @@ public:
     // Every rectangle asked for since the last clearInvalidations, in order.
     const std::vector<Rect>& invalidations() const { return m_invalidations; }
     void clearInvalidations() { m_invalidations.clear(); }
-    // Paints what was asked for into the window's picture and returns that picture (24 bits, the
-    // client size); null while the client area is empty.
+    // Paints what was invalidated since the last paint into the window's picture and returns that
+    // picture (24 bits, the client size); null while the client area is empty. As a desktop
+    // window's paint, the document draws the bounding rectangle of the invalid rectangles, and
+    // the picture takes its pixels only inside them. A new picture (the first paint, a new size)
+    // is painted whole.
     RefPtr<Surface> paint();
     // Paints the whole client area again, as a window shown anew does.
     RefPtr<Surface> paintAll();
+    // What the window shows now, without painting; null before its first paint.
+    RefPtr<Surface> picture() const { return m_picture; }
 
 private:
     friend class HeadlessWindowSystem;
@@ -68,10 +76,13 @@ private:
     Size m_size;
     std::string m_title { "Nimbolt" };
     std::optional<Region> m_shape;
-    std::optional<Rect> m_dirty;
+    // The part to paint: rectangles inside the client area, in the order asked for.
+    std::vector<Rect> m_invalid;
     std::vector<Rect> m_invalidations;
     std::vector<Timer> m_timers;
     RefPtr<Surface> m_picture;
+    // Where a paint is drawn before the invalid part of it goes to the picture.
+    RefPtr<Surface> m_scratch;
 };
 
 class HeadlessWindowSystem final : public WindowSystem, public TimeSource {
@@ -100,8 +111,10 @@ public:
     // The answers confirm boxes get, in order; the last one is repeated (Ok when none).
     void setAnswers(std::vector<MessageBoxResult> answers) { m_answers.assign(answers.begin(), answers.end()); }
     // Moves the virtual clock forward, firing every timer due up to and including the end, in
-    // time order.
+    // time order, and painting the shown windows after each.
     void advance(int64_t milliseconds);
+    // Paints every shown window, as the desktop does once the events waiting are handled.
+    void paintWindows();
     int64_t now() const { return m_now; }
     bool quitRequested() const { return m_quit; }
     const std::vector<Record>& records() const { return m_records; }

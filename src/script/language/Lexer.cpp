@@ -33,12 +33,12 @@ static bool isLeadByte(char c)
     return (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0;
 }
 
-RefPtr<Lexer> createLexer(std::unique_ptr<LineReader> reader, AtomTable& atoms)
+RefPtr<Lexer> createLexer(std::unique_ptr<LineReader> reader, AtomTable& atoms, TextOrigin origin)
 {
     if (!reader)
         return nullptr;
     KeywordTable::instance();
-    return adoptRef(new (std::nothrow) Lexer(std::move(reader), atoms));
+    return adoptRef(new (std::nothrow) Lexer(std::move(reader), atoms, origin));
 }
 
 bool Lexer::findTokenStart()
@@ -180,9 +180,9 @@ int32_t Lexer::scanString(ScriptValue& value)
         ++m_position;
         if (c == quote)
             break;
-        // A double-byte character is copied whole: its second byte may be a backslash (0x5C in
-        // "ソ" or "表") that escapes nothing.
-        if (isLeadByte(c) && m_line[m_position] != 0) {
+        // In a text converted from UTF-8 a double-byte character is copied whole: its second byte
+        // may be a backslash (0x5C in "ソ" or "表") that escapes nothing there.
+        if (m_origin == TextOrigin::ConvertedUtf8 && isLeadByte(c) && m_line[m_position] != 0) {
             decoded[length++] = c;
             decoded[length++] = m_line[m_position++];
             continue;

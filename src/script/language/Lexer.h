@@ -16,6 +16,17 @@
 
 namespace nimbolt {
 
+// Where a program's text came from, which decides what a backslash byte inside a string literal
+// does when it is the second byte of a double-byte character (表 is 0x95 0x5C).
+enum class TextOrigin : int32_t {
+    // Written in Shift-JIS: the escapes work byte by byte, so that second byte escapes the next
+    // byte, as documents written for it expect (their authors write "表\" for 表).
+    ShiftJis,
+    // Converted to Shift-JIS from UTF-8 when read: its author never saw such a backslash, so a
+    // double-byte character is kept whole and escapes nothing.
+    ConvertedUtf8,
+};
+
 class Lexer final : public RefCounted {
 public:
     static constexpr int32_t LineCapacity = 1023;
@@ -27,10 +38,11 @@ public:
 
 
 private:
-    friend RefPtr<Lexer> createLexer(std::unique_ptr<LineReader>, AtomTable&);
-    Lexer(std::unique_ptr<LineReader> reader, AtomTable& atoms)
+    friend RefPtr<Lexer> createLexer(std::unique_ptr<LineReader>, AtomTable&, TextOrigin);
+    Lexer(std::unique_ptr<LineReader> reader, AtomTable& atoms, TextOrigin origin)
         : m_reader(std::move(reader))
         , m_atoms(atoms)
+        , m_origin(origin)
     {
     }
     ~Lexer() override = default;
@@ -45,6 +57,7 @@ private:
 
     std::unique_ptr<LineReader> m_reader;
     Ref<AtomTable> m_atoms;
+    TextOrigin m_origin;
     int32_t m_lineCount { 0 };
     bool m_commentOpen { false };
     int32_t m_position { LineCapacity };
@@ -53,6 +66,6 @@ private:
 
 // A lexer with count 1 that owns the reader and holds a reference on the atom table; null when
 // memory runs out. Builds the keyword table on first use.
-RefPtr<Lexer> createLexer(std::unique_ptr<LineReader> reader, AtomTable& atoms);
+RefPtr<Lexer> createLexer(std::unique_ptr<LineReader> reader, AtomTable& atoms, TextOrigin origin = TextOrigin::ShiftJis);
 
 }

@@ -130,7 +130,7 @@ Status ScriptRunner::compileAndRun(ScriptObject* self, const char* text, int32_t
         return Status::Ok;
     // The engine may be closed and released by the script itself; keep it for this run.
     Ref<ScriptEngine> engine(*m_engine);
-    RefPtr<Lexer> lexer = createLexer(std::move(reader), engine->atomTable());
+    RefPtr<Lexer> lexer = createLexer(std::move(reader), engine->atomTable(), m_textOrigin);
     if (!lexer)
         return Status::Ok;
 

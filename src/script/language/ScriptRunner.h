@@ -6,6 +6,7 @@
 // runTextInScope refuse to nest; evalString nests and puts the outer state back afterwards.
 #pragma once
 
+#include <script/language/Lexer.h>
 #include <script/language/ScriptEngine.h>
 #include <script/language/ScriptSite.h>
 
@@ -50,6 +51,11 @@ public:
     Status callFunction(const ScriptValue& callee, ScriptObject* self, int32_t argc, const ScriptValue* args,
         ScriptValue* result);
 
+    // Where the texts compiled from now on come from (Shift-JIS unless set): a document sets the
+    // origin of its file, which its head scripts, handlers and eval texts all share.
+    void setTextOrigin(TextOrigin origin) { m_textOrigin = origin; }
+    TextOrigin textOrigin() const { return m_textOrigin; }
+
     ScriptEngine* engine() const { return m_engine.ptr(); }
     // The most the data of this runner's scripts may take, in bytes (256 MiB unless set), for the
     // engine it has and every engine it opens later. A script that needs more fails with "out of
@@ -72,6 +78,7 @@ private:
     RefPtr<ScriptEngine> m_engine;
     RefPtr<ScriptSite> m_site;
     size_t m_memoryLimit { MemoryBudget::DefaultLimit };
+    TextOrigin m_textOrigin { TextOrigin::ShiftJis };
 };
 
 // A new runner with count 1: Closed, no engine, no site. Null when memory runs out.
