@@ -9,6 +9,7 @@ packages=(
     clang libclang-rt-14-dev
     libxcb1-dev
     xvfb xdotool x11-utils trayer xclip python3
+    dpkg-dev desktop-file-utils appstream
 )
 if [ "${1:-}" = bench ]; then
     packages+=(mujs duktape x11-apps strace dbus-daemon)

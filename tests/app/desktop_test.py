@@ -7,8 +7,10 @@ executable (the program shows the clock.dat/start.nbm beside itself when given n
 starts the program, and watches it from outside: X window tree and properties, screen pixels,
 xdotool input, Echo lines on its standard output, its settings files and its exit code.
 
-    desktop_test.py NIMBOLT CASE      exit 0 passed, 1 failed, 77 skipped (no Xvfb, xdotool, xwininfo or xwd)
+    desktop_test.py NIMBOLT CASE [BUILD]   exit 0 passed, 1 failed, 77 skipped (no Xvfb, xdotool,
+                                           xwininfo or xwd; for the package, no cpack or dpkg)
 """
+import glob
 import os
 import re
 import shutil
@@ -23,6 +25,10 @@ SKIP = 77
 
 
 class Failure(Exception):
+    pass
+
+
+class Skip(Exception):
     pass
 
 
@@ -492,6 +498,46 @@ def case_settings_trouble(display, executable):
         stop(program.process)
 
 
+def case_package(display, executable, build):
+    """The Debian package holds the program with its menu entry, icons, document type and
+    description, the first and the last valid; the program installed from it shows the document
+    named on its command line."""
+    for tool in ("cpack", "dpkg-deb"):
+        if not shutil.which(tool):
+            raise Skip(tool + " is not installed")
+    folder = tempfile.mkdtemp(prefix="nimbolt-package-")
+    try:
+        display.run("cpack", "--config", os.path.join(build, "CPackConfig.cmake"), "-G", "DEB", "-B", folder,
+                    timeout=300)
+        package = glob.glob(os.path.join(folder, "nimbolt_*.deb"))
+        check(len(package) == 1, "no package in %s" % os.listdir(folder))
+        root = os.path.join(folder, "root")
+        display.run("dpkg-deb", "-x", package[0], root)
+        share = os.path.join(root, "usr", "share")
+        entry = os.path.join(share, "applications", "org.nimbolt.Nimbolt.desktop")
+        metainfo = os.path.join(share, "metainfo", "org.nimbolt.Nimbolt.metainfo.xml")
+        for path in [entry, metainfo, os.path.join(share, "mime", "packages", "nimbolt-nbml.xml")] + [
+                os.path.join(share, "icons", "hicolor", "%dx%d" % (size, size), "apps", "nimbolt.png")
+                for size in (16, 22, 24, 32, 48, 64, 128, 256)]:
+            check(os.path.isfile(path), "the package lacks " + os.path.relpath(path, root))
+        depends = display.run("dpkg-deb", "-f", package[0], "Depends")
+        check("libqt6widgets6" in depends and "qt6-qpa-plugins" in depends, "depends on " + depends)
+        if shutil.which("desktop-file-validate"):
+            display.run("desktop-file-validate", entry)
+        if shutil.which("appstreamcli"):
+            display.run("appstreamcli", "validate", "--no-net", metainfo)
+        document = os.path.join(folder, "shown.nbm")
+        write_mascot(document, "Installed")
+        installed = subprocess.Popen([os.path.join(root, "usr", "bin", "nimbolt"), document], env=display.env,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd="/")
+        try:
+            poll("the installed program's window", lambda: display.window_named("Installed"))
+        finally:
+            stop(installed)
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
 CASES = {
     "shape": case_shape,
     "shape-scaled": lambda display, executable: case_shape(display, executable, scale=2),
@@ -503,11 +549,12 @@ CASES = {
     "remembered": case_remembered,
     "options": case_options,
     "settings-trouble": case_settings_trouble,
+    "package": case_package,
 }
 
 
 def main():
-    if len(sys.argv) != 3 or sys.argv[2] not in CASES:
+    if len(sys.argv) not in (3, 4) or sys.argv[2] not in CASES:
         print(__doc__, file=sys.stderr)
         return 2
     executable, name = sys.argv[1], sys.argv[2]
@@ -517,9 +564,15 @@ def main():
             return SKIP
     display = Display()
     try:
-        CASES[name](display, executable)
+        if name == "package":
+            case_package(display, executable, sys.argv[3] if len(sys.argv) > 3 else os.path.dirname(executable))
+        else:
+            CASES[name](display, executable)
         print("passed " + name)
         return 0
+    except Skip as reason:
+        print("skipped: %s" % reason)
+        return SKIP
     except Failure as failure:
         print("FAILED %s: %s" % (name, failure))
         print("windows on %s:\n%s" % (display.name, display.run("xwininfo", "-root", "-tree", check_status=False)))
