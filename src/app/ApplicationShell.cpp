@@ -1,28 +1,49 @@
 #include <app/ApplicationShell.h>
 
+#include <app/Autostart.h>
+#include <app/WindowPlacement.h>
 #include <desktop/TrayIconArt.h>
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
-#include <QTimer>
+#include <QGuiApplication>
+#include <QScreen>
+#include <cstdio>
 
 namespace nimbolt {
 
 // Milliseconds a script run may take before it is stopped as running too long.
 static constexpr int32_t ScriptRunLimit = 10000;
+// Milliseconds between the last change and writing the settings.
+static constexpr int SaveDelay = 500;
 
 static const char OpenDialogTitle[] = "ファイルのロード";
 static const char NbmlFilter[] = "NBML(*.nbm)";
 static const char AllFilter[] = "All(*.*)";
 
-ApplicationShell::ApplicationShell()
+static constexpr struct {
+    WindowStacking stacking;
+    const char* text;
+} StackingItems[] = {
+    { WindowStacking::Above, "常に手前(&T)" },
+    { WindowStacking::Normal, "通常(&N)" },
+    { WindowStacking::Below, "常に奥(&B)" },
+};
+
+ApplicationShell::ApplicationShell(Settings& settings)
+    : m_settings(settings)
 {
-    m_menu.addAction(QString::fromUtf8("開く(&O)"), &m_menu, [this] { chooseDocument(); });
-    m_menu.addSeparator();
-    m_menu.addAction(QString::fromUtf8("終了(&X)"), &m_menu, [this] { exitProgram(); });
+    m_system.setWindowOptions(m_settings.windowOptions());
+    m_system.setDesktopEvents(this);
+    buildMenu();
     m_system.setPopupMenu(&m_menu);
+
+    m_saveTimer.setSingleShot(true);
+    m_saveTimer.setInterval(SaveDelay);
+    QObject::connect(&m_saveTimer, &QTimer::timeout, &m_saveTimer, [this] { m_settings.save(); });
 
     m_tray.setIcon(trayIconArt());
     m_tray.setToolTip(QStringLiteral("Nimbolt"));
@@ -38,20 +59,121 @@ ApplicationShell::ApplicationShell()
 
 ApplicationShell::~ApplicationShell()
 {
+    m_system.setDesktopEvents(nullptr);
     if (m_document)
         m_document->shutdown();
     m_document = nullptr;
     m_system.setPopupMenu(nullptr);
+    if (m_saveTimer.isActive())
+        m_settings.save();
+}
+
+void ApplicationShell::buildMenu()
+{
+    m_menu.addAction(QString::fromUtf8("開く(&O)"), &m_menu, [this] { chooseDocument(); });
+    m_menu.addSeparator();
+
+    m_autostart = m_menu.addAction(QString::fromUtf8("ログイン時に起動(&L)"));
+    m_autostart->setCheckable(true);
+    QObject::connect(m_autostart, &QAction::triggered, &m_menu, [this](bool enabled) {
+        if (!setAutostartEnabled(enabled, QCoreApplication::applicationFilePath()))
+            std::fprintf(stderr, "nimbolt: cannot change %s\n", qPrintable(autostartEntryPath()));
+    });
+    // The entry is the setting; the user may have removed it by other means.
+    QObject::connect(&m_menu, &QMenu::aboutToShow, &m_menu, [this] { m_autostart->setChecked(isAutostartEnabled()); });
+
+    m_allWorkspaces = m_menu.addAction(QString::fromUtf8("すべてのワークスペース(&A)"));
+    m_allWorkspaces->setCheckable(true);
+    m_allWorkspaces->setChecked(m_settings.windowOptions().allWorkspaces);
+    QObject::connect(m_allWorkspaces, &QAction::triggered, &m_menu, [this](bool all) {
+        DesktopWindowOptions options = m_settings.windowOptions();
+        options.allWorkspaces = all;
+        changeWindowOptions(options);
+    });
+
+    m_menu.addSeparator();
+    for (const auto& item : StackingItems) {
+        QAction* action = m_menu.addAction(QString::fromUtf8(item.text));
+        action->setCheckable(true);
+        action->setChecked(m_settings.windowOptions().stacking == item.stacking);
+        m_stacking.addAction(action);
+        WindowStacking stacking = item.stacking;
+        QObject::connect(action, &QAction::triggered, &m_menu, [this, stacking] {
+            DesktopWindowOptions options = m_settings.windowOptions();
+            options.stacking = stacking;
+            changeWindowOptions(options);
+        });
+    }
+
+    m_menu.addSeparator();
+    m_menu.addAction(QString::fromUtf8("終了(&X)"), &m_menu, [this] { exitProgram(); });
 }
 
 void ApplicationShell::loadDocument(const QString& path)
 {
     if (!m_document)
         return;
-    QByteArray name = QFile::encodeName(path);
+    QString absolute = QFileInfo(path).absoluteFilePath();
+    uint64_t load = ++m_loads;
+    m_shownDocument = absolute;
+    QByteArray name = QFile::encodeName(absolute);
     RefPtr<Document> document = m_document;
-    ignoreStatus(document->load(std::string(name.constData(), static_cast<size_t>(name.size()))),
-        "a file that cannot be read leaves the window empty; scripts report their own errors");
+    Status status = document->load(std::string(name.constData(), static_cast<size_t>(name.size())));
+    if (load != m_loads)
+        return;
+    if (!status.ok()) {
+        std::fprintf(stderr, "nimbolt: cannot read %s\n", name.constData());
+        m_shownDocument.clear();
+        return;
+    }
+    m_settings.setLastDocument(absolute);
+    saveSoon();
+    restoreWindowPosition(absolute);
+}
+
+void ApplicationShell::showCurrentDocument()
+{
+    m_system.raiseWindows();
+}
+
+void ApplicationShell::restoreWindowPosition(const QString& document)
+{
+    std::optional<Point> remembered = m_settings.windowPosition(document);
+    NativeWindow* window = m_document ? m_document->window() : nullptr;
+    if (!remembered || !window)
+        return;
+    std::vector<Rect> screens;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        QRect area = screen->geometry();
+        screens.push_back({ area.left(), area.top(), area.left() + area.width(), area.top() + area.height() });
+    }
+    Point position = placeOnScreens(*remembered, window->outerSize(), screens);
+    m_document->moveTo(position.x, position.y);
+}
+
+void ApplicationShell::changeWindowOptions(const DesktopWindowOptions& options)
+{
+    m_settings.setWindowOptions(options);
+    m_system.setWindowOptions(options);
+    m_settings.save();
+}
+
+void ApplicationShell::saveSoon()
+{
+    m_saveTimer.start();
+}
+
+void ApplicationShell::windowDragged(Point position)
+{
+    if (m_shownDocument.isEmpty())
+        return;
+    m_settings.setWindowPosition(m_shownDocument, position);
+    saveSoon();
+}
+
+void ApplicationShell::fileDropped(const std::string& path)
+{
+    loadDocument(QFile::decodeName(path.c_str()));
 }
 
 void ApplicationShell::chooseDocument()
@@ -64,7 +186,13 @@ void ApplicationShell::chooseDocument()
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setViewMode(QFileDialog::Detail);
     dialog.setNameFilters({ QString::fromUtf8(NbmlFilter), QString::fromUtf8(AllFilter) });
+    // Wide enough for the names, sizes, kinds and dates of the files side by side.
+    QSize size(760, 480);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableSize());
+    dialog.resize(size);
     // "All(*.*)" means every file, those without a dot in their name too; the dialog would read
     // the pattern literally, so the file list gets "*" once the dialog has taken the choice.
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {

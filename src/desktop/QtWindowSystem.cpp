@@ -127,7 +127,7 @@ std::unique_ptr<NativeWindow> QtWindowSystem::createWindow(WindowKind kind, Wind
     auto& list = m_widgets->list;
     list.erase(std::remove_if(list.begin(), list.end(), [](const QPointer<WindowWidget>& widget) { return !widget; }),
         list.end());
-    auto* widget = new WindowWidget(kind, events);
+    auto* widget = new WindowWidget(kind, events, *this);
     if (firstPaintObserver()) {
         widget->setPaintObserver([] {
             if (std::function<void()> observer = std::exchange(firstPaintObserver(), nullptr))
@@ -136,6 +136,25 @@ std::unique_ptr<NativeWindow> QtWindowSystem::createWindow(WindowKind kind, Wind
     }
     list.emplace_back(widget);
     return std::make_unique<QtNativeWindow>(*widget);
+}
+
+void QtWindowSystem::setWindowOptions(const DesktopWindowOptions& options)
+{
+    m_windowOptions = options;
+    for (QPointer<WindowWidget>& widget : m_widgets->list) {
+        if (widget && !widget->isReleased())
+            widget->applyWindowOptions();
+    }
+}
+
+void QtWindowSystem::raiseWindows()
+{
+    for (QPointer<WindowWidget>& widget : m_widgets->list) {
+        if (widget && !widget->isReleased() && widget->isVisible()) {
+            widget->raise();
+            widget->activateWindow();
+        }
+    }
 }
 
 MessageBoxResult QtWindowSystem::messageBox(NativeWindow*, std::string_view shiftJisText, const char* caption,

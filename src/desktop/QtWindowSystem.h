@@ -1,9 +1,14 @@
 // The window system of the desktop program: document windows are Qt widgets on the desktop,
 // message boxes are modal Qt boxes, the popup menu is the application's tray menu, and the
 // desktop's own opener starts files and addresses. It needs a QApplication for its whole life.
+//
+// Beyond what the document asks for, the program sets how every document window sits on the
+// desktop (workspaces, stacking) and hears what the user does to a window that the document does
+// not handle itself: moving it, dropping a file on it.
 #pragma once
 
 #include <document/WindowSystem.h>
+#include <desktop/DesktopWindowOptions.h>
 
 #include <functional>
 #include <memory>
@@ -13,6 +18,18 @@ class QMenu;
 class QWidget;
 
 namespace nimbolt {
+
+// What the program hears from the document windows.
+class DesktopEvents {
+public:
+    // The user (not the document) moved a shown window; position is its frame's top-left corner.
+    virtual void windowDragged(Point position) = 0;
+    // A file was dropped on a document window: its name in the file system's own encoding.
+    virtual void fileDropped(const std::string& path) = 0;
+
+protected:
+    ~DesktopEvents() = default;
+};
 
 class QtWindowSystem final : public WindowSystem {
 public:
@@ -28,6 +45,14 @@ public:
     static void setFirstPaintObserver(std::function<void()> observer);
     // The menu popupMenu shows (borrowed; none shows nothing).
     void setPopupMenu(QMenu* menu) { m_menu = menu; }
+    // Who hears of moves and drops (borrowed; none: a drop goes to the window's document).
+    void setDesktopEvents(DesktopEvents* events) { m_desktopEvents = events; }
+    DesktopEvents* desktopEvents() const { return m_desktopEvents; }
+    // Applies to the windows there are and to every window made from now on.
+    void setWindowOptions(const DesktopWindowOptions& options);
+    const DesktopWindowOptions& windowOptions() const { return m_windowOptions; }
+    // Brings the shown windows to the front.
+    void raiseWindows();
 
     std::unique_ptr<NativeWindow> createWindow(WindowKind kind, WindowEvents& events) override;
     MessageBoxResult messageBox(NativeWindow* owner, std::string_view shiftJisText, const char* caption,
@@ -40,6 +65,8 @@ public:
 
 private:
     QMenu* m_menu { nullptr };
+    DesktopEvents* m_desktopEvents { nullptr };
+    DesktopWindowOptions m_windowOptions;
     struct Widgets;
     std::unique_ptr<Widgets> m_widgets;
 };

@@ -10,11 +10,11 @@
 namespace nimbolt {
 
 // One face of side pixels: a ring, twelve ticks and two hands, drawn anti-aliased.
-static QPixmap clockFace(int side)
+QImage trayIconImage(int side)
 {
-    QPixmap pixmap(side, side);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.translate(side / 2.0, side / 2.0);
     painter.scale(side / 64.0, side / 64.0);
@@ -41,7 +41,8 @@ static QPixmap clockFace(int side)
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0xd9, 0x3b, 0x2b));
     painter.drawEllipse(QPointF(0, 0), 4, 4);
-    return pixmap;
+    painter.end();
+    return image;
 }
 
 // Draws a face only when a size of it is asked for, and keeps it: a program without a tray, or
@@ -53,7 +54,7 @@ public:
         int side = std::max(std::min(size.width(), size.height()), 1);
         QPixmap& face = m_faces[side];
         if (face.isNull())
-            face = clockFace(side);
+            face = QPixmap::fromImage(trayIconImage(side));
         return face;
     }
 

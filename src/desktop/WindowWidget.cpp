@@ -2,6 +2,7 @@
 
 #include <platform/QtDeviceContext.h>
 #include <platform/ShiftJisText.h>
+#include <desktop/QtWindowSystem.h>
 #include <desktop/X11WindowState.h>
 
 #include <QDragEnterEvent>
@@ -51,10 +52,11 @@ WindowWidget::Dispatch::~Dispatch()
     }
 }
 
-WindowWidget::WindowWidget(WindowKind kind, WindowEvents& events)
+WindowWidget::WindowWidget(WindowKind kind, WindowEvents& events, QtWindowSystem& system)
     : QWidget(nullptr, windowFlagsOf(kind))
     , m_kind(kind)
     , m_events(&events)
+    , m_system(system)
 {
     // Every paint copies the whole rectangle it is asked for from the back buffer.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -82,10 +84,29 @@ void WindowWidget::release()
 
 void WindowWidget::setShown(bool shown)
 {
-    if (shown && !m_everShown && m_kind != WindowKind::ScreenWindow)
-        setSkipTaskbar(*this);
-    m_everShown = m_everShown || shown;
+    // A window manager reads the hints when a window is mapped and may drop them when it is
+    // withdrawn, so they are written before every show.
+    if (shown && !isVisible()) {
+        if (m_kind != WindowKind::ScreenWindow)
+            setSkipTaskbar(*this);
+        writeWindowOptions();
+    }
     setVisible(shown);
+}
+
+void WindowWidget::applyWindowOptions()
+{
+    if (isVisible())
+        writeWindowOptions();
+}
+
+// Written as hints rather than as Qt's stay-on-top flags: Qt makes a new native window when those
+// change, which would lose the other hints.
+void WindowWidget::writeWindowOptions()
+{
+    const DesktopWindowOptions& options = m_system.windowOptions();
+    setStacking(*this, options.stacking);
+    setOnAllWorkspaces(*this, options.allWorkspaces);
 }
 
 Point WindowWidget::framePosition() const
@@ -97,6 +118,7 @@ Point WindowWidget::framePosition() const
 void WindowWidget::moveFrameTo(int32_t x, int32_t y)
 {
     m_dragging = false;
+    m_placedAt = QPoint(x, y);
     move(x, y);
 }
 
@@ -202,6 +224,12 @@ void WindowWidget::moveEvent(QMoveEvent*)
 {
     if (!m_events)
         return;
+    if (DesktopEvents* desktop = m_system.desktopEvents(); desktop && isVisible() && pos() != m_placedAt) {
+        m_placedAt = pos();
+        desktop->windowDragged({ m_placedAt.x(), m_placedAt.y() });
+        if (!m_events)
+            return;
+    }
     Dispatch dispatch(*this);
     m_events->windowMoved();
 }
@@ -291,7 +319,11 @@ void WindowWidget::dropEvent(QDropEvent* event)
     event->acceptProposedAction();
     Dispatch dispatch(*this);
     QByteArray name = QFile::encodeName(path);
-    m_events->windowFileDropped(std::string(name.constData(), static_cast<size_t>(name.size())));
+    std::string file(name.constData(), static_cast<size_t>(name.size()));
+    if (DesktopEvents* desktop = m_system.desktopEvents())
+        desktop->fileDropped(file);
+    else
+        m_events->windowFileDropped(file);
 }
 
 }

@@ -1,7 +1,9 @@
 // The widget that shows one document window on the desktop. It turns Qt's events into the
 // document's WindowEvents and keeps the geometry rules of the window kinds: Mascot and Screen
 // windows are frameless and have no taskbar entry, ScreenWindow windows are framed; a Mascot
-// window sends only button-down events and is then dragged by the pointer.
+// window sends only button-down events and is then dragged by the pointer. How it sits on the
+// desktop (workspaces, stacking) follows the window system's options; a move that the document did
+// not ask for, and a dropped file, go to the program when it listens (see QtWindowSystem).
 //
 // The document may destroy its window from inside one of the window's own events (a mouse
 // handler that loads another document) or while a message box that one of them opened is still
@@ -12,6 +14,7 @@
 
 #include <document/WindowSystem.h>
 
+#include <QPoint>
 #include <QPointF>
 #include <QWidget>
 #include <functional>
@@ -22,9 +25,11 @@ class QTimer;
 
 namespace nimbolt {
 
+class QtWindowSystem;
+
 class WindowWidget final : public QWidget {
 public:
-    WindowWidget(WindowKind kind, WindowEvents& events);
+    WindowWidget(WindowKind kind, WindowEvents& events, QtWindowSystem& system);
     ~WindowWidget() override;
 
     WindowKind kind() const { return m_kind; }
@@ -32,8 +37,10 @@ public:
     void release();
     bool isReleased() const { return m_events == nullptr; }
 
-    // Shows or hides the window; frameless kinds leave the taskbar before they first show.
+    // Shows or hides the window; frameless kinds leave the taskbar before they show.
     void setShown(bool shown);
+    // Applies the window system's options to a shown window; a hidden one takes them when shown.
+    void applyWindowOptions();
     Point framePosition() const;
     void moveFrameTo(int32_t x, int32_t y);
     Size frameSize() const;
@@ -71,16 +78,19 @@ private:
     };
 
     void reportSize();
+    void writeWindowOptions();
     void startMascotDrag(const QPointF& pressPosition);
 
     WindowKind m_kind;
     WindowEvents* m_events;
+    QtWindowSystem& m_system;
+    // Where the document last put the window; a move elsewhere was the user's.
+    QPoint m_placedAt;
     int32_t m_dispatchDepth { 0 };
     bool m_deletePending { false };
     Size m_reportedSize;
     std::string m_caption { "Nimbolt" };
     bool m_shaped { false };
-    bool m_everShown { false };
     std::map<int32_t, QTimer*> m_timers;
     bool m_dragging { false };
     QPointF m_dragOffset;

@@ -1,16 +1,20 @@
 #!/usr/bin/env python3
 """End-to-end tests of the desktop program under a virtual X server.
 
-Each case starts its own Xvfb (on a display number the server picks), lays out a start document
-in a fresh folder next to a hard link of the nimbolt executable (the program shows the
-clock.dat/start.nbm beside itself and ignores its arguments), starts the program, and watches it
-from outside: X window tree, screen pixels, xdotool input, Echo lines on its standard output and
-its exit code.
+Each case starts its own Xvfb (on a display number the server picks) with its own settings and
+runtime folders, lays out a start document in a fresh folder next to a hard link of the nimbolt
+executable (the program shows the clock.dat/start.nbm beside itself when given no document),
+starts the program, and watches it from outside: X window tree and properties, screen pixels,
+xdotool input, Echo lines on its standard output, its settings files and its exit code.
 
-    desktop_test.py NIMBOLT CASE      exit 0 passed, 1 failed, 77 skipped (no Xvfb, xdotool, xwininfo or xwd)
+    desktop_test.py NIMBOLT CASE [BUILD]   exit 0 passed, 1 failed, 77 skipped (no Xvfb, xdotool,
+                                           xwininfo or xwd; for the package, no cpack or dpkg)
 """
+import glob
 import os
+import re
 import shutil
+import socket
 import struct
 import subprocess
 import sys
@@ -21,6 +25,10 @@ SKIP = 77
 
 
 class Failure(Exception):
+    pass
+
+
+class Skip(Exception):
     pass
 
 
@@ -96,12 +104,17 @@ class Display:
             number = reader.readline().strip()
         check(number, "Xvfb did not start")
         self.name = ":" + number.decode()
-        self.env = dict(os.environ, DISPLAY=self.name, QT_QPA_PLATFORM="xcb")
+        self.home = tempfile.mkdtemp(prefix="nimbolt-home-")
+        self.config = os.path.join(self.home, "config")
+        self.runtime = os.path.join(self.home, "runtime")
+        os.mkdir(self.runtime, 0o700)
+        self.env = dict(os.environ, DISPLAY=self.name, QT_QPA_PLATFORM="xcb", XDG_CONFIG_HOME=self.config,
+                        XDG_RUNTIME_DIR=self.runtime)
         self.env.pop("WAYLAND_DISPLAY", None)
         self.helpers = []
 
-    def run(self, *args, check_status=True):
-        result = subprocess.run(list(args), env=self.env, capture_output=True, text=True, timeout=20)
+    def run(self, *args, check_status=True, timeout=20):
+        result = subprocess.run(list(args), env=self.env, capture_output=True, text=True, timeout=timeout)
         if check_status and result.returncode != 0:
             raise Failure("%s failed: %s" % (" ".join(args), result.stderr.strip()))
         return result.stdout
@@ -126,9 +139,13 @@ class Display:
     def wait_at(self, window, x, y):
         poll("the window at %d,%d" % (x, y), lambda: self.geometry(window)[:2] == (x, y))
 
+    def has_state(self, window, name):
+        return name in self.run("xprop", "-id", str(window), "_NET_WM_STATE", "_NET_WM_DESKTOP")
+
     def close(self):
         for process in self.helpers + [self.server]:
             stop(process)
+        shutil.rmtree(self.home, ignore_errors=True)
 
 
 def screen_colours(display, left, top, width, height):
@@ -150,28 +167,43 @@ def screen_colours(display, left, top, width, height):
 
 # --- the program ------------------------------------------------------------------------------
 
+def write_mascot(path, title, script="", body_attributes="", body=""):
+    """A mascot document showing the probe picture (written beside it)."""
+    with open(path, "w") as out:
+        out.write("<nbml><head><title>%s</title><script>%s</script></head>\n"
+                  "<body background=\"probe.bmp\" %s>%s</body></nbml>\n" % (title, script, body_attributes, body))
+    write_probe_bmp(os.path.join(os.path.dirname(path), "probe.bmp"))
+
+
 class Nimbolt:
     """The program started from a folder of its own with a mascot document showing the probe
-    picture, titled Probe; its standard output and error go to files in that folder."""
+    picture, titled Probe, as its start document; its standard output and error go to files in
+    that folder. The program may be started again there (restart) or handed a request (again)."""
 
     started = []  # every program a case started: reported on a failure, stopped at the end
 
-    def __init__(self, display, executable, script="", body_attributes="", body="", extra_env={}):
+    def __init__(self, display, executable, script="", body_attributes="", body="", extra_env={}, args=()):
+        self.display, self.env = display, dict(display.env, **extra_env)
         self.folder = tempfile.mkdtemp(prefix="nimbolt-test-")
-        program = os.path.join(self.folder, "nimbolt")
+        self.program = os.path.join(self.folder, "nimbolt")
         try:
-            os.link(executable, program)
+            os.link(executable, self.program)
         except OSError:
-            shutil.copy2(executable, program)
+            shutil.copy2(executable, self.program)
         os.mkdir(os.path.join(self.folder, "clock.dat"))
-        with open(os.path.join(self.folder, "clock.dat", "start.nbm"), "w") as out:
-            out.write("<nbml><head><title>Probe</title><script>%s</script></head>\n"
-                      "<body background=\"probe.bmp\" %s>%s</body></nbml>\n" % (script, body_attributes, body))
-        write_probe_bmp(os.path.join(self.folder, "clock.dat", "probe.bmp"))
+        write_mascot(os.path.join(self.folder, "clock.dat", "start.nbm"), "Probe", script, body_attributes, body)
         Nimbolt.started.append(self)
+        self.restart(*args)
+
+    def restart(self, *args):
+        """Starts the program (again, once the last one has ended) with the arguments."""
         with open(self.log("output"), "wb") as out, open(self.log("errors"), "wb") as errors:
-            self.process = subprocess.Popen([program, "--ignored-argument"], env=dict(display.env, **extra_env),
-                                            stdout=out, stderr=errors, cwd="/")
+            self.process = subprocess.Popen([self.program, *args], env=self.env, stdout=out, stderr=errors, cwd="/")
+
+    def again(self, *args):
+        """Starts the program once more while it runs: it must hand over and end with 0 at once."""
+        result = subprocess.run([self.program, *args], env=self.env, cwd=self.folder, capture_output=True, timeout=20)
+        check(result.returncode == 0, "a start with %r ended with %d: %r" % (args, result.returncode, result.stderr))
 
     def log(self, name):
         return os.path.join(self.folder, name)
@@ -189,10 +221,17 @@ class Nimbolt:
         except subprocess.TimeoutExpired:
             raise Failure("the program did not end")
 
-    def find_mascot(self, display):
-        window = poll("the mascot window", lambda: display.window_named("Probe"))
+    def find_mascot(self, display, title="Probe", other_than=None):
+        window = poll("the %s window" % title, lambda: [w for w in display.visible("--name", "^%s$" % title)
+                                                         if w != other_than])[0]
         poll("the window to reach its size", lambda: display.geometry(window)[2] > 1)
         return window
+
+    def choose(self, x, y, key):
+        """Right-clicks the window at x, y and chooses the menu item with the key."""
+        self.display.run("xdotool", "mousemove", str(x), str(y), "click", "3")
+        time.sleep(0.3)
+        self.display.run("xdotool", "key", key)
 
 
 # --- cases ------------------------------------------------------------------------------------
@@ -291,7 +330,7 @@ def case_shell_exit(display, executable):
     """Shell.exit from an interval ends the program with 0 while a box the script left behind is
     open."""
     program = Nimbolt(display, executable,
-                      "function later() { Shell.exit(); } window.setInterval(later, 300); window.alert('left open');")
+                      "function later() { Shell.exit(); } window.setInterval(later, 2000); window.alert('left open');")
     poll("the alert box", lambda: display.window_named("alert"))
     check(program.wait_exit() == 0, "exit code is not 0 (exit with a box open)")
 
@@ -351,6 +390,154 @@ def case_open_dialog(display, executable):
     check(program.wait_exit() == 0, "exit code is not 0 (exit from the tray while a box waits)")
 
 
+def case_hand_over(display, executable):
+    """A start while the program runs hands over its document, named relative to the folder it
+    starts in, and ends with 0: the running program shows that document. A start without a
+    document ends with 0 and leaves the shown one as it is. A socket that a killed program left
+    behind does not keep the first program from taking the requests. Started with --trace, the
+    program writes the traces of the document it closes."""
+    stale = socket.socket(socket.AF_UNIX)
+    stale.bind(os.path.join(display.runtime, "nimbolt-" + display.name))
+    stale.close()
+    program = Nimbolt(display, executable, args=("--trace",))
+    program.find_mascot(display)
+    write_mascot(os.path.join(program.folder, "other.nbm"), "Other", "Echo('other loaded\\n');")
+    program.again("other.nbm")
+    program.find_mascot(display, "Other")
+    check(not display.window_named("Probe"), "the first document is still shown")
+    poll("the closed document's traces", lambda: program.saw("DocObj Destroy(body,"))
+    program.again()
+    time.sleep(0.5)
+    check(display.window_named("Other") and program.read().count("other loaded") == 1,
+          "a start without a document changed the shown one")
+
+
+def case_remembered(display, executable):
+    """Started without a document, the program shows the last one it showed, and puts its window
+    where the user dragged it, after the document's script has moved it. A remembered place that is
+    off the screen brings the window wholly onto the screen's nearest corner."""
+    mascot = os.path.join(display.home, "mascot.nbm")
+    write_mascot(mascot, "Mascot", "window.moveTo(100, 80);")
+    program = Nimbolt(display, executable, args=(mascot,))
+    window = program.find_mascot(display, "Mascot")
+    display.wait_at(window, 100, 80)
+    display.run("xdotool", "mousemove", "107", "85", "mousedown", "1")
+    for step in range(1, 11):
+        display.run("xdotool", "mousemove", str(107 + 13 * step), str(85 + 7 * step))
+    display.run("xdotool", "mouseup", "1")
+    settings = os.path.join(display.config, "nimbolt", "nimbolt.conf")
+    poll("the place written", lambda: os.path.exists(settings) and "x=230" in open(settings).read())
+    for place, expected in (((230, 150), (230, 150)), ((5000, 5000), (800 - 40, 600 - 30))):
+        stop(program.process)
+        with open(settings) as old:
+            text = re.sub(r"\\x=-?\d+", r"\\x=%d" % place[0], old.read())
+            text = re.sub(r"\\y=-?\d+", r"\\y=%d" % place[1], text)
+        with open(settings, "w") as new:
+            new.write(text)
+        program.restart()
+        display.wait_at(program.find_mascot(display, "Mascot"), *expected)
+
+
+def case_options(display, executable):
+    """The window shows on every workspace by default. The menu's stacking items and "すべての
+    ワークスペース(&A)" set the window manager hints of the windows made from then on, and are
+    remembered across a restart; "ログイン時に起動(&L)" writes the autostart entry that starts this
+    program and removes it again. Without --trace, the documents it closes write no traces."""
+    program = Nimbolt(display, executable, "window.moveTo(300, 300);")
+    window = program.find_mascot(display)
+    check(display.has_state(window, "= 4294967295"), "not on every workspace by default")
+    start = os.path.join(program.folder, "clock.dat", "start.nbm")
+
+    def reload():
+        old = window
+        program.again(start)
+        new = program.find_mascot(display, other_than=old)
+        display.wait_at(new, 300, 300)
+        return new
+    for key, above, below, everywhere in (("t", True, False, True), ("b", False, True, True),
+                                          ("n", False, False, True), ("a", False, False, False),
+                                          ("t", True, False, False)):
+        program.choose(307, 305, key)
+        window = reload()
+        hints = display.run("xprop", "-id", str(window), "_NET_WM_STATE", "_NET_WM_DESKTOP")
+        check(("_NET_WM_STATE_ABOVE" in hints, "_NET_WM_STATE_BELOW" in hints, "= 4294967295" in hints)
+              == (above, below, everywhere), "after %r: %s" % (key, hints))
+    check(not program.saw("Destroy("), "traces without --trace: " + program.read())
+    stop(program.process)
+    program.restart()
+    window = program.find_mascot(display)
+    check(display.has_state(window, "_NET_WM_STATE_ABOVE") and not display.has_state(window, "4294967295"),
+          "the options were not remembered")
+    entry = os.path.join(display.config, "autostart", "nimbolt.desktop")
+    program.choose(307, 305, "l")
+    poll("the autostart entry", lambda: os.path.exists(entry))
+    check('Exec="%s"' % program.program in open(entry).read(), "the entry does not start this program")
+    program.choose(307, 305, "l")
+    poll("the autostart entry gone", lambda: not os.path.exists(entry))
+
+
+def case_settings_trouble(display, executable):
+    """A settings file that cannot be read, or written, never stops the program: it shows its start
+    document and says so once on standard error, however often it saves."""
+    blocked = os.path.join(display.home, "file")
+    open(blocked, "w").close()
+    for what, config, content, message in (
+            ("damaged", display.config, b"\0\1garbage[[[\n=\n[a\nfoo\n", "cannot be read"),
+            ("unwritable", os.path.join(blocked, "config"), None, "cannot be written")):
+        if content:
+            os.makedirs(os.path.join(config, "nimbolt"), exist_ok=True)
+            with open(os.path.join(config, "nimbolt", "nimbolt.conf"), "wb") as out:
+                out.write(content)
+        program = Nimbolt(display, executable, "window.moveTo(300, 300);", extra_env={"XDG_CONFIG_HOME": config})
+        display.wait_at(program.find_mascot(display), 300, 300)
+        poll("the %s settings reported" % what, lambda: message in program.read("errors"))
+        for key in "tn":
+            program.choose(307, 305, key)
+        time.sleep(0.5)
+        check(program.read("errors").count("nimbolt.conf") == 1, "%s: %r" % (what, program.read("errors")))
+        stop(program.process)
+
+
+def case_package(display, executable, build):
+    """The Debian package holds the program with its menu entry, icons, document type and
+    description, the first and the last valid; the program installed from it shows the document
+    named on its command line."""
+    for tool in ("cpack", "dpkg-deb"):
+        if not shutil.which(tool):
+            raise Skip(tool + " is not installed")
+    folder = tempfile.mkdtemp(prefix="nimbolt-package-")
+    try:
+        display.run("cpack", "--config", os.path.join(build, "CPackConfig.cmake"), "-G", "DEB", "-B", folder,
+                    timeout=300)
+        package = glob.glob(os.path.join(folder, "nimbolt_*.deb"))
+        check(len(package) == 1, "no package in %s" % os.listdir(folder))
+        root = os.path.join(folder, "root")
+        display.run("dpkg-deb", "-x", package[0], root)
+        share = os.path.join(root, "usr", "share")
+        entry = os.path.join(share, "applications", "org.nimbolt.Nimbolt.desktop")
+        metainfo = os.path.join(share, "metainfo", "org.nimbolt.Nimbolt.metainfo.xml")
+        for path in [entry, metainfo, os.path.join(share, "mime", "packages", "nimbolt-nbml.xml")] + [
+                os.path.join(share, "icons", "hicolor", "%dx%d" % (size, size), "apps", "nimbolt.png")
+                for size in (16, 22, 24, 32, 48, 64, 128, 256)]:
+            check(os.path.isfile(path), "the package lacks " + os.path.relpath(path, root))
+        depends = display.run("dpkg-deb", "-f", package[0], "Depends")
+        check("libqt6widgets6" in depends and "qt6-qpa-plugins" in depends, "depends on " + depends)
+        if shutil.which("desktop-file-validate"):
+            display.run("desktop-file-validate", entry)
+        if shutil.which("appstreamcli"):
+            display.run("appstreamcli", "validate", "--no-net", metainfo)
+        document = os.path.join(folder, "shown.nbm")
+        write_mascot(document, "Installed")
+        installed = subprocess.Popen([os.path.join(root, "usr", "bin", "nimbolt"), document], env=display.env,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd="/")
+        try:
+            poll("the installed program's window", lambda: display.window_named("Installed"))
+        finally:
+            stop(installed)
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
 CASES = {
     "shape": case_shape,
     "shape-scaled": lambda display, executable: case_shape(display, executable, scale=2),
@@ -358,11 +545,16 @@ CASES = {
     "boxes": case_boxes,
     "shell-exit": case_shell_exit,
     "open-dialog": case_open_dialog,
+    "hand-over": case_hand_over,
+    "remembered": case_remembered,
+    "options": case_options,
+    "settings-trouble": case_settings_trouble,
+    "package": case_package,
 }
 
 
 def main():
-    if len(sys.argv) != 3 or sys.argv[2] not in CASES:
+    if len(sys.argv) not in (3, 4) or sys.argv[2] not in CASES:
         print(__doc__, file=sys.stderr)
         return 2
     executable, name = sys.argv[1], sys.argv[2]
@@ -373,9 +565,15 @@ def main():
             return 1 if os.environ.get("CI") else SKIP
     display = Display()
     try:
-        CASES[name](display, executable)
+        if name == "package":
+            case_package(display, executable, sys.argv[3] if len(sys.argv) > 3 else os.path.dirname(executable))
+        else:
+            CASES[name](display, executable)
         print("passed " + name)
         return 0
+    except Skip as reason:
+        print("skipped: %s" % reason)
+        return SKIP
     except Failure as failure:
         print("FAILED %s: %s" % (name, failure))
         print("windows on %s:\n%s" % (display.name, display.run("xwininfo", "-root", "-tree", check_status=False)))

@@ -1,0 +1,16 @@
+# Runs PROGRAM with ARGS and fails unless it ends with STATUS, what it writes on STREAM (out or err)
+# matches PATTERN (with each line end written as "|") and the other stream is empty.
+# Called as: cmake -DPROGRAM=... -DARGS=a;b -DSTATUS=0 -DSTREAM=out -DPATTERN=... -P CommandLineTest.cmake
+cmake_minimum_required(VERSION 3.25)
+execute_process(COMMAND ${PROGRAM} ${ARGS} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(STREAM STREQUAL "out")
+    set(expected "${out}")
+    set(other "${err}")
+else()
+    set(expected "${err}")
+    set(other "${out}")
+endif()
+string(REPLACE "\n" "|" expected "${expected}")
+if(NOT status STREQUAL "${STATUS}" OR NOT expected MATCHES "${PATTERN}" OR NOT other STREQUAL "")
+    message(FATAL_ERROR "${PROGRAM} ${ARGS}: status ${status} (expected ${STATUS})\nout: ${out}\nerr: ${err}")
+endif()
