@@ -119,7 +119,8 @@ RefPtr<ScriptArray> DocObj::attributes()
         texts.remove_prefix(1 + nameLength + sizeof valueLength + valueLength);
         RefPtr<ScriptString> text = createString(value);
         if (text)
-            (void)array->appendItem(static_cast<int32_t>(name.size()), name.data(), makeStringValue(text.ptr()));
+            ignoreStatus(array->appendItem(static_cast<int32_t>(name.size()), name.data(), makeStringValue(text.ptr())),
+                "an attribute that finds no memory is left out of the array");
     }
     m_attributes = array;
     m_attributeTexts = std::string();
@@ -143,7 +144,8 @@ struct NodeKey {
 static void appendNode(ScriptArray& array, DocObj& node)
 {
     NodeKey key(node);
-    (void)array.appendItem(key.length, key.name, ScriptValue::object(&node));
+    ignoreStatus(array.appendItem(key.length, key.name, ScriptValue::object(&node)),
+        "a node that finds no memory is left out of the collection");
 }
 
 RefPtr<ScriptArray> DocObj::childArray()

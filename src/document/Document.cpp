@@ -72,11 +72,12 @@ bool Document::initialize()
     RefPtr<ShellObject> shell = ShellObject::create(*atoms, m_system);
     if (!m_imageMembers || !m_windowObject || !m_elementMembers || !m_screen || !array || !math || !image || !shell)
         return false;
-    (void)m_runner->defineGlobal("Array", ScriptValue::object(array.ptr()));
-    (void)m_runner->defineGlobal("Math", ScriptValue::object(math.ptr()));
-    (void)m_runner->defineGlobal("Image", ScriptValue::object(image.ptr()));
-    (void)m_runner->defineGlobal("Shell", ScriptValue::object(shell.ptr()));
-    (void)m_runner->defineGlobal("window", ScriptValue::object(m_windowObject.ptr()));
+    static constexpr const char* missingGlobal = "a name the atom table cannot hold leaves the global undefined, which scripts then report";
+    ignoreStatus(m_runner->defineGlobal("Array", ScriptValue::object(array.ptr())), missingGlobal);
+    ignoreStatus(m_runner->defineGlobal("Math", ScriptValue::object(math.ptr())), missingGlobal);
+    ignoreStatus(m_runner->defineGlobal("Image", ScriptValue::object(image.ptr())), missingGlobal);
+    ignoreStatus(m_runner->defineGlobal("Shell", ScriptValue::object(shell.ptr())), missingGlobal);
+    ignoreStatus(m_runner->defineGlobal("window", ScriptValue::object(m_windowObject.ptr())), missingGlobal);
     return true;
 }
 
@@ -93,8 +94,8 @@ void Document::shutdown()
     if (m_runner) {
         RefPtr<ScriptRunner> runner = std::move(m_runner);
         if (runner->getState() != RunnerState::Closed)
-            (void)runner->toggleOpen();
-        (void)runner->setSite(nullptr);
+            ignoreStatus(runner->toggleOpen(), "closing an open runner cannot fail");
+        ignoreStatus(runner->setSite(nullptr), "setting a site cannot fail");
     }
     m_windowObject = nullptr;
     m_elementMembers = nullptr;
@@ -124,7 +125,7 @@ Status Document::Site::reportError(ErrorObject& error)
     char text[256];
     int length = std::snprintf(text, sizeof text, "(%d) %s", error.line(), error.message());
     length = length < 0 ? 0 : std::min<int>(length, sizeof text - 1);
-    (void)m_document.messageBox(std::string_view(text, static_cast<size_t>(length)), "ScriptError",
+    m_document.messageBox(std::string_view(text, static_cast<size_t>(length)), "ScriptError",
         MessageBoxButtons::Ok);
     return Status::Ok;
 }
@@ -186,7 +187,7 @@ Status Document::loadText(const std::string& text, const std::string& path)
     closeContent();
     // What the last document's scripts left in cycles goes with it.
     if (m_runner && m_runner->engine())
-        (void)m_runner->engine()->collectCycles();
+        m_runner->engine()->collectCycles();
     MarkupStream stream = MarkupStream::fromMemory(text.data(), text.size());
     std::unique_ptr<MarkupNode, void (*)(MarkupNode*)> tree(parseMarkup(stream), freeMarkupNode);
     if (!tree)
@@ -254,7 +255,8 @@ void Document::runHead(MarkupNode& head)
             continue;
         if (compareMarkupName(child.text, "script") == 0) {
             if (m_runner)
-                (void)m_runner->runText(text->text->bytes(), text->text->length());
+                ignoreStatus(m_runner->runText(text->text->bytes(), text->text->length()),
+                    "a failing script was reported through the site, and the rest of the head still runs");
         } else if (compareMarkupName(child.text, "title") == 0) {
             setTitle(text->text->view());
         }
@@ -363,7 +365,7 @@ DeviceContext* Document::getDC()
 void Document::releaseDC(DeviceContext* context)
 {
     if (m_measureSurface && context)
-        (void)m_measureSurface->releaseDC(context);
+        ignoreStatus(m_measureSurface->releaseDC(context), "releasing a context of the surface cannot fail");
 }
 
 void Document::setRegion(std::optional<Region> region)

@@ -78,7 +78,7 @@ RefPtr<Surface> HeadlessWindow::paint()
     DeviceContext* context = nullptr;
     if (picture->getDC(context).ok()) {
         m_events.windowPaint(*context, clip);
-        (void)picture->releaseDC(context);
+        ignoreStatus(picture->releaseDC(context), "releasing a context of the surface cannot fail");
     }
     return picture;
 }
