@@ -315,14 +315,14 @@ void DocObj::invalidateSubtree()
 static Status objectResult(const RefPtr<ScriptArray>& array, ScriptValue* result)
 {
     if (array)
-        *result = ScriptValue::object(RefPtr<ScriptArray>(array).leakRef());
+        *result = ScriptValue::object(Ref<ScriptArray>(*array));
     return Status::Ok;
 }
 
 static Status stringResult(const RefPtr<ScriptString>& string, ScriptValue* result)
 {
     if (string)
-        *result = makeStringValue(RefPtr<ScriptString>(string).leakRef());
+        *result = makeStringValue(Ref<ScriptString>(*string));
     return Status::Ok;
 }
 

@@ -68,7 +68,7 @@ bool Document::initialize()
     m_measureSurface = createSurface(1, 1, 24);
     RefPtr<ScriptObject> array = createArrayGlobal(*atoms);
     RefPtr<ScriptObject> math = createMathGlobal(*atoms);
-    RefPtr<ScriptObject> image = adoptRef(createImageGlobal(*atoms));
+    RefPtr<ScriptObject> image = createImageGlobal(*atoms);
     RefPtr<ShellObject> shell = ShellObject::create(*atoms, m_system);
     if (!m_imageMembers || !m_windowObject || !m_elementMembers || !m_screen || !array || !math || !image || !shell)
         return false;

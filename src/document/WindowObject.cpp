@@ -108,14 +108,14 @@ Status WindowObject::callResizeBy(int32_t, const ScriptValue* args, ScriptValue*
 Status WindowObject::getDocument(ScriptValue* result)
 {
     if (DocObj* root = m_document->root())
-        *result = ScriptValue::object(RefPtr<DocObj>(root).leakRef());
+        *result = ScriptValue::object(Ref<DocObj>(*root));
     return Status::Ok;
 }
 
 Status WindowObject::getScreen(ScriptValue* result)
 {
     if (ScreenObject* screen = m_document->screen())
-        *result = ScriptValue::object(RefPtr<ScreenObject>(screen).leakRef());
+        *result = ScriptValue::object(Ref<ScreenObject>(*screen));
     return Status::Ok;
 }
 
@@ -137,7 +137,7 @@ Status WindowObject::callCreateDocument(int32_t, const ScriptValue* args, Script
     if (!tree || !atoms)
         return Status::Ok;
     if (RefPtr<DocObj> top = DocObj::build(*tree, *atoms))
-        *result = ScriptValue::object(top.leakRef());
+        *result = ScriptValue::object(top.releaseNonNull());
     return Status::Ok;
 }
 
@@ -169,7 +169,7 @@ Status WindowObject::putTitle(const ScriptValue& value, ScriptValue*)
 Status WindowObject::callCaptureImage(int32_t, const ScriptValue*, ScriptValue* result)
 {
     if (RefPtr<ImageObject> image = m_document->captureImage())
-        *result = ScriptValue::object(image.leakRef());
+        *result = ScriptValue::object(image.releaseNonNull());
     return Status::Ok;
 }
 

@@ -59,14 +59,13 @@ void Element::initialize(const ScriptArray& attributes)
 
 RefPtr<Element> createElement(std::string_view tag, Ref<ElementHostLink> host, const ScriptArray& attributes)
 {
-    Element* element = nullptr;
+    RefPtr<Element> created;
     if (tag == "body")
-        element = new (std::nothrow) BodyElement(std::move(host));
+        created = adoptRef(new (std::nothrow) BodyElement(std::move(host)));
     else if (tag == "clock")
-        element = new (std::nothrow) ClockElement(std::move(host));
+        created = adoptRef(new (std::nothrow) ClockElement(std::move(host)));
     else if (tag == "div")
-        element = new (std::nothrow) DivElement(std::move(host));
-    RefPtr<Element> created = adoptRef(element);
+        created = adoptRef(new (std::nothrow) DivElement(std::move(host)));
     if (created)
         created->initialize(attributes);
     return created;
@@ -338,7 +337,7 @@ Status Element::getBackground(ScriptValue* result)
 {
     if (m_style.backgroundImage) {
         if (RefPtr<ScriptString> source = m_style.backgroundImage->source())
-            *result = makeStringValue(source.leakRef());
+            *result = makeStringValue(source.releaseNonNull());
     }
     return Status::Ok;
 }
@@ -367,7 +366,7 @@ template<MouseEvent Event>
 Status Element::getHandler(ScriptValue* result)
 {
     if (RefPtr<ScriptString> code = handler(Event))
-        *result = makeStringValue(code.leakRef());
+        *result = makeStringValue(code.releaseNonNull());
     return Status::Ok;
 }
 
