@@ -90,7 +90,7 @@ void Document::shutdown()
     closeContent();
     destroyWindow();
     if (m_windowObject)
-        m_windowObject->detach();
+        m_windowObject->detach({});
     if (m_runner) {
         RefPtr<ScriptRunner> runner = std::move(m_runner);
         if (runner->getState() != RunnerState::Closed)
@@ -100,13 +100,13 @@ void Document::shutdown()
     m_windowObject = nullptr;
     m_elementMembers = nullptr;
     m_screen = nullptr;
-    m_link->cut();
+    m_link->cut({});
 }
 
 Document::~Document()
 {
     if (m_windowObject)
-        m_windowObject->detach();
+        m_windowObject->detach({});
     releaseValue(m_interval);
 }
 
