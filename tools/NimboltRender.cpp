@@ -286,7 +286,7 @@ void runEvent(const Event& event, Document& document, HeadlessWindowSystem& syst
         system.advance(event.milliseconds);
         return;
     case EventKind::Open:
-        (void)document.load(event.path);
+        ignoreStatus(document.load(event.path), "a file that cannot be read leaves no document, which the picture shows");
         return;
     }
 }
@@ -335,7 +335,7 @@ int main(int argc, char** argv)
         return 2;
     }
     document->setRunLimit(options.scriptLimit);
-    (void)document->load(documentPath);
+    ignoreStatus(document->load(documentPath), "the file was opened above; a document it cannot load shows nothing");
     system.paintWindows();
     for (const Event& event : options.events) {
         if (system.quitRequested())

@@ -120,7 +120,8 @@ RefPtr<ScriptArray> DocObj::attributes()
         texts.remove_prefix(1 + nameLength + sizeof valueLength + valueLength);
         RefPtr<ScriptString> text = createString(value);
         if (text)
-            (void)array->appendItem(static_cast<int32_t>(name.size()), name.data(), makeStringValue(text.ptr()));
+            ignoreStatus(array->appendItem(static_cast<int32_t>(name.size()), name.data(), makeStringValue(text.ptr())),
+                "an attribute that finds no memory is left out of the array");
     }
     m_attributes = array;
     m_attributeTexts = std::string();
@@ -144,7 +145,8 @@ struct NodeKey {
 static void appendNode(ScriptArray& array, DocObj& node)
 {
     NodeKey key(node);
-    (void)array.appendItem(key.length, key.name, ScriptValue::object(&node));
+    ignoreStatus(array.appendItem(key.length, key.name, ScriptValue::object(&node)),
+        "a node that finds no memory is left out of the collection");
 }
 
 RefPtr<ScriptArray> DocObj::childArray()
@@ -321,14 +323,14 @@ void DocObj::invalidateSubtree()
 static Status objectResult(const RefPtr<ScriptArray>& array, ScriptValue* result)
 {
     if (array)
-        *result = ScriptValue::object(RefPtr<ScriptArray>(array).leakRef());
+        *result = ScriptValue::object(Ref<ScriptArray>(*array));
     return Status::Ok;
 }
 
 static Status stringResult(const RefPtr<ScriptString>& string, ScriptValue* result)
 {
     if (string)
-        *result = makeStringValue(RefPtr<ScriptString>(string).leakRef());
+        *result = makeStringValue(Ref<ScriptString>(*string));
     return Status::Ok;
 }
 

@@ -68,15 +68,16 @@ bool Document::initialize()
     m_measureSurface = createSurface(1, 1, 24);
     RefPtr<ScriptObject> array = createArrayGlobal(*atoms);
     RefPtr<ScriptObject> math = createMathGlobal(*atoms);
-    RefPtr<ScriptObject> image = adoptRef(createImageGlobal(*atoms));
+    RefPtr<ScriptObject> image = createImageGlobal(*atoms);
     RefPtr<ShellObject> shell = ShellObject::create(*atoms, m_system);
     if (!m_imageMembers || !m_windowObject || !m_elementMembers || !m_screen || !array || !math || !image || !shell)
         return false;
-    (void)m_runner->defineGlobal("Array", ScriptValue::object(array.ptr()));
-    (void)m_runner->defineGlobal("Math", ScriptValue::object(math.ptr()));
-    (void)m_runner->defineGlobal("Image", ScriptValue::object(image.ptr()));
-    (void)m_runner->defineGlobal("Shell", ScriptValue::object(shell.ptr()));
-    (void)m_runner->defineGlobal("window", ScriptValue::object(m_windowObject.ptr()));
+    static constexpr const char* missingGlobal = "a name the atom table cannot hold leaves the global undefined, which scripts then report";
+    ignoreStatus(m_runner->defineGlobal("Array", ScriptValue::object(array.ptr())), missingGlobal);
+    ignoreStatus(m_runner->defineGlobal("Math", ScriptValue::object(math.ptr())), missingGlobal);
+    ignoreStatus(m_runner->defineGlobal("Image", ScriptValue::object(image.ptr())), missingGlobal);
+    ignoreStatus(m_runner->defineGlobal("Shell", ScriptValue::object(shell.ptr())), missingGlobal);
+    ignoreStatus(m_runner->defineGlobal("window", ScriptValue::object(m_windowObject.ptr())), missingGlobal);
     return true;
 }
 
@@ -89,23 +90,23 @@ void Document::shutdown()
     closeContent();
     destroyWindow();
     if (m_windowObject)
-        m_windowObject->detach();
+        m_windowObject->detach({});
     if (m_runner) {
         RefPtr<ScriptRunner> runner = std::move(m_runner);
         if (runner->getState() != RunnerState::Closed)
-            (void)runner->toggleOpen();
-        (void)runner->setSite(nullptr);
+            ignoreStatus(runner->toggleOpen(), "closing an open runner cannot fail");
+        ignoreStatus(runner->setSite(nullptr), "setting a site cannot fail");
     }
     m_windowObject = nullptr;
     m_elementMembers = nullptr;
     m_screen = nullptr;
-    m_link->cut();
+    m_link->cut({});
 }
 
 Document::~Document()
 {
     if (m_windowObject)
-        m_windowObject->detach();
+        m_windowObject->detach({});
     releaseValue(m_interval);
 }
 
@@ -124,7 +125,7 @@ Status Document::Site::reportError(ErrorObject& error)
     char text[256];
     int length = std::snprintf(text, sizeof text, "(%d) %s", error.line(), error.message());
     length = length < 0 ? 0 : std::min<int>(length, sizeof text - 1);
-    (void)m_document.messageBox(std::string_view(text, static_cast<size_t>(length)), "ScriptError",
+    m_document.messageBox(std::string_view(text, static_cast<size_t>(length)), "ScriptError",
         MessageBoxButtons::Ok);
     return Status::Ok;
 }
@@ -187,7 +188,7 @@ Status Document::loadText(const std::string& text, const std::string& path, Text
     closeContent();
     // What the last document's scripts left in cycles goes with it.
     if (m_runner && m_runner->engine())
-        (void)m_runner->engine()->collectCycles();
+        m_runner->engine()->collectCycles();
     // Every script of this document compiles by the rule of its file's origin.
     if (m_runner)
         m_runner->setTextOrigin(origin);
@@ -258,7 +259,8 @@ void Document::runHead(MarkupNode& head)
             continue;
         if (compareMarkupName(child.text, "script") == 0) {
             if (m_runner)
-                (void)m_runner->runText(text->text->bytes(), text->text->length());
+                ignoreStatus(m_runner->runText(text->text->bytes(), text->text->length()),
+                    "a failing script was reported through the site, and the rest of the head still runs");
         } else if (compareMarkupName(child.text, "title") == 0) {
             setTitle(text->text->view());
         }
@@ -367,7 +369,7 @@ DeviceContext* Document::getDC()
 void Document::releaseDC(DeviceContext* context)
 {
     if (m_measureSurface && context)
-        (void)m_measureSurface->releaseDC(context);
+        ignoreStatus(m_measureSurface->releaseDC(context), "releasing a context of the surface cannot fail");
 }
 
 void Document::setRegion(std::optional<Region> region)

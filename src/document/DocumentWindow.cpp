@@ -93,14 +93,14 @@ void Document::windowSized(int32_t width, int32_t height)
     int32_t depth = backBufferDepth();
     if (m_backBuffer) {
         SurfaceInfo info;
-        (void)m_backBuffer->getInfo(info);
+        ignoreStatus(m_backBuffer->getInfo(info), "a surface always describes itself");
         if (info.width < width || info.height < height)
             m_backBuffer = createSurface(std::max(info.width, width), std::max(info.height, height), depth);
     } else {
         m_backBuffer = createSurface(width, height, depth);
     }
     if (m_backBuffer)
-        (void)m_backBuffer->setPalette(0, ColorTableSize, paletteTable().entries);
+        ignoreStatus(m_backBuffer->setPalette(0, ColorTableSize, paletteTable().entries), "the whole table always fits");
     windowMoved();
 }
 
@@ -191,12 +191,12 @@ RefPtr<ImageObject> Document::captureImage()
         if (m_backBuffer->getDC(bufferContext).ok() && picture->getDC(pictureContext).ok()) {
             Rect clientRect { 0, 0, client.width, client.height };
             drawTree(*bufferContext, clientRect);
-            (void)m_backBuffer->draw(*pictureContext, 0, 0, clientRect);
+            ignoreStatus(m_backBuffer->draw(*pictureContext, 0, 0, clientRect), "copying between surfaces cannot fail");
         }
         if (pictureContext)
-            (void)picture->releaseDC(pictureContext);
+            ignoreStatus(picture->releaseDC(pictureContext), "releasing a context of the surface cannot fail");
         if (bufferContext)
-            (void)m_backBuffer->releaseDC(bufferContext);
+            ignoreStatus(m_backBuffer->releaseDC(bufferContext), "releasing a context of the surface cannot fail");
     }
     return image;
 }
@@ -211,8 +211,8 @@ void Document::windowPaint(DeviceContext& target, const Rect& clip)
         if (!backBuffer->getDC(context).ok())
             return;
         drawTree(*context, clip);
-        (void)backBuffer->draw(target, clip.left, clip.top, clip);
-        (void)backBuffer->releaseDC(context);
+        ignoreStatus(backBuffer->draw(target, clip.left, clip.top, clip), "copying to the window cannot fail");
+        ignoreStatus(backBuffer->releaseDC(context), "releasing a context of the surface cannot fail");
         return;
     }
     drawTree(target, clip);
@@ -270,11 +270,15 @@ void Document::callInterval()
     ScriptValue function = m_interval;
     retainValue(function);
     ScriptValue result;
-    (void)RefPtr<ScriptRunner>(m_runner)->callFunction(function, function.objectPayload(), 0, nullptr, &result);
+    ignoreStatus(RefPtr<ScriptRunner>(m_runner)->callFunction(function, function.objectPayload(), 0, nullptr, &result),
+        "an error of the callback was reported through the site, and the timer keeps running");
     releaseValue(result);
     releaseValue(function);
 }
 
-void Document::windowFileDropped(const std::string& path) { (void)load(path); }
+void Document::windowFileDropped(const std::string& path)
+{
+    ignoreStatus(load(path), "a dropped file that cannot be read leaves the window empty, as any failed load does");
+}
 
 }

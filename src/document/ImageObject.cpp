@@ -38,12 +38,12 @@ Ref<ImageObject> ImageObject::createAtDepth(int32_t width, int32_t height, int32
     return image;
 }
 
-ScriptObject* createImageGlobal(AtomTable& atoms)
+RefPtr<ScriptObject> createImageGlobal(AtomTable& atoms)
 {
     RefPtr<PropertyTable> members = ImageObject::buildMembers(atoms);
     if (!members)
         return nullptr;
-    return ImageObject::create(0, 0, 0, *members).leakRef();
+    return ImageObject::create(0, 0, 0, *members);
 }
 
 ImageObject::~ImageObject()
@@ -71,7 +71,7 @@ Status ImageObject::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptVal
         int32_t width = argc >= 1 ? valueToInteger(args[0]) : 0;
         int32_t height = argc >= 2 ? valueToInteger(args[1]) : 0;
         int32_t depth = argc >= 3 ? valueToInteger(args[2]) : 16;
-        *result = ScriptValue::object(create(width, height, depth, *m_members).leakRef());
+        *result = ScriptValue::object(create(width, height, depth, *m_members));
         return Status::Ok;
     }
     default:
@@ -95,7 +95,7 @@ void ImageObject::setSource(ScriptString* source)
 Status ImageObject::getSrc(ScriptValue* result)
 {
     if (m_source)
-        *result = makeStringValue(RefPtr<ScriptString>(m_source).leakRef());
+        *result = makeStringValue(Ref<ScriptString>(*m_source));
     return Status::Ok;
 }
 

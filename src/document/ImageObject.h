@@ -44,7 +44,8 @@ private:
     Ref<PropertyTable> m_members;
 };
 
-// The factory of the Image global: an image without picture and with its own member table.
-ScriptObject* createImageGlobal(AtomTable& atoms);
+// The factory of the Image global: an image without picture and with its own member table (count
+// 1); null when memory runs out.
+RefPtr<ScriptObject> createImageGlobal(AtomTable& atoms);
 
 }

@@ -31,7 +31,7 @@ Status ScreenObject::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptVa
     case InvokeOp::CallMember:
         return dispatchMember(*m_members, this, atom, op, argc, args, result);
     case InvokeOp::Construct:
-        *result = ScriptValue::object(new ScreenObject(*m_members, m_system));
+        *result = ScriptValue::object(adoptRef(*new ScreenObject(*m_members, m_system)));
         return Status::Ok;
     default:
         return Status::SomeError;

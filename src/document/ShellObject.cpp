@@ -26,7 +26,7 @@ Status ShellObject::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptVal
     case InvokeOp::CallMember:
         return dispatchMember(*m_members, this, atom, op, argc, args, result);
     case InvokeOp::Construct:
-        *result = ScriptValue::object(new ShellObject(*m_members, m_system));
+        *result = ScriptValue::object(adoptRef(*new ShellObject(*m_members, m_system)));
         return Status::Ok;
     default:
         return Status::SomeError;

@@ -61,7 +61,7 @@ MessageBoxResult WindowObject::showBox(int32_t argc, const ScriptValue* args, co
 
 Status WindowObject::callAlert(int32_t argc, const ScriptValue* args, ScriptValue*)
 {
-    (void)showBox(argc, args, "alert", MessageBoxButtons::Ok);
+    showBox(argc, args, "alert", MessageBoxButtons::Ok);
     return Status::Ok;
 }
 
@@ -76,7 +76,8 @@ Status WindowObject::callEval(int32_t, const ScriptValue* args, ScriptValue* res
 {
     RefPtr<ScriptString> code = valueToString(args[0]);
     if (code)
-        (void)m_document->evaluate(this, *code, result);
+        ignoreStatus(m_document->evaluate(this, *code, result),
+            "an error of the text was reported through the site, and eval gives undefined");
     return Status::Ok;
 }
 
@@ -107,14 +108,14 @@ Status WindowObject::callResizeBy(int32_t, const ScriptValue* args, ScriptValue*
 Status WindowObject::getDocument(ScriptValue* result)
 {
     if (DocObj* root = m_document->root())
-        *result = ScriptValue::object(RefPtr<DocObj>(root).leakRef());
+        *result = ScriptValue::object(Ref<DocObj>(*root));
     return Status::Ok;
 }
 
 Status WindowObject::getScreen(ScriptValue* result)
 {
     if (ScreenObject* screen = m_document->screen())
-        *result = ScriptValue::object(RefPtr<ScreenObject>(screen).leakRef());
+        *result = ScriptValue::object(Ref<ScreenObject>(*screen));
     return Status::Ok;
 }
 
@@ -136,7 +137,7 @@ Status WindowObject::callCreateDocument(int32_t, const ScriptValue* args, Script
     if (!tree || !atoms)
         return Status::Ok;
     if (RefPtr<DocObj> top = DocObj::build(*tree, *atoms))
-        *result = ScriptValue::object(top.leakRef());
+        *result = ScriptValue::object(top.releaseNonNull());
     return Status::Ok;
 }
 
@@ -168,7 +169,7 @@ Status WindowObject::putTitle(const ScriptValue& value, ScriptValue*)
 Status WindowObject::callCaptureImage(int32_t, const ScriptValue*, ScriptValue* result)
 {
     if (RefPtr<ImageObject> image = m_document->captureImage())
-        *result = ScriptValue::object(image.leakRef());
+        *result = ScriptValue::object(image.releaseNonNull());
     return Status::Ok;
 }
 

@@ -5,6 +5,7 @@
 // every member with an error.
 #pragma once
 
+#include <base/Badge.h>
 #include <document/WindowSystem.h>
 #include <script/runtime/MemberTable.h>
 #include <script/runtime/PropertyTable.h>
@@ -18,8 +19,8 @@ public:
     // A window object for the document (count 1) with its member table; null when the table
     // cannot be made.
     static RefPtr<WindowObject> create(Document& document, AtomTable& atoms);
-    // From now on the members fail; called by the document as it shuts down.
-    void detach() { m_document = nullptr; }
+    // From now on the members fail; only the document detaches it, as it shuts down.
+    void detach(Badge<Document>) { m_document = nullptr; }
 
     Status invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result) override;
 

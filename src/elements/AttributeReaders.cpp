@@ -19,8 +19,7 @@ Status readAttributeText(const ScriptArray& attributes, const char* name, char* 
     if (!name)
         return Status::Failed;
     ScriptValue value = UndefinedValue;
-    if (!attributes.getItem(std::string_view(name), value).ok())
-        return Status::Failed;
+    NIMBOLT_TRY(attributes.getItem(std::string_view(name), value));
     if (buffer && capacity > 0)
         valueText(value, buffer, capacity);
     releaseValue(value);
@@ -30,8 +29,7 @@ Status readAttributeText(const ScriptArray& attributes, const char* name, char* 
 Status readAttributeInt(const ScriptArray& attributes, const char* name, int32_t& result)
 {
     char text[ValueCapacity];
-    if (!readAttributeText(attributes, name, text, sizeof text).ok())
-        return Status::Failed;
+    NIMBOLT_TRY(readAttributeText(attributes, name, text, sizeof text));
     long value = std::strtol(text, nullptr, 0);
     if (value > INT32_MAX)
         value = INT32_MAX;
@@ -44,8 +42,7 @@ Status readAttributeInt(const ScriptArray& attributes, const char* name, int32_t
 Status readAttributeColor(const ScriptArray& attributes, const char* name, Color& result)
 {
     char text[ValueCapacity];
-    if (!readAttributeText(attributes, name, text, sizeof text).ok())
-        return Status::Failed;
+    NIMBOLT_TRY(readAttributeText(attributes, name, text, sizeof text));
     result = parseColor(text, static_cast<int32_t>(std::strlen(text)));
     return Status::Ok;
 }

@@ -40,7 +40,7 @@ void BodyElement::reshape()
         if (picture->lock(info).ok()) {
             if (info.bitsPerPixel == 8 && info.bits)
                 region = regionFromPixels(info, 0, 0, info.width, info.height, info.bits[0]);
-            (void)picture->unlock(info);
+            ignoreStatus(picture->unlock(info), "unlocking what was locked cannot fail");
             m_style.rect.right = m_style.rect.left + info.width;
             m_style.rect.bottom = m_style.rect.top + info.height;
             window->resizeTo(info.width, info.height);

@@ -69,7 +69,8 @@ void ClockElement::tick()
         return;
     }
     if (m_hand == HandKind::Digital) {
-        (void)setTimeLocale(m_locale);
+        // An unknown locale name keeps the one in use.
+        setTimeLocale(m_locale);
         m_textLength = formatTime(m_format, m_time, currentTimeLocale(), m_text, TextCapacity);
         if (DeviceContext* context = canvas->getDC()) {
             int32_t saved = context->saveDC();

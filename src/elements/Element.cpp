@@ -26,15 +26,16 @@ void Element::initialize(const ScriptArray& attributes)
     int32_t left = 0, top = 0, width = 16, height = 8, fontSize = 0, fontWeight = 400;
     Color bgcolor = NoColor, color = 0;
     char background[256] = {};
-    (void)readAttributeInt(attributes, "left", left);
-    (void)readAttributeInt(attributes, "top", top);
-    (void)readAttributeInt(attributes, "width", width);
-    (void)readAttributeInt(attributes, "height", height);
-    (void)readAttributeText(attributes, "background", background, sizeof background);
-    (void)readAttributeColor(attributes, "bgcolor", bgcolor);
-    (void)readAttributeColor(attributes, "color", color);
-    (void)readAttributeInt(attributes, "fontSize", fontSize);
-    (void)readAttributeInt(attributes, "fontWeight", fontWeight);
+    static constexpr const char* absentKeepsDefault = "an absent attribute keeps the default";
+    ignoreStatus(readAttributeInt(attributes, "left", left), absentKeepsDefault);
+    ignoreStatus(readAttributeInt(attributes, "top", top), absentKeepsDefault);
+    ignoreStatus(readAttributeInt(attributes, "width", width), absentKeepsDefault);
+    ignoreStatus(readAttributeInt(attributes, "height", height), absentKeepsDefault);
+    ignoreStatus(readAttributeText(attributes, "background", background, sizeof background), absentKeepsDefault);
+    ignoreStatus(readAttributeColor(attributes, "bgcolor", bgcolor), absentKeepsDefault);
+    ignoreStatus(readAttributeColor(attributes, "color", color), absentKeepsDefault);
+    ignoreStatus(readAttributeInt(attributes, "fontSize", fontSize), absentKeepsDefault);
+    ignoreStatus(readAttributeInt(attributes, "fontWeight", fontWeight), absentKeepsDefault);
 
     moveTo(left, top);
     resizeTo(width, height);
@@ -59,14 +60,13 @@ void Element::initialize(const ScriptArray& attributes)
 
 RefPtr<Element> createElement(std::string_view tag, Ref<ElementHostLink> host, const ScriptArray& attributes)
 {
-    Element* element = nullptr;
+    RefPtr<Element> created;
     if (tag == "body")
-        element = new (std::nothrow) BodyElement(std::move(host));
+        created = adoptRef(new (std::nothrow) BodyElement(std::move(host)));
     else if (tag == "clock")
-        element = new (std::nothrow) ClockElement(std::move(host));
+        created = adoptRef(new (std::nothrow) ClockElement(std::move(host)));
     else if (tag == "div")
-        element = new (std::nothrow) DivElement(std::move(host));
-    RefPtr<Element> created = adoptRef(element);
+        created = adoptRef(new (std::nothrow) DivElement(std::move(host)));
     if (created)
         created->initialize(attributes);
     return created;
@@ -133,7 +133,7 @@ void Element::mouseEvent(MouseEvent event, ScriptObject* node)
     Ref<Element> protect(*this);
     RefPtr<ScriptObject> protectNode(node);
     ScriptValue result;
-    (void)scripting->evaluate(node, *code, &result);
+    ignoreStatus(scripting->evaluate(node, *code, &result), "a failing handler was reported by the runner");
     releaseValue(result);
 }
 
@@ -269,7 +269,7 @@ void Element::paintBackground(DeviceContext& context, const Rect& repaint)
     int32_t dx = m_style.backgroundX - rect.left, dy = m_style.backgroundY - rect.top;
     Rect source { area.left + dx, area.top + dy, area.right + dx, area.bottom + dy };
     if (m_style.transparency == 0) {
-        (void)picture->draw(context, area.left, area.top, source);
+        ignoreStatus(picture->draw(context, area.left, area.top, source), "a picture that cannot be drawn leaves the area as it was");
         return;
     }
     ElementCanvas* canvas = this->canvas();
@@ -281,9 +281,9 @@ void Element::paintBackground(DeviceContext& context, const Rect& repaint)
     SurfaceInfo backBuffer;
     if (canvas->lockBackBuffer(backBuffer).ok()) {
         blendRect(backBuffer, area.left, area.top, pictureInfo, source, BackgroundKey, m_style.transparency);
-        (void)canvas->unlockBackBuffer(backBuffer);
+        ignoreStatus(canvas->unlockBackBuffer(backBuffer), "unlocking what was locked cannot fail");
     }
-    (void)picture->unlock(pictureInfo);
+    ignoreStatus(picture->unlock(pictureInfo), "unlocking what was locked cannot fail");
 }
 
 Color colorFromValue(const ScriptValue& value)
@@ -377,7 +377,7 @@ Status Element::getBackground(ScriptValue* result)
 {
     if (m_style.backgroundImage) {
         if (RefPtr<ScriptString> source = m_style.backgroundImage->source())
-            *result = makeStringValue(source.leakRef());
+            *result = makeStringValue(source.releaseNonNull());
     }
     return Status::Ok;
 }
@@ -406,7 +406,7 @@ template<MouseEvent Event>
 Status Element::getHandler(ScriptValue* result)
 {
     if (RefPtr<ScriptString> code = handler(Event))
-        *result = makeStringValue(code.leakRef());
+        *result = makeStringValue(code.releaseNonNull());
     return Status::Ok;
 }
 

@@ -3,6 +3,7 @@
 // document's life finds no host instead of a freed one.
 #pragma once
 
+#include <base/Badge.h>
 #include <base/Ref.h>
 #include <base/RefCounted.h>
 #include <elements/ElementCanvas.h>
@@ -11,6 +12,8 @@
 #include <elements/TimeSource.h>
 
 namespace nimbolt {
+
+class Document;
 
 class ElementHostLink final : public RefCounted {
 public:
@@ -25,7 +28,8 @@ public:
     ElementScripting* scripting() const { return m_scripting; }
     ElementWindow* window() const { return m_window; }
     TimeSource* time() const { return m_time; }
-    void cut()
+    // Only the document that the link leads to ends it.
+    void cut(Badge<Document>)
     {
         m_canvas = nullptr;
         m_scripting = nullptr;

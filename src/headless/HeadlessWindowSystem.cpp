@@ -102,15 +102,15 @@ RefPtr<Surface> HeadlessWindow::paint()
     DeviceContext* scratchContext = nullptr;
     if (picture->getDC(pictureContext).ok() && scratch->getDC(scratchContext).ok()) {
         // Whatever the document leaves undrawn keeps the window's pixels.
-        (void)picture->draw(*scratchContext, bounds.left, bounds.top, bounds);
+        ignoreStatus(picture->draw(*scratchContext, bounds.left, bounds.top, bounds), "drawing between surfaces of one depth cannot fail");
         m_events.windowPaint(*scratchContext, bounds);
         for (const Rect& rect : invalid)
-            (void)scratch->draw(*pictureContext, rect.left, rect.top, rect);
+            ignoreStatus(scratch->draw(*pictureContext, rect.left, rect.top, rect), "drawing between surfaces of one depth cannot fail");
     }
     if (scratchContext)
-        (void)scratch->releaseDC(scratchContext);
+        ignoreStatus(scratch->releaseDC(scratchContext), "releasing a context of the surface cannot fail");
     if (pictureContext)
-        (void)picture->releaseDC(pictureContext);
+        ignoreStatus(picture->releaseDC(pictureContext), "releasing a context of the surface cannot fail");
     return picture;
 }
 
@@ -207,7 +207,7 @@ void HeadlessWindowSystem::paintWindows()
 {
     for (HeadlessWindow* window : m_windows) {
         if (window->isVisible())
-            (void)window->paint();
+            window->paint();
     }
 }
 

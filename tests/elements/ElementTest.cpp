@@ -47,8 +47,6 @@ class ElementTest : public ::testing::Test,
                     public ElementWindow,
                     public TimeSource {
 protected:
-    ~ElementTest() override { m_link->cut(); }
-
     void invalidate(const Rect* rect) override { invalidations.push_back(rect ? *rect : Rect { -1, -1, -1, -1 }); }
     Status evaluate(ScriptObject* self, ScriptString& code, ScriptValue* result) override
     {

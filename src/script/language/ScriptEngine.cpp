@@ -16,7 +16,7 @@ RefPtr<ScriptEngine> ScriptEngine::create()
     RefPtr<ScriptEngine> engine = adoptRef(new (std::nothrow) ScriptEngine);
     if (!engine)
         return nullptr;
-    engine->m_link = adoptRef(new (std::nothrow) EngineLink(engine.ptr()));
+    engine->m_link = adoptRef(new (std::nothrow) EngineLink({}, engine.ptr()));
     engine->m_scopes = PropertyTable::create();
     engine->m_atoms = AtomTable::create();
     engine->m_budget = MemoryBudget::create();
@@ -30,7 +30,7 @@ ScriptEngine::~ScriptEngine()
 {
     // Functions that outlive the engine find it gone from here on.
     if (m_link)
-        m_link->m_engine = nullptr;
+        m_link->cut({});
     while (m_top > 0)
         releaseValue(m_stack[m_top--]);
     if (m_scopes && m_budget)

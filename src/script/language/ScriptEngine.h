@@ -11,6 +11,7 @@
 #pragma once
 
 #include <base/Assert.h>
+#include <base/Badge.h>
 #include <base/Ref.h>
 #include <script/language/ScriptSite.h>
 
@@ -47,14 +48,15 @@ class ScriptEngine;
 // without keeping the engine alive, and find null once the engine is gone.
 class EngineLink final : public RefCounted {
 public:
-    ScriptEngine* engine() const { return m_engine; }
-
-private:
-    friend class ScriptEngine;
-    explicit EngineLink(ScriptEngine* engine)
+    // Only the engine makes its link and cuts it as it goes.
+    EngineLink(Badge<ScriptEngine>, ScriptEngine* engine)
         : m_engine(engine)
     {
     }
+    ScriptEngine* engine() const { return m_engine; }
+    void cut(Badge<ScriptEngine>) { m_engine = nullptr; }
+
+private:
     ~EngineLink() override = default;
 
     ScriptEngine* m_engine;

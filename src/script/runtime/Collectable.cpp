@@ -10,7 +10,6 @@ void Collectable::listWith(MemoryBudget* budget)
     NIMBOLT_ASSERT(!m_budget);
     if (!budget)
         return;
-    budget->addRef();
     m_budget = budget;
     m_next = budget->m_listed;
     if (m_next)
@@ -29,9 +28,7 @@ void Collectable::unlist()
     if (m_next)
         m_next->m_previous = m_previous;
     m_previous = m_next = nullptr;
-    MemoryBudget* budget = m_budget;
-    m_budget = nullptr;
-    budget->release();
+    m_budget.clear();
 }
 
 void Collectable::visitValue(const ScriptValue& value, Visitor visit, void* context)
@@ -65,7 +62,7 @@ struct Collection {
 Collectable* Collectable::listedWith(ScriptObject& object, const MemoryBudget* budget)
 {
     Collectable* listed = object.collectable();
-    return listed && listed->m_budget == budget ? listed : nullptr;
+    return listed && listed->m_budget.ptr() == budget ? listed : nullptr;
 }
 
 size_t collectCycles(MemoryBudget& budget)

@@ -12,11 +12,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <script/runtime/MemoryBudget.h>
 #include <script/runtime/ScriptObject.h>
 
 namespace nimbolt {
 
-class MemoryBudget;
 class PropertyTable;
 
 class Collectable {
@@ -53,7 +53,7 @@ private:
     // The listed object behind a held one when it is listed with the budget, else null.
     static Collectable* listedWith(ScriptObject& object, const MemoryBudget* budget);
 
-    MemoryBudget* m_budget { nullptr };
+    RefPtr<MemoryBudget> m_budget;
     Collectable* m_previous { nullptr };
     Collectable* m_next { nullptr };
     // Scratch of a collection: the count left after internal references, whether it stays, and

@@ -95,15 +95,6 @@ private:
     MemoryBudget* m_previous;
 };
 
-// The current budget with a new reference for an object that will charge it, or null.
-inline MemoryBudget* holdCurrentBudget()
-{
-    MemoryBudget* budget = MemoryBudget::current();
-    if (budget)
-        budget->addRef();
-    return budget;
-}
-
 // Charges an optional budget (no budget: always true) and credits it back.
 inline bool chargeBudget(MemoryBudget* budget, size_t bytes) { return !budget || budget->charge(bytes); }
 inline void creditBudget(MemoryBudget* budget, size_t bytes)
@@ -111,5 +102,7 @@ inline void creditBudget(MemoryBudget* budget, size_t bytes)
     if (budget)
         budget->credit(bytes);
 }
+inline bool chargeBudget(const RefPtr<MemoryBudget>& budget, size_t bytes) { return chargeBudget(budget.ptr(), bytes); }
+inline void creditBudget(const RefPtr<MemoryBudget>& budget, size_t bytes) { creditBudget(budget.ptr(), bytes); }
 
 }

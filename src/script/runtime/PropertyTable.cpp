@@ -41,8 +41,6 @@ RefPtr<PropertyTable> PropertyTable::create()
         creditBudget(budget, sizeof(PropertyTable));
         return nullptr;
     }
-    if (budget)
-        budget->addRef();
     table->m_oldest = table->m_newest = table->newChunk();
     if (!table->m_oldest)
         return nullptr;
@@ -65,10 +63,7 @@ PropertyTable::~PropertyTable()
         std::free(m_buckets);
         creditBudget(m_budget, sizeof(Entry*) * (m_bucketMask + 1));
     }
-    if (m_budget) {
-        m_budget->credit(sizeof(PropertyTable));
-        m_budget->release();
-    }
+    creditBudget(m_budget, sizeof(PropertyTable));
 }
 
 bool PropertyTable::addChunk()

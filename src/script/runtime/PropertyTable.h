@@ -13,13 +13,12 @@
 
 #include <base/Ref.h>
 #include <base/RefCounted.h>
+#include <script/runtime/MemoryBudget.h>
 #include <script/runtime/ScriptValue.h>
 
 #include <cstddef>
 
 namespace nimbolt {
-
-class MemoryBudget;
 
 class PropertyTable final : public RefCounted {
 public:
@@ -213,8 +212,8 @@ private:
     // One emptied chunk kept back, so that a scope opening and closing at a chunk boundary does
     // not allocate every time.
     Chunk* m_spare { nullptr };
-    // The budget charged for this table (holding a reference), or null.
-    MemoryBudget* m_budget;
+    // The budget charged for this table, or null.
+    RefPtr<MemoryBudget> m_budget;
     Entry** m_buckets { m_inlineBuckets };
     uint32_t m_bucketMask { InitialBucketCount - 1 };
     // Entries made by define and not popped yet.

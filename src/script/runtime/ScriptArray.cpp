@@ -65,8 +65,6 @@ RefPtr<ScriptArray> createArray(const ScriptArray* arrayTemplate, AtomTable* ato
         creditBudget(budget, sizeof(ScriptArray));
         return nullptr;
     }
-    if (budget)
-        budget->addRef();
     array->listWith(budget);
     if (arrayTemplate && arrayTemplate->m_members) {
         array->m_members = arrayTemplate->m_members;
@@ -103,10 +101,7 @@ ScriptArray::~ScriptArray()
     if (m_names)
         deallocate(m_names, sizeof(Entry*) * (m_nameMask + 1));
     m_members.clear();
-    if (m_budget) {
-        m_budget->credit(sizeof(ScriptArray));
-        m_budget->release();
-    }
+    creditBudget(m_budget, sizeof(ScriptArray));
 }
 
 template <typename F>

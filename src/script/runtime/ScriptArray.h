@@ -26,8 +26,6 @@
 
 namespace nimbolt {
 
-class MemoryBudget;
-
 class ScriptArray final : public ScriptObject, private DeferredRelease, private Collectable {
 public:
     static constexpr int ChunkSize = 16;
@@ -137,8 +135,8 @@ private:
     uint32_t m_nameMask { 0 };
     int32_t m_nameCount { 0 };
     RefPtr<PropertyTable> m_members;
-    // The budget charged for this array (holding a reference), or null.
-    MemoryBudget* m_budget;
+    // The budget charged for this array, or null.
+    RefPtr<MemoryBudget> m_budget;
 };
 
 // A new empty array with count 1 that shares the template's member table; without one, a table

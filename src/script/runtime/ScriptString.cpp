@@ -71,8 +71,6 @@ RefPtr<ScriptString> ScriptString::allocate(int32_t length)
         creditBudget(budget, allocationSize(length));
         return nullptr;
     }
-    if (budget)
-        budget->addRef();
     RefPtr<ScriptString> string = adoptRef(::new (memory) ScriptString(length, budget));
     ++s_liveStrings;
     if (!ensureMemberTable())
@@ -82,10 +80,7 @@ RefPtr<ScriptString> ScriptString::allocate(int32_t length)
 
 ScriptString::~ScriptString()
 {
-    if (m_budget) {
-        m_budget->credit(allocationSize(m_length));
-        m_budget->release();
-    }
+    creditBudget(m_budget, allocationSize(m_length));
 }
 
 void ScriptString::operator delete(void* memory) { ::operator delete(memory); }

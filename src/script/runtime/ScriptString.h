@@ -4,6 +4,7 @@
 // an engine runs is charged to that engine's memory budget for its whole allocation.
 #pragma once
 
+#include <script/runtime/MemoryBudget.h>
 #include <script/runtime/ScriptObject.h>
 #include <script/runtime/ScriptValue.h>
 
@@ -13,7 +14,6 @@
 
 namespace nimbolt {
 
-class MemoryBudget;
 class PropertyTable;
 
 class ScriptString final : public ScriptObject {
@@ -48,8 +48,8 @@ private:
     static void operator delete(void* memory);
 
     int32_t m_length;
-    // The budget charged for this string (holding a reference), or null.
-    MemoryBudget* m_budget;
+    // The budget charged for this string, or null.
+    RefPtr<MemoryBudget> m_budget;
     char m_text[1];
 };
 
