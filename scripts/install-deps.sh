@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libgif-dev fonts-ipafont-gothic
     clang libclang-rt-14-dev
     libxcb1-dev
-    xvfb xdotool x11-utils x11-apps trayer xclip python3
+    xvfb xdotool x11-utils x11-apps trayer xclip openbox python3
 )
 if [ "${1:-}" = bench ]; then
     packages+=(mujs duktape strace dbus-daemon)

@@ -4,6 +4,7 @@
 #include <platform/ShiftJisText.h>
 #include <desktop/X11WindowState.h>
 
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -73,6 +74,7 @@ void WindowWidget::release()
     for (auto& [id, timer] : m_timers)
         timer->stop();
     m_dragging = false;
+    m_pressed = false;
     hide();
     if (m_dispatchDepth > 0)
         m_deletePending = true;
@@ -217,24 +219,32 @@ void WindowWidget::mousePressEvent(QMouseEvent* event)
     }
     if (event->button() != Qt::LeftButton)
         return;
-    QPointF pressPosition = event->position();
-    Point point = clientPoint(pressPosition);
+    m_pressed = true;
+    m_pressPosition = event->position();
+    m_pressGlobalPosition = event->globalPosition();
+    Point point = clientPoint(m_pressPosition);
     m_events->windowMouseButton(MouseButtonEvent::Down, point.x, point.y);
-    if (m_kind == WindowKind::Mascot && m_events)
-        startMascotDrag(pressPosition);
 }
 
-// The handler that just ran may have kept the button pressed in a message box that is closed by
-// now; the drag starts only while the button is still down.
-void WindowWidget::startMascotDrag(const QPointF& pressPosition)
+// A press becomes a drag once the pointer has gone the platform's drag distance with the button
+// still down; until then the press may still end as a click.
+bool WindowWidget::pastDragDistance(const QPointF& globalPosition) const
 {
-    if (!(QGuiApplication::mouseButtons() & Qt::LeftButton))
+    return (globalPosition - m_pressGlobalPosition).manhattanLength() >= QApplication::startDragDistance();
+}
+
+// The window follows the pointer from the pressed point on: through the window manager where
+// there is one, by itself otherwise.
+void WindowWidget::startMascotDrag(const QPointF& globalPosition)
+{
+    m_pressed = false;
+    if (startWindowManagerMove(*this, m_pressGlobalPosition))
         return;
     if (QWindow* window = windowHandle(); window && window->startSystemMove())
         return;
-    // Without a window manager that moves windows, the window follows the pointer itself.
     m_dragging = true;
-    m_dragOffset = pressPosition;
+    m_dragOffset = m_pressPosition;
+    move((globalPosition - m_dragOffset).toPoint());
 }
 
 void WindowWidget::mouseReleaseEvent(QMouseEvent* event)
@@ -242,6 +252,7 @@ void WindowWidget::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     m_dragging = false;
+    m_pressed = false;
     if (!m_events || m_kind == WindowKind::Mascot)
         return;
     Dispatch dispatch(*this);
@@ -251,6 +262,12 @@ void WindowWidget::mouseReleaseEvent(QMouseEvent* event)
 
 void WindowWidget::mouseMoveEvent(QMouseEvent* event)
 {
+    if (m_pressed && !(event->buttons() & Qt::LeftButton))
+        m_pressed = false;
+    if (m_pressed && m_kind == WindowKind::Mascot && m_events && pastDragDistance(event->globalPosition())) {
+        startMascotDrag(event->globalPosition());
+        return;
+    }
     if (m_dragging) {
         if (!(event->buttons() & Qt::LeftButton)) {
             m_dragging = false;

@@ -1,7 +1,8 @@
 // The widget that shows one document window on the desktop. It turns Qt's events into the
 // document's WindowEvents and keeps the geometry rules of the window kinds: Mascot and Screen
 // windows are frameless and have no taskbar entry, ScreenWindow windows are framed; a Mascot
-// window sends only button-down events and is then dragged by the pointer.
+// window sends only button-down events, and is dragged once the pointer has gone the platform's
+// drag distance with the button held.
 //
 // The document may destroy its window from inside one of the window's own events (a mouse
 // handler that loads another document) or while a message box that one of them opened is still
@@ -71,7 +72,8 @@ private:
     };
 
     void reportSize();
-    void startMascotDrag(const QPointF& pressPosition);
+    bool pastDragDistance(const QPointF& globalPosition) const;
+    void startMascotDrag(const QPointF& globalPosition);
 
     WindowKind m_kind;
     WindowEvents* m_events;
@@ -82,6 +84,10 @@ private:
     bool m_shaped { false };
     bool m_everShown { false };
     std::map<int32_t, QTimer*> m_timers;
+    // The left button went down here and the pointer has not gone the drag distance since.
+    bool m_pressed { false };
+    QPointF m_pressPosition;
+    QPointF m_pressGlobalPosition;
     bool m_dragging { false };
     QPointF m_dragOffset;
     std::function<void()> m_paintObserver;

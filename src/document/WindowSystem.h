@@ -41,7 +41,8 @@ public:
     // Draw the clip rectangle of the client area into target (whose origin is the client's).
     virtual void windowPaint(DeviceContext& target, const Rect& clip) = 0;
     // Left button and pointer movement, in client coordinates. Mascot windows send Down only;
-    // after it returns, the window follows the pointer while the button is held.
+    // once the pointer has gone the platform's drag distance with the button held, the window
+    // follows it.
     virtual void windowMouseButton(MouseButtonEvent event, int32_t x, int32_t y) = 0;
     virtual void windowMouseMove(int32_t x, int32_t y) = 0;
     // A right click anywhere on the window.
