@@ -14,6 +14,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -258,7 +259,8 @@ bool reaches(HeadlessWindow* window, int32_t x, int32_t y)
     return window && (!window->shape() || insideShape(*window->shape(), x, y));
 }
 
-void runEvent(const Event& event, Document& document, HeadlessWindowSystem& system)
+// pressed: where the button went down, while it is down. A release at that very point is a click.
+void runEvent(const Event& event, Document& document, HeadlessWindowSystem& system, std::optional<Point>& pressed)
 {
     HeadlessWindow* window = headlessWindow(document);
     if (event.kind != EventKind::Advance && event.kind != EventKind::Open && !reaches(window, event.x, event.y))
@@ -270,11 +272,19 @@ void runEvent(const Event& event, Document& document, HeadlessWindowSystem& syst
     case EventKind::Up:
         if (!window)
             return;
-        if (event.kind != EventKind::Up)
+        if (event.kind != EventKind::Up) {
+            pressed = Point { event.x, event.y };
             window->events().windowMouseButton(MouseButtonEvent::Down, event.x, event.y);
+        }
+        if (event.kind == EventKind::Down)
+            return;
         window = headlessWindow(document);
-        if (event.kind != EventKind::Down && window && !mascot && !system.quitRequested())
+        if (window && !mascot && !system.quitRequested())
             window->events().windowMouseButton(MouseButtonEvent::Up, event.x, event.y);
+        window = headlessWindow(document);
+        if (window && pressed == Point { event.x, event.y } && !system.quitRequested())
+            window->events().windowMouseButton(MouseButtonEvent::Click, event.x, event.y);
+        pressed.reset();
         return;
     case EventKind::Move:
         if (window && !mascot)
@@ -334,10 +344,11 @@ int main(int argc, char** argv)
     }
     document->setRunLimit(options.scriptLimit);
     (void)document->load(documentPath);
+    std::optional<Point> pressed;
     for (const Event& event : options.events) {
         if (system.quitRequested())
             break;
-        runEvent(event, *document, system);
+        runEvent(event, *document, system, pressed);
     }
 
     HeadlessWindow* window = headlessWindow(*document);

@@ -252,21 +252,25 @@ void WindowWidget::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     m_dragging = false;
-    m_pressed = false;
-    if (!m_events || m_kind == WindowKind::Mascot)
+    bool click = std::exchange(m_pressed, false);
+    if (!m_events)
         return;
     Dispatch dispatch(*this);
     Point point = clientPoint(event->position());
-    m_events->windowMouseButton(MouseButtonEvent::Up, point.x, point.y);
+    if (m_kind != WindowKind::Mascot)
+        m_events->windowMouseButton(MouseButtonEvent::Up, point.x, point.y);
+    if (click && m_events)
+        m_events->windowMouseButton(MouseButtonEvent::Click, point.x, point.y);
 }
 
 void WindowWidget::mouseMoveEvent(QMouseEvent* event)
 {
-    if (m_pressed && !(event->buttons() & Qt::LeftButton))
+    if (m_pressed && (!(event->buttons() & Qt::LeftButton) || pastDragDistance(event->globalPosition()))) {
         m_pressed = false;
-    if (m_pressed && m_kind == WindowKind::Mascot && m_events && pastDragDistance(event->globalPosition())) {
-        startMascotDrag(event->globalPosition());
-        return;
+        if (m_kind == WindowKind::Mascot && m_events && (event->buttons() & Qt::LeftButton)) {
+            startMascotDrag(event->globalPosition());
+            return;
+        }
     }
     if (m_dragging) {
         if (!(event->buttons() & Qt::LeftButton)) {

@@ -45,7 +45,7 @@ void Element::initialize(const ScriptArray& attributes)
         setFont({ fontSize != 0 ? fontSize : 16, 0, fontWeight, 0, 0, 0 });
 
     static const char* const handlerNames[HandlerCount] = {
-        "onmousedown", "onmouseup", "onmouseout", "onmouseover", "onmousemove",
+        "onmousedown", "onmouseup", "onmouseout", "onmouseover", "onmousemove", "onclick",
     };
     for (int32_t index = 0; index < HandlerCount; ++index) {
         char code[512];
@@ -432,6 +432,7 @@ const MemberTableRow Element::s_members[] = {
     { "onmouseout", property<&Element::getHandler<MouseEvent::Out>, &Element::putHandler<MouseEvent::Out>> },
     { "onmouseover", property<&Element::getHandler<MouseEvent::Over>, &Element::putHandler<MouseEvent::Over>> },
     { "onmousemove", property<&Element::getHandler<MouseEvent::Move>, &Element::putHandler<MouseEvent::Move>> },
+    { "onclick", property<&Element::getHandler<MouseEvent::Click>, &Element::putHandler<MouseEvent::Click>> },
     { "attachImage", method<&Element::callAttachImage> },
     { "filterAlphaOpacity", readableProperty<&Element::getOpacity, &Element::putOpacity> },
     { nullptr, nullptr },
