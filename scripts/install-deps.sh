@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config
     libgtest-dev googletest
-    qt6-base-dev libgif-dev fonts-ipafont-gothic
+    qt6-base-dev qt6-wayland libgif-dev fonts-ipafont-gothic
     clang libclang-rt-14-dev
     libxcb1-dev
     xvfb xdotool x11-utils x11-apps trayer xclip openbox python3

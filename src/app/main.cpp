@@ -2,6 +2,7 @@
 // to open other documents and to quit. Command-line arguments are ignored.
 #include <app/ApplicationShell.h>
 #include <app/StartDocument.h>
+#include <desktop/DisplayCheck.h>
 #include <desktop/QtWindowSystem.h>
 
 #include <QApplication>
@@ -12,6 +13,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <sys/resource.h>
 
 #ifndef NIMBOLT_DATA_FOLDER
@@ -82,6 +85,10 @@ int main(int argc, char** argv)
 
     EnvironmentDefaults defaults;
     defaults.apply();
+    if (std::optional<std::string> problem = nimbolt::displayProblem()) {
+        std::fprintf(stderr, "%s\n", problem->c_str());
+        return 1;
+    }
     int applicationArgc = argc > 0 ? 1 : 0;
     QApplication application(applicationArgc, argv);
     defaults.restoreEnvironment();

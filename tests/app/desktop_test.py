@@ -9,7 +9,9 @@ its exit code.
 
     desktop_test.py NIMBOLT CASE      exit 0 passed, 1 failed, 77 skipped (no Xvfb, xdotool, xwininfo or xwd)
 """
+import glob
 import os
+import socket
 import shutil
 import struct
 import subprocess
@@ -365,6 +367,31 @@ def case_open_dialog(display, executable):
     check(program.wait_exit() == 0, "exit code is not 0 (exit from the tray while a box waits)")
 
 
+def case_no_display(display, executable):
+    """Without a display the program says in one line what is missing and ends with 1."""
+    runtime = tempfile.mkdtemp(prefix="nimbolt-runtime-")
+    compositor = socket.socket(socket.AF_UNIX)
+    compositor.bind(os.path.join(runtime, "wayland-test"))
+    compositor.listen(1)
+    env = {key: value for key, value in os.environ.items()
+           if key not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR")}
+    rows = [("no display at all", {}, "no display"),
+            ("a display that cannot be opened", {"DISPLAY": ":4711"}, "cannot open the display :4711"),
+            ("Wayland without Qt's plugin", {"WAYLAND_DISPLAY": "wayland-test", "XDG_RUNTIME_DIR": runtime},
+             "qt6-wayland")]
+    try:
+        for name, extra, expected in rows:
+            if name.startswith("Wayland") and glob.glob("/usr/lib/*/qt6/plugins/platforms/libqwayland*"):
+                continue
+            result = subprocess.run([executable], env=dict(env, **extra), capture_output=True, text=True, timeout=20)
+            lines = result.stderr.splitlines()
+            check((result.returncode, len(lines)) == (1, 1) and expected in lines[0],
+                  "%s: exit %d, standard error %r" % (name, result.returncode, result.stderr[-500:]))
+    finally:
+        compositor.close()
+        shutil.rmtree(runtime, ignore_errors=True)
+
+
 CASES = {
     "shape": case_shape,
     "shape-scaled": lambda display, executable: case_shape(display, executable, scale=2),
@@ -373,6 +400,7 @@ CASES = {
     "boxes": case_boxes,
     "shell-exit": case_shell_exit,
     "open-dialog": case_open_dialog,
+    "no-display": case_no_display,
 }
 
 
