@@ -10,7 +10,10 @@
 #include <script/language/MathObject.h>
 #include <script/runtime/ScriptArray.h>
 
+#include <platform/TextConversion.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -169,10 +172,11 @@ Status Document::load(const std::string& path)
     if (m_shutDown)
         return Status::Failed;
     Ref<Document> protect(*this);
-    closeContent();
     std::optional<std::string> text = readDocumentFile(path);
-    if (!text)
+    if (!text) {
+        closeContent();
         return Status::Failed;
+    }
     return loadText(*text, path);
 }
 
@@ -181,14 +185,22 @@ Status Document::loadText(const std::string& text, const std::string& path)
     if (m_shutDown)
         return Status::Failed;
     Ref<Document> protect(*this);
+    std::optional<std::string> refusal = whyNotADocument(text);
+    std::unique_ptr<MarkupNode, void (*)(MarkupNode*)> tree(nullptr, freeMarkupNode);
+    if (!refusal) {
+        MarkupStream stream = MarkupStream::fromMemory(text.data(), text.size());
+        tree.reset(parseMarkup(stream));
+        if (!tree || (tree->kind != MarkupNodeKind::ElementNode && tree->kind != MarkupNodeKind::EmptyElementNode))
+            refusal = "it holds no markup element";
+    }
+    if (refusal) {
+        refuse(path, *refusal);
+        return Status::Failed;
+    }
     closeContent();
     // What the last document's scripts left in cycles goes with it.
     if (m_runner && m_runner->engine())
         (void)m_runner->engine()->collectCycles();
-    MarkupStream stream = MarkupStream::fromMemory(text.data(), text.size());
-    std::unique_ptr<MarkupNode, void (*)(MarkupNode*)> tree(parseMarkup(stream), freeMarkupNode);
-    if (!tree)
-        return Status::Ok;
     MarkupNode* body = findChildElement(tree.get(), "body");
     MarkupNode* head = findChildElement(tree.get(), "head");
     enterDocumentFolder(path);
@@ -213,6 +225,14 @@ Status Document::loadText(const std::string& text, const std::string& path)
     if (head)
         runHead(*head);
     return Status::Ok;
+}
+
+void Document::refuse(const std::string& path, const std::string& reason)
+{
+    std::string name = std::filesystem::path(path).filename().string();
+    bool lost = false;
+    std::string text = utf8ToShiftJis(name + " is not a document: " + reason + ".\nThe document shown stays.", lost);
+    (void)messageBox(text, "Nimbolt", MessageBoxButtons::Ok);
 }
 
 void Document::createElements(DocObj& top)

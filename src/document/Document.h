@@ -54,11 +54,13 @@ public:
     // scripts held (the window global among them). The document answers nothing afterwards.
     void shutdown();
 
-    // Loads an NBML file (a file system path): -1 when it cannot be read, else 0, whether or not
-    // a tree or a window came of it.
+    // Loads an NBML file (a file system path): -1 when it cannot be read or is refused, else 0,
+    // whether or not a window came of it. A file that is not a document (empty, binary, or
+    // without any markup element) is refused with a box that names it and says why, and the
+    // shown document stays as it was.
     Status load(const std::string& path);
     // Loads a document's bytes as if read from the file at path (whose folder becomes the
-    // current directory): what load does once it has read the file.
+    // current directory): what load does once it has read the file, refusal included.
     Status loadText(const std::string& bytes, const std::string& path);
     // The longest a script run may take before it is stopped as running too long, in
     // milliseconds (0: no limit).
@@ -119,6 +121,8 @@ private:
     bool initialize();
     void closeContent();
     void destroyWindow();
+    // Tells the user that the file at path is not shown, and why.
+    void refuse(const std::string& path, const std::string& reason);
     void createElements(DocObj& top);
     void runHead(MarkupNode& head);
 
