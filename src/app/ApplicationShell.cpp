@@ -3,9 +3,12 @@
 #include <desktop/TrayIconArt.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
+#include <QMessageBox>
 #include <QTimer>
 
 namespace nimbolt {
@@ -38,6 +41,7 @@ ApplicationShell::ApplicationShell()
 
 ApplicationShell::~ApplicationShell()
 {
+    m_missingStart.reset();
     if (m_document)
         m_document->shutdown();
     m_document = nullptr;
@@ -51,6 +55,21 @@ void ApplicationShell::loadDocument(const QString& path)
     QByteArray name = QFile::encodeName(path);
     RefPtr<Document> document = m_document;
     (void)document->load(std::string(name.constData(), static_cast<size_t>(name.size())));
+}
+
+void ApplicationShell::loadStartDocument(const QString& path)
+{
+    if (QFileInfo(path).exists()) {
+        loadDocument(path);
+        return;
+    }
+    // Not modal: the tray's menu is how the user goes on from here.
+    m_missingStart = std::make_unique<QMessageBox>(QMessageBox::Warning, QStringLiteral("Nimbolt"),
+        QStringLiteral("The start document was not found:\n%1\n\nOpen a document from the tray icon's menu.")
+            .arg(QDir::toNativeSeparators(path)));
+    m_missingStart->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_missingStart->setModal(false);
+    m_missingStart->show();
 }
 
 void ApplicationShell::chooseDocument()

@@ -9,6 +9,9 @@
 #include <QMenu>
 #include <QString>
 #include <QSystemTrayIcon>
+#include <memory>
+
+class QMessageBox;
 
 namespace nimbolt {
 
@@ -22,6 +25,9 @@ public:
 
     // Replaces the shown document by the file (a path of the file system).
     void loadDocument(const QString& path);
+    // Loads the start document; when there is none at path, the program runs on with its tray
+    // icon and a box that names the path.
+    void loadStartDocument(const QString& path);
 
 private:
     void chooseDocument();
@@ -33,6 +39,7 @@ private:
     QSystemTrayIcon m_tray;
     RefPtr<Document> m_document;
     bool m_choosing { false };
+    std::unique_ptr<QMessageBox> m_missingStart;
 };
 
 }

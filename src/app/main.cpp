@@ -112,7 +112,7 @@ int main(int argc, char** argv)
             start = nimbolt::startDocumentPath(programFolder.toStdString(), NIMBOLT_DATA_FOLDER);
         // The start document runs its scripts inside the event loop, so that a Shell.exit or a
         // quit chosen while one of its boxes is open ends the loop.
-        QTimer::singleShot(0, [&shell, &start] { shell.loadDocument(QFile::decodeName(start.c_str())); });
+        QTimer::singleShot(0, [&shell, &start] { shell.loadStartDocument(QFile::decodeName(start.c_str())); });
         QApplication::exec();
     }
     return 0;

@@ -125,6 +125,20 @@ class Display:
         return tuple(int(fields[key].strip()) for key in
                      ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
 
+    def box_line(self, box, below=(22, 16, 28, 12, 34)):
+        """A line of a box's selectable text: a triple click on it puts it in the X selection."""
+        bx, by, bwidth, _ = self.geometry(box)
+
+        def selected_text():
+            for dy in below:
+                self.run("xdotool", "mousemove", str(bx + bwidth // 3), str(by + dy),
+                         "click", "--repeat", "3", "--delay", "80", "1")
+                text = self.run("xclip", "-o", check_status=False)
+                if text:
+                    return text
+            return None
+        return poll("the box's text in the selection", selected_text, timeout=10)
+
     def wait_at(self, window, x, y):
         poll("the window at %d,%d" % (x, y), lambda: self.geometry(window)[:2] == (x, y))
 
@@ -158,22 +172,26 @@ class Nimbolt:
 
     started = []  # every program a case started: reported on a failure, stopped at the end
 
-    def __init__(self, display, executable, script="", body_attributes="", body="", extra_env={}):
+    def __init__(self, display, executable, script="", body_attributes="", body="", extra_env={}, start=True):
         self.folder = tempfile.mkdtemp(prefix="nimbolt-test-")
         program = os.path.join(self.folder, "nimbolt")
         try:
             os.link(executable, program)
         except OSError:
             shutil.copy2(executable, program)
+        if start:
+            self.write_start(script, body_attributes, body)
+        Nimbolt.started.append(self)
+        with open(self.log("output"), "wb") as out, open(self.log("errors"), "wb") as errors:
+            self.process = subprocess.Popen([program, "--ignored-argument"], env=dict(display.env, **extra_env),
+                                            stdout=out, stderr=errors, cwd="/")
+
+    def write_start(self, script, body_attributes, body):
         os.mkdir(os.path.join(self.folder, "clock.dat"))
         with open(os.path.join(self.folder, "clock.dat", "start.nbm"), "w") as out:
             out.write("<nbml><head><title>Probe</title><script>%s</script></head>\n"
                       "<body background=\"probe.bmp\" %s>%s</body></nbml>\n" % (script, body_attributes, body))
         write_probe_bmp(os.path.join(self.folder, "clock.dat", "probe.bmp"))
-        Nimbolt.started.append(self)
-        with open(self.log("output"), "wb") as out, open(self.log("errors"), "wb") as errors:
-            self.process = subprocess.Popen([program, "--ignored-argument"], env=dict(display.env, **extra_env),
-                                            stdout=out, stderr=errors, cwd="/")
 
     def log(self, name):
         return os.path.join(self.folder, name)
@@ -282,18 +300,7 @@ def case_boxes(display, executable):
     display.run("xdotool", "mousemove", "307", "305", "click", "1")
     poll("the mouse handler while the box is open", lambda: program.saw("clicked"))
     check(not program.saw("after alert"), "the script went on before the box closed")
-    # The box's text is selectable: a triple click on its line puts it in the X selection.
-    bx, by, bwidth, _ = display.geometry(box)
-
-    def selected_text():
-        for dy in (22, 16, 28, 12, 34):
-            display.run("xdotool", "mousemove", str(bx + bwidth // 3), str(by + dy),
-                        "click", "--repeat", "3", "--delay", "80", "1")
-            text = display.run("xclip", "-o", check_status=False)
-            if text:
-                return text
-        return None
-    text = poll("the box's text in the selection", selected_text, timeout=10)
+    text = display.box_line(box)
     check(text.strip() == "Hello from the box", "box reads %r" % text)
     for caption, key, answer in (("alert", "Return", "after alert"), ("Question", "Escape", "first 0"),
                                  ("Question", "Return", "second 1")):
@@ -367,6 +374,17 @@ def case_open_dialog(display, executable):
     check(program.wait_exit() == 0, "exit code is not 0 (exit from the tray while a box waits)")
 
 
+def case_missing_start(display, executable):
+    """Without a start document the program runs on and shows a box that names the path it
+    looked for."""
+    program = Nimbolt(display, executable, start=False)
+    box = poll("the box", lambda: display.window_named("Nimbolt"))
+    expected = os.path.join(program.folder, "clock.dat", "start.nbm")
+    text = display.box_line(box, below=range(30, 80, 6))
+    check(text.strip() == expected, "box reads %r, expected the path %s" % (text, expected))
+    check(program.process.poll() is None, "the program ended")
+
+
 def case_no_display(display, executable):
     """Without a display the program says in one line what is missing and ends with 1."""
     runtime = tempfile.mkdtemp(prefix="nimbolt-runtime-")
@@ -401,6 +419,7 @@ CASES = {
     "shell-exit": case_shell_exit,
     "open-dialog": case_open_dialog,
     "no-display": case_no_display,
+    "missing-start": case_missing_start,
 }
 
 
