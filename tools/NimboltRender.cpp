@@ -8,6 +8,7 @@
 #include <platform/PngWriter.h>
 #include <platform/TextConversion.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -184,9 +185,18 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& complain
     return options.help || options.version || !options.document.empty() || refuse("no document given");
 }
 
-// One line of standard error: line breaks in the text are written as \n.
+// One line of standard error: line breaks in the text are written as \n. A script error's box
+// gives two: its first line, then what it says beyond that, indented, its lines joined by spaces.
 void printLine(const std::string& caption, const std::string& shiftJis)
 {
+    if (size_t end = shiftJis.find('\n'); caption == "ScriptError" && end != std::string::npos) {
+        std::string context = shiftJisToUtf8(shiftJis.substr(end + 1));
+        std::replace(context.begin(), context.end(), '\n', ' ');
+        printLine(caption, shiftJis.substr(0, end));
+        std::fprintf(stderr, "  %s\n", context.c_str());
+        std::fflush(stderr);
+        return;
+    }
     std::string text;
     for (char c : shiftJisToUtf8(shiftJis)) {
         if (c == '\n')

@@ -268,7 +268,15 @@ void Document::callInterval()
     ScriptValue function = m_interval;
     retainValue(function);
     ScriptValue result;
-    (void)RefPtr<ScriptRunner>(m_runner)->callFunction(function, function.objectPayload(), 0, nullptr, &result);
+    RefPtr<ScriptRunner> runner = m_runner;
+    ++m_intervalCalls;
+    {
+        std::optional<OriginScope> origin;
+        if (runner->engine())
+            origin.emplace(*runner->engine(), originOf("setInterval callback", 0));
+        (void)runner->callFunction(function, function.objectPayload(), 0, nullptr, &result);
+    }
+    --m_intervalCalls;
     releaseValue(result);
     releaseValue(function);
 }

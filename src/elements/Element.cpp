@@ -44,16 +44,21 @@ void Element::initialize(const ScriptArray& attributes)
     if (fontSize > 0 || fontWeight != 400)
         setFont({ fontSize != 0 ? fontSize : 16, 0, fontWeight, 0, 0, 0 });
 
-    static const char* const handlerNames[HandlerCount] = {
-        "onmousedown", "onmouseup", "onmouseout", "onmouseover", "onmousemove", "onclick",
-    };
     for (int32_t index = 0; index < HandlerCount; ++index) {
         char code[512];
-        if (!readAttributeText(attributes, handlerNames[index], code, sizeof code).ok())
+        if (!readAttributeText(attributes, handlerName(static_cast<MouseEvent>(index)), code, sizeof code).ok())
             continue;
         if (RefPtr<ScriptString> string = adoptRef(createString(code, static_cast<int32_t>(std::strlen(code)))))
             setHandler(static_cast<MouseEvent>(index), string.ptr());
     }
+}
+
+const char* handlerName(MouseEvent event)
+{
+    static const char* const names[HandlerCount] = {
+        "onmousedown", "onmouseup", "onmouseout", "onmouseover", "onmousemove", "onclick",
+    };
+    return names[static_cast<int32_t>(event)];
 }
 
 RefPtr<Element> createElement(std::string_view tag, Ref<ElementHostLink> host, const ScriptArray& attributes)

@@ -30,6 +30,8 @@ enum class MouseEvent : int32_t {
     Click = 5, // this program's addition: a press and release without a drag between
 };
 inline constexpr int32_t HandlerCount = 6;
+// The attribute and member name of an event's handler ("onmousedown" ...).
+const char* handlerName(MouseEvent event);
 
 // How the pointer stands to an element since the last hit test.
 enum class HitResult : int32_t {

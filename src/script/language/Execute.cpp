@@ -278,6 +278,7 @@ static Status hoistFunctions(ScriptEngine& engine, CodeNode*& program, ScriptVal
         statement->next = nullptr;
         Atom name = statement->first->atom();
         int32_t line = statement->line;
+        statement->origin = engine.origin();
         ScriptFunction* function = createFunction(engine, statement);
         if (!function)
             return raiseError(result, line, Status::OutOfMemory);
@@ -289,9 +290,21 @@ static Status hoistFunctions(ScriptEngine& engine, CodeNode*& program, ScriptVal
     return Status::Ok;
 }
 
+ErrorObject* makeNotedError(ScriptEngine& engine)
+{
+    ErrorObject* error = makeError(0, 0, Status::SomeError);
+    ScriptEngine::FailureNote note = engine.takeFailureNote();
+    if (error && !note.text.empty()) {
+        error->setDetail(std::move(note.text), note.line);
+        error->markOrigin(note.origin);
+    }
+    return error;
+}
+
 Status runProgram(ScriptEngine& engine, ScriptObject* self, CodeNode* program, ScriptValue* result)
 {
     *result = UndefinedValue;
+    (void)engine.takeFailureNote();
     Status code;
     {
         EngineRun run(engine);
@@ -309,7 +322,7 @@ Status runProgram(ScriptEngine& engine, ScriptObject* self, CodeNode* program, S
     else if (isCompletion(code, Completion::Continue))
         error = makeError(0, 0, Status::ContinueMismatch);
     else if (!code.ok() && result->tag != ValueTag::Error)
-        error = makeError(0, 0, Status::SomeError);
+        error = makeNotedError(engine);
     else if (code.ok())
         return Status::Ok;
     else

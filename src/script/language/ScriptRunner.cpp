@@ -202,6 +202,8 @@ Status ScriptRunner::callFunction(const ScriptValue& callee, ScriptObject* self,
     Ref<ScriptRunner> protect(*this);
     RunnerState remembered = m_state;
     Status status;
+    if (m_engine)
+        (void)m_engine->takeFailureNote();
     {
         RunState running(*this);
         RefPtr<ScriptEngine> engine = m_engine;
@@ -216,7 +218,7 @@ Status ScriptRunner::callFunction(const ScriptValue& callee, ScriptObject* self,
         // A failure without an error of its own is reported as a program's is: "some error".
         RefPtr<ErrorObject> error = result->tag == ValueTag::Error
             ? adoptRef(std::exchange(result->payload.error, nullptr))
-            : adoptRef(makeError(0, 0, Status::SomeError));
+            : adoptRef(m_engine ? makeNotedError(*m_engine) : makeError(0, 0, Status::SomeError));
         *result = UndefinedValue;
         if (error)
             report(*error);
