@@ -374,6 +374,23 @@ def case_open_dialog(display, executable):
     check(program.wait_exit() == 0, "exit code is not 0 (exit from the tray while a box waits)")
 
 
+def case_error_boxes(display, executable):
+    """A box with a short text is wide enough to show its caption. Clicks on a handler that fails
+    each time open one ScriptError box, not one a click."""
+    program = Nimbolt(display, executable, "window.moveTo(20, 20); window.alert('x');",
+                      "onmousedown=\"Echo('pressed\\n'); missing();\"")
+    box = poll("the alert", lambda: display.window_named("alert"))
+    check(display.geometry(box)[2] >= 240, "the box is %d pixels wide" % display.geometry(box)[2])
+    display.run("xdotool", "windowfocus", "--sync", str(box), "key", "Return")
+    display.wait_at(program.find_mascot(display), 20, 20)
+    for presses in range(1, 4):
+        display.run("xdotool", "mousemove", "27", "25", "click", "1")
+        poll("the handler", lambda: program.read().count("pressed") == presses)
+        poll("a box", lambda: display.window_named("ScriptError"))
+    check(len(display.visible("--name", "^ScriptError$")) == 1,
+          "%d boxes open" % len(display.visible("--name", "^ScriptError$")))
+
+
 def case_missing_start(display, executable):
     """Without a start document the program runs on and shows a box that names the path it
     looked for."""
@@ -420,6 +437,7 @@ CASES = {
     "open-dialog": case_open_dialog,
     "no-display": case_no_display,
     "missing-start": case_missing_start,
+    "error-boxes": case_error_boxes,
 }
 
 
