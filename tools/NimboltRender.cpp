@@ -3,6 +3,7 @@
 // client area as a PNG. Standard output gets what the document writes there; standard error gets
 // one line for every message box, Shell.run and Shell.exit, then one describing the window.
 #include <document/Document.h>
+#include <document/DocumentWarning.h>
 #include <headless/HeadlessWindowSystem.h>
 #include <platform/GuiSession.h>
 #include <platform/PngWriter.h>
@@ -340,6 +341,11 @@ int main(int argc, char** argv)
         localtime_r(&now, &options.time);
     }
 
+    setWarningSink([](std::string_view text) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "nimbolt-render: warning: %.*s\n", static_cast<int>(text.size()), text.data());
+        std::fflush(stderr);
+    });
     int sessionArgc = 1;
     GuiSession session(sessionArgc, argv, GuiDisplay::None);
     HeadlessWindowSystem system(options.time, options.screen, options.depth);

@@ -4,6 +4,7 @@
 #include <base/WrappingInt.h>
 
 #include <document/DocumentFile.h>
+#include <document/DocumentWarning.h>
 #include <document/WindowObject.h>
 #include <markup/MarkupNode.h>
 #include <script/language/ErrorObject.h>
@@ -279,6 +280,10 @@ Status Document::loadText(const std::string& text, const std::string& path)
     MarkupNode* head = findChildElement(tree.get(), "head");
     SourceLines lines = SourceLines::find(*tree, body, text);
     enterDocumentFolder(path);
+    if (body)
+        warnAboutNames(*body);
+    else
+        warnDocument(shiftJisToUtf8(m_fileName) + " has no body element: no window shows it");
 
     if (body) {
         destroyWindow();
@@ -300,6 +305,35 @@ Status Document::loadText(const std::string& text, const std::string& path)
     if (head)
         runHead(*head, lines);
     return Status::Ok;
+}
+
+// Names in the body that nothing reads: elements of no known kind, attributes that their element
+// does not know.
+void Document::warnAboutNames(MarkupNode& body)
+{
+    std::string file = shiftJisToUtf8(m_fileName);
+    std::vector<MarkupNode*> stack { &body };
+    while (!stack.empty()) {
+        MarkupNode& node = *stack.back();
+        stack.pop_back();
+        std::string tag = shiftJisToUtf8(node.text ? node.text->view() : std::string_view());
+        if (tag != "body" && tag != "div" && tag != "clock") {
+            warnDocument(file + ": unknown element <" + tag + ">");
+        } else {
+            for (int32_t index = 0; node.attributes && index < node.attributes->attributeCount(); ++index) {
+                char name[256];
+                if (node.attributes->attributeName(index, sizeof name, name).ok() && !isKnownAttribute(tag, name))
+                    warnDocument(file + ": unknown attribute " + shiftJisToUtf8(name) + " on <" + tag + ">");
+            }
+        }
+        size_t end = stack.size();
+        for (ListNode* link = node.children ? node.children->firstNode() : nullptr; link && link->next; link = link->next) {
+            MarkupNode& child = *markupNodeOf(link);
+            if (child.kind == MarkupNodeKind::ElementNode || child.kind == MarkupNodeKind::EmptyElementNode)
+                stack.push_back(&child);
+        }
+        std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(end), stack.end());
+    }
 }
 
 void Document::refuse(const std::string& path, const std::string& reason)

@@ -128,6 +128,7 @@ private:
     void destroyWindow();
     // Tells the user that the file at path is not shown, and why.
     void refuse(const std::string& path, const std::string& reason);
+    void warnAboutNames(MarkupNode& body);
     void createElements(DocObj& top, SourceLines& lines);
     void runHead(MarkupNode& head, const SourceLines& lines);
     // Shows a script error: "(line) message" as its first line, then where it happened and what

@@ -53,6 +53,19 @@ void Element::initialize(const ScriptArray& attributes)
     }
 }
 
+bool isKnownAttribute(std::string_view tag, std::string_view name)
+{
+    static const char* const common[] = { "id", "left", "top", "width", "height", "background", "bgcolor", "color",
+        "fontSize", "fontWeight" };
+    static const char* const clock[] = { "fmt", "locale", "hand", "lineWidth", "size", "handBgcolor" };
+    auto among = [&](const auto& names) { return std::find(std::begin(names), std::end(names), name) != std::end(names); };
+    for (int32_t index = 0; index < HandlerCount; ++index) {
+        if (name == handlerName(static_cast<MouseEvent>(index)))
+            return true;
+    }
+    return among(common) || (tag == "clock" && among(clock)) || (tag == "body" && name == "type");
+}
+
 const char* handlerName(MouseEvent event)
 {
     static const char* const names[HandlerCount] = {

@@ -150,6 +150,9 @@ private:
     static const MemberTableRow s_members[];
 };
 
+// Whether an element of the tag reads the attribute (handlers and id included).
+bool isKnownAttribute(std::string_view tag, std::string_view name);
+
 // A new element for the tag (body, clock or div, matched exactly) built from the node's
 // attributes; null for any other tag or when memory runs out.
 RefPtr<Element> createElement(std::string_view tag, Ref<ElementHostLink> host, const ScriptArray& attributes);
