@@ -29,8 +29,13 @@ ApplicationShell::ApplicationShell()
 
     m_tray.setIcon(trayIconArt());
     m_tray.setToolTip(QStringLiteral("Nimbolt"));
-    // The tray shows the menu on a right click by itself; a left click does nothing.
+    // The tray shows the menu on a right click by itself; a left click shows the document again
+    // (its window may have been closed).
     m_tray.setContextMenu(&m_menu);
+    QObject::connect(&m_tray, &QSystemTrayIcon::activated, &m_menu, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            showDocument();
+    });
     m_tray.show();
 
     m_document = Document::create(m_system, m_time);
@@ -54,7 +59,9 @@ void ApplicationShell::loadDocument(const QString& path)
         return;
     QByteArray name = QFile::encodeName(path);
     RefPtr<Document> document = m_document;
-    (void)document->load(std::string(name.constData(), static_cast<size_t>(name.size())));
+    // A refused or unreadable file leaves the document to show again as it was.
+    if (document->load(std::string(name.constData(), static_cast<size_t>(name.size()))).ok())
+        m_documentPath = path;
 }
 
 void ApplicationShell::loadStartDocument(const QString& path)
@@ -70,6 +77,16 @@ void ApplicationShell::loadStartDocument(const QString& path)
     m_missingStart->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_missingStart->setModal(false);
     m_missingStart->show();
+}
+
+void ApplicationShell::showDocument()
+{
+    if (!m_document || m_documentPath.isEmpty())
+        return;
+    if (NativeWindow* window = m_document->window(); window && m_document->root())
+        window->setVisible(true);
+    else
+        loadDocument(m_documentPath);
 }
 
 void ApplicationShell::chooseDocument()

@@ -31,6 +31,8 @@ public:
 
 private:
     void chooseDocument();
+    // Shows the document again: its window, or a new load when it has none left.
+    void showDocument();
     void exitProgram();
 
     QtWindowSystem m_system;
@@ -39,6 +41,7 @@ private:
     QSystemTrayIcon m_tray;
     RefPtr<Document> m_document;
     bool m_choosing { false };
+    QString m_documentPath;
     std::unique_ptr<QMessageBox> m_missingStart;
 };
 

@@ -14,6 +14,7 @@
 #include <QPaintEvent>
 #include <QPointer>
 #include <QRegion>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
@@ -285,6 +286,15 @@ void WindowWidget::mouseMoveEvent(QMouseEvent* event)
     Dispatch dispatch(*this);
     Point point = clientPoint(event->position());
     m_events->windowMouseMove(point.x, point.y);
+}
+
+// Closed through the window manager: with a tray, the window only hides and the tray's icon
+// shows the document again; without one, nothing would be left on screen, so the program ends.
+void WindowWidget::closeEvent(QCloseEvent* event)
+{
+    QWidget::closeEvent(event);
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        QCoreApplication::exit(0);
 }
 
 static QString firstLocalFile(const QMimeData* data)

@@ -57,6 +57,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // Marks a call into the document; the outermost one to end deletes a released widget.

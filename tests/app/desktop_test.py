@@ -139,6 +139,22 @@ class Display:
             return None
         return poll("the box's text in the selection", selected_text, timeout=10)
 
+    def docked_icon(self):
+        """The docked tray icon: the one window of the program's that is not a direct child of
+        the root window (it sits inside the tray's panel)."""
+        tree = self.run("xwininfo", "-root", "-tree", check_status=False).splitlines()
+        top = min((len(l) - len(l.lstrip()) for l in tree if l.strip().startswith("0x")), default=0)
+        for line in tree:
+            if len(line) - len(line.lstrip()) > top and '("nimbolt" "nimbolt")' in line:
+                return int(line.split()[0], 16)
+        return None
+
+    def start_tray(self):
+        check(shutil.which("trayer"), "trayer is missing")
+        self.start_helper("trayer", "--edge", "top", "--align", "left", "--widthtype", "pixel", "--width", "64",
+                          "--heighttype", "pixel", "--height", "32", "--expand", "false")
+        poll("the tray's panel", lambda: self.window_named("panel"))
+
     def wait_at(self, window, x, y):
         poll("the window at %d,%d" % (x, y), lambda: self.geometry(window)[:2] == (x, y))
 
@@ -324,10 +340,7 @@ def case_open_dialog(display, executable):
     "開く(&O)", a chosen file: the new document replaces the old; the waiting script ends when its
     box closes, and the new document's handler runs. While that handler waits in a box of its
     own, the tray menu's "終了(&X)" ends the program with 0."""
-    check(shutil.which("trayer"), "trayer is missing")
-    display.start_helper("trayer", "--edge", "top", "--align", "left", "--widthtype", "pixel", "--width", "64",
-                         "--heighttype", "pixel", "--height", "32", "--expand", "false")
-    poll("the tray's panel", lambda: display.window_named("panel"))
+    display.start_tray()
     program = Nimbolt(display, executable, "window.moveTo(300, 300); window.alert('waiting'); Echo('after alert\\n');")
     other = program.log("other.nbm")
     with open(other, "w") as out:
@@ -337,16 +350,7 @@ def case_open_dialog(display, executable):
     box = poll("the alert box", lambda: display.window_named("alert"))
     display.wait_at(program.find_mascot(display), 300, 300)
 
-    # The docked icon is our program's window inside the tray's panel: the one window of ours
-    # that is not a direct child of the root window.
-    def docked_icon():
-        tree = display.run("xwininfo", "-root", "-tree", check_status=False).splitlines()
-        top = min((len(l) - len(l.lstrip()) for l in tree if l.strip().startswith("0x")), default=0)
-        for line in tree:
-            if len(line) - len(line.lstrip()) > top and '("nimbolt" "nimbolt")' in line:
-                return int(line.split()[0], 16)
-        return None
-    icon = poll("the docked tray icon", docked_icon)
+    icon = poll("the docked tray icon", display.docked_icon)
 
     display.run("xdotool", "mousemove", "307", "305", "click", "3")
     time.sleep(0.3)
@@ -389,6 +393,28 @@ def case_error_boxes(display, executable):
         poll("a box", lambda: display.window_named("ScriptError"))
     check(len(display.visible("--name", "^ScriptError$")) == 1,
           "%d boxes open" % len(display.visible("--name", "^ScriptError$")))
+
+
+def case_close(display, executable, tray):
+    """The window manager's Alt+F4 on the last window ends the program when there is no tray;
+    with a tray the window goes, and a left click on the tray icon shows it again."""
+    display.start_helper("openbox")
+    poll("the window manager", lambda: "window id" in display.run(
+        "xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check_status=False))
+    if tray:
+        display.start_tray()
+    program = Nimbolt(display, executable, "window.moveTo(300, 300);")
+    window = program.find_mascot(display)
+    icon = poll("the docked tray icon", display.docked_icon) if tray else None
+    display.run("xdotool", "windowactivate", "--sync", str(window), "key", "alt+F4")
+    if not tray:
+        check(program.wait_exit() == 0, "exit code is not 0")
+        return
+    poll("the window gone", lambda: not display.window_named("Probe"))
+    check(program.process.poll() is None, "the program ended")
+    x, y, width, height = display.geometry(icon)
+    display.run("xdotool", "mousemove", str(x + width // 2), str(y + height // 2), "click", "1")
+    poll("the window back", lambda: display.window_named("Probe"))
 
 
 def case_missing_start(display, executable):
@@ -437,6 +463,8 @@ CASES = {
     "open-dialog": case_open_dialog,
     "no-display": case_no_display,
     "missing-start": case_missing_start,
+    "close-no-tray": lambda display, executable: case_close(display, executable, tray=False),
+    "close-tray": lambda display, executable: case_close(display, executable, tray=True),
     "error-boxes": case_error_boxes,
 }
 
@@ -446,7 +474,7 @@ def main():
         print(__doc__, file=sys.stderr)
         return 2
     executable, name = sys.argv[1], sys.argv[2]
-    for tool in ("Xvfb", "xdotool", "xwininfo", "xwd") + (("openbox",) if "openbox" in name else ()):
+    for tool in ("Xvfb", "xdotool", "xwininfo", "xwd") + (("openbox",) if "openbox" in name or "close" in name else ()):
         if not shutil.which(tool):
             # CI installs every tool, so a missing one there is a fault, not a reason to skip.
             print("%s: %s is not installed" % ("FAILED" if os.environ.get("CI") else "skipped", tool))
