@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-"""Draws the bundled clock's face as an 8-bit indexed BMP: a round dial on a key colour.
+"""Draws the bundled clock's pictures as 8-bit indexed BMPs: the face, a round dial on a key
+colour, and the plate the digital time sits on above the hands.
 
-The window takes its shape from the picture: every pixel whose index differs from the top-left
+The window takes its shape from the face: every pixel whose index differs from the top-left
 pixel's shows, so the corners (index 0) fall away and the window is round. Run it from anywhere;
-it writes clock.dat/face.bmp beside itself. Python's standard library only.
+it writes clock.dat/face.bmp and clock.dat/plate.bmp beside itself. Python's standard library
+only.
 """
 import math
 import os
@@ -44,25 +46,38 @@ def index_at(x, y):
     return 2
 
 
-def bmp_bytes():
-    stride = (SIDE + 3) & ~3
+# The plate under the digital time: drawn after the hands, so the minute hand never hides the
+# digits.
+# Its place in start.nbm: left 48, top 98.
+PLATE_WIDTH, PLATE_HEIGHT = 64, 20
+
+
+def plate_index_at(x, y):
+    border = x in (0, PLATE_WIDTH - 1) or y in (0, PLATE_HEIGHT - 1)
+    return 1 if border else 2
+
+
+def bmp_bytes(width, height, index_of):
+    stride = (width + 3) & ~3
     rows = []
-    for y in range(SIDE - 1, -1, -1):  # bottom-up rows
-        row = bytes(index_at(x, y) for x in range(SIDE))
-        rows.append(row + b"\0" * (stride - SIDE))
+    for y in range(height - 1, -1, -1):  # bottom-up rows
+        row = bytes(index_of(x, y) for x in range(width))
+        rows.append(row + b"\0" * (stride - width))
     pixels = b"".join(rows)
     colours = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in PALETTE)
     colours += b"\0" * (4 * (256 - len(PALETTE)))
     offset = 14 + 40 + len(colours)
     header = struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset)
-    info = struct.pack("<IiiHHIIiiII", 40, SIDE, SIDE, 1, 8, 0, len(pixels), 2835, 2835, 256, 0)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 0, len(pixels), 2835, 2835, 256, 0)
     return header + info + colours + pixels
 
 
 def main():
-    target = os.path.join(os.path.dirname(os.path.abspath(__file__)), "clock.dat", "face.bmp")
-    with open(target, "wb") as out:
-        out.write(bmp_bytes())
+    folder = os.path.join(os.path.dirname(os.path.abspath(__file__)), "clock.dat")
+    for name, width, height, index_of in (("face.bmp", SIDE, SIDE, index_at),
+                                          ("plate.bmp", PLATE_WIDTH, PLATE_HEIGHT, plate_index_at)):
+        with open(os.path.join(folder, name), "wb") as out:
+            out.write(bmp_bytes(width, height, index_of))
 
 
 if __name__ == "__main__":

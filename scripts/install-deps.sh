@@ -5,10 +5,10 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config
     libgtest-dev googletest
-    qt6-base-dev libgif-dev fonts-ipafont-gothic qt6-translations-l10n
+    qt6-base-dev qt6-wayland libgif-dev fonts-ipafont-gothic qt6-translations-l10n
     clang libclang-rt-14-dev
     libxcb1-dev
-    xvfb xdotool x11-utils x11-apps trayer xclip python3
+    xvfb xdotool x11-utils x11-apps trayer xclip openbox python3
     dpkg-dev desktop-file-utils appstream
 )
 if [ "${1:-}" = bench ]; then

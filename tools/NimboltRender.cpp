@@ -5,17 +5,20 @@
 // the PNG is the picture the window holds at the end. Standard output gets what the document writes there; standard error gets
 // one line for every message box, Shell.run and Shell.exit, then one describing the window.
 #include <document/Document.h>
+#include <document/DocumentWarning.h>
 #include <headless/HeadlessWindowSystem.h>
 #include <platform/GuiSession.h>
 #include <platform/PngWriter.h>
 #include <platform/TextConversion.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -185,9 +188,18 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& complain
     return options.help || options.version || !options.document.empty() || refuse("no document given");
 }
 
-// One line of standard error: line breaks in the text are written as \n.
+// One line of standard error: line breaks in the text are written as \n. A script error's box
+// gives two: its first line, then what it says beyond that, indented, its lines joined by spaces.
 void printLine(const std::string& caption, const std::string& shiftJis)
 {
+    if (size_t end = shiftJis.find('\n'); caption == "ScriptError" && end != std::string::npos) {
+        std::string context = shiftJisToUtf8(shiftJis.substr(end + 1));
+        std::replace(context.begin(), context.end(), '\n', ' ');
+        printLine(caption, shiftJis.substr(0, end));
+        std::fprintf(stderr, "  %s\n", context.c_str());
+        std::fflush(stderr);
+        return;
+    }
     std::string text;
     for (char c : shiftJisToUtf8(shiftJis)) {
         if (c == '\n')
@@ -260,7 +272,8 @@ bool reaches(HeadlessWindow* window, int32_t x, int32_t y)
     return window && (!window->shape() || insideShape(*window->shape(), x, y));
 }
 
-void runEvent(const Event& event, Document& document, HeadlessWindowSystem& system)
+// pressed: where the button went down, while it is down. A release at that very point is a click.
+void runEvent(const Event& event, Document& document, HeadlessWindowSystem& system, std::optional<Point>& pressed)
 {
     HeadlessWindow* window = headlessWindow(document);
     if (event.kind != EventKind::Advance && event.kind != EventKind::Open && !reaches(window, event.x, event.y))
@@ -272,11 +285,19 @@ void runEvent(const Event& event, Document& document, HeadlessWindowSystem& syst
     case EventKind::Up:
         if (!window)
             return;
-        if (event.kind != EventKind::Up)
+        if (event.kind != EventKind::Up) {
+            pressed = Point { event.x, event.y };
             window->events().windowMouseButton(MouseButtonEvent::Down, event.x, event.y);
+        }
+        if (event.kind == EventKind::Down)
+            return;
         window = headlessWindow(document);
-        if (event.kind != EventKind::Down && window && !mascot && !system.quitRequested())
+        if (window && !mascot && !system.quitRequested())
             window->events().windowMouseButton(MouseButtonEvent::Up, event.x, event.y);
+        window = headlessWindow(document);
+        if (window && pressed == Point { event.x, event.y } && !system.quitRequested())
+            window->events().windowMouseButton(MouseButtonEvent::Click, event.x, event.y);
+        pressed.reset();
         return;
     case EventKind::Move:
         if (window && !mascot)
@@ -322,6 +343,11 @@ int main(int argc, char** argv)
         localtime_r(&now, &options.time);
     }
 
+    setWarningSink([](std::string_view text) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "nimbolt-render: warning: %.*s\n", static_cast<int>(text.size()), text.data());
+        std::fflush(stderr);
+    });
     int sessionArgc = 1;
     GuiSession session(sessionArgc, argv, GuiDisplay::None);
     HeadlessWindowSystem system(options.time, options.screen, options.depth);
@@ -337,10 +363,11 @@ int main(int argc, char** argv)
     document->setRunLimit(options.scriptLimit);
     ignoreStatus(document->load(documentPath), "the file was opened above; a document it cannot load shows nothing");
     system.paintWindows();
+    std::optional<Point> pressed;
     for (const Event& event : options.events) {
         if (system.quitRequested())
             break;
-        runEvent(event, *document, system);
+        runEvent(event, *document, system, pressed);
         // After Shell.exit the event loop ends without another paint.
         if (!system.quitRequested())
             system.paintWindows();

@@ -5,12 +5,15 @@
 #include <desktop/TrayIconArt.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QScreen>
+#include <QTimer>
 #include <cstdio>
 
 namespace nimbolt {
@@ -47,8 +50,13 @@ ApplicationShell::ApplicationShell(Settings& settings)
 
     m_tray.setIcon(trayIconArt());
     m_tray.setToolTip(QStringLiteral("Nimbolt"));
-    // The tray shows the menu on a right click by itself; a left click does nothing.
+    // The tray shows the menu on a right click by itself; a left click shows the document again
+    // (its window may have been closed).
     m_tray.setContextMenu(&m_menu);
+    QObject::connect(&m_tray, &QSystemTrayIcon::activated, &m_menu, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            showDocument();
+    });
     m_tray.show();
 
     m_document = Document::create(m_system, m_time);
@@ -60,6 +68,7 @@ ApplicationShell::ApplicationShell(Settings& settings)
 ApplicationShell::~ApplicationShell()
 {
     m_system.setDesktopEvents(nullptr);
+    m_missingStart.reset();
     if (m_document)
         m_document->shutdown();
     m_document = nullptr;
@@ -115,6 +124,7 @@ void ApplicationShell::loadDocument(const QString& path)
         return;
     QString absolute = QFileInfo(path).absoluteFilePath();
     uint64_t load = ++m_loads;
+    QString previous = m_shownDocument;
     m_shownDocument = absolute;
     QByteArray name = QFile::encodeName(absolute);
     RefPtr<Document> document = m_document;
@@ -122,10 +132,16 @@ void ApplicationShell::loadDocument(const QString& path)
     if (load != m_loads)
         return;
     if (!status.ok()) {
-        std::fprintf(stderr, "nimbolt: cannot read %s\n", name.constData());
-        m_shownDocument.clear();
+        // A refused file leaves the document shown as it was; an unreadable one leaves nothing.
+        if (QFileInfo(path).isReadable())
+            m_shownDocument = previous;
+        else {
+            std::fprintf(stderr, "nimbolt: cannot read %s\n", name.constData());
+            m_shownDocument.clear();
+        }
         return;
     }
+    m_lastLoaded = absolute;
     m_settings.setLastDocument(absolute);
     saveSoon();
     restoreWindowPosition(absolute);
@@ -133,6 +149,7 @@ void ApplicationShell::loadDocument(const QString& path)
 
 void ApplicationShell::showCurrentDocument()
 {
+    showDocument();
     m_system.raiseWindows();
 }
 
@@ -174,6 +191,31 @@ void ApplicationShell::windowDragged(Point position)
 void ApplicationShell::fileDropped(const std::string& path)
 {
     loadDocument(QFile::decodeName(path.c_str()));
+}
+
+void ApplicationShell::loadStartDocument(const QString& path)
+{
+    if (QFileInfo(path).exists()) {
+        loadDocument(path);
+        return;
+    }
+    // Not modal: the tray's menu is how the user goes on from here.
+    m_missingStart = std::make_unique<QMessageBox>(QMessageBox::Warning, QStringLiteral("Nimbolt"),
+        QStringLiteral("The start document was not found:\n%1\n\nOpen a document from the tray icon's menu.")
+            .arg(QDir::toNativeSeparators(path)));
+    m_missingStart->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_missingStart->setModal(false);
+    m_missingStart->show();
+}
+
+void ApplicationShell::showDocument()
+{
+    if (!m_document || m_lastLoaded.isEmpty())
+        return;
+    if (NativeWindow* window = m_document->window(); window && m_document->root())
+        window->setVisible(true);
+    else
+        loadDocument(m_lastLoaded);
 }
 
 void ApplicationShell::chooseDocument()

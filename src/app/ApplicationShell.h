@@ -15,6 +15,9 @@
 #include <QString>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <memory>
+
+class QMessageBox;
 
 namespace nimbolt {
 
@@ -33,10 +36,15 @@ public:
     void loadDocument(const QString& path);
     // Brings the shown document's window to the front.
     void showCurrentDocument();
+    // Loads the start document; when there is none at path, the program runs on with its tray
+    // icon and a box that names the path.
+    void loadStartDocument(const QString& path);
 
 private:
     void buildMenu();
     void chooseDocument();
+    // Shows the document again: its window, or a new load when it has none left.
+    void showDocument();
     void exitProgram();
     void restoreWindowPosition(const QString& document);
     void changeWindowOptions(const DesktopWindowOptions& options);
@@ -62,6 +70,9 @@ private:
     // leaves the window alone.
     uint64_t m_loads { 0 };
     bool m_choosing { false };
+    // The last file that loaded, shown again from the tray when its window is gone.
+    QString m_lastLoaded;
+    std::unique_ptr<QMessageBox> m_missingStart;
 };
 
 }

@@ -8,6 +8,7 @@
 #include <app/SingleInstance.h>
 #include <app/StartDocument.h>
 #include <base/Trace.h>
+#include <desktop/DisplayCheck.h>
 #include <desktop/QtWindowSystem.h>
 
 #include <QApplication>
@@ -22,6 +23,7 @@
 #include <ctime>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <sys/resource.h>
 
 #ifndef NIMBOLT_DATA_FOLDER
@@ -143,6 +145,10 @@ int main(int argc, char** argv)
 
     EnvironmentDefaults defaults;
     defaults.apply();
+    if (std::optional<std::string> problem = nimbolt::displayProblem()) {
+        std::fprintf(stderr, "%s\n", problem->c_str());
+        return 1;
+    }
     int applicationArgc = argc > 0 ? 1 : 0;
     QApplication application(applicationArgc, argv);
     defaults.restoreEnvironment();
@@ -183,7 +189,7 @@ int main(int argc, char** argv)
     std::string start = startDocument(line, settings);
     // The start document runs its scripts inside the event loop, so that a Shell.exit or a quit
     // chosen while one of its boxes is open ends the loop.
-    QTimer::singleShot(0, [&shell, &start] { shell->loadDocument(QFile::decodeName(start.c_str())); });
+    QTimer::singleShot(0, [&shell, &start] { shell->loadStartDocument(QFile::decodeName(start.c_str())); });
     QApplication::exec();
     shell.reset();
     return 0;

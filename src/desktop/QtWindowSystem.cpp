@@ -10,11 +10,14 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpacerItem>
 #include <QUrl>
 #include <algorithm>
 #include <utility>
@@ -174,6 +177,13 @@ MessageBoxResult QtWindowSystem::messageBox(NativeWindow*, std::string_view shif
     box->setWindowModality(Qt::WindowModal);
     // The text can be selected with the mouse, so that an error report can be copied.
     box->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A box as narrow as a short text would cut its caption down to its first letter: a spacer
+    // across the bottom keeps it wide enough for the caption and the frame's buttons.
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+        int width = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(box->windowTitle()) + 160;
+        grid->addItem(new QSpacerItem(std::max(width, 240), 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+            grid->rowCount(), 0, 1, grid->columnCount());
+    }
     box->exec();
     bool confirmed = box && box->clickedButton() == ok;
     delete box.data();

@@ -5,6 +5,7 @@
 #include <desktop/QtWindowSystem.h>
 #include <desktop/X11WindowState.h>
 
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -14,6 +15,7 @@
 #include <QPaintEvent>
 #include <QPointer>
 #include <QRegion>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
@@ -75,6 +77,7 @@ void WindowWidget::release()
     for (auto& [id, timer] : m_timers)
         timer->stop();
     m_dragging = false;
+    m_pressed = false;
     hide();
     if (m_dispatchDepth > 0)
         m_deletePending = true;
@@ -245,24 +248,32 @@ void WindowWidget::mousePressEvent(QMouseEvent* event)
     }
     if (event->button() != Qt::LeftButton)
         return;
-    QPointF pressPosition = event->position();
-    Point point = clientPoint(pressPosition);
+    m_pressed = true;
+    m_pressPosition = event->position();
+    m_pressGlobalPosition = event->globalPosition();
+    Point point = clientPoint(m_pressPosition);
     m_events->windowMouseButton(MouseButtonEvent::Down, point.x, point.y);
-    if (m_kind == WindowKind::Mascot && m_events)
-        startMascotDrag(pressPosition);
 }
 
-// The handler that just ran may have kept the button pressed in a message box that is closed by
-// now; the drag starts only while the button is still down.
-void WindowWidget::startMascotDrag(const QPointF& pressPosition)
+// A press becomes a drag once the pointer has gone the platform's drag distance with the button
+// still down; until then the press may still end as a click.
+bool WindowWidget::pastDragDistance(const QPointF& globalPosition) const
 {
-    if (!(QGuiApplication::mouseButtons() & Qt::LeftButton))
+    return (globalPosition - m_pressGlobalPosition).manhattanLength() >= QApplication::startDragDistance();
+}
+
+// The window follows the pointer from the pressed point on: through the window manager where
+// there is one, by itself otherwise.
+void WindowWidget::startMascotDrag(const QPointF& globalPosition)
+{
+    m_pressed = false;
+    if (startWindowManagerMove(*this, m_pressGlobalPosition))
         return;
     if (QWindow* window = windowHandle(); window && window->startSystemMove())
         return;
-    // Without a window manager that moves windows, the window follows the pointer itself.
     m_dragging = true;
-    m_dragOffset = pressPosition;
+    m_dragOffset = m_pressPosition;
+    move((globalPosition - m_dragOffset).toPoint());
 }
 
 void WindowWidget::mouseReleaseEvent(QMouseEvent* event)
@@ -270,15 +281,26 @@ void WindowWidget::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     m_dragging = false;
-    if (!m_events || m_kind == WindowKind::Mascot)
+    bool click = std::exchange(m_pressed, false);
+    if (!m_events)
         return;
     Dispatch dispatch(*this);
     Point point = clientPoint(event->position());
-    m_events->windowMouseButton(MouseButtonEvent::Up, point.x, point.y);
+    if (m_kind != WindowKind::Mascot)
+        m_events->windowMouseButton(MouseButtonEvent::Up, point.x, point.y);
+    if (click && m_events)
+        m_events->windowMouseButton(MouseButtonEvent::Click, point.x, point.y);
 }
 
 void WindowWidget::mouseMoveEvent(QMouseEvent* event)
 {
+    if (m_pressed && (!(event->buttons() & Qt::LeftButton) || pastDragDistance(event->globalPosition()))) {
+        m_pressed = false;
+        if (m_kind == WindowKind::Mascot && m_events && (event->buttons() & Qt::LeftButton)) {
+            startMascotDrag(event->globalPosition());
+            return;
+        }
+    }
     if (m_dragging) {
         if (!(event->buttons() & Qt::LeftButton)) {
             m_dragging = false;
@@ -292,6 +314,15 @@ void WindowWidget::mouseMoveEvent(QMouseEvent* event)
     Dispatch dispatch(*this);
     Point point = clientPoint(event->position());
     m_events->windowMouseMove(point.x, point.y);
+}
+
+// Closed through the window manager: with a tray, the window only hides and the tray's icon
+// shows the document again; without one, nothing would be left on screen, so the program ends.
+void WindowWidget::closeEvent(QCloseEvent* event)
+{
+    QWidget::closeEvent(event);
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        QCoreApplication::exit(0);
 }
 
 static QString firstLocalFile(const QMimeData* data)

@@ -1,9 +1,10 @@
 // The widget that shows one document window on the desktop. It turns Qt's events into the
 // document's WindowEvents and keeps the geometry rules of the window kinds: Mascot and Screen
 // windows are frameless and have no taskbar entry, ScreenWindow windows are framed; a Mascot
-// window sends only button-down events and is then dragged by the pointer. How it sits on the
-// desktop (workspaces, stacking) follows the window system's options; a move that the document did
-// not ask for, and a dropped file, go to the program when it listens (see QtWindowSystem).
+// window sends only button-down events, and is dragged once the pointer has gone the platform's
+// drag distance with the button held. How it sits on the desktop (workspaces, stacking) follows the
+// window system's options; a move that the document did not ask for, and a dropped file, go to the
+// program when it listens (see QtWindowSystem).
 //
 // The document may destroy its window from inside one of the window's own events (a mouse
 // handler that loads another document) or while a message box that one of them opened is still
@@ -63,6 +64,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // Marks a call into the document; the outermost one to end deletes a released widget.
@@ -79,7 +81,8 @@ private:
 
     void reportSize();
     void writeWindowOptions();
-    void startMascotDrag(const QPointF& pressPosition);
+    bool pastDragDistance(const QPointF& globalPosition) const;
+    void startMascotDrag(const QPointF& globalPosition);
 
     WindowKind m_kind;
     WindowEvents* m_events;
@@ -92,6 +95,10 @@ private:
     std::string m_caption { "Nimbolt" };
     bool m_shaped { false };
     std::map<int32_t, QTimer*> m_timers;
+    // The left button went down here and the pointer has not gone the drag distance since.
+    bool m_pressed { false };
+    QPointF m_pressPosition;
+    QPointF m_pressGlobalPosition;
     bool m_dragging { false };
     QPointF m_dragOffset;
     std::function<void()> m_paintObserver;

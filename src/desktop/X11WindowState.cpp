@@ -1,7 +1,9 @@
 #include <desktop/X11WindowState.h>
 
 #include <QGuiApplication>
+#include <QPointF>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -159,6 +161,28 @@ void setOnAllWorkspaces(QWidget& widget, bool all)
         xcb_delete_property(window->connection, window->id, desktop);
     }
     xcb_flush(window->connection);
+}
+
+
+bool startWindowManagerMove(QWidget& widget, const QPointF& pressPosition)
+{
+    std::optional<X11Window> window = widget.windowHandle() ? x11Window(widget) : std::nullopt;
+    xcb_atom_t moveResize = window ? window->atom("_NET_WM_MOVERESIZE") : xcb_atom_t(XCB_ATOM_NONE);
+    if (!moveResize)
+        return false;
+    std::vector<uint32_t> supported = window->property(window->root, window->atom("_NET_SUPPORTED"), XCB_ATOM_ATOM);
+    if (std::find(supported.begin(), supported.end(), moveResize) == supported.end())
+        return false;
+    static constexpr uint32_t Move = 8;
+    static constexpr uint32_t LeftButton = 1;
+    QPointF native = pressPosition * widget.windowHandle()->devicePixelRatio();
+    // The window manager takes the pointer over: the button's implicit grab must end first.
+    xcb_ungrab_pointer(window->connection, XCB_CURRENT_TIME);
+    window->ask(moveResize,
+        { static_cast<uint32_t>(qRound(native.x())), static_cast<uint32_t>(qRound(native.y())), Move, LeftButton,
+            FromApplication });
+    xcb_flush(window->connection);
+    return true;
 }
 
 }

@@ -7,6 +7,7 @@
 
 #include <desktop/DesktopWindowOptions.h>
 
+class QPointF;
 class QWidget;
 
 namespace nimbolt {
@@ -20,5 +21,11 @@ void setStacking(QWidget& window, WindowStacking stacking);
 
 // Puts the window on every workspace (_NET_WM_DESKTOP 0xFFFFFFFF), or on the current one only.
 void setOnAllWorkspaces(QWidget& window, bool all);
+
+// Asks the window manager to move the window with the pointer as if the drag had begun at
+// pressPosition (global, logical pixels) while the left button is held, so that the pressed point
+// stays under the pointer. False where that cannot be asked (no X11, or a window manager that
+// does not move windows for their clients).
+bool startWindowManagerMove(QWidget& window, const QPointF& pressPosition);
 
 }

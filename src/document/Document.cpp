@@ -4,13 +4,17 @@
 #include <base/WrappingInt.h>
 
 #include <document/DocumentFile.h>
+#include <document/DocumentWarning.h>
 #include <document/WindowObject.h>
 #include <markup/MarkupNode.h>
 #include <script/language/ErrorObject.h>
 #include <script/language/MathObject.h>
 #include <script/runtime/ScriptArray.h>
 
+#include <platform/TextConversion.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -122,12 +126,83 @@ RefPtr<AtomTable> Document::atomTable()
 
 Status Document::Site::reportError(ErrorObject& error)
 {
-    char text[256];
-    int length = std::snprintf(text, sizeof text, "(%d) %s", error.line(), error.message());
-    length = length < 0 ? 0 : std::min<int>(length, sizeof text - 1);
-    m_document.messageBox(std::string_view(text, static_cast<size_t>(length)), "ScriptError",
-        MessageBoxButtons::Ok);
+    m_document.reportScriptError(error);
     return Status::Ok;
+}
+
+int32_t Document::originOf(std::string label, int32_t fileLine)
+{
+    std::string key = m_fileName + '\n' + label + '\n' + std::to_string(fileLine);
+    auto [found, added] = m_originNumbers.try_emplace(key, static_cast<int32_t>(m_origins.size()) + 1);
+    if (added)
+        m_origins.push_back({ std::move(label), fileLine, m_fileName });
+    return found->second;
+}
+
+// "<div id="x">" for a node (its tag and id up to their first zero byte).
+static std::string nodeLabel(DocObj& node)
+{
+    auto text = [](const RefPtr<ScriptString>& string) { return string ? std::string(string->view().substr(0, string->view().find('\0'))) : std::string(); };
+    std::string id = text(node.id());
+    return "<" + text(node.tagName()) + (id.empty() ? "" : " id=\"" + id + "\"") + ">";
+}
+
+int32_t Document::handlerOrigin(ScriptObject* self, const ScriptString& code)
+{
+    auto* node = dynamic_cast<DocObj*>(self);
+    RefPtr<Element> element = node ? node->element() : nullptr;
+    if (!element)
+        return originOf("window.eval", 0);
+    for (int32_t index = 0; index < HandlerCount; ++index) {
+        auto event = static_cast<MouseEvent>(index);
+        if (element->handler(event).ptr() != &code)
+            continue;
+        int32_t line = 0;
+        if (auto found = m_handlerSources.find(node); found != m_handlerSources.end())
+            line = found->second[index].text == code.view() ? found->second[index].line : 0;
+        return originOf(nodeLabel(*node) + " " + handlerName(event), line);
+    }
+    return originOf("window.eval", 0);
+}
+
+void Document::reportScriptError(ErrorObject& error)
+{
+    Ref<Document> protect(*this);
+    char first[256];
+    int length = std::snprintf(first, sizeof first, "(%d) %s", error.line(), error.message());
+    length = length < 0 ? 0 : std::min<int>(length, sizeof first - 1);
+    std::string text(first, static_cast<size_t>(length));
+
+    ScriptEngine* engine = m_runner ? m_runner->engine() : nullptr;
+    int32_t running = engine ? engine->origin() : 0;
+    int32_t failing = error.origin() >= 0 ? error.origin() : running;
+    auto originAt = [&](int32_t number) { return number > 0 && number <= static_cast<int32_t>(m_origins.size()) ? &m_origins[static_cast<size_t>(number - 1)] : nullptr; };
+    int32_t line = error.line() > 0 ? error.line() : error.detailLine();
+    std::string context;
+    const Origin* failed = originAt(failing);
+    if (failed) {
+        context = failed->fileName;
+        if (failed->fileLine > 0 && line > 0)
+            context += " line " + std::to_string(failed->fileLine + line - 1);
+        context += ", " + failed->label;
+    }
+    if (const Origin* origin = originAt(running); origin && running != failing)
+        context += failed ? ", called from " + origin->label : origin->label;
+    if (!error.detail().empty())
+        context += (context.empty() ? "" : ": ") + error.detail();
+    if (!context.empty())
+        text += "\nat " + context;
+    if (error.code() == Status::TooLong.code() && m_intervalCalls > 0 && m_interval.tag != ValueTag::Undefined) {
+        releaseValue(m_interval);
+        if (m_window)
+            m_window->stopTimer(2);
+        text += "\nThe setInterval callback was cleared: it does not run again.";
+    }
+    std::string key(first, static_cast<size_t>(length));
+    if (!m_openErrorBoxes.insert(key).second)
+        return;
+    (void)messageBox(text, "ScriptError", MessageBoxButtons::Ok);
+    m_openErrorBoxes.erase(key);
 }
 
 MessageBoxResult Document::messageBox(std::string_view shiftJisText, const char* caption, MessageBoxButtons buttons)
@@ -155,6 +230,7 @@ void Document::closeContent()
     }
     releaseValue(m_interval);
     m_backBuffer = nullptr;
+    m_handlerSources.clear();
     if (m_root) {
         int32_t count = m_root.leakRef()->release();
         traceFormat("document release(%d)\n", count);
@@ -172,11 +248,12 @@ Status Document::load(const std::string& path)
     if (m_shutDown)
         return Status::Failed;
     Ref<Document> protect(*this);
-    closeContent();
     TextOrigin origin = TextOrigin::ShiftJis;
     std::optional<std::string> text = readDocumentFile(path, &origin);
-    if (!text)
+    if (!text) {
+        closeContent();
         return Status::Failed;
+    }
     return loadText(*text, path, origin);
 }
 
@@ -185,6 +262,20 @@ Status Document::loadText(const std::string& text, const std::string& path, Text
     if (m_shutDown)
         return Status::Failed;
     Ref<Document> protect(*this);
+    std::optional<std::string> refusal = whyNotADocument(text);
+    std::unique_ptr<MarkupNode, void (*)(MarkupNode*)> tree(nullptr, freeMarkupNode);
+    if (!refusal) {
+        MarkupStream stream = MarkupStream::fromMemory(text.data(), text.size());
+        tree.reset(parseMarkup(stream));
+        if (!tree || (tree->kind != MarkupNodeKind::ElementNode && tree->kind != MarkupNodeKind::EmptyElementNode))
+            refusal = "it holds no markup element";
+    }
+    if (refusal) {
+        refuse(path, *refusal);
+        return Status::Failed;
+    }
+    bool lost = false;
+    m_fileName = utf8ToShiftJis(std::filesystem::path(path).filename().string(), lost);
     closeContent();
     // What the last document's scripts left in cycles goes with it.
     if (m_runner && m_runner->engine())
@@ -192,13 +283,14 @@ Status Document::loadText(const std::string& text, const std::string& path, Text
     // Every script of this document compiles by the rule of its file's origin.
     if (m_runner)
         m_runner->setTextOrigin(origin);
-    MarkupStream stream = MarkupStream::fromMemory(text.data(), text.size());
-    std::unique_ptr<MarkupNode, void (*)(MarkupNode*)> tree(parseMarkup(stream), freeMarkupNode);
-    if (!tree)
-        return Status::Ok;
     MarkupNode* body = findChildElement(tree.get(), "body");
     MarkupNode* head = findChildElement(tree.get(), "head");
+    SourceLines lines = SourceLines::find(*tree, body, text);
     enterDocumentFolder(path);
+    if (body)
+        warnAboutNames(*body);
+    else
+        warnDocument(shiftJisToUtf8(m_fileName) + " has no body element: no window shows it");
 
     if (body) {
         destroyWindow();
@@ -210,7 +302,7 @@ Status Document::loadText(const std::string& text, const std::string& path, Text
             m_window->startTimer(1, 1000);
         if (RefPtr<AtomTable> atoms = atomTable()) {
             if (RefPtr<DocObj> top = DocObj::build(*body, *atoms)) {
-                createElements(*top);
+                createElements(*top, lines);
                 m_root = std::move(top);
             }
         }
@@ -218,16 +310,56 @@ Status Document::loadText(const std::string& text, const std::string& path, Text
             m_window->setVisible(true);
     }
     if (head)
-        runHead(*head);
+        runHead(*head, lines);
     return Status::Ok;
 }
 
-void Document::createElements(DocObj& top)
+// Names in the body that nothing reads: elements of no known kind, attributes that their element
+// does not know.
+void Document::warnAboutNames(MarkupNode& body)
 {
+    std::string file = shiftJisToUtf8(m_fileName);
+    std::vector<MarkupNode*> stack { &body };
+    while (!stack.empty()) {
+        MarkupNode& node = *stack.back();
+        stack.pop_back();
+        std::string tag = shiftJisToUtf8(node.text ? node.text->view() : std::string_view());
+        if (tag != "body" && tag != "div" && tag != "clock") {
+            warnDocument(file + ": unknown element <" + tag + ">");
+        } else {
+            for (int32_t index = 0; node.attributes && index < node.attributes->attributeCount(); ++index) {
+                char name[256];
+                if (node.attributes->attributeName(index, sizeof name, name).ok() && !isKnownAttribute(tag, name))
+                    warnDocument(file + ": unknown attribute " + shiftJisToUtf8(name) + " on <" + tag + ">");
+            }
+        }
+        size_t end = stack.size();
+        for (ListNode* link = node.children ? node.children->firstNode() : nullptr; link && link->next; link = link->next) {
+            MarkupNode& child = *markupNodeOf(link);
+            if (child.kind == MarkupNodeKind::ElementNode || child.kind == MarkupNodeKind::EmptyElementNode)
+                stack.push_back(&child);
+        }
+        std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(end), stack.end());
+    }
+}
+
+void Document::refuse(const std::string& path, const std::string& reason)
+{
+    std::string name = std::filesystem::path(path).filename().string();
+    bool lost = false;
+    std::string text = utf8ToShiftJis(name + " is not a document: " + reason + ".\nThe document shown stays.", lost);
+    messageBox(text, "Nimbolt", MessageBoxButtons::Ok);
+}
+
+void Document::createElements(DocObj& top, SourceLines& lines)
+{
+    size_t elementIndex = 0;
     RefPtr<ScriptArray> noAttributes = createArray(nullptr, nullptr);
     auto attach = [&](DocObj& node) {
         if (node.isText() || !noAttributes)
             return;
+        if (elementIndex < lines.handlers.size())
+            m_handlerSources[&node] = std::move(lines.handlers[elementIndex++]);
         RefPtr<ScriptArray> attributes = node.attributes();
         if (RefPtr<Element> element
             = createElement(node.tagName()->view(), m_link, attributes ? *attributes : *noAttributes))
@@ -245,7 +377,7 @@ void Document::createElements(DocObj& top)
     }
 }
 
-void Document::runHead(MarkupNode& head)
+void Document::runHead(MarkupNode& head, const SourceLines& lines)
 {
     if (!head.children)
         return;
@@ -258,9 +390,14 @@ void Document::runHead(MarkupNode& head)
         if (!text || text->kind != MarkupNodeKind::TextNode || !text->text)
             continue;
         if (compareMarkupName(child.text, "script") == 0) {
-            if (m_runner)
-                ignoreStatus(m_runner->runText(text->text->bytes(), text->text->length()),
+            auto line = lines.texts.find(text);
+            int32_t origin = originOf("<script>", line != lines.texts.end() ? line->second : 0);
+            RefPtr<ScriptRunner> runner = m_runner;
+            if (runner && runner->engine()) {
+                OriginScope scope(*runner->engine(), origin);
+                ignoreStatus(runner->runText(text->text->bytes(), text->text->length()),
                     "a failing script was reported through the site, and the rest of the head still runs");
+            }
         } else if (compareMarkupName(child.text, "title") == 0) {
             setTitle(text->text->view());
         }
@@ -336,9 +473,12 @@ void Document::invalidate(const Rect* rect)
 Status Document::evaluate(ScriptObject* self, ScriptString& code, ScriptValue* result)
 {
     *result = UndefinedValue;
-    if (!m_runner)
+    RefPtr<ScriptRunner> runner = m_runner;
+    if (!runner || !runner->engine())
         return Status::Failed;
-    return RefPtr<ScriptRunner>(m_runner)->evalString(self, code, result);
+    Ref<ScriptEngine> engine(*runner->engine());
+    OriginScope origin(*engine, handlerOrigin(self, code));
+    return runner->evalString(self, code, result);
 }
 
 RefPtr<ElementPicture> Document::createImage(int32_t width, int32_t height, int32_t depth)

@@ -19,14 +19,19 @@
 #include <document/MouseDispatch.h>
 #include <document/ScreenObject.h>
 #include <document/ShellObject.h>
+#include <document/SourceLines.h>
 #include <document/WindowSystem.h>
 #include <elements/ElementHostLink.h>
 #include <script/language/ScriptRunner.h>
 #include <script/runtime/MemberTable.h>
 
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace nimbolt {
 
@@ -54,11 +59,14 @@ public:
     // scripts held (the window global among them). The document answers nothing afterwards.
     void shutdown();
 
-    // Loads an NBML file (a file system path): -1 when it cannot be read, else 0, whether or not
-    // a tree or a window came of it.
+    // Loads an NBML file (a file system path): -1 when it cannot be read or is refused, else 0,
+    // whether or not a window came of it. A file that is not a document (empty, binary, or
+    // without any markup element) is refused with a box that names it and says why, and the
+    // shown document stays as it was.
     Status load(const std::string& path);
     // Loads a document's bytes as if read from the file at path (whose folder becomes the
-    // current directory) and converted from origin: what load does once it has read the file.
+    // current directory) and converted from origin: what load does once it has read the file,
+    // refusal included.
     Status loadText(const std::string& bytes, const std::string& path, TextOrigin origin = TextOrigin::ShiftJis);
     // The longest a script run may take before it is stopped as running too long, in
     // milliseconds (0: no limit).
@@ -119,8 +127,20 @@ private:
     bool initialize();
     void closeContent();
     void destroyWindow();
-    void createElements(DocObj& top);
-    void runHead(MarkupNode& head);
+    // Tells the user that the file at path is not shown, and why.
+    void refuse(const std::string& path, const std::string& reason);
+    void warnAboutNames(MarkupNode& body);
+    void createElements(DocObj& top, SourceLines& lines);
+    void runHead(MarkupNode& head, const SourceLines& lines);
+    // Shows a script error: "(line) message" as its first line, then where it happened and what
+    // was missing, as far as known. At most one box for the same first line is open at a time.
+    // A setInterval callback stopped for running too long is cleared first.
+    void reportScriptError(ErrorObject& error);
+    // The origin number (see ScriptEngine::origin) of a text: what runs it (a label such as
+    // "<div id=\"x\"> onclick") and the line of the shown file its first line is on (0: unknown).
+    int32_t originOf(std::string label, int32_t fileLine);
+    // The origin of a handler text run with node as this.
+    int32_t handlerOrigin(ScriptObject* node, const ScriptString& code);
 
     // ElementCanvas.
     void invalidate(const Rect* rect) override;
@@ -163,6 +183,22 @@ private:
     ScriptValue m_interval;
     MouseDispatch m_mouse;
     bool m_shutDown { false };
+
+    struct Origin {
+        std::string label;
+        int32_t fileLine;
+        std::string fileName;
+    };
+    // Origin n is m_origins[n - 1]; one entry for each distinct text, kept as long as the
+    // document, since functions outlive the document that defined them.
+    std::vector<Origin> m_origins;
+    std::map<std::string, int32_t> m_originNumbers;
+    // The shown file's name, in the document's Shift-JIS.
+    std::string m_fileName;
+    // The handler attributes of the shown body's nodes, with their lines in the file.
+    std::unordered_map<const DocObj*, SourceLines::Handlers> m_handlerSources;
+    int32_t m_intervalCalls { 0 };
+    std::set<std::string> m_openErrorBoxes;
 };
 
 // The window kind a body's type names (exact): "screen", "screenwindow", else Mascot.

@@ -53,6 +53,16 @@ std::string documentText(std::string bytes, const std::string& name, TextOrigin*
     return text;
 }
 
+std::optional<std::string> whyNotADocument(std::string_view bytes)
+{
+    auto isSpace = [](uint8_t byte) { return byte == ' ' || (byte >= '\t' && byte <= '\r'); };
+    if (std::all_of(bytes.begin(), bytes.end(), [&](char c) { return isSpace(static_cast<uint8_t>(c)); }))
+        return "the file is empty";
+    if (std::any_of(bytes.begin(), bytes.end(), [&](char c) { return static_cast<uint8_t>(c) < 0x20 && !isSpace(static_cast<uint8_t>(c)); }))
+        return "the file holds binary data, not text";
+    return std::nullopt;
+}
+
 void enterDocumentFolder(const std::string& path)
 {
     std::error_code error;

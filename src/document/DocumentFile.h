@@ -25,6 +25,11 @@ std::optional<std::string> readDocumentFile(const std::string& path, TextOrigin*
 // two it was.
 std::string documentText(std::string bytes, const std::string& name, TextOrigin* origin = nullptr);
 
+// Why a file's bytes are not a document, or none when they may be one. A document is text (no
+// byte below 0x20 but tab, line feed, vertical tab, form feed and carriage return) that holds
+// more than white space; whether it holds a markup element is for the parser to say.
+std::optional<std::string> whyNotADocument(std::string_view bytes);
+
 // Makes the folder of the file at path the process's current directory, so that the names a
 // document uses resolve against its own folder.
 void enterDocumentFolder(const std::string& path);

@@ -270,8 +270,16 @@ void Document::callInterval()
     ScriptValue function = m_interval;
     retainValue(function);
     ScriptValue result;
-    ignoreStatus(RefPtr<ScriptRunner>(m_runner)->callFunction(function, function.objectPayload(), 0, nullptr, &result),
-        "an error of the callback was reported through the site, and the timer keeps running");
+    RefPtr<ScriptRunner> runner = m_runner;
+    ++m_intervalCalls;
+    {
+        std::optional<OriginScope> origin;
+        if (runner->engine())
+            origin.emplace(*runner->engine(), originOf("setInterval callback", 0));
+        ignoreStatus(runner->callFunction(function, function.objectPayload(), 0, nullptr, &result),
+            "an error of the callback was reported through the site");
+    }
+    --m_intervalCalls;
     releaseValue(result);
     releaseValue(function);
 }

@@ -1,7 +1,9 @@
 #include <document/ImageObject.h>
 
 #include <base/Trace.h>
+#include <document/DocumentWarning.h>
 #include <imaging/ImageLoading.h>
+#include <platform/TextConversion.h>
 
 #include <cstdio>
 #include <new>
@@ -87,6 +89,9 @@ void ImageObject::setSource(ScriptString* source)
         char path[1024];
         int32_t length = source->copyText(path, sizeof path);
         m_surface = loadImageFile(std::string_view(path, static_cast<size_t>(length)));
+        if (!m_surface && length > 0)
+            warnDocument("the picture " + shiftJisToUtf8(std::string_view(path, static_cast<size_t>(length)))
+                + " cannot be loaded");
     }
     // Every element that shows the image shows the new picture.
     repaintViewers();

@@ -32,7 +32,9 @@ void MouseDispatch::button(MouseButtonEvent event, int32_t x, int32_t y, DocObj*
 {
     m_x = x;
     m_y = y;
-    m_event = event == MouseButtonEvent::Down ? MouseEvent::Down : MouseEvent::Up;
+    m_event = event == MouseButtonEvent::Down ? MouseEvent::Down
+        : event == MouseButtonEvent::Up       ? MouseEvent::Up
+                                              : MouseEvent::Click;
     if (!root)
         return;
     MouseEvent code = m_event;

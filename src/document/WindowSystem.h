@@ -30,6 +30,9 @@ enum class WindowKind : int32_t {
 enum class MouseButtonEvent : int32_t {
     Down,
     Up,
+    // The button came up where the pointer had not gone the drag distance from its press (after
+    // Up, for the kinds that send Up).
+    Click,
 };
 
 // Calls from a window to the one that drew it. A window never calls after it was destroyed.
@@ -40,8 +43,9 @@ public:
     virtual void windowMoved() = 0;
     // Draw the clip rectangle of the client area into target (whose origin is the client's).
     virtual void windowPaint(DeviceContext& target, const Rect& clip) = 0;
-    // Left button and pointer movement, in client coordinates. Mascot windows send Down only;
-    // after it returns, the window follows the pointer while the button is held.
+    // Left button and pointer movement, in client coordinates. Mascot windows send Down and Click;
+    // once the pointer has gone the platform's drag distance with the button held, the window
+    // follows it.
     virtual void windowMouseButton(MouseButtonEvent event, int32_t x, int32_t y) = 0;
     virtual void windowMouseMove(int32_t x, int32_t y) = 0;
     // A right click anywhere on the window.

@@ -46,16 +46,34 @@ void Element::initialize(const ScriptArray& attributes)
     if (fontSize > 0 || fontWeight != 400)
         setFont({ fontSize != 0 ? fontSize : 16, 0, fontWeight, 0, 0, 0 });
 
-    static const char* const handlerNames[HandlerCount] = {
-        "onmousedown", "onmouseup", "onmouseout", "onmouseover", "onmousemove",
-    };
     for (int32_t index = 0; index < HandlerCount; ++index) {
         char code[512];
-        if (!readAttributeText(attributes, handlerNames[index], code, sizeof code).ok())
+        if (!readAttributeText(attributes, handlerName(static_cast<MouseEvent>(index)), code, sizeof code).ok())
             continue;
         if (RefPtr<ScriptString> string = createString(code, static_cast<int32_t>(std::strlen(code))))
             setHandler(static_cast<MouseEvent>(index), string.ptr());
     }
+}
+
+bool isKnownAttribute(std::string_view tag, std::string_view name)
+{
+    static const char* const common[] = { "id", "left", "top", "width", "height", "background", "bgcolor", "color",
+        "fontSize", "fontWeight" };
+    static const char* const clock[] = { "fmt", "locale", "hand", "lineWidth", "size", "handBgcolor" };
+    auto among = [&](const auto& names) { return std::find(std::begin(names), std::end(names), name) != std::end(names); };
+    for (int32_t index = 0; index < HandlerCount; ++index) {
+        if (name == handlerName(static_cast<MouseEvent>(index)))
+            return true;
+    }
+    return among(common) || (tag == "clock" && among(clock)) || (tag == "body" && name == "type");
+}
+
+const char* handlerName(MouseEvent event)
+{
+    static const char* const names[HandlerCount] = {
+        "onmousedown", "onmouseup", "onmouseout", "onmouseover", "onmousemove", "onclick",
+    };
+    return names[static_cast<int32_t>(event)];
 }
 
 RefPtr<Element> createElement(std::string_view tag, Ref<ElementHostLink> host, const ScriptArray& attributes)
@@ -472,6 +490,7 @@ const MemberTableRow Element::s_members[] = {
     { "onmouseout", property<&Element::getHandler<MouseEvent::Out>, &Element::putHandler<MouseEvent::Out>> },
     { "onmouseover", property<&Element::getHandler<MouseEvent::Over>, &Element::putHandler<MouseEvent::Over>> },
     { "onmousemove", property<&Element::getHandler<MouseEvent::Move>, &Element::putHandler<MouseEvent::Move>> },
+    { "onclick", property<&Element::getHandler<MouseEvent::Click>, &Element::putHandler<MouseEvent::Click>> },
     { "attachImage", method<&Element::callAttachImage> },
     { "filterAlphaOpacity", readableProperty<&Element::getOpacity, &Element::putOpacity> },
     { nullptr, nullptr },

@@ -1,5 +1,5 @@
 // An element is a visible thing of a document: a rectangle of the window's client area with a
-// background colour or picture, a text colour and font, five mouse handlers written as script
+// background colour or picture, a text colour and font, six mouse handlers written as script
 // text, a visibility flag and an opacity. The document window drives it through its operations
 // (paint, hit test, mouse events, ticks); scripts reach it through one member table shared by
 // every element of the document. Most members act by calling an operation of the element itself,
@@ -27,8 +27,11 @@ enum class MouseEvent : int32_t {
     Out = 2,
     Over = 3,
     Move = 4,
+    Click = 5, // this program's addition: a press and release without a drag between
 };
-inline constexpr int32_t HandlerCount = 5;
+inline constexpr int32_t HandlerCount = 6;
+// The attribute and member name of an event's handler ("onmousedown" ...).
+const char* handlerName(MouseEvent event);
 
 // How the pointer stands to an element since the last hit test.
 enum class HitResult : int32_t {
@@ -156,6 +159,9 @@ private:
     Status putOpacity(const ScriptValue& value, ScriptValue* result);
     static const MemberTableRow s_members[];
 };
+
+// Whether an element of the tag reads the attribute (handlers and id included).
+bool isKnownAttribute(std::string_view tag, std::string_view name);
 
 // A new element for the tag (body, clock or div, matched exactly) built from the node's
 // attributes; null for any other tag or when memory runs out.

@@ -136,6 +136,36 @@ class Display:
         return tuple(int(fields[key].strip()) for key in
                      ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
 
+    def box_line(self, box, below=(22, 16, 28, 12, 34)):
+        """A line of a box's selectable text: a triple click on it puts it in the X selection."""
+        bx, by, bwidth, _ = self.geometry(box)
+
+        def selected_text():
+            for dy in below:
+                self.run("xdotool", "mousemove", str(bx + bwidth // 3), str(by + dy),
+                         "click", "--repeat", "3", "--delay", "80", "1")
+                text = self.run("xclip", "-o", check_status=False)
+                if text:
+                    return text
+            return None
+        return poll("the box's text in the selection", selected_text, timeout=10)
+
+    def docked_icon(self):
+        """The docked tray icon: the one window of the program's that is not a direct child of
+        the root window (it sits inside the tray's panel)."""
+        tree = self.run("xwininfo", "-root", "-tree", check_status=False).splitlines()
+        top = min((len(l) - len(l.lstrip()) for l in tree if l.strip().startswith("0x")), default=0)
+        for line in tree:
+            if len(line) - len(line.lstrip()) > top and '("nimbolt" "nimbolt")' in line:
+                return int(line.split()[0], 16)
+        return None
+
+    def start_tray(self):
+        check(shutil.which("trayer"), "trayer is missing")
+        self.start_helper("trayer", "--edge", "top", "--align", "left", "--widthtype", "pixel", "--width", "64",
+                          "--heighttype", "pixel", "--height", "32", "--expand", "false")
+        poll("the tray's panel", lambda: self.window_named("panel"))
+
     def wait_at(self, window, x, y):
         poll("the window at %d,%d" % (x, y), lambda: self.geometry(window)[:2] == (x, y))
 
@@ -182,7 +212,7 @@ class Nimbolt:
 
     started = []  # every program a case started: reported on a failure, stopped at the end
 
-    def __init__(self, display, executable, script="", body_attributes="", body="", extra_env={}, args=()):
+    def __init__(self, display, executable, script="", body_attributes="", body="", extra_env={}, args=(), start=True):
         self.display, self.env = display, dict(display.env, **extra_env)
         self.folder = tempfile.mkdtemp(prefix="nimbolt-test-")
         self.program = os.path.join(self.folder, "nimbolt")
@@ -190,8 +220,9 @@ class Nimbolt:
             os.link(executable, self.program)
         except OSError:
             shutil.copy2(executable, self.program)
-        os.mkdir(os.path.join(self.folder, "clock.dat"))
-        write_mascot(os.path.join(self.folder, "clock.dat", "start.nbm"), "Probe", script, body_attributes, body)
+        if start:
+            os.mkdir(os.path.join(self.folder, "clock.dat"))
+            write_mascot(os.path.join(self.folder, "clock.dat", "start.nbm"), "Probe", script, body_attributes, body)
         Nimbolt.started.append(self)
         self.restart(*args)
 
@@ -263,22 +294,36 @@ def case_shape(display, executable, scale=1):
         raise Failure("%d pixels differ (point, seen, expected), e.g. %s" % (len(wrong()), wrong()[:5]))
 
 
-def case_pointer(display, executable):
+def case_pointer(display, executable, manager=None):
     """A click in the hole of the shape reaches the window below and runs nothing; a press inside
-    the shape runs onmousedown, and dragging from there moves the mascot by the pointer's offset."""
+    the shape runs onmousedown, and dragging from there moves the mascot by the pointer's offset.
+    Under a window manager that moves windows itself, a press and release with no time between
+    is a click that leaves the mascot where it was."""
+    if manager:
+        display.start_helper(manager)
+        poll("the window manager", lambda: "window id" in display.run(
+            "xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check_status=False))
     program = Nimbolt(display, executable, "function down(x) { Echo('down', x, '\\n'); } window.moveTo(100, 80);",
                       body="<div left=\"5\" top=\"3\" width=\"30\" height=\"24\" "
                            "onmousedown=\"down(this.id)\" id=\"frame\"></div>")
     window = program.find_mascot(display)
     display.wait_at(window, 100, 80)
     display.run("xdotool", "mousemove", "120", "94", "click", "1")  # the hole
-    display.run("xdotool", "mousemove", "107", "85", "mousedown", "1")  # the frame
+    display.run("xdotool", "mousemove", "107", "85", "click", "1")  # the frame
     poll("the handler's Echo", lambda: program.saw("down frame"))
+    display.run("xdotool", "mousemove", "300", "200")
+    time.sleep(0.5)
+    check(display.geometry(window)[:2] == (100, 80), "the click moved the mascot to %r" % (display.geometry(window),))
+    display.run("xdotool", "mousemove", "107", "85", "mousedown", "1")
+    poll("the handler's Echo", lambda: program.read().count("down frame") == 2)
     for step in range(1, 11):
         display.run("xdotool", "mousemove", str(107 + 13 * step), str(85 + 7 * step))
     display.run("xdotool", "mouseup", "1")
-    poll("the window at 230,150", lambda: display.geometry(window)[:2] == (230, 150), timeout=5)
-    check(program.read().count("down frame") == 1,
+    try:
+        poll("the window at 230,150", lambda: display.geometry(window)[:2] == (230, 150), timeout=5)
+    except Failure:
+        raise Failure("window at %r" % (display.geometry(window),))
+    check(program.read().count("down frame") == 2,
           "the click in the hole reached the window (%d downs)" % program.read().count("down frame"))
 
 
@@ -305,18 +350,7 @@ def case_boxes(display, executable):
     display.run("xdotool", "mousemove", "307", "305", "click", "1")
     poll("the mouse handler while the box is open", lambda: program.saw("clicked"))
     check(not program.saw("after alert"), "the script went on before the box closed")
-    # The box's text is selectable: a triple click on its line puts it in the X selection.
-    bx, by, bwidth, _ = display.geometry(box)
-
-    def selected_text():
-        for dy in (22, 16, 28, 12, 34):
-            display.run("xdotool", "mousemove", str(bx + bwidth // 3), str(by + dy),
-                        "click", "--repeat", "3", "--delay", "80", "1")
-            text = display.run("xclip", "-o", check_status=False)
-            if text:
-                return text
-        return None
-    text = poll("the box's text in the selection", selected_text, timeout=10)
+    text = display.box_line(box)
     check(text.strip() == "Hello from the box", "box reads %r" % text)
     for caption, key, answer in (("alert", "Return", "after alert"), ("Question", "Escape", "first 0"),
                                  ("Question", "Return", "second 1")):
@@ -340,10 +374,7 @@ def case_open_dialog(display, executable):
     "開く(&O)", a chosen file: the new document replaces the old; the waiting script ends when its
     box closes, and the new document's handler runs. While that handler waits in a box of its
     own, the tray menu's "終了(&X)" ends the program with 0."""
-    check(shutil.which("trayer"), "trayer is missing")
-    display.start_helper("trayer", "--edge", "top", "--align", "left", "--widthtype", "pixel", "--width", "64",
-                         "--heighttype", "pixel", "--height", "32", "--expand", "false")
-    poll("the tray's panel", lambda: display.window_named("panel"))
+    display.start_tray()
     program = Nimbolt(display, executable, "window.moveTo(300, 300); window.alert('waiting'); Echo('after alert\\n');")
     other = program.log("other.nbm")
     with open(other, "w") as out:
@@ -353,16 +384,7 @@ def case_open_dialog(display, executable):
     box = poll("the alert box", lambda: display.window_named("alert"))
     display.wait_at(program.find_mascot(display), 300, 300)
 
-    # The docked icon is our program's window inside the tray's panel: the one window of ours
-    # that is not a direct child of the root window.
-    def docked_icon():
-        tree = display.run("xwininfo", "-root", "-tree", check_status=False).splitlines()
-        top = min((len(l) - len(l.lstrip()) for l in tree if l.strip().startswith("0x")), default=0)
-        for line in tree:
-            if len(line) - len(line.lstrip()) > top and '("nimbolt" "nimbolt")' in line:
-                return int(line.split()[0], 16)
-        return None
-    icon = poll("the docked tray icon", docked_icon)
+    icon = poll("the docked tray icon", display.docked_icon)
 
     display.run("xdotool", "mousemove", "307", "305", "click", "3")
     time.sleep(0.3)
@@ -538,10 +560,86 @@ def case_package(display, executable, build):
         shutil.rmtree(folder, ignore_errors=True)
 
 
+def case_error_boxes(display, executable):
+    """A box with a short text is wide enough to show its caption. Clicks on a handler that fails
+    each time open one ScriptError box, not one a click."""
+    program = Nimbolt(display, executable, "window.moveTo(20, 20); window.alert('x');",
+                      "onmousedown=\"Echo('pressed\\n'); missing();\"")
+    box = poll("the alert", lambda: display.window_named("alert"))
+    check(display.geometry(box)[2] >= 240, "the box is %d pixels wide" % display.geometry(box)[2])
+    display.run("xdotool", "windowfocus", "--sync", str(box), "key", "Return")
+    display.wait_at(program.find_mascot(display), 20, 20)
+    for presses in range(1, 4):
+        display.run("xdotool", "mousemove", "27", "25", "click", "1")
+        poll("the handler", lambda: program.read().count("pressed") == presses)
+        poll("a box", lambda: display.window_named("ScriptError"))
+    check(len(display.visible("--name", "^ScriptError$")) == 1,
+          "%d boxes open" % len(display.visible("--name", "^ScriptError$")))
+
+
+def case_close(display, executable, tray):
+    """The window manager's Alt+F4 on the last window ends the program when there is no tray;
+    with a tray the window goes, and a left click on the tray icon shows it again."""
+    display.start_helper("openbox")
+    poll("the window manager", lambda: "window id" in display.run(
+        "xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check_status=False))
+    if tray:
+        display.start_tray()
+    program = Nimbolt(display, executable, "window.moveTo(300, 300);")
+    window = program.find_mascot(display)
+    icon = poll("the docked tray icon", display.docked_icon) if tray else None
+    display.run("xdotool", "windowactivate", "--sync", str(window), "key", "alt+F4")
+    if not tray:
+        check(program.wait_exit() == 0, "exit code is not 0")
+        return
+    poll("the window gone", lambda: not display.window_named("Probe"))
+    check(program.process.poll() is None, "the program ended")
+    x, y, width, height = display.geometry(icon)
+    display.run("xdotool", "mousemove", str(x + width // 2), str(y + height // 2), "click", "1")
+    poll("the window back", lambda: display.window_named("Probe"))
+
+
+def case_missing_start(display, executable):
+    """Without a start document the program runs on and shows a box that names the path it
+    looked for."""
+    program = Nimbolt(display, executable, start=False)
+    box = poll("the box", lambda: display.window_named("Nimbolt"))
+    expected = os.path.join(program.folder, "clock.dat", "start.nbm")
+    text = display.box_line(box, below=range(30, 80, 6))
+    check(text.strip() == expected, "box reads %r, expected the path %s" % (text, expected))
+    check(program.process.poll() is None, "the program ended")
+
+
+def case_no_display(display, executable):
+    """Without a display the program says in one line what is missing and ends with 1."""
+    runtime = tempfile.mkdtemp(prefix="nimbolt-runtime-")
+    compositor = socket.socket(socket.AF_UNIX)
+    compositor.bind(os.path.join(runtime, "wayland-test"))
+    compositor.listen(1)
+    env = {key: value for key, value in os.environ.items()
+           if key not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR")}
+    rows = [("no display at all", {}, "no display"),
+            ("a display that cannot be opened", {"DISPLAY": ":4711"}, "cannot open the display :4711"),
+            ("Wayland without Qt's plugin", {"WAYLAND_DISPLAY": "wayland-test", "XDG_RUNTIME_DIR": runtime},
+             "qt6-wayland")]
+    try:
+        for name, extra, expected in rows:
+            if name.startswith("Wayland") and glob.glob("/usr/lib/*/qt6/plugins/platforms/libqwayland*"):
+                continue
+            result = subprocess.run([executable], env=dict(env, **extra), capture_output=True, text=True, timeout=20)
+            lines = result.stderr.splitlines()
+            check((result.returncode, len(lines)) == (1, 1) and expected in lines[0],
+                  "%s: exit %d, standard error %r" % (name, result.returncode, result.stderr[-500:]))
+    finally:
+        compositor.close()
+        shutil.rmtree(runtime, ignore_errors=True)
+
+
 CASES = {
     "shape": case_shape,
     "shape-scaled": lambda display, executable: case_shape(display, executable, scale=2),
     "pointer": case_pointer,
+    "pointer-openbox": lambda display, executable: case_pointer(display, executable, "openbox"),
     "boxes": case_boxes,
     "shell-exit": case_shell_exit,
     "open-dialog": case_open_dialog,
@@ -550,6 +648,11 @@ CASES = {
     "options": case_options,
     "settings-trouble": case_settings_trouble,
     "package": case_package,
+    "no-display": case_no_display,
+    "missing-start": case_missing_start,
+    "close-no-tray": lambda display, executable: case_close(display, executable, tray=False),
+    "close-tray": lambda display, executable: case_close(display, executable, tray=True),
+    "error-boxes": case_error_boxes,
 }
 
 
@@ -558,7 +661,7 @@ def main():
         print(__doc__, file=sys.stderr)
         return 2
     executable, name = sys.argv[1], sys.argv[2]
-    for tool in ("Xvfb", "xdotool", "xwininfo", "xwd"):
+    for tool in ("Xvfb", "xdotool", "xwininfo", "xwd") + (("openbox",) if "openbox" in name or "close" in name else ()):
         if not shutil.which(tool):
             # CI installs every tool, so a missing one there is a fault, not a reason to skip.
             print("%s: %s is not installed" % ("FAILED" if os.environ.get("CI") else "skipped", tool))

@@ -29,7 +29,8 @@ public:
     void windowPaint(DeviceContext&, const Rect&) override {}
     void windowMouseButton(MouseButtonEvent event, int32_t x, int32_t y) override
     {
-        record((event == MouseButtonEvent::Down ? "down " : "up ") + pair(x, y));
+        const char* names[] = { "down ", "up ", "click " };
+        record(names[static_cast<int>(event)] + pair(x, y));
     }
     void windowMouseMove(int32_t x, int32_t y) override { record("move " + pair(x, y)); }
     void windowContextMenu() override { record("menu"); }
@@ -125,14 +126,19 @@ TEST(QtWindowSystem, WindowsOfEachKind)
         EXPECT_EQ(std::count(events.calls.begin(), events.calls.end(), "sized 70,50"), 1);
         EXPECT_EQ(window.outerSize(), (Size { 70, 50 }));
 
-        // The mascot hears only the press: it is being dragged until the release.
-        std::vector<std::string> expected { "down 7,5", "move 12,9", "up 12,9", "menu" };
+        // The mascot hears only the press and the click. A release short of the drag distance (9
+        // pixels along the axes, offscreen's distance is 10) is a click; a move past it is not.
+        std::vector<std::string> expected { "down 7,5", "move 12,9", "up 12,9", "click 12,9", "down 3,3",
+            "move 8,9", "up 8,9", "menu" };
         if (kind == WindowKind::Mascot)
-            expected = { "down 7,5", "menu" };
+            expected = { "down 7,5", "click 12,9", "down 3,3", "menu" };
         events.calls.clear();
         QTest::mousePress(created.widget, Qt::LeftButton, {}, QPoint(7, 5));
         QTest::mouseMove(created.widget, QPoint(12, 9));
         QTest::mouseRelease(created.widget, Qt::LeftButton, {}, QPoint(12, 9));
+        QTest::mousePress(created.widget, Qt::LeftButton, {}, QPoint(3, 3));
+        QTest::mouseMove(created.widget, QPoint(8, 9));
+        QTest::mouseRelease(created.widget, Qt::LeftButton, {}, QPoint(8, 9));
         QTest::mousePress(created.widget, Qt::RightButton, {}, QPoint(3, 3));
         QTest::mouseRelease(created.widget, Qt::RightButton, {}, QPoint(3, 3));
         EXPECT_EQ(events.calls, expected) << static_cast<int>(kind);

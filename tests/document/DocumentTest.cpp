@@ -256,8 +256,8 @@ TEST_F(DocumentTest, TicksReachEveryElementLastFirstAndOneIntervalIsReplacedByEa
     EXPECT_EQ(integer("b"), 10);
     run("function fail() { missing(); } window.setInterval(fail, 1000);");
     system.advance(1000);
-    EXPECT_EQ(boxes(), (std::vector<std::string> { "ScriptError: (0) some error" }))
-        << "an interval's error is reported as a head script's is";
+    EXPECT_EQ(boxes(), (std::vector<std::string> { "ScriptError: (0) some error\nat setInterval callback: 'missing' is not defined" }))
+        << "an interval's error is reported as a head script's is, with what ran it";
 }
 
 TEST_F(DocumentTest, WindowMembers)
@@ -272,7 +272,7 @@ TEST_F(DocumentTest, WindowMembers)
     EXPECT_EQ(text("out"), "undefined 3 undefined 800 600 24 body");
     EXPECT_EQ(window().position(), (Point { 25, 45 }));
     run("window.screen.width = 5;");
-    EXPECT_EQ(boxes(), (std::vector<std::string> { "alert: hello", "alert: ", "ScriptError: (1) parse",
+    EXPECT_EQ(boxes(), (std::vector<std::string> { "alert: hello", "alert: ", "ScriptError: (1) parse\nat a.nbm, window.eval",
                            "ScriptError: (0) some error" }));
 }
 
@@ -317,7 +317,7 @@ TEST_F(DocumentTest, HeadScriptsRunInOrderAfterTheBodyAndErrorsDoNotStopTheNext)
     EXPECT_EQ(text("seen"), "body") << "the body exists before the head runs";
     EXPECT_EQ(integer("second"), 2);
     EXPECT_EQ(window().title(), "last");
-    EXPECT_EQ(boxes(), (std::vector<std::string> { "ScriptError: (0) some error" }));
+    EXPECT_EQ(boxes(), (std::vector<std::string> { "ScriptError: (0) some error\nat order.nbm line 3, <script>: 'broken' is not defined" }));
     EXPECT_TRUE(window().isVisible());
 
     EXPECT_EQ(document->load(file + ".missing"), Status::Failed);

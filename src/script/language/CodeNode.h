@@ -21,6 +21,8 @@ struct CodeNode {
     // kind and value together form a ScriptValue: kind sits in the tag's place.
     ScriptValue token { static_cast<ValueTag>(TokenKind::EndOfInput), { .bits = 0 } };
     int32_t line { 0 };
+    // On a function definition: the origin of the text it was read from (see ScriptEngine).
+    int32_t origin { 0 };
 
     int32_t kind() const { return static_cast<int32_t>(token.tag); }
     void setKind(int32_t kind) { token.tag = static_cast<ValueTag>(kind); }

@@ -9,6 +9,7 @@
 #include <script/runtime/ScriptValue.h>
 
 #include <cstdint>
+#include <string>
 #include <utility>
 
 namespace nimbolt {
@@ -29,6 +30,24 @@ public:
     int32_t code() const { return m_code; }
     const char* message() const { return m_message; }
 
+    // Where the failing code came from: the origin (see ScriptEngine) of the function it failed
+    // in, set by the first function call it leaves; -1 for the text run at the top.
+    int32_t origin() const { return m_origin; }
+    void markOrigin(int32_t origin)
+    {
+        if (m_origin < 0)
+            m_origin = origin;
+    }
+    // What the message leaves out, when known: the name that was not found or the member that is
+    // missing, and the line of the failure where the error itself says line 0.
+    const std::string& detail() const { return m_detail; }
+    int32_t detailLine() const { return m_detailLine; }
+    void setDetail(std::string detail, int32_t line = 0)
+    {
+        m_detail = std::move(detail);
+        m_detailLine = line;
+    }
+
 private:
     friend RefPtr<ErrorObject> makeError(int32_t, int32_t, Status);
     ErrorObject(int32_t line, int32_t column, Status code, const char* message)
@@ -43,6 +62,9 @@ private:
     const char* m_message;
     int32_t m_line;
     int32_t m_column;
+    int32_t m_origin { -1 };
+    std::string m_detail;
+    int32_t m_detailLine { 0 };
 };
 
 // The message of an error code; any code outside -1000 ... -1014 gives "some error".

@@ -12,6 +12,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 namespace nimbolt {
 
@@ -20,6 +21,13 @@ Status raiseError(ScriptValue* result, int32_t line, Status code)
     releaseValue(*result);
     *result = errorValue(makeError(line, 0, code));
     return Status::Failed;
+}
+
+// Adds what the message leaves out to the error a value holds.
+static void addDetail(ScriptValue& value, std::string detail)
+{
+    if (value.tag == ValueTag::Error && value.payload.error)
+        value.payload.error->setDetail(std::move(detail));
 }
 
 static bool isReferenceTag(ValueTag tag)
@@ -289,6 +297,10 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
             ScriptValue function;
             engine.getVariable(callee->atom(), function);
             Status status = callValue(function, &engine, argc, args, result);
+            if (!status.ok() && result->tag != ValueTag::Error && !isReferenceTag(function.tag))
+                engine.noteFailure(callee->line,
+                    "'" + engine.atomName(callee->atom())
+                        + (function.tag == ValueTag::Undefined ? "' is not defined" : "' is not a function"));
             releaseValue(function);
             return status;
         }
@@ -300,8 +312,11 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
     }
     case TokenKind::New: {
         engine.getVariable(node->first->atom(), *result);
-        if (result->tag != ValueTag::Function && result->tag != ValueTag::Object)
-            return raiseError(result, node->first->line, Status::UnknownObjectName);
+        if (result->tag != ValueTag::Function && result->tag != ValueTag::Object) {
+            Status status = raiseError(result, node->first->line, Status::UnknownObjectName);
+            addDetail(*result, "'" + engine.atomName(node->first->atom()) + "' is not a constructor");
+            return status;
+        }
         Ref<ScriptObject> object = takeObject(*result);
         return object->invoke(0, InvokeOp::Construct, argc, args, result);
     }
@@ -641,7 +656,14 @@ Status evaluateComposite(ScriptEngine& engine, const CodeNode* node, ScriptValue
         return Status::Ok;
     if (status.isErrorCode()) {
         // A failure whose code has no Error value yet becomes one at this node's line.
-        return raiseError(result, node->line, status);
+        Status raised = raiseError(result, node->line, status);
+        if (status == Status::NotAMember || status == Status::ReadOnlyMember) {
+            const CodeNode* member = node->kind() == '.' ? node : node->first && node->first->kind() == '.' ? node->first : nullptr;
+            if (member && member->second)
+                addDetail(*result, (status == Status::NotAMember ? "no member '" : "read-only member '")
+                        + engine.atomName(member->second->atom()) + "'");
+        }
+        return raised;
     }
     return status;
 }

@@ -273,6 +273,7 @@ static Status hoistFunctions(ScriptEngine& engine, CodeNode*& program, ScriptVal
         statement->next = nullptr;
         Atom name = statement->first->atom();
         int32_t line = statement->line;
+        statement->origin = engine.origin();
         RefPtr<ScriptFunction> function = createFunction(engine, statement);
         if (!function)
             return raiseError(result, line, Status::OutOfMemory);
@@ -283,9 +284,21 @@ static Status hoistFunctions(ScriptEngine& engine, CodeNode*& program, ScriptVal
     return Status::Ok;
 }
 
+RefPtr<ErrorObject> makeNotedError(ScriptEngine& engine)
+{
+    RefPtr<ErrorObject> error = makeError(0, 0, Status::SomeError);
+    ScriptEngine::FailureNote note = engine.takeFailureNote();
+    if (error && !note.text.empty()) {
+        error->setDetail(std::move(note.text), note.line);
+        error->markOrigin(note.origin);
+    }
+    return error;
+}
+
 Status runProgram(ScriptEngine& engine, ScriptObject* self, CodeNode* program, ScriptValue* result)
 {
     *result = UndefinedValue;
+    engine.takeFailureNote();
     Status code;
     {
         EngineRun run(engine);
@@ -303,7 +316,7 @@ Status runProgram(ScriptEngine& engine, ScriptObject* self, CodeNode* program, S
     else if (isCompletion(code, Completion::Continue))
         error = makeError(0, 0, Status::ContinueMismatch);
     else if (!code.ok() && result->tag != ValueTag::Error)
-        error = makeError(0, 0, Status::SomeError);
+        error = makeNotedError(engine);
     else if (code.ok())
         return Status::Ok;
     else

@@ -168,5 +168,8 @@ Status combineOperands(const CodeNode* node, int32_t kind, ScriptValue& left, Sc
 
 // Replaces the result with a new Error value for code at line; returns -1.
 Status raiseError(ScriptValue* result, int32_t line, Status code);
+// The "some error" at line 0 of a run that failed without an error of its own, with what the
+// engine's failure note says about it; null when memory runs out.
+RefPtr<ErrorObject> makeNotedError(ScriptEngine& engine);
 
 }

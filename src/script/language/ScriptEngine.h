@@ -22,6 +22,8 @@
 #include <script/runtime/ScriptValue.h>
 
 #include <cstdint>
+#include <string>
+#include <utility>
 
 namespace nimbolt {
 
@@ -60,6 +62,21 @@ private:
     ~EngineLink() override = default;
 
     ScriptEngine* m_engine;
+};
+
+class ScriptEngine;
+
+// Makes an origin the running one for its life (see ScriptEngine::origin).
+class OriginScope {
+public:
+    OriginScope(ScriptEngine& engine, int32_t origin);
+    ~OriginScope();
+    OriginScope(const OriginScope&) = delete;
+    OriginScope& operator=(const OriginScope&) = delete;
+
+private:
+    ScriptEngine& m_engine;
+    int32_t m_saved;
 };
 
 class ScriptEngine final : public ScriptObject {
@@ -116,6 +133,23 @@ public:
     // The site, or null; the engine holds one reference.
     ScriptSite* site() const { return m_site.ptr(); }
     void setSite(ScriptSite* site) { m_site = site; }
+
+    // The origin of the code running: a number the host gives each text it runs, so that an
+    // error report can tell which text failed (0: none given). Functions keep the origin of the
+    // text that defined them, and their calls make it the running one.
+    int32_t origin() const { return m_origin; }
+    void setOrigin(int32_t origin) { m_origin = origin; }
+    // A failure that ends without an error of its own (calling a name that holds no function)
+    // leaves its line and what went wrong here, for the error the run then makes.
+    struct FailureNote {
+        int32_t origin { 0 };
+        int32_t line { 0 };
+        std::string text;
+    };
+    void noteFailure(int32_t line, std::string text) { m_note = { m_origin, line, std::move(text) }; }
+    FailureNote takeFailureNote() { return std::exchange(m_note, {}); }
+    // The name of an atom as text, for reports.
+    std::string atomName(Atom atom);
 
     // Native recursion guard: evaluation and statement execution check the machine stack and
     // fail with "stack overflow" long before it runs out, however the script nests.
@@ -246,6 +280,8 @@ private:
     // The run clock: the deadline of the run in progress (steady clock, nanoseconds), whether
     // one is set, and how many message boxes it waits in.
     int32_t m_runLimit { 0 };
+    int32_t m_origin { 0 };
+    FailureNote m_note;
     int32_t m_passesUntilCheck { 0 };
     int64_t m_deadline { 0 };
     bool m_deadlineSet { false };
@@ -379,5 +415,14 @@ public:
 private:
     ScriptEngine& m_engine;
 };
+
+inline OriginScope::OriginScope(ScriptEngine& engine, int32_t origin)
+    : m_engine(engine)
+    , m_saved(engine.origin())
+{
+    engine.setOrigin(origin);
+}
+
+inline OriginScope::~OriginScope() { m_engine.setOrigin(m_saved); }
 
 }

@@ -2,6 +2,7 @@
 
 #include <base/Assert.h>
 
+#include <script/language/ErrorObject.h>
 #include <script/language/Interpreter.h>
 
 #include <script/runtime/AtomTable.h>
@@ -295,7 +296,13 @@ Status callFunction(ScriptEngine& engine, const CodeNode& definition, ScriptObje
     CallFrame frame(engine, argc, self);
     if (!frame.status().ok())
         return frame.status();
-    Status status = runList(engine, definition.third, result);
+    Status status;
+    {
+        OriginScope origin(engine, definition.origin);
+        status = runList(engine, definition.third, result);
+    }
+    if (result->tag == ValueTag::Error && result->payload.error)
+        result->payload.error->markOrigin(definition.origin);
     return status.ok() ? Status::Ok : status;
 }
 

@@ -192,6 +192,8 @@ Status ScriptRunner::callFunction(const ScriptValue& callee, ScriptObject* self,
     Ref<ScriptRunner> protect(*this);
     RunnerState remembered = m_state;
     Status status;
+    if (m_engine)
+        (void)m_engine->takeFailureNote();
     {
         RunState running(*this);
         RefPtr<ScriptEngine> engine = m_engine;
@@ -204,8 +206,9 @@ Status ScriptRunner::callFunction(const ScriptValue& callee, ScriptObject* self,
         m_state = remembered;
     if (result->tag == ValueTag::Error || !status.ok()) {
         // A failure without an error of its own is reported as a program's is: "some error".
-        RefPtr<ErrorObject> error
-            = result->tag == ValueTag::Error ? takeErrorObject(*result) : makeError(0, 0, Status::SomeError);
+        RefPtr<ErrorObject> error = result->tag == ValueTag::Error ? takeErrorObject(*result)
+            : m_engine                                            ? makeNotedError(*m_engine)
+                                                                  : makeError(0, 0, Status::SomeError);
         *result = UndefinedValue;
         if (error)
             report(*error);
