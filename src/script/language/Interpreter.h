@@ -46,22 +46,14 @@ constexpr bool isCompletion(Status status, Completion completion)
     return status.code() == static_cast<int32_t>(completion);
 }
 
+// The general routine of an expression node: the stack check, the node's work by its kind and
+// the status finished at its line.
 Status evaluateComposite(ScriptEngine& engine, const CodeNode* node, ScriptValue* result);
 
+// Runs the routine the node carries (chosen at its first run, see CodeNode).
 NIMBOLT_HOT_INLINE Status evaluate(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
 {
-    // The leaves need neither the stack check nor the general dispatch.
-    switch (node->kind()) {
-    case TokenKind::IntegerLiteral:
-    case TokenKind::RealLiteral:
-        *result = node->token;
-        return Status::Ok;
-    case TokenKind::Identifier:
-        engine.getVariable(node->atom(), *result);
-        return Status::Ok;
-    default:
-        return evaluateComposite(engine, node, result);
-    }
+    return node->evaluation(engine, node, result);
 }
 // The object and member a target designates; object receives a reference of its own.
 Status resolveTarget(ScriptEngine& engine, const CodeNode* node, RefPtr<ScriptObject>& object, Atom& atom,
@@ -74,7 +66,10 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
 // division by zero and its kin.
 Status applyOperator(int32_t kind, ScriptValue& left, ScriptValue& right, ScriptValue* result);
 
-Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result);
+NIMBOLT_HOT_INLINE Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result)
+{
+    return statement->execution(engine, statement, result);
+}
 // Runs the statements of a list until one does not complete normally, and returns its code.
 NIMBOLT_HOT_INLINE Status runList(ScriptEngine& engine, const CodeNode* first, ScriptValue* result)
 {
@@ -87,6 +82,36 @@ NIMBOLT_HOT_INLINE Status runList(ScriptEngine& engine, const CodeNode* first, S
     }
     return toStatus(Completion::Normal);
 }
+// A script function's call: a new scope with the parameters bound to the arguments (missing ones
+// undefined), a frame with this (the engine when null), the body. Returns the body's status when
+// negative, otherwise 0; the body's value is in the result. The engine is running (an EngineRun
+// is open). Inlined into the call of a plain name, the hottest path of recursive scripts.
+NIMBOLT_HOT_INLINE Status runCall(ScriptEngine& engine, const CodeNode& definition, ScriptObject* self, int32_t argc,
+    const ScriptValue* args, ScriptValue* result)
+{
+    NIMBOLT_ASSERT(engine.running());
+    // The first parameter, bound to the first argument, opens the call's scope; a function
+    // without parameters opens it with a scope marker.
+    const CodeNode* parameter = definition.second;
+    BindingScope scope = parameter ? BindingScope(engine, parameter->atom(), argc > 0 ? args[0] : UndefinedValue)
+                                   : BindingScope(engine);
+    if (!scope.status().ok())
+        return scope.status();
+    *result = UndefinedValue;
+    PropertyTable& scopes = engine.scopeTable();
+    int32_t index = 1;
+    for (parameter = parameter ? parameter->next : nullptr; parameter; parameter = parameter->next, ++index) {
+        if (Status status = scopes.define(parameter->atom(), index < argc ? args[index] : UndefinedValue);
+            !status.ok())
+            return status;
+    }
+    CallFrame frame(engine, argc, self);
+    if (!frame.status().ok())
+        return frame.status();
+    Status status = runList(engine, definition.third, result);
+    return status.ok() ? Status::Ok : status;
+}
+
 // Runs a program on the engine and consumes its tree: 0, or -1 with an Error value in the result.
 Status runProgram(ScriptEngine& engine, ScriptObject* self, CodeNode* program, ScriptValue* result);
 
