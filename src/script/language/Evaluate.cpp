@@ -678,22 +678,6 @@ static Status evaluateName(ScriptEngine& engine, const CodeNode* node, ScriptVal
     return Status::Ok;
 }
 
-// A number literal or a plain name: reading it has no effect and cannot fail.
-static bool isLeaf(const CodeNode* node)
-{
-    return node->kind() == TokenKind::Identifier || node->kind() == TokenKind::IntegerLiteral
-        || node->kind() == TokenKind::RealLiteral;
-}
-
-// A leaf's value, lent without a reference.
-NIMBOLT_HOT_INLINE static const ScriptValue& leafValue(ScriptEngine& engine, const CodeNode* leaf)
-{
-    if (leaf->kind() != TokenKind::Identifier)
-        return leaf->token;
-    const ScriptValue* stored = engine.findVariable(leaf->atom());
-    return stored ? *stored : UndefinedValue;
-}
-
 // An infix operator on two leaves. Two integers are combined in place; anything else (reals,
 // text, a division that traps) takes the general way, which reads the leaves again.
 template <int32_t Kind>
@@ -723,7 +707,8 @@ static Status evaluateInfix(ScriptEngine& engine, const CodeNode* node, ScriptVa
 template <int32_t Kind>
 static NodeRoutine infixRoutine(const CodeNode* node)
 {
-    return isLeaf(node->first) && isLeaf(node->second) ? evaluateLeafOperation<Kind> : evaluateInfix<Kind>;
+    bool onLeaves = node->first && node->second && isLeaf(node->first) && isLeaf(node->second);
+    return onLeaves ? evaluateLeafOperation<Kind> : evaluateInfix<Kind>;
 }
 
 // The arguments of a call onto the value stack, then the call of the plain name; the arguments

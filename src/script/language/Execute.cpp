@@ -99,6 +99,56 @@ static Status executeIf(ScriptEngine& engine, const CodeNode* statement, ScriptV
     return toStatus(Completion::Normal);
 }
 
+// An if whose condition compares two leaves (Kind is the comparison): two integers decide
+// without evaluating the condition as a node.
+template <int32_t Kind>
+static Status executeIfOnLeaves(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result)
+{
+    if (engine.nativeStackExhausted())
+        return stackExhausted(statement, result);
+    const CodeNode* condition = statement->first;
+    const ScriptValue& left = leafValue(engine, condition->first);
+    const ScriptValue& right = leafValue(engine, condition->second);
+    bool truth = false;
+    if (left.tag == ValueTag::Integer && right.tag == ValueTag::Integer) {
+        int32_t outcome = 0;
+        // Comparisons never trap.
+        integerOperation(Kind, left.payload.integer, right.payload.integer, outcome);
+        truth = outcome != 0;
+    } else {
+        NIMBOLT_TRY(evaluateCondition(engine, condition, result, truth));
+    }
+    if (truth)
+        return execute(engine, statement->second, result);
+    if (statement->third)
+        return execute(engine, statement->third, result);
+    return toStatus(Completion::Normal);
+}
+
+// The routine of an if: the short way when its condition compares two leaves.
+static NodeRoutine ifRoutine(const CodeNode* statement)
+{
+    const CodeNode* condition = statement->first;
+    if (!condition->first || !condition->second || !isLeaf(condition->first) || !isLeaf(condition->second))
+        return executeIf;
+    switch (condition->kind()) {
+    case '<':
+        return executeIfOnLeaves<'<'>;
+    case '>':
+        return executeIfOnLeaves<'>'>;
+    case TokenKind::LessOrEqual:
+        return executeIfOnLeaves<TokenKind::LessOrEqual>;
+    case TokenKind::GreaterOrEqual:
+        return executeIfOnLeaves<TokenKind::GreaterOrEqual>;
+    case TokenKind::Equals:
+        return executeIfOnLeaves<TokenKind::Equals>;
+    case TokenKind::NotEquals:
+        return executeIfOnLeaves<TokenKind::NotEquals>;
+    default:
+        return executeIf;
+    }
+}
+
 static Status executeWhile(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result)
 {
     if (engine.nativeStackExhausted())
@@ -212,7 +262,7 @@ static NodeRoutine executionFor(const CodeNode* statement)
     case TokenKind::Return:
         return executeReturn;
     case TokenKind::If:
-        return executeIf;
+        return ifRoutine(statement);
     case TokenKind::While:
         return executeWhile;
     case TokenKind::Do:

@@ -186,6 +186,22 @@ NIMBOLT_HOT_INLINE bool integerOperation(int32_t kind, int32_t a, int32_t b, int
     }
 }
 
+// A number literal or a plain name: reading it has no effect and cannot fail.
+inline bool isLeaf(const CodeNode* node)
+{
+    return node->kind() == TokenKind::Identifier || node->kind() == TokenKind::IntegerLiteral
+        || node->kind() == TokenKind::RealLiteral;
+}
+
+// A leaf's value, lent without a reference.
+NIMBOLT_HOT_INLINE const ScriptValue& leafValue(ScriptEngine& engine, const CodeNode* leaf)
+{
+    if (leaf->kind() != TokenKind::Identifier)
+        return leaf->token;
+    const ScriptValue* stored = engine.findVariable(leaf->atom());
+    return stored ? *stored : UndefinedValue;
+}
+
 // Completes an infix node (kind, or a compound assignment's plain operator) whose operands are
 // evaluated but are not two integers: left and the right operand in the result are consumed and
 // the result receives the outcome, or an Error at the node's line.
