@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times each benchmark program on nimbolt-script and on two other small script engines (MuJS and
 # Duktape, Debian packages mujs and duktape), running the same file with an Echo function
-# prepended for them, and prints the best of three runs side by side with the ratios.
+# prepended for them, and prints the best of three runs side by side with the ratios. Times are
+# user processor time, which other work on the machine hardly changes (wall-clock time does).
 # Usage: bench/compare-engines.sh [runs]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,15 +15,11 @@ runs=${1:-3}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Best wall-clock time in seconds of $runs runs of the command.
+# Best user processor time in seconds of $runs runs of the command.
 best_time() {
     local best="" t
     for _ in $(seq "$runs"); do
-        local start end
-        start=$(date +%s.%N)
-        "$@" >/dev/null 2>&1
-        end=$(date +%s.%N)
-        t=$(echo "$end - $start" | bc -l)
+        t=$( { TIMEFORMAT=%3U; time "$@" >/dev/null 2>&1; } 2>&1 )
         if [ -z "$best" ] || [ "$(echo "$t < $best" | bc -l)" = 1 ]; then best=$t; fi
     done
     printf '%.3f' "$best"

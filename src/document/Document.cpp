@@ -201,7 +201,7 @@ void Document::reportScriptError(ErrorObject& error)
     std::string key(first, static_cast<size_t>(length));
     if (!m_openErrorBoxes.insert(key).second)
         return;
-    (void)messageBox(text, "ScriptError", MessageBoxButtons::Ok);
+    messageBox(text, "ScriptError", MessageBoxButtons::Ok);
     m_openErrorBoxes.erase(key);
 }
 

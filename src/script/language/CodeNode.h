@@ -2,6 +2,11 @@
 // into the code tree. kind and value are laid out like a ScriptValue, so a literal node is
 // copied out as a whole value. A node owns the nodes on its four operand links and its next
 // chain; a string literal node owns one reference on its ScriptString.
+//
+// A node also carries the routines that run it as an expression and as a statement. Both start
+// as the interpreter's choosers, which on the first run pick the routine made for the node's kind
+// and the shape of its operands, store it in the node and run it; a tree is not changed once it
+// runs, so the choice stays right.
 #pragma once
 
 #include <script/language/TokenKind.h>
@@ -11,6 +16,15 @@
 #include <cstdint>
 
 namespace nimbolt {
+
+class ScriptEngine;
+struct CodeNode;
+
+// Runs a node as an expression (into the result) or as a statement (giving its completion code).
+using NodeRoutine = Status (*)(ScriptEngine& engine, const CodeNode* node, ScriptValue* result);
+// The first routines of every node; they live with the interpreter.
+Status chooseEvaluation(ScriptEngine& engine, const CodeNode* node, ScriptValue* result);
+Status chooseExecution(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result);
 
 struct CodeNode {
     CodeNode* next { nullptr };
@@ -23,6 +37,8 @@ struct CodeNode {
     int32_t line { 0 };
     // On a function definition: the origin of the text it was read from (see ScriptEngine).
     int32_t origin { 0 };
+    mutable NodeRoutine evaluation { chooseEvaluation };
+    mutable NodeRoutine execution { chooseExecution };
 
     int32_t kind() const { return static_cast<int32_t>(token.tag); }
     void setKind(int32_t kind) { token.tag = static_cast<ValueTag>(kind); }

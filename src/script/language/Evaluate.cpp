@@ -278,32 +278,36 @@ static ScriptFunction* scriptFunctionOf(ScriptEngine& engine, const ScriptValue*
     return script->engine() == &engine ? script : nullptr;
 }
 
+// CallMember on the engine: the variable's value called with the engine as this.
+NIMBOLT_HOT_INLINE static Status callName(ScriptEngine& engine, Atom atom, int32_t line, int32_t argc,
+    const ScriptValue* args, ScriptValue* result)
+{
+    *result = UndefinedValue;
+    if (ScriptFunction* script = scriptFunctionOf(engine, engine.findVariable(atom))) {
+        // A reference held for the call keeps the function alive even if the body rebinds its
+        // name, and this run holds the engine: run the body straight away.
+        Ref<ScriptFunction> held(*script);
+        return runCall(engine, script->definition(), &engine, argc, args, result);
+    }
+    // Any other callable (a host's too), or a function of another engine.
+    ScriptValue function;
+    engine.getVariable(atom, function);
+    Status status = callValue(function, &engine, argc, args, result);
+    if (!status.ok() && result->tag != ValueTag::Error && !isReferenceTag(function.tag))
+        engine.noteFailure(line,
+            "'" + engine.atomName(atom) + (function.tag == ValueTag::Undefined ? "' is not defined" : "' is not a function"));
+    releaseValue(function);
+    return status;
+}
+
 Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const ScriptValue* args,
     ScriptValue* result)
 {
     switch (node->kind()) {
     case '(': {
         const CodeNode* callee = node->first;
-        if (callee->kind() == TokenKind::Identifier) {
-            // CallMember on the engine: the variable's value called with the engine as this.
-            *result = UndefinedValue;
-            if (ScriptFunction* script = scriptFunctionOf(engine, engine.findVariable(callee->atom()))) {
-                // A reference held for the call keeps the function alive even if the body
-                // rebinds its name, and this run holds the engine: run the body straight away.
-                Ref<ScriptFunction> held(*script);
-                return callFunction(engine, script->definition(), &engine, argc, args, result);
-            }
-            // Any other callable (a host's too), or a function of another engine.
-            ScriptValue function;
-            engine.getVariable(callee->atom(), function);
-            Status status = callValue(function, &engine, argc, args, result);
-            if (!status.ok() && result->tag != ValueTag::Error && !isReferenceTag(function.tag))
-                engine.noteFailure(callee->line,
-                    "'" + engine.atomName(callee->atom())
-                        + (function.tag == ValueTag::Undefined ? "' is not defined" : "' is not a function"));
-            releaseValue(function);
-            return status;
-        }
+        if (callee->kind() == TokenKind::Identifier)
+            return callName(engine, callee->atom(), callee->line, argc, args, result);
         RefPtr<ScriptObject> object;
         Atom atom;
         NIMBOLT_TRY(resolveTarget(engine, callee, object, atom, result));
@@ -645,27 +649,213 @@ NIMBOLT_HOT_INLINE static Status evaluateNode(ScriptEngine& engine, const CodeNo
     return raiseError(result, node->line, Status::SomeError);
 }
 
+// The status a node's routine hands up. Hosts may report success as a positive count;
+// statements must not take it for a completion code (1 would read as break). A failure whose code
+// has no Error value yet becomes one at this node's line. So every routine returns 0, -1 or a
+// status from -1000 to -2.
+NIMBOLT_HOT_INLINE static Status finishNode(const CodeNode* node, Status status, ScriptValue* result)
+{
+    if (status.ok())
+        return Status::Ok;
+    if (status.isErrorCode())
+        return raiseError(result, node->line, status);
+    return status;
+}
+
 Status evaluateComposite(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
 {
     if (engine.nativeStackExhausted())
         return raiseError(result, node->line, Status::StackOverflow);
     Status status = evaluateNode(engine, node, result);
-    // Hosts may report success as a positive count; statements must not take it for a
-    // completion code (1 would read as break).
-    if (status.ok())
-        return Status::Ok;
-    if (status.isErrorCode()) {
-        // A failure whose code has no Error value yet becomes one at this node's line.
+    if (status == Status::NotAMember || status == Status::ReadOnlyMember) {
+        // The Error says which member, where the node names it.
         Status raised = raiseError(result, node->line, status);
-        if (status == Status::NotAMember || status == Status::ReadOnlyMember) {
-            const CodeNode* member = node->kind() == '.' ? node : node->first && node->first->kind() == '.' ? node->first : nullptr;
-            if (member && member->second)
-                addDetail(*result, (status == Status::NotAMember ? "no member '" : "read-only member '")
-                        + engine.atomName(member->second->atom()) + "'");
-        }
+        const CodeNode* member = node->kind() == '.' ? node : node->first && node->first->kind() == '.' ? node->first : nullptr;
+        if (member && member->second)
+            addDetail(*result, (status == Status::NotAMember ? "no member '" : "read-only member '")
+                    + engine.atomName(member->second->atom()) + "'");
         return raised;
     }
-    return status;
+    return finishNode(node, status, result);
+}
+
+// Routines made for common node shapes. Each does exactly what evaluateComposite does for its
+// node; a routine whose short way does not apply hands the node to evaluateComposite. Routines
+// for nodes without composite operands need no stack check: they do not nest.
+
+static Status evaluateNumber(ScriptEngine&, const CodeNode* node, ScriptValue* result)
+{
+    *result = node->token;
+    return Status::Ok;
+}
+
+static Status evaluateText(ScriptEngine&, const CodeNode* node, ScriptValue* result)
+{
+    *result = node->token;
+    retainValue(*result);
+    return Status::Ok;
+}
+
+static Status evaluateName(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+{
+    engine.getVariable(node->atom(), *result);
+    return Status::Ok;
+}
+
+// An infix operator on two leaves. Two integers are combined in place; anything else (reals,
+// text, a division that traps) takes the general way, which reads the leaves again.
+template <int32_t Kind>
+static Status evaluateLeafOperation(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+{
+    const ScriptValue& left = leafValue(engine, node->first);
+    const ScriptValue& right = leafValue(engine, node->second);
+    int32_t value;
+    if (left.tag == ValueTag::Integer && right.tag == ValueTag::Integer
+        && integerOperation(Kind, left.payload.integer, right.payload.integer, value)) {
+        *result = ScriptValue::integer(value);
+        return Status::Ok;
+    }
+    return evaluateComposite(engine, node, result);
+}
+
+// An infix operator on any operands. Its operands hand up finished statuses and a failing
+// operator raises its Error itself, so there is nothing left to convert.
+template <int32_t Kind>
+static Status evaluateInfix(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+{
+    if (engine.nativeStackExhausted())
+        return raiseError(result, node->line, Status::StackOverflow);
+    return evaluateOperation(engine, node, Kind, result);
+}
+
+template <int32_t Kind>
+static NodeRoutine infixRoutine(const CodeNode* node)
+{
+    bool onLeaves = node->first && node->second && isLeaf(node->first) && isLeaf(node->second);
+    return onLeaves ? evaluateLeafOperation<Kind> : evaluateInfix<Kind>;
+}
+
+// The arguments of a call onto the value stack, then the call of the plain name; the arguments
+// are popped again before the status is finished.
+NIMBOLT_HOT_INLINE static Status callNameWithArguments(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+{
+    ValueStackMark mark(engine);
+    for (const CodeNode* argument = node->second; argument; argument = argument->next) {
+        NIMBOLT_TRY(evaluate(engine, argument, result));
+        if (Status status = mark.pushMoved(*result); !status.ok()) {
+            releaseValue(*result);
+            return status;
+        }
+    }
+    return callName(engine, node->first->atom(), node->first->line, mark.count(), mark.values(), result);
+}
+
+// f(a, b) for a plain name f.
+static Status evaluateNameCall(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+{
+    if (engine.nativeStackExhausted())
+        return raiseError(result, node->line, Status::StackOverflow);
+    if (engine.runOverdue())
+        return raiseError(result, node->line, Status::TooLong);
+    return finishNode(node, callNameWithArguments(engine, node, result), result);
+}
+
+// x = value for a plain name x.
+static Status evaluateNameAssignment(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+{
+    if (engine.nativeStackExhausted())
+        return raiseError(result, node->line, Status::StackOverflow);
+    NIMBOLT_TRY(evaluate(engine, node->second, result));
+    ScriptValue value = *result;
+    *result = UndefinedValue;
+    Status status = engine.putVariable(node->first->atom(), value, result);
+    releaseValue(value);
+    return finishNode(node, status, result);
+}
+
+// x++, x--, ++x and --x for a plain name x that holds an integer: the binding is stepped in
+// place, which is what reading, converting and storing it back comes to.
+template <int32_t Step, bool Prefix>
+static Status evaluateNameStep(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+{
+    const CodeNode* target = Prefix ? node->second : node->first;
+    ScriptValue* stored = engine.scopeTable().find(target->atom());
+    if (!stored || stored->tag != ValueTag::Integer)
+        return evaluateComposite(engine, node, result);
+    int32_t old = stored->payload.integer;
+    stored->payload.integer = wrapAdd(old, Step);
+    *result = ScriptValue::integer(Prefix ? stored->payload.integer : old);
+    return Status::Ok;
+}
+
+static NodeRoutine evaluationFor(const CodeNode* node)
+{
+    auto onName = [](const CodeNode* target, NodeRoutine routine) -> NodeRoutine {
+        return target && target->kind() == TokenKind::Identifier ? routine : evaluateComposite;
+    };
+    switch (node->kind()) {
+    case TokenKind::IntegerLiteral:
+    case TokenKind::RealLiteral:
+        return evaluateNumber;
+    case TokenKind::StringLiteral:
+        return evaluateText;
+    case TokenKind::Identifier:
+        return evaluateName;
+    case '(':
+        return onName(node->first, evaluateNameCall);
+    case '=':
+        return onName(node->first, evaluateNameAssignment);
+    case TokenKind::Increment:
+        return onName(node->first, evaluateNameStep<1, false>);
+    case TokenKind::Decrement:
+        return onName(node->first, evaluateNameStep<-1, false>);
+    case TokenKind::PreIncrement:
+        return onName(node->second, evaluateNameStep<1, true>);
+    case TokenKind::PreDecrement:
+        return onName(node->second, evaluateNameStep<-1, true>);
+    case '+':
+        return infixRoutine<'+'>(node);
+    case '-':
+        return infixRoutine<'-'>(node);
+    case '*':
+        return infixRoutine<'*'>(node);
+    case '/':
+        return infixRoutine<'/'>(node);
+    case '%':
+        return infixRoutine<'%'>(node);
+    case '&':
+        return infixRoutine<'&'>(node);
+    case '|':
+        return infixRoutine<'|'>(node);
+    case '^':
+        return infixRoutine<'^'>(node);
+    case TokenKind::ShiftLeft:
+        return infixRoutine<TokenKind::ShiftLeft>(node);
+    case TokenKind::ShiftRight:
+        return infixRoutine<TokenKind::ShiftRight>(node);
+    case TokenKind::UnsignedShiftRight:
+        return infixRoutine<TokenKind::UnsignedShiftRight>(node);
+    case '<':
+        return infixRoutine<'<'>(node);
+    case '>':
+        return infixRoutine<'>'>(node);
+    case TokenKind::LessOrEqual:
+        return infixRoutine<TokenKind::LessOrEqual>(node);
+    case TokenKind::GreaterOrEqual:
+        return infixRoutine<TokenKind::GreaterOrEqual>(node);
+    case TokenKind::Equals:
+        return infixRoutine<TokenKind::Equals>(node);
+    case TokenKind::NotEquals:
+        return infixRoutine<TokenKind::NotEquals>(node);
+    default:
+        return evaluateComposite;
+    }
+}
+
+Status chooseEvaluation(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
+{
+    node->evaluation = evaluationFor(node);
+    return node->evaluation(engine, node, result);
 }
 
 }

@@ -5,76 +5,22 @@
 #include <script/language/Interpreter.h>
 #include <script/language/ScriptFunction.h>
 
-#include <array>
 #include <utility>
 
 namespace nimbolt {
 
-static bool isComparison(int32_t kind)
-{
-    switch (kind) {
-    case '<':
-    case '>':
-    case TokenKind::LessOrEqual:
-    case TokenKind::GreaterOrEqual:
-    case TokenKind::Equals:
-    case TokenKind::NotEquals:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// Evaluates a comparison node's operands, left first, into left and value. Two integers are
-// compared here and decide the truth (true is returned); otherwise the comparison is completed
-// into value as its node would be, and false is returned with the status.
-NIMBOLT_HOT_INLINE static bool compareIntegers(ScriptEngine& engine, const CodeNode* node, ScriptValue& value,
-    Status& status, bool& truth)
-{
-    ScriptValue left = UndefinedValue;
-    status = evaluate(engine, node->first, &left);
-    if (!status.ok()) {
-        value = left;
-        return false;
-    }
-    status = evaluate(engine, node->second, &value);
-    if (!status.ok()) {
-        releaseValue(left);
-        return false;
-    }
-    if (left.tag == ValueTag::Integer && value.tag == ValueTag::Integer) {
-        int32_t outcome = 0;
-        // Comparisons never trap, so the operation always succeeds here.
-        integerOperation(node->kind(), left.payload.integer, value.payload.integer, outcome);
-        truth = outcome != 0;
-        return true;
-    }
-    status = combineOperands(node, node->kind(), left, &value);
-    return false;
-}
-
 // Evaluates a condition into its truth; on failure the condition's error moves into result. A
-// comparison, the usual condition, is decided without the general evaluation of its node.
+// comparison, the usual condition, gives an integer and needs no conversion.
 NIMBOLT_HOT_INLINE static Status evaluateCondition(ScriptEngine& engine, const CodeNode* node, ScriptValue* result, bool& truth)
 {
     ScriptValue value = UndefinedValue;
-    Status status;
-    if (isComparison(node->kind())) {
-        if (compareIntegers(engine, node, value, status, truth))
-            return Status::Ok;
-    } else {
-        status = evaluate(engine, node, &value);
-    }
-    if (!status.ok()) {
+    if (Status status = evaluate(engine, node, &value); !status.ok()) {
         releaseValue(*result);
         *result = value;
         return status;
     }
-    if (value.tag == ValueTag::Integer) {
-        truth = value.payload.integer != 0;
-        return Status::Ok;
-    }
-    toBoolean(value);
+    if (value.tag != ValueTag::Integer)
+        toBoolean(value);
     truth = value.payload.integer != 0;
     return Status::Ok;
 }
@@ -108,155 +54,241 @@ NIMBOLT_HOT_INLINE static bool continueLoop(ScriptEngine& engine, const CodeNode
     return false;
 }
 
-// Statement kinds are sparse; execution dispatches on a dense index.
-enum class StatementOperation : uint8_t {
-    Expression,
-    Block,
-    Empty,
-    Break,
-    Continue,
-    Return,
-    If,
-    While,
-    Do,
-    For,
-    Var,
-    Case,
-    Default,
-    Meaningless,
-};
+// The routines of the statement kinds. Those that run further statements check the machine
+// stack first; the others nest only through expressions, whose routines check it.
 
-static constexpr int32_t StatementTableSize = 530;
+static Status stackExhausted(const CodeNode* statement, ScriptValue* result)
+{
+    return raiseError(result, statement->line, Status::StackOverflow);
+}
 
-static constexpr auto statementTable = [] {
-    std::array<StatementOperation, StatementTableSize> table {};
-    auto set = [&](int32_t kind, StatementOperation operation) { table[static_cast<size_t>(kind)] = operation; };
-    set('{', StatementOperation::Block);
-    set(';', StatementOperation::Empty);
-    set('}', StatementOperation::Empty);
-    set(TokenKind::Break, StatementOperation::Break);
-    set(TokenKind::Continue, StatementOperation::Continue);
-    set(TokenKind::Return, StatementOperation::Return);
-    set(TokenKind::If, StatementOperation::If);
-    set(TokenKind::While, StatementOperation::While);
-    set(TokenKind::Do, StatementOperation::Do);
-    set(TokenKind::For, StatementOperation::For);
-    set(TokenKind::Var, StatementOperation::Var);
-    set(TokenKind::Case, StatementOperation::Case);
-    set(TokenKind::Default, StatementOperation::Default);
-    set(':', StatementOperation::Meaningless);
-    set(TokenKind::Goto, StatementOperation::Meaningless);
-    set(TokenKind::Switch, StatementOperation::Meaningless);
-    set(TokenKind::Function, StatementOperation::Meaningless);
-    return table;
-}();
-
-Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result)
+static Status executeBlock(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result)
 {
     if (engine.nativeStackExhausted())
-        return raiseError(result, statement->line, Status::StackOverflow);
-    int32_t kind = statement->kind();
-    StatementOperation operation = kind >= 0 && kind < StatementTableSize ? statementTable[static_cast<size_t>(kind)]
-                                                                          : StatementOperation::Expression;
-    switch (operation) {
-    case StatementOperation::Block: {
-        BindingScope scope(engine);
-        if (!scope.status().ok())
-            return scope.status();
-        return runList(engine, statement->first, result);
+        return stackExhausted(statement, result);
+    BindingScope scope(engine);
+    if (!scope.status().ok())
+        return scope.status();
+    return runList(engine, statement->first, result);
+}
+
+static Status executeEmpty(ScriptEngine&, const CodeNode*, ScriptValue*) { return toStatus(Completion::Normal); }
+static Status executeBreak(ScriptEngine&, const CodeNode*, ScriptValue*) { return toStatus(Completion::Break); }
+static Status executeContinue(ScriptEngine&, const CodeNode*, ScriptValue*) { return toStatus(Completion::Continue); }
+
+static Status executeReturn(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result)
+{
+    if (statement->first) {
+        // A loop runs its body on the same slot again and again: drop what it left there.
+        releaseValue(*result);
+        NIMBOLT_TRY(evaluate(engine, statement->first, result));
     }
-    case StatementOperation::Empty:
-        return toStatus(Completion::Normal);
-    case StatementOperation::Break:
-        return toStatus(Completion::Break);
-    case StatementOperation::Continue:
-        return toStatus(Completion::Continue);
-    case StatementOperation::Return:
-        if (statement->first) {
-            // A loop runs its body on the same slot again and again: drop what it left there.
-            releaseValue(*result);
-            NIMBOLT_TRY(evaluate(engine, statement->first, result));
-        }
-        return toStatus(Completion::Return);
-    case StatementOperation::If: {
+    return toStatus(Completion::Return);
+}
+
+static Status executeIf(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result)
+{
+    if (engine.nativeStackExhausted())
+        return stackExhausted(statement, result);
+    bool truth = false;
+    NIMBOLT_TRY(evaluateCondition(engine, statement->first, result, truth));
+    if (truth)
+        return execute(engine, statement->second, result);
+    if (statement->third)
+        return execute(engine, statement->third, result);
+    return toStatus(Completion::Normal);
+}
+
+// An if whose condition compares two leaves (Kind is the comparison): two integers decide
+// without evaluating the condition as a node.
+template <int32_t Kind>
+static Status executeIfOnLeaves(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result)
+{
+    if (engine.nativeStackExhausted())
+        return stackExhausted(statement, result);
+    const CodeNode* condition = statement->first;
+    const ScriptValue& left = leafValue(engine, condition->first);
+    const ScriptValue& right = leafValue(engine, condition->second);
+    bool truth = false;
+    if (left.tag == ValueTag::Integer && right.tag == ValueTag::Integer) {
+        int32_t outcome = 0;
+        // Comparisons never trap.
+        integerOperation(Kind, left.payload.integer, right.payload.integer, outcome);
+        truth = outcome != 0;
+    } else {
+        NIMBOLT_TRY(evaluateCondition(engine, condition, result, truth));
+    }
+    if (truth)
+        return execute(engine, statement->second, result);
+    if (statement->third)
+        return execute(engine, statement->third, result);
+    return toStatus(Completion::Normal);
+}
+
+// The routine of an if: the short way when its condition compares two leaves.
+static NodeRoutine ifRoutine(const CodeNode* statement)
+{
+    const CodeNode* condition = statement->first;
+    if (!condition->first || !condition->second || !isLeaf(condition->first) || !isLeaf(condition->second))
+        return executeIf;
+    switch (condition->kind()) {
+    case '<':
+        return executeIfOnLeaves<'<'>;
+    case '>':
+        return executeIfOnLeaves<'>'>;
+    case TokenKind::LessOrEqual:
+        return executeIfOnLeaves<TokenKind::LessOrEqual>;
+    case TokenKind::GreaterOrEqual:
+        return executeIfOnLeaves<TokenKind::GreaterOrEqual>;
+    case TokenKind::Equals:
+        return executeIfOnLeaves<TokenKind::Equals>;
+    case TokenKind::NotEquals:
+        return executeIfOnLeaves<TokenKind::NotEquals>;
+    default:
+        return executeIf;
+    }
+}
+
+static Status executeWhile(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result)
+{
+    if (engine.nativeStackExhausted())
+        return stackExhausted(statement, result);
+    Status code = toStatus(Completion::Normal);
+    for (;;) {
         bool truth = false;
         NIMBOLT_TRY(evaluateCondition(engine, statement->first, result, truth));
-        if (truth)
-            return execute(engine, statement->second, result);
-        if (statement->third)
-            return execute(engine, statement->third, result);
-        return toStatus(Completion::Normal);
+        if (!truth)
+            return toStatus(Completion::Normal);
+        if (!continueLoop(engine, statement, execute(engine, statement->second, result), code, result))
+            return code;
     }
-    case StatementOperation::While: {
-        Status code = toStatus(Completion::Normal);
-        for (;;) {
-            bool truth = false;
-            NIMBOLT_TRY(evaluateCondition(engine, statement->first, result, truth));
-            if (!truth)
-                return toStatus(Completion::Normal);
-            if (!continueLoop(engine, statement, execute(engine, statement->second, result), code, result))
-                return code;
-        }
+}
+
+static Status executeDo(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result)
+{
+    if (engine.nativeStackExhausted())
+        return stackExhausted(statement, result);
+    Status code = toStatus(Completion::Normal);
+    for (;;) {
+        if (!continueLoop(engine, statement, execute(engine, statement->first, result), code, result))
+            return code;
+        bool truth = false;
+        NIMBOLT_TRY(evaluateCondition(engine, statement->second, result, truth));
+        if (!truth)
+            return toStatus(Completion::Normal);
     }
-    case StatementOperation::Do: {
-        Status code = toStatus(Completion::Normal);
-        for (;;) {
-            if (!continueLoop(engine, statement, execute(engine, statement->first, result), code, result))
-                return code;
+}
+
+static Status executeFor(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result)
+{
+    if (engine.nativeStackExhausted())
+        return stackExhausted(statement, result);
+    if (statement->first) {
+        NIMBOLT_TRY(execute(engine, statement->first, result));
+    }
+    Status code = toStatus(Completion::Normal);
+    for (;;) {
+        if (statement->second) {
             bool truth = false;
             NIMBOLT_TRY(evaluateCondition(engine, statement->second, result, truth));
             if (!truth)
                 return toStatus(Completion::Normal);
         }
-    }
-    case StatementOperation::For: {
-        if (statement->first) {
-            NIMBOLT_TRY(execute(engine, statement->first, result));
-        }
-        Status code = toStatus(Completion::Normal);
-        for (;;) {
-            if (statement->second) {
-                bool truth = false;
-                NIMBOLT_TRY(evaluateCondition(engine, statement->second, result, truth));
-                if (!truth)
-                    return toStatus(Completion::Normal);
-            }
-            if (!continueLoop(engine, statement, execute(engine, statement->fourth, result), code, result))
-                return code;
-            if (statement->third) {
-                NIMBOLT_TRY(evaluateDiscarded(engine, statement->third, result));
-            }
+        if (!continueLoop(engine, statement, execute(engine, statement->fourth, result), code, result))
+            return code;
+        if (statement->third) {
+            NIMBOLT_TRY(evaluateDiscarded(engine, statement->third, result));
         }
     }
-    case StatementOperation::Var:
-        for (const CodeNode* declarator = statement->first; declarator; declarator = declarator->next) {
-            ScriptValue value = UndefinedValue;
-            if (declarator->first) {
-                if (Status status = evaluate(engine, declarator->first, &value); !status.ok()) {
-                    releaseValue(*result);
-                    *result = value;
-                    return status;
-                }
-            }
-            Status status = engine.defineLocal(declarator->atom(), value);
-            releaseValue(value);
-            if (!status.ok())
+}
+
+static Status executeVar(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result)
+{
+    for (const CodeNode* declarator = statement->first; declarator; declarator = declarator->next) {
+        ScriptValue value = UndefinedValue;
+        if (declarator->first) {
+            if (Status status = evaluate(engine, declarator->first, &value); !status.ok()) {
+                releaseValue(*result);
+                *result = value;
                 return status;
+            }
         }
-        return toStatus(Completion::Normal);
-    case StatementOperation::Case:
-        return execute(engine, statement->second, result);
-    case StatementOperation::Default:
-        return execute(engine, statement->first, result);
-    case StatementOperation::Meaningless:
-        // Labels, goto, switch and nested function declarations parse but have no meaning
-        // when run.
-        return raiseError(result, statement->line, Status::SomeError);
-    case StatementOperation::Expression:
-        break;
+        Status status = engine.defineLocal(declarator->atom(), value);
+        releaseValue(value);
+        if (!status.ok())
+            return status;
     }
+    return toStatus(Completion::Normal);
+}
+
+static Status executeCase(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result)
+{
+    if (engine.nativeStackExhausted())
+        return stackExhausted(statement, result);
+    return execute(engine, statement->second, result);
+}
+
+static Status executeDefault(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result)
+{
+    if (engine.nativeStackExhausted())
+        return stackExhausted(statement, result);
+    return execute(engine, statement->first, result);
+}
+
+// Labels, goto, switch and nested function declarations parse but have no meaning when run.
+static Status executeMeaningless(ScriptEngine&, const CodeNode* statement, ScriptValue* result)
+{
+    return raiseError(result, statement->line, Status::SomeError);
+}
+
+static Status executeExpression(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result)
+{
     releaseValue(*result);
     return evaluate(engine, statement, result);
+}
+
+static NodeRoutine executionFor(const CodeNode* statement)
+{
+    switch (statement->kind()) {
+    case '{':
+        return executeBlock;
+    case ';':
+    case '}':
+        return executeEmpty;
+    case TokenKind::Break:
+        return executeBreak;
+    case TokenKind::Continue:
+        return executeContinue;
+    case TokenKind::Return:
+        return executeReturn;
+    case TokenKind::If:
+        return ifRoutine(statement);
+    case TokenKind::While:
+        return executeWhile;
+    case TokenKind::Do:
+        return executeDo;
+    case TokenKind::For:
+        return executeFor;
+    case TokenKind::Var:
+        return executeVar;
+    case TokenKind::Case:
+        return executeCase;
+    case TokenKind::Default:
+        return executeDefault;
+    case ':':
+    case TokenKind::Goto:
+    case TokenKind::Switch:
+    case TokenKind::Function:
+        return executeMeaningless;
+    default:
+        return executeExpression;
+    }
+}
+
+Status chooseExecution(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result)
+{
+    statement->execution = executionFor(statement);
+    return statement->execution(engine, statement, result);
 }
 
 // Takes every top-level function declaration out of the list and binds it in the current

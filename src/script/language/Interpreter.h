@@ -46,22 +46,14 @@ constexpr bool isCompletion(Status status, Completion completion)
     return status.code() == static_cast<int32_t>(completion);
 }
 
+// The general routine of an expression node: the stack check, the node's work by its kind and
+// the status finished at its line.
 Status evaluateComposite(ScriptEngine& engine, const CodeNode* node, ScriptValue* result);
 
+// Runs the routine the node carries (chosen at its first run, see CodeNode).
 NIMBOLT_HOT_INLINE Status evaluate(ScriptEngine& engine, const CodeNode* node, ScriptValue* result)
 {
-    // The leaves need neither the stack check nor the general dispatch.
-    switch (node->kind()) {
-    case TokenKind::IntegerLiteral:
-    case TokenKind::RealLiteral:
-        *result = node->token;
-        return Status::Ok;
-    case TokenKind::Identifier:
-        engine.getVariable(node->atom(), *result);
-        return Status::Ok;
-    default:
-        return evaluateComposite(engine, node, result);
-    }
+    return node->evaluation(engine, node, result);
 }
 // The object and member a target designates; object receives a reference of its own.
 Status resolveTarget(ScriptEngine& engine, const CodeNode* node, RefPtr<ScriptObject>& object, Atom& atom,
@@ -74,7 +66,10 @@ Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const
 // division by zero and its kin.
 Status applyOperator(int32_t kind, ScriptValue& left, ScriptValue& right, ScriptValue* result);
 
-Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result);
+NIMBOLT_HOT_INLINE Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result)
+{
+    return statement->execution(engine, statement, result);
+}
 // Runs the statements of a list until one does not complete normally, and returns its code.
 NIMBOLT_HOT_INLINE Status runList(ScriptEngine& engine, const CodeNode* first, ScriptValue* result)
 {
@@ -87,6 +82,42 @@ NIMBOLT_HOT_INLINE Status runList(ScriptEngine& engine, const CodeNode* first, S
     }
     return toStatus(Completion::Normal);
 }
+// A script function's call: a new scope with the parameters bound to the arguments (missing ones
+// undefined), a frame with this (the engine when null), the body. Returns the body's status when
+// negative, otherwise 0; the body's value is in the result. The engine is running (an EngineRun
+// is open). Inlined into the call of a plain name, the hottest path of recursive scripts.
+NIMBOLT_HOT_INLINE Status runCall(ScriptEngine& engine, const CodeNode& definition, ScriptObject* self, int32_t argc,
+    const ScriptValue* args, ScriptValue* result)
+{
+    NIMBOLT_ASSERT(engine.running());
+    // The first parameter, bound to the first argument, opens the call's scope; a function
+    // without parameters opens it with a scope marker.
+    const CodeNode* parameter = definition.second;
+    BindingScope scope = parameter ? BindingScope(engine, parameter->atom(), argc > 0 ? args[0] : UndefinedValue)
+                                   : BindingScope(engine);
+    if (!scope.status().ok())
+        return scope.status();
+    *result = UndefinedValue;
+    PropertyTable& scopes = engine.scopeTable();
+    int32_t index = 1;
+    for (parameter = parameter ? parameter->next : nullptr; parameter; parameter = parameter->next, ++index) {
+        if (Status status = scopes.define(parameter->atom(), index < argc ? args[index] : UndefinedValue);
+            !status.ok())
+            return status;
+    }
+    CallFrame frame(engine, argc, self);
+    if (!frame.status().ok())
+        return frame.status();
+    Status status;
+    {
+        OriginScope origin(engine, definition.origin);
+        status = runList(engine, definition.third, result);
+    }
+    if (result->tag == ValueTag::Error && result->payload.error)
+        result->payload.error->markOrigin(definition.origin);
+    return status.ok() ? Status::Ok : status;
+}
+
 // Runs a program on the engine and consumes its tree: 0, or -1 with an Error value in the result.
 Status runProgram(ScriptEngine& engine, ScriptObject* self, CodeNode* program, ScriptValue* result);
 
@@ -159,6 +190,22 @@ NIMBOLT_HOT_INLINE bool integerOperation(int32_t kind, int32_t a, int32_t b, int
     default:
         return false;
     }
+}
+
+// A number literal or a plain name: reading it has no effect and cannot fail.
+inline bool isLeaf(const CodeNode* node)
+{
+    return node->kind() == TokenKind::Identifier || node->kind() == TokenKind::IntegerLiteral
+        || node->kind() == TokenKind::RealLiteral;
+}
+
+// A leaf's value, lent without a reference.
+NIMBOLT_HOT_INLINE const ScriptValue& leafValue(ScriptEngine& engine, const CodeNode* leaf)
+{
+    if (leaf->kind() != TokenKind::Identifier)
+        return leaf->token;
+    const ScriptValue* stored = engine.findVariable(leaf->atom());
+    return stored ? *stored : UndefinedValue;
 }
 
 // Completes an infix node (kind, or a compound assignment's plain operator) whose operands are

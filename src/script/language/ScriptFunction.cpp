@@ -277,33 +277,7 @@ Status ScriptInstance::invoke(Atom atom, InvokeOp op, int32_t argc, const Script
 Status callFunction(ScriptEngine& engine, const CodeNode& definition, ScriptObject* self, int32_t argc,
     const ScriptValue* args, ScriptValue* result)
 {
-    NIMBOLT_ASSERT(engine.running());
-    // The first parameter, bound to the first argument, opens the call's scope; a function
-    // without parameters opens it with a scope marker.
-    const CodeNode* parameter = definition.second;
-    BindingScope scope = parameter ? BindingScope(engine, parameter->atom(), argc > 0 ? args[0] : UndefinedValue)
-                                   : BindingScope(engine);
-    if (!scope.status().ok())
-        return scope.status();
-    *result = UndefinedValue;
-    PropertyTable& scopes = engine.scopeTable();
-    int32_t index = 1;
-    for (parameter = parameter ? parameter->next : nullptr; parameter; parameter = parameter->next, ++index) {
-        if (Status status = scopes.define(parameter->atom(), index < argc ? args[index] : UndefinedValue);
-            !status.ok())
-            return status;
-    }
-    CallFrame frame(engine, argc, self);
-    if (!frame.status().ok())
-        return frame.status();
-    Status status;
-    {
-        OriginScope origin(engine, definition.origin);
-        status = runList(engine, definition.third, result);
-    }
-    if (result->tag == ValueTag::Error && result->payload.error)
-        result->payload.error->markOrigin(definition.origin);
-    return status.ok() ? Status::Ok : status;
+    return runCall(engine, definition, self, argc, args, result);
 }
 
 }

@@ -193,7 +193,7 @@ Status ScriptRunner::callFunction(const ScriptValue& callee, ScriptObject* self,
     RunnerState remembered = m_state;
     Status status;
     if (m_engine)
-        (void)m_engine->takeFailureNote();
+        m_engine->takeFailureNote();
     {
         RunState running(*this);
         RefPtr<ScriptEngine> engine = m_engine;
