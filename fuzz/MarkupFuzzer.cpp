@@ -41,13 +41,13 @@ void queryElement(MarkupNode* node)
     if (node->children) {
         MarkupNode* first = markupNodeOf(node->children->firstNode());
         if (first && first->kind != MarkupNodeKind::TextNode) {
-            copyMarkupText(first->text, buffer, sizeof buffer);
+            copyMarkupText(first->text.get(), buffer, sizeof buffer);
             if (std::strlen(buffer) == static_cast<size_t>(first->text->length()))
                 check(findChildElement(node, buffer) == first);
         }
         findChildElement(node, "body");
     }
-    check(compareMarkupName(node->text, "div") != 0 || node->text->view() == "div");
+    check(compareMarkupName(node->text.get(), "div") != 0 || node->text->view() == "div");
 }
 
 // Visits every node without recursion; returns the number of nodes.

@@ -257,11 +257,11 @@ void Document::runHead(MarkupNode& head)
         MarkupNode* text = first && first->next ? markupNodeOf(first) : nullptr;
         if (!text || text->kind != MarkupNodeKind::TextNode || !text->text)
             continue;
-        if (compareMarkupName(child.text, "script") == 0) {
+        if (compareMarkupName(child.text.get(), "script") == 0) {
             if (m_runner)
                 ignoreStatus(m_runner->runText(text->text->bytes(), text->text->length()),
                     "a failing script was reported through the site, and the rest of the head still runs");
-        } else if (compareMarkupName(child.text, "title") == 0) {
+        } else if (compareMarkupName(child.text.get(), "title") == 0) {
             setTitle(text->text->view());
         }
     }

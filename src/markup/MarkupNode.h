@@ -8,6 +8,8 @@
 #include <markup/MarkupStream.h>
 #include <markup/MarkupText.h>
 #include <base/CursorList.h>
+#include <base/Ref.h>
+#include <base/StatusOr.h>
 
 #include <cstdint>
 
@@ -22,10 +24,10 @@ enum class MarkupNodeKind : int32_t {
 
 struct MarkupNode : ListNode {
     MarkupNodeKind kind;
-    MarkupText* text; // the tag name of an element, the text of a text node
-    AttributeList* attributes; // elements (and an end tag at the top); null for text nodes
+    OwnedMarkupText text; // the tag name of an element, the text of a text node
+    RefPtr<AttributeList> attributes; // elements (and an end tag at the top); null for text nodes
     MarkupNode* parent; // the enclosing element of an element; null for the root and text nodes
-    CursorList* children; // ElementNode only; null for every other kind
+    OwnedCursorList children; // ElementNode only; null for every other kind
 };
 
 inline MarkupNode* markupNodeOf(ListNode* node)

@@ -22,7 +22,8 @@ Parser::~Parser()
         freeTree(elementOf(node)->node);
         elementOf(node)->node = nullptr;
     }
-    CursorList::destroyList(m_list);
+    // Before the element blocks go: emptying the list hands every element back to the parser.
+    m_list.reset();
 }
 
 // Elements live in blocks owned by the parser; a removed element goes back on the free list.

@@ -84,7 +84,7 @@ private:
     void reduce(GrammarAction action, int32_t count, int32_t nonterminal);
 
     Lexer& m_lexer;
-    CursorList* m_list;
+    OwnedCursorList m_list;
     Element* m_freeElements { nullptr };
     std::vector<std::unique_ptr<Element[]>> m_elementBlocks;
     int32_t m_blockUsed { ElementBlockSize };
