@@ -30,9 +30,9 @@ void queryElement(MarkupNode* node)
         check(node->attributes->attributeValue(i, value).ok());
         MarkupText* found = findAttributeValue(node, buffer);
         char small[8];
-        int32_t copied = getAttributeText(node, buffer, small, sizeof small);
+        StatusOr<int32_t> copied = getAttributeText(node, buffer, small, sizeof small);
         // The first entry of a name wins, so a found value may belong to an earlier entry.
-        check(found ? copied >= 0 && copied <= 7 && small[copied] == 0 : copied == -1);
+        check(found ? copied.ok() && copied.value() <= 7 && small[copied.value()] == 0 : !copied.ok());
         if (value)
             check(copyMarkupText(value, buffer, sizeof buffer)
                 == (value->length() < 255 ? value->length() : 255));

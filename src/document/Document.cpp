@@ -203,7 +203,7 @@ Status Document::loadText(const std::string& text, const std::string& path, Text
     if (body) {
         destroyWindow();
         char type[256];
-        bool hasType = getAttributeText(body, "type", type, sizeof type) >= 0;
+        bool hasType = getAttributeText(body, "type", type, sizeof type).ok();
         m_windowKind = hasType ? windowKindOf(type) : WindowKind::Mascot;
         m_window = m_system.createWindow(m_windowKind, *this);
         if (m_window)

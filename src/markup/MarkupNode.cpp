@@ -199,10 +199,12 @@ MarkupText* findAttributeValue(const MarkupNode* node, const char* name)
     return value;
 }
 
-int32_t getAttributeText(const MarkupNode* node, const char* name, char* buffer, int32_t capacity)
+StatusOr<int32_t> getAttributeText(const MarkupNode* node, const char* name, char* buffer, int32_t capacity)
 {
     MarkupText* value = findAttributeValue(node, name);
-    return value ? copyMarkupText(value, buffer, capacity) : -1;
+    if (!value)
+        return Status::Failed;
+    return copyMarkupText(value, buffer, capacity);
 }
 
 }

@@ -57,8 +57,8 @@ MarkupNode* findChildElement(MarkupNode* node, const char* name);
 // absent or was written without a value.
 MarkupText* findAttributeValue(const MarkupNode* node, const char* name);
 
-// Copies that value as copyMarkupText does and returns the bytes copied; -1 (buffer untouched) when
-// the attribute is absent or has no value.
-int32_t getAttributeText(const MarkupNode* node, const char* name, char* buffer, int32_t capacity);
+// Copies that value as copyMarkupText does and returns the bytes copied; Failed (buffer untouched)
+// when the attribute is absent or has no value.
+StatusOr<int32_t> getAttributeText(const MarkupNode* node, const char* name, char* buffer, int32_t capacity);
 
 }
