@@ -30,9 +30,9 @@ void queryElement(MarkupNode* node)
         check(node->attributes->attributeValue(i, value).ok());
         MarkupText* found = findAttributeValue(node, buffer);
         char small[8];
-        int32_t copied = getAttributeText(node, buffer, small, sizeof small);
+        StatusOr<int32_t> copied = getAttributeText(node, buffer, small, sizeof small);
         // The first entry of a name wins, so a found value may belong to an earlier entry.
-        check(found ? copied >= 0 && copied <= 7 && small[copied] == 0 : copied == -1);
+        check(found ? copied.ok() && copied.value() <= 7 && small[copied.value()] == 0 : !copied.ok());
         if (value)
             check(copyMarkupText(value, buffer, sizeof buffer)
                 == (value->length() < 255 ? value->length() : 255));
@@ -41,13 +41,13 @@ void queryElement(MarkupNode* node)
     if (node->children) {
         MarkupNode* first = markupNodeOf(node->children->firstNode());
         if (first && first->kind != MarkupNodeKind::TextNode) {
-            copyMarkupText(first->text, buffer, sizeof buffer);
+            copyMarkupText(first->text.get(), buffer, sizeof buffer);
             if (std::strlen(buffer) == static_cast<size_t>(first->text->length()))
                 check(findChildElement(node, buffer) == first);
         }
         findChildElement(node, "body");
     }
-    check(compareMarkupName(node->text, "div") != 0 || node->text->view() == "div");
+    check(compareMarkupName(node->text.get(), "div") != 0 || node->text->view() == "div");
 }
 
 // Visits every node without recursion; returns the number of nodes.

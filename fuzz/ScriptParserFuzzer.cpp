@@ -80,12 +80,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     lexAll(text, length, *atoms);
 
     RefPtr<Lexer> lexer = makeLexer(text, length, *atoms);
-    CodeNode* tree = nullptr;
+    OwnedCodeTree tree;
     RefPtr<ErrorObject> error;
     Status status = parseProgram(*lexer, tree, error);
     if (status.ok()) {
         check(tree && !error);
-        std::string dump = dumpCodeTree(tree, *atoms);
+        std::string dump = dumpCodeTree(tree.get(), *atoms);
         check(!dump.empty());
     } else {
         check(status.code() == -1 && !tree && error);
@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         check(error->line() >= 1);
         error = nullptr;
     }
-    freeTree(tree);
+    tree.reset();
     lexer = nullptr;
     atoms = nullptr;
     check(ScriptString::liveCount() == stringsBefore);

@@ -31,7 +31,10 @@ CursorList::CursorList(ListFreeCallback callback)
     m_tail.previous = &m_head;
 }
 
-CursorList* CursorList::createList(ListFreeCallback callback) { return new (std::nothrow) CursorList(callback); }
+OwnedCursorList CursorList::createList(ListFreeCallback callback)
+{
+    return OwnedCursorList(new (std::nothrow) CursorList(callback));
+}
 
 void CursorList::destroyList(CursorList* list)
 {

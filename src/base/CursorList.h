@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace nimbolt {
 
@@ -17,6 +18,12 @@ struct ListNode {
 };
 
 class CursorList;
+
+// An owned list: destroyList removes its nodes and frees it.
+struct CursorListDeleter {
+    void operator()(CursorList* list) const;
+};
+using OwnedCursorList = std::unique_ptr<CursorList, CursorListDeleter>;
 
 enum class ListOperation : int32_t {
     FreeNode = 1,
@@ -29,7 +36,7 @@ class CursorList {
 public:
     // A new empty list, or null when memory runs out. A null callback frees nodes with
     // freeListNode.
-    static CursorList* createList(ListFreeCallback callback);
+    static OwnedCursorList createList(ListFreeCallback callback);
     // Removes every node through the callback, then frees the list. A null list is ignored.
     static void destroyList(CursorList* list);
 
@@ -82,6 +89,8 @@ private:
     ListFreeCallback m_callback;
     void* m_user { nullptr };
 };
+
+inline void CursorListDeleter::operator()(CursorList* list) const { CursorList::destroyList(list); }
 
 // A node of size bytes (at least a ListNode) with null links, or null. Allocated with malloc.
 ListNode* newListNode(size_t size);

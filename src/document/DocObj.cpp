@@ -67,13 +67,13 @@ struct DocObj::TreeBuilder {
     RefPtr<DocObj> createNode(MarkupNode& markup)
     {
         if (markup.kind == MarkupNodeKind::TextNode)
-            return createText(stringOfText(markup.text).ptr(), *members, *arrayTemplate);
+            return createText(stringOfText(markup.text.get()).ptr(), *members, *arrayTemplate);
         if (markup.kind != MarkupNodeKind::ElementNode && markup.kind != MarkupNodeKind::EmptyElementNode)
             return nullptr;
         RefPtr<DocObj> node = adoptRef(new (std::nothrow) DocObj(*members, *arrayTemplate));
         if (!node)
             return nullptr;
-        node->m_tagName = tagString(markup.text);
+        node->m_tagName = tagString(markup.text.get());
         if (!node->m_tagName)
             return nullptr;
         if (const MarkupText* id = findAttributeValue(&markup, "id")) {

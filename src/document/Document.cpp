@@ -295,7 +295,7 @@ Status Document::loadText(const std::string& text, const std::string& path, Text
     if (body) {
         destroyWindow();
         char type[256];
-        bool hasType = getAttributeText(body, "type", type, sizeof type) >= 0;
+        bool hasType = getAttributeText(body, "type", type, sizeof type).ok();
         m_windowKind = hasType ? windowKindOf(type) : WindowKind::Mascot;
         m_window = m_system.createWindow(m_windowKind, *this);
         if (m_window)
@@ -389,7 +389,7 @@ void Document::runHead(MarkupNode& head, const SourceLines& lines)
         MarkupNode* text = first && first->next ? markupNodeOf(first) : nullptr;
         if (!text || text->kind != MarkupNodeKind::TextNode || !text->text)
             continue;
-        if (compareMarkupName(child.text, "script") == 0) {
+        if (compareMarkupName(child.text.get(), "script") == 0) {
             auto line = lines.texts.find(text);
             int32_t origin = originOf("<script>", line != lines.texts.end() ? line->second : 0);
             RefPtr<ScriptRunner> runner = m_runner;
@@ -398,7 +398,7 @@ void Document::runHead(MarkupNode& head, const SourceLines& lines)
                 ignoreStatus(runner->runText(text->text->bytes(), text->text->length()),
                     "a failing script was reported through the site, and the rest of the head still runs");
             }
-        } else if (compareMarkupName(child.text, "title") == 0) {
+        } else if (compareMarkupName(child.text.get(), "title") == 0) {
             setTitle(text->text->view());
         }
     }

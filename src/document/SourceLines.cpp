@@ -53,7 +53,7 @@ SourceLines SourceLines::find(MarkupNode& root, const MarkupNode* body, std::str
         }
         inBody = inBody || &node == body;
         Handlers handlers;
-        AttributeList* attributes = node.attributes;
+        AttributeList* attributes = node.attributes.ptr();
         for (int32_t index = 0; attributes && index < attributes->attributeCount(); ++index) {
             MarkupText* value = nullptr;
             char name[16];

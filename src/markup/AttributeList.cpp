@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace nimbolt {
 
@@ -11,9 +12,9 @@ AttributeList::Chunk* AttributeList::newChunk()
     return new (std::nothrow) Chunk {};
 }
 
-AttributeList* AttributeList::create()
+RefPtr<AttributeList> AttributeList::create()
 {
-    return new (std::nothrow) AttributeList;
+    return adoptRef(new (std::nothrow) AttributeList);
 }
 
 AttributeList::~AttributeList()
@@ -32,31 +33,26 @@ AttributeList::~AttributeList()
     }
 }
 
-Status AttributeList::addAttribute(std::string_view name, MarkupText* value)
+Status AttributeList::addAttribute(std::string_view name, OwnedMarkupText value)
 {
-    MarkupText* text = name.size() < INT32_MAX ? MarkupText::create(name.data(), static_cast<int32_t>(name.size()))
-                                               : nullptr;
-    if (!text) {
-        MarkupText::destroy(value);
+    OwnedMarkupText text = name.size() < INT32_MAX ? MarkupText::create(name.data(), static_cast<int32_t>(name.size()))
+                                                   : nullptr;
+    if (!text)
         return Status::Failed;
-    }
-    return addAttribute(text, value);
+    return addAttribute(std::move(text), std::move(value));
 }
 
-Status AttributeList::addAttribute(MarkupText* name, MarkupText* value)
+Status AttributeList::addAttribute(OwnedMarkupText name, OwnedMarkupText value)
 {
     if (m_fill == ChunkSize) {
         Chunk* chunk = newChunk();
-        if (!chunk) {
-            MarkupText::destroy(name);
-            MarkupText::destroy(value);
+        if (!chunk)
             return Status::Failed;
-        }
         m_current->next = chunk;
         m_current = chunk;
         m_fill = 0;
     }
-    m_current->entries[m_fill++] = { name ? name : MarkupText::sharedEmpty(), value };
+    m_current->entries[m_fill++] = { name ? name.release() : MarkupText::sharedEmpty(), value.release() };
     ++m_count;
     // The next chunk is made as soon as this one fills; if that fails the next append retries.
     if (m_fill == ChunkSize) {

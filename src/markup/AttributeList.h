@@ -6,6 +6,7 @@
 #pragma once
 
 #include <markup/MarkupText.h>
+#include <base/Ref.h>
 #include <base/RefCounted.h>
 #include <base/Status.h>
 
@@ -19,14 +20,14 @@ public:
     static constexpr int ChunkSize = 8;
 
     // A new empty list with count 1 and one chunk, or null when memory runs out.
-    static AttributeList* create();
+    static RefPtr<AttributeList> create();
 
     int32_t attributeCount() const { return m_count; }
     // Appends (name, value). The list takes the value over, also when it fails (-1, out of
     // memory), in which case the value is freed and the list is unchanged.
-    Status addAttribute(std::string_view name, MarkupText* value);
+    Status addAttribute(std::string_view name, OwnedMarkupText value);
     // The same with a name the list takes over as well (a null name is empty).
-    Status addAttribute(MarkupText* name, MarkupText* value);
+    Status addAttribute(OwnedMarkupText name, OwnedMarkupText value);
     // The value of the first entry with exactly this name (borrowed, null for a valueless one)
     // and 0; -1 and null when there is none.
     Status findAttribute(std::string_view name, MarkupText*& value) const;

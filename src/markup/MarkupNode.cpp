@@ -23,7 +23,7 @@ static MarkupNode* newNode(MarkupNodeKind kind, MarkupToken& token)
     if (!node)
         return nullptr;
     node->kind = kind;
-    node->text = token.text.release();
+    node->text = std::move(token.text);
     return node;
 }
 
@@ -48,28 +48,28 @@ static MarkupNode* readTag(MarkupReader& reader, MarkupToken& start, NodePlace p
         return nullptr;
     }
     OwnedMarkupText pendingName;
-    auto addPending = [&](MarkupText* value) {
+    auto addPending = [&](OwnedMarkupText value) {
         if (!node->attributes) {
-            MarkupText::destroy(value);
+            value.reset();
             pendingName.reset();
-        } else if (!node->attributes->addAttribute(pendingName.release(), value).ok()) {
+        } else if (!node->attributes->addAttribute(std::move(pendingName), std::move(value)).ok()) {
             reader.markFailed();
         }
     };
     for (;;) {
         MarkupToken token = reader.readToken();
         if (pendingName) {
-            MarkupText* value = nullptr;
+            OwnedMarkupText value;
             if (token.kind == MarkupTokenKind::Equals) {
                 MarkupToken valueToken = reader.readToken();
                 if (valueToken.kind == MarkupTokenKind::Word)
-                    value = valueToken.text.release();
+                    value = std::move(valueToken.text);
                 else
                     reader.pushBack(std::move(valueToken));
             } else {
                 reader.pushBack(std::move(token));
             }
-            addPending(value);
+            addPending(std::move(value));
             continue;
         }
         if (token.kind == MarkupTokenKind::None || token.kind == MarkupTokenKind::TagClose)
@@ -170,10 +170,7 @@ void freeMarkupNode(MarkupNode* node)
             continue;
         }
         auto* up = static_cast<MarkupNode*>(node->previous);
-        CursorList::destroyList(node->children);
-        if (node->attributes)
-            node->attributes->release();
-        MarkupText::destroy(node->text);
+        // The members go last to first: the (empty) child list, the attributes, the name.
         delete node;
         node = up;
     }
@@ -183,11 +180,11 @@ MarkupNode* findChildElement(MarkupNode* node, const char* name)
 {
     if (!node || !node->children)
         return nullptr;
-    CursorList* list = node->children;
+    CursorList* list = node->children.get();
     for (list->seekCursor(0); ListNode* item = list->cursorNode(); list->advance()) {
         MarkupNode* child = markupNodeOf(item);
         if ((child->kind == MarkupNodeKind::ElementNode || child->kind == MarkupNodeKind::EmptyElementNode)
-            && compareMarkupName(child->text, name) == 0)
+            && compareMarkupName(child->text.get(), name) == 0)
             return child;
     }
     return nullptr;
@@ -202,10 +199,12 @@ MarkupText* findAttributeValue(const MarkupNode* node, const char* name)
     return value;
 }
 
-int32_t getAttributeText(const MarkupNode* node, const char* name, char* buffer, int32_t capacity)
+StatusOr<int32_t> getAttributeText(const MarkupNode* node, const char* name, char* buffer, int32_t capacity)
 {
     MarkupText* value = findAttributeValue(node, name);
-    return value ? copyMarkupText(value, buffer, capacity) : -1;
+    if (!value)
+        return Status::Failed;
+    return copyMarkupText(value, buffer, capacity);
 }
 
 }

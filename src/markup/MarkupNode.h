@@ -8,6 +8,8 @@
 #include <markup/MarkupStream.h>
 #include <markup/MarkupText.h>
 #include <base/CursorList.h>
+#include <base/Ref.h>
+#include <base/StatusOr.h>
 
 #include <cstdint>
 
@@ -22,10 +24,10 @@ enum class MarkupNodeKind : int32_t {
 
 struct MarkupNode : ListNode {
     MarkupNodeKind kind;
-    MarkupText* text; // the tag name of an element, the text of a text node
-    AttributeList* attributes; // elements (and an end tag at the top); null for text nodes
+    OwnedMarkupText text; // the tag name of an element, the text of a text node
+    RefPtr<AttributeList> attributes; // elements (and an end tag at the top); null for text nodes
     MarkupNode* parent; // the enclosing element of an element; null for the root and text nodes
-    CursorList* children; // ElementNode only; null for every other kind
+    OwnedCursorList children; // ElementNode only; null for every other kind
 };
 
 inline MarkupNode* markupNodeOf(ListNode* node)
@@ -55,8 +57,8 @@ MarkupNode* findChildElement(MarkupNode* node, const char* name);
 // absent or was written without a value.
 MarkupText* findAttributeValue(const MarkupNode* node, const char* name);
 
-// Copies that value as copyMarkupText does and returns the bytes copied; -1 (buffer untouched) when
-// the attribute is absent or has no value.
-int32_t getAttributeText(const MarkupNode* node, const char* name, char* buffer, int32_t capacity);
+// Copies that value as copyMarkupText does and returns the bytes copied; Failed (buffer untouched)
+// when the attribute is absent or has no value.
+StatusOr<int32_t> getAttributeText(const MarkupNode* node, const char* name, char* buffer, int32_t capacity);
 
 }

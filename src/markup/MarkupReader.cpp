@@ -91,12 +91,12 @@ MarkupToken MarkupReader::makeToken(MarkupTokenKind kind, size_t start, size_t e
     if (m_failed)
         return {};
     const char* bytes = end > start ? m_buffer + start : nullptr;
-    MarkupText* text = MarkupText::create(bytes, static_cast<int32_t>(end - start));
+    OwnedMarkupText text = MarkupText::create(bytes, static_cast<int32_t>(end - start));
     if (!text) {
         m_failed = true;
         return {};
     }
-    return { kind, OwnedMarkupText(text) };
+    return { kind, std::move(text) };
 }
 
 // The buffer holds a text run up to textEnd, then a reference or tag start whose name begins at

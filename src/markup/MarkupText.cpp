@@ -28,22 +28,22 @@ MarkupText* MarkupText::allocate(int32_t length, int32_t extra)
     return text;
 }
 
-MarkupText* MarkupText::create(const char* bytes, int32_t length)
+OwnedMarkupText MarkupText::create(const char* bytes, int32_t length)
 {
-    MarkupText* text = allocate(length, 0);
+    OwnedMarkupText text(allocate(length, 0));
     if (text && length > 0)
         std::memcpy(text->m_bytes, bytes, static_cast<size_t>(length));
     return text;
 }
 
-MarkupText* MarkupText::fromString(const char* string)
+OwnedMarkupText MarkupText::fromString(const char* string)
 {
     if (!string || !*string)
-        return sharedEmpty();
+        return OwnedMarkupText(sharedEmpty());
     size_t length = std::strlen(string);
     if (length > INT32_MAX - 1)
         return nullptr;
-    MarkupText* text = allocate(static_cast<int32_t>(length), 1);
+    OwnedMarkupText text(allocate(static_cast<int32_t>(length), 1));
     if (text)
         std::memcpy(text->m_bytes, string, length + 1);
     return text;

@@ -10,13 +10,20 @@
 
 namespace nimbolt {
 
+class MarkupText;
+
+struct MarkupTextDeleter {
+    void operator()(MarkupText* text) const;
+};
+using OwnedMarkupText = std::unique_ptr<MarkupText, MarkupTextDeleter>;
+
 class MarkupText {
 public:
     // A new text holding a copy of length bytes, or null when memory runs out.
-    static MarkupText* create(const char* bytes, int32_t length);
+    static OwnedMarkupText create(const char* bytes, int32_t length);
     // A copy of a zero-terminated string, followed by a zero; the shared empty text for a null or
     // empty string. Null when memory runs out.
-    static MarkupText* fromString(const char* string);
+    static OwnedMarkupText fromString(const char* string);
     static MarkupText* sharedEmpty();
     // Frees a text; null and the shared empty text are ignored.
     static void destroy(MarkupText* text);
@@ -35,10 +42,7 @@ private:
     char m_bytes[1] {};
 };
 
-struct MarkupTextDeleter {
-    void operator()(MarkupText* text) const { MarkupText::destroy(text); }
-};
-using OwnedMarkupText = std::unique_ptr<MarkupText, MarkupTextDeleter>;
+inline void MarkupTextDeleter::operator()(MarkupText* text) const { MarkupText::destroy(text); }
 
 // Copies min(length, capacity - 1) bytes and a zero into buffer; returns the bytes copied. A null
 // text copies as empty; a capacity below 1 writes nothing and returns 0.

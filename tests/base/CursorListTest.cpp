@@ -56,7 +56,7 @@ protected:
         for (ListNode* node : m_model)
             expected.push_back(idOf(node));
         s_freed.clear();
-        CursorList::destroyList(m_list);
+        m_list.reset();
         EXPECT_EQ(s_freed, expected);
     }
 
@@ -90,7 +90,7 @@ protected:
         ASSERT_EQ(m_list->cursorNode(), cursorIndex < count ? m_model[static_cast<size_t>(cursorIndex)] : nullptr);
     }
 
-    CursorList* m_list { nullptr };
+    OwnedCursorList m_list;
     std::vector<ListNode*> m_model;
 };
 
@@ -116,7 +116,7 @@ TEST_F(CursorListTest, RefusesForeignNodesAndFreesEachNodeOnce)
     EXPECT_FALSE(m_list->removeNode(loose));
     EXPECT_FALSE(m_list->removeNode(nullptr));
     EXPECT_FALSE(m_list->removeNode(m_list->nodeAt(m_list->count())));
-    CursorList* other = CursorList::createList(recordingFree);
+    OwnedCursorList other = CursorList::createList(recordingFree);
     ASSERT_TRUE(other->append(loose));
     EXPECT_FALSE(m_list->removeNode(loose));
     EXPECT_EQ(m_list->unlinkNode(loose), nullptr);
@@ -139,7 +139,7 @@ TEST_F(CursorListTest, RefusesForeignNodesAndFreesEachNodeOnce)
     expectMatchesModel(2);
 
     const int32_t looseId = idOf(loose);
-    CursorList::destroyList(other);
+    other.reset();
     EXPECT_EQ(s_freed, std::vector<int32_t> { looseId });
     s_freed.clear();
     m_list->clearList();
@@ -223,7 +223,7 @@ TEST_F(CursorListTest, RandomOperationsMatchTheModel)
 // user word is the host's.
 TEST(CursorListBasicsTest, DefaultCallbackAndUserWord)
 {
-    CursorList* list = CursorList::createList(nullptr);
+    OwnedCursorList list = CursorList::createList(nullptr);
     ASSERT_NE(list, nullptr);
     for (size_t size : { size_t { 0 }, sizeof(ListNode), size_t { 64 } }) {
         ListNode* node = newListNode(size);
@@ -238,7 +238,7 @@ TEST(CursorListBasicsTest, DefaultCallbackAndUserWord)
     int owner = 0;
     list->setListUser(&owner);
     EXPECT_EQ(list->getListUser(), &owner);
-    CursorList::destroyList(list);
+    list.reset();
     CursorList::destroyList(nullptr);
 }
 

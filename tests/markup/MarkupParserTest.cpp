@@ -106,7 +106,8 @@ TEST(MarkupParser, Lookups)
     for (const Case& row : cases) {
         char buffer[16];
         std::memset(buffer, '#', sizeof buffer);
-        EXPECT_EQ(getAttributeText(tree.get(), row.name, buffer, row.capacity), row.result) << row.what;
+        StatusOr<int32_t> copied = getAttributeText(tree.get(), row.name, buffer, row.capacity);
+        EXPECT_EQ(copied.ok() ? copied.value() : copied.status().code(), row.result) << row.what;
         std::string expected = row.text ? std::string(row.text) + '\0' : "";
         expected.resize(sizeof buffer, '#');
         EXPECT_EQ(std::string(buffer, sizeof buffer), expected) << row.what << ": nothing after the zero";

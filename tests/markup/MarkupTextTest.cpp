@@ -13,15 +13,15 @@ namespace {
 
 TEST(MarkupText, MadeCopiedAndCompared)
 {
-    EXPECT_EQ(OwnedMarkupText(MarkupText::create("ab\0c", 4))->view(), std::string_view("ab\0c", 4));
-    OwnedMarkupText string(MarkupText::fromString("div"));
+    EXPECT_EQ(MarkupText::create("ab\0c", 4)->view(), std::string_view("ab\0c", 4));
+    OwnedMarkupText string = MarkupText::fromString("div");
     EXPECT_EQ(string->view(), "div");
     EXPECT_EQ(string->bytes()[3], 0) << "a text made from a string keeps its zero";
-    EXPECT_EQ(MarkupText::fromString(""), MarkupText::sharedEmpty());
-    EXPECT_EQ(MarkupText::fromString(nullptr), MarkupText::sharedEmpty());
+    EXPECT_EQ(MarkupText::fromString("").get(), MarkupText::sharedEmpty());
+    EXPECT_EQ(MarkupText::fromString(nullptr).get(), MarkupText::sharedEmpty());
     MarkupText::destroy(MarkupText::sharedEmpty());
     EXPECT_EQ(MarkupText::sharedEmpty()->length(), 0) << "the shared empty text is never freed";
-    OwnedMarkupText empty(MarkupText::create(nullptr, 0));
+    OwnedMarkupText empty = MarkupText::create(nullptr, 0);
     EXPECT_TRUE(empty && empty.get() != MarkupText::sharedEmpty()) << "an empty token text is its own";
     EXPECT_EQ(MarkupText::create("x", -1), nullptr);
 
@@ -53,17 +53,13 @@ TEST(MarkupText, MadeCopiedAndCompared)
         { "bytes compare unsigned", "\x82", "a", 1, false },
     };
     for (const Compare& row : compares) {
-        OwnedMarkupText text(MarkupText::create(row.text, static_cast<int32_t>(std::strlen(row.text))));
+        OwnedMarkupText text = MarkupText::create(row.text, static_cast<int32_t>(std::strlen(row.text)));
         int32_t result = compareMarkupName(text.get(), row.name);
         EXPECT_EQ(row.exact ? result : (result > 0) - (result < 0), row.result) << row.what;
     }
     EXPECT_EQ(compareMarkupName(nullptr, "ab"), -2) << "a null text compares as empty";
     EXPECT_EQ(compareMarkupName(string.get(), nullptr), 3) << "and so does a null name";
 }
-
-struct ListDeleter {
-    void operator()(AttributeList* list) const { list->release(); }
-};
 
 std::string_view viewOf(const MarkupText* value)
 {
@@ -73,7 +69,7 @@ std::string_view viewOf(const MarkupText* value)
 TEST(AttributeList, EntriesAcrossChunksLookupsAndRanges)
 {
     // Twenty entries a0 = v0 ... a19 = v19 (a5 without value), then a3 = again: three chunks of 8.
-    std::unique_ptr<AttributeList, ListDeleter> list(AttributeList::create());
+    RefPtr<AttributeList> list = AttributeList::create();
     MarkupText* found = nullptr;
     EXPECT_EQ(list->attributeCount(), 0);
     EXPECT_EQ(list->findAttribute("", found).code(), -1) << "an empty list holds not even the empty name";

@@ -32,16 +32,15 @@ ScriptSource::~ScriptSource()
 ParseOutcome parseText(std::string_view text)
 {
     ScriptSource source(text);
-    CodeNode* tree = nullptr;
+    OwnedCodeTree tree;
     RefPtr<ErrorObject> error;
     Status status = parseProgram(source.lexer(), tree, error);
-    ParseOutcome outcome { status.code(), dumpCodeTree(tree, source.atoms()), 0, 0, "" };
+    ParseOutcome outcome { status.code(), dumpCodeTree(tree.get(), source.atoms()), 0, 0, "" };
     if (error) {
         outcome.code = error->code();
         outcome.line = error->line();
         outcome.message = error->message();
     }
-    freeTree(tree);
     return outcome;
 }
 

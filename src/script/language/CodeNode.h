@@ -14,6 +14,7 @@
 #include <script/runtime/ScriptValue.h>
 
 #include <cstdint>
+#include <memory>
 
 namespace nimbolt {
 
@@ -48,5 +49,11 @@ struct CodeNode {
 // Frees the node, everything on its operand links and everything along its next chain, and
 // releases the strings of string literal nodes. Works without recursion, however deep the tree.
 void freeTree(CodeNode* node);
+
+struct TreeDeleter {
+    void operator()(CodeNode* node) const { freeTree(node); }
+};
+// A whole tree (or a statement chain) with one owner, freed by freeTree.
+using OwnedCodeTree = std::unique_ptr<CodeNode, TreeDeleter>;
 
 }

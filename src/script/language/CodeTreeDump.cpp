@@ -124,7 +124,7 @@ std::string TreeWriter::leafText(const CodeNode& node) const
         return quoted(static_cast<const ScriptString*>(node.token.payload.object));
     case TokenKind::Identifier: {
         char name[1024];
-        if (m_atoms.nameOf(node.atom(), name, sizeof name) >= 0)
+        if (m_atoms.nameOf(node.atom(), name, sizeof name).ok())
             return name;
         return "#" + std::to_string(node.atom());
     }

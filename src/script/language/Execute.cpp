@@ -306,7 +306,7 @@ static Status hoistFunctions(ScriptEngine& engine, CodeNode*& program, ScriptVal
         Atom name = statement->first->atom();
         int32_t line = statement->line;
         statement->origin = engine.origin();
-        RefPtr<ScriptFunction> function = createFunction(engine, statement);
+        RefPtr<ScriptFunction> function = createFunction(engine, OwnedCodeTree(statement));
         if (!function)
             return raiseError(result, line, Status::OutOfMemory);
         Status status = engine.defineLocal(name, ScriptValue::function(function.ptr()));
@@ -327,20 +327,24 @@ RefPtr<ErrorObject> makeNotedError(ScriptEngine& engine)
     return error;
 }
 
-Status runProgram(ScriptEngine& engine, ScriptObject* self, CodeNode* program, ScriptValue* result)
+Status runProgram(ScriptEngine& engine, ScriptObject* self, OwnedCodeTree program, ScriptValue* result)
 {
     *result = UndefinedValue;
     engine.takeFailureNote();
     Status code;
     {
         EngineRun run(engine);
-        code = hoistFunctions(engine, program, result);
+        // Hoisting unlinks statements from the chain, its first one included.
+        CodeNode* statements = program.release();
+        code = hoistFunctions(engine, statements, result);
+        program.reset(statements);
         if (code.ok()) {
             CallFrame frame(engine, 0, self);
-            code = frame.status().ok() ? runList(engine, program, result) : raiseError(result, 0, frame.status());
+            code = frame.status().ok() ? runList(engine, program.get(), result)
+                                       : raiseError(result, 0, frame.status());
         }
     }
-    freeTree(program);
+    program.reset();
 
     RefPtr<ErrorObject> error;
     if (isCompletion(code, Completion::Break))

@@ -119,7 +119,7 @@ NIMBOLT_HOT_INLINE Status runCall(ScriptEngine& engine, const CodeNode& definiti
 }
 
 // Runs a program on the engine and consumes its tree: 0, or -1 with an Error value in the result.
-Status runProgram(ScriptEngine& engine, ScriptObject* self, CodeNode* program, ScriptValue* result);
+Status runProgram(ScriptEngine& engine, ScriptObject* self, OwnedCodeTree program, ScriptValue* result);
 
 // The arithmetic of script integers: 32 bits that wrap around.
 inline int32_t wrapAdd(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }

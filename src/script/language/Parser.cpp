@@ -22,7 +22,8 @@ Parser::~Parser()
         freeTree(elementOf(node)->node);
         elementOf(node)->node = nullptr;
     }
-    CursorList::destroyList(m_list);
+    // Before the element blocks go: emptying the list hands every element back to the parser.
+    m_list.reset();
 }
 
 // Elements live in blocks owned by the parser; a removed element goes back on the free list.
@@ -184,28 +185,26 @@ void Parser::parseNonterminal(int32_t start)
     }
 }
 
-Status Parser::parseProgram(CodeNode*& tree, RefPtr<ErrorObject>& error)
+Status Parser::parseProgram(OwnedCodeTree& tree, RefPtr<ErrorObject>& error)
 {
-    tree = nullptr;
+    tree.reset();
     error = nullptr;
     if (!m_list)
         return Status::Failed;
     parseNonterminal(Nonterminal::StatementList);
 
     m_list->seekCursor(0);
-    CodeNode* program = nullptr;
+    OwnedCodeTree program;
     bool parsed = false;
     int32_t firstKind = currentKind();
     if (firstKind == Nonterminal::StatementList || firstKind == Nonterminal::Expression) {
         Element* first = elementAtCursor();
-        program = first->node;
+        program.reset(first->node);
         first->node = nullptr;
         m_list->removeAtCursor();
         parsed = currentKind() == TokenKind::EndOfInput;
-        if (!parsed) {
-            freeTree(program);
-            program = nullptr;
-        }
+        if (!parsed)
+            program.reset();
     }
     if (!parsed) {
         Element* stop = elementAtCursor();
@@ -213,11 +212,11 @@ Status Parser::parseProgram(CodeNode*& tree, RefPtr<ErrorObject>& error)
         error = makeError(stop->node ? stop->node->line : 0, 0, code);
         return Status::Failed;
     }
-    tree = program;
+    tree = std::move(program);
     return Status::Ok;
 }
 
-Status parseProgram(Lexer& lexer, CodeNode*& tree, RefPtr<ErrorObject>& error)
+Status parseProgram(Lexer& lexer, OwnedCodeTree& tree, RefPtr<ErrorObject>& error)
 {
     Parser parser(lexer);
     return parser.parseProgram(tree, error);

@@ -37,7 +37,7 @@ public:
     // Parses the whole program. Ok: tree holds the program (the first statement, the others on
     // next), owned by the caller. Failed: error holds a new ErrorObject (null only when memory
     // ran out) for the first element no rule consumed.
-    Status parseProgram(CodeNode*& tree, RefPtr<ErrorObject>& error);
+    Status parseProgram(OwnedCodeTree& tree, RefPtr<ErrorObject>& error);
 
     // The kind of the element at the cursor; reads the next token when the cursor is past the
     // last element.
@@ -84,7 +84,7 @@ private:
     void reduce(GrammarAction action, int32_t count, int32_t nonterminal);
 
     Lexer& m_lexer;
-    CursorList* m_list;
+    OwnedCursorList m_list;
     Element* m_freeElements { nullptr };
     std::vector<std::unique_ptr<Element[]>> m_elementBlocks;
     int32_t m_blockUsed { ElementBlockSize };
@@ -94,6 +94,6 @@ private:
 
 // Parses the lexer's whole program: 0 with the tree, or -1 with a new ErrorObject ("invalid
 // token" when parsing stopped at an InvalidToken, else "parse", at that element's line).
-Status parseProgram(Lexer& lexer, CodeNode*& tree, RefPtr<ErrorObject>& error);
+Status parseProgram(Lexer& lexer, OwnedCodeTree& tree, RefPtr<ErrorObject>& error);
 
 }

@@ -53,8 +53,10 @@ Status ScriptEngine::putVariable(Atom atom, const ScriptValue& value, ScriptValu
 std::string ScriptEngine::atomName(Atom atom)
 {
     char name[256];
-    int32_t length = m_atoms->nameOf(atom, name, sizeof name);
-    return length > 0 ? std::string(name, static_cast<size_t>(std::min<int32_t>(length, sizeof name - 1))) : std::string();
+    StatusOr<int32_t> length = m_atoms->nameOf(atom, name, sizeof name);
+    if (!length.ok() || length.value() <= 0)
+        return std::string();
+    return std::string(name, static_cast<size_t>(std::min<int32_t>(length.value(), sizeof name - 1)));
 }
 
 Status ScriptEngine::invoke(Atom atom, InvokeOp op, int32_t argc, const ScriptValue* args, ScriptValue* result)

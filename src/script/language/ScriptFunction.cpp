@@ -17,13 +17,11 @@ int32_t PrototypeView::addRef() { return function().addRef(); }
 int32_t PrototypeView::release() { return function().release(); }
 Collectable* PrototypeView::collectable() { return function().collectable(); }
 
-RefPtr<ScriptFunction> createFunction(ScriptEngine& engine, CodeNode* definition)
+RefPtr<ScriptFunction> createFunction(ScriptEngine& engine, OwnedCodeTree definition)
 {
-    auto* function = new (std::nothrow) ScriptFunction(engine, definition);
-    if (!function) {
-        freeTree(definition);
+    auto* function = new (std::nothrow) ScriptFunction(engine, std::move(definition));
+    if (!function)
         return nullptr;
-    }
     function->m_prototypeTable = PropertyTable::create();
     function->m_ownTable = PropertyTable::create();
     if (!function->m_prototypeTable || !function->m_ownTable) {
@@ -47,7 +45,6 @@ ScriptFunction::~ScriptFunction()
     // The prototype table first: it holds the self-reference.
     m_prototypeTable.clear();
     m_ownTable.clear();
-    freeTree(m_definition);
 }
 
 void ScriptFunction::destroyHeldOnlyBySelf()

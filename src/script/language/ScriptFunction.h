@@ -59,13 +59,13 @@ public:
     PrototypeView& prototypeView() { return m_prototypeView; }
 
 private:
-    friend RefPtr<ScriptFunction> createFunction(ScriptEngine&, CodeNode*);
+    friend RefPtr<ScriptFunction> createFunction(ScriptEngine&, OwnedCodeTree);
     friend class PrototypeView;
-    ScriptFunction(ScriptEngine& engine, CodeNode* definition)
+    ScriptFunction(ScriptEngine& engine, OwnedCodeTree definition)
         : CallableObject(true)
         , m_prototypeView(*this)
         , m_link(engine.link())
-        , m_definition(definition)
+        , m_definition(std::move(definition))
     {
     }
     ~ScriptFunction() override;
@@ -82,7 +82,7 @@ private:
     Ref<EngineLink> m_link;
     RefPtr<PropertyTable> m_prototypeTable;
     RefPtr<PropertyTable> m_ownTable;
-    CodeNode* m_definition;
+    OwnedCodeTree m_definition;
     bool m_destroying { false };
 };
 
@@ -133,7 +133,7 @@ RefPtr<ScriptInstance> createInstance(ScriptObject& parent, EngineLink& link, Pr
 
 // A function for a definition node (which it then owns), with count 1 plus the self-reference;
 // null when memory runs out (the node is then freed).
-RefPtr<ScriptFunction> createFunction(ScriptEngine& engine, CodeNode* definition);
+RefPtr<ScriptFunction> createFunction(ScriptEngine& engine, OwnedCodeTree definition);
 
 // Runs a function definition's body with this (the engine when null) and the arguments: a new
 // scope with the parameters bound, a frame, the body. Returns the body's status when negative,

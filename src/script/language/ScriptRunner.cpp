@@ -134,7 +134,7 @@ Status ScriptRunner::compileAndRun(ScriptObject* self, const char* text, int32_t
     if (!lexer)
         return Status::Ok;
 
-    CodeNode* tree = nullptr;
+    OwnedCodeTree tree;
     RefPtr<ErrorObject> parseError;
     if (!parseProgram(*lexer, tree, parseError).ok()) {
         if (parseError)
@@ -147,11 +147,11 @@ Status ScriptRunner::compileAndRun(ScriptObject* self, const char* text, int32_t
     if (scope == Scope::Own) {
         BindingScope bindings(*engine);
         if (bindings.status().ok())
-            ignoreStatus(runProgram(*engine, self, tree, result), FailedRunLeavesError);
+            ignoreStatus(runProgram(*engine, self, std::move(tree), result), FailedRunLeavesError);
         else
-            freeTree(tree);
+            tree.reset();
     } else {
-        ignoreStatus(runProgram(*engine, self, tree, result), FailedRunLeavesError);
+        ignoreStatus(runProgram(*engine, self, std::move(tree), result), FailedRunLeavesError);
     }
     if (result->tag == ValueTag::Error && result->payload.error) {
         // The tag stays behind without its object, so that evalString can tell a failed run.

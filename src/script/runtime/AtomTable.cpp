@@ -96,14 +96,14 @@ Atom AtomTable::intern(const char* name, size_t length)
     return entry->atom;
 }
 
-int32_t AtomTable::nameOf(Atom atom, char* buffer, int32_t capacity) const
+StatusOr<int32_t> AtomTable::nameOf(Atom atom, char* buffer, int32_t capacity) const
 {
     int32_t serial = atom >> 4;
     if (serial < 1 || serial > m_serial || capacity <= 0)
-        return -1;
+        return Status::Failed;
     const Entry* entry = m_entries[serial - 1];
     if (entry->atom != atom)
-        return -1;
+        return Status::Failed;
     int32_t count = entry->length < capacity - 1 ? entry->length : capacity - 1;
     std::memcpy(buffer, entry->name, static_cast<size_t>(count));
     buffer[count] = 0;

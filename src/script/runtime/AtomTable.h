@@ -7,6 +7,7 @@
 
 #include <base/Ref.h>
 #include <base/RefCounted.h>
+#include <base/StatusOr.h>
 #include <script/runtime/ScriptObject.h>
 
 #include <cstddef>
@@ -26,9 +27,9 @@ public:
     Atom intern(const char* name, size_t length);
     Atom intern(std::string_view name) { return intern(name.data(), name.size()); }
 
-    // Copies min(length, capacity - 1) bytes and a zero; returns that count, or -1 for an
-    // atom this table never made.
-    int32_t nameOf(Atom atom, char* buffer, int32_t capacity) const;
+    // Copies min(length, capacity - 1) bytes and a zero; returns that count, or Failed for an
+    // atom this table never made or a capacity below 1 (the buffer untouched).
+    StatusOr<int32_t> nameOf(Atom atom, char* buffer, int32_t capacity) const;
 
     int32_t atomCount() const { return m_serial; }
 

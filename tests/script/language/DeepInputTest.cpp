@@ -25,15 +25,14 @@ template<typename Check>
 void parseAndCheck(const std::string& text, Check check)
 {
     ScriptSource source(text);
-    CodeNode* tree = nullptr;
+    OwnedCodeTree tree;
     RefPtr<ErrorObject> error;
     Status status = parseProgram(source.lexer(), tree, error);
     if (error) {
         ADD_FAILURE() << "code " << error->code() << " at line " << error->line();
     }
     if (status.ok())
-        check(tree, source.atoms());
-    freeTree(tree);
+        check(tree.get(), source.atoms());
 }
 
 // Follows the operand link from the root while the kind stays the same; returns the count.

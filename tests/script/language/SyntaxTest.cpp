@@ -30,7 +30,7 @@ std::vector<std::string> lex(std::string_view text)
         std::string described = std::to_string(kind);
         if (kind == TokenKind::Identifier) {
             char name[1100];
-            described = source.atoms().nameOf(token.atom(), name, sizeof name) < 0 ? "id ?" : std::string("id ") + name;
+            described = source.atoms().nameOf(token.atom(), name, sizeof name).ok() ? std::string("id ") + name : "id ?";
         } else if (kind == TokenKind::InvalidToken) {
             described = "invalid";
         } else if (kind == TokenKind::EndOfInput) {
