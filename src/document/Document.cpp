@@ -276,6 +276,8 @@ Status Document::loadText(const std::string& text, const std::string& path, Text
     }
     bool lost = false;
     m_fileName = utf8ToShiftJis(std::filesystem::path(path).filename().string(), lost);
+    std::error_code noFolder;
+    beginDocumentWarnings(std::filesystem::absolute(path, noFolder).string());
     closeContent();
     // What the last document's scripts left in cycles goes with it.
     if (m_runner && m_runner->engine())

@@ -12,10 +12,29 @@ static void writeToStandardError(std::string_view text)
 
 static WarningSink s_sink = writeToStandardError;
 
+// What was told about the document shown, and which document that is.
+static std::set<std::string> s_told;
+static std::string s_document;
+
+void beginDocumentWarnings(const std::string& document)
+{
+    if (document == s_document)
+        return;
+    s_document = document;
+    s_told.clear();
+}
+
 void warnDocument(const std::string& text)
 {
-    static std::set<std::string> told;
-    if (told.insert(text).second)
+    // A document full of mistakes says the first ones and that there are more.
+    if (s_told.size() > MostWarnings)
+        return;
+    if (s_told.size() == MostWarnings) {
+        s_told.insert(std::string());
+        s_sink("more problems of this document are not told");
+        return;
+    }
+    if (s_told.insert(text).second)
         s_sink(text);
 }
 

@@ -3,6 +3,7 @@
 // members, the loading order, and documents replaced while a script still runs.
 #include <document/Document.h>
 #include <document/DocumentFile.h>
+#include <document/DocumentWarning.h>
 #include <headless/HeadlessWindowSystem.h>
 
 #include <support/PixelMemory.h>
@@ -13,7 +14,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace nimbolt::test {
 namespace {
@@ -480,6 +483,27 @@ TEST_F(DocumentTest, FilesAndPicturesLargerThanTheLimitOrLyingAboutTheirSizeAreR
     EXPECT_EQ(pixel(5, 5), 0xFF0000u);
     EXPECT_EQ(pixel(15, 5), 0x00FF00u);
     EXPECT_EQ(pixel(25, 5), 0x0000FFu);
+}
+
+// A document full of unknown names tells the first hundred and that there are more, once; another
+// document is told its own again.
+TEST_F(DocumentTest, WarningsAreToldOncePerDocumentAndAtMostAHundred)
+{
+    static std::vector<std::string> told;
+    told.clear();
+    setWarningSink([](std::string_view text) { told.emplace_back(text); });
+    std::string text = "<nbml><body type=\"screen\">";
+    for (int i = 0; i < 150; ++i)
+        text += "<e" + std::to_string(i) + "></e" + std::to_string(i) + ">";
+    text += "</body></nbml>";
+    ASSERT_EQ(document->loadText(text, "many.nbm"), Status::Ok);
+    ASSERT_EQ(document->loadText(text, "many.nbm"), Status::Ok);
+    ASSERT_EQ(told.size(), 101u);
+    EXPECT_EQ(told[99], "many.nbm: unknown element <e99>");
+    EXPECT_EQ(told[100], "more problems of this document are not told");
+    ASSERT_EQ(document->loadText(text, "other.nbm"), Status::Ok);
+    EXPECT_EQ(told.size(), 202u);
+    setWarningSink(nullptr);
 }
 
 }
