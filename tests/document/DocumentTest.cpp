@@ -1,6 +1,7 @@
-// Documents loaded into a window without a display: the node tree and its collections, drawing
-// through the back buffer, the mouse walk, ticks and intervals on the virtual clock, the window
-// members, the loading order, and documents replaced while a script still runs.
+// Documents loaded into a window without a display, where a picture and the boxes cannot show
+// it (the render cases show the rest): the back buffer and its palette, what changes repaint, the
+// mouse walk, tick order, the surfaces of images, documents replaced while a script still runs,
+// and damaged, huge and hostile input.
 #include <document/Document.h>
 #include <document/DocumentFile.h>
 #include <document/DocumentWarning.h>
@@ -96,15 +97,6 @@ protected:
         const uint8_t* p = info.bits + y * info.stride + x * 3;
         return static_cast<uint32_t>(p[2]) << 16 | p[1] << 8 | p[0];
     }
-    // Whether any pixel of the rows [top, bottom) within [left, right) differs from white.
-    bool inked(int32_t left, int32_t top, int32_t right, int32_t bottom)
-    {
-        bool ink = false;
-        for (int32_t y = top; y < bottom; ++y)
-            for (int32_t x = left; x < right; ++x)
-                ink = ink || pixel(x, y) != 0xFFFFFF;
-        return ink;
-    }
 
     HeadlessWindowSystem system { std::tm {}, { 800, 600 }, 24 };
     RefPtr<Document> document;
@@ -112,31 +104,6 @@ protected:
 private:
     fs::path m_folder;
 };
-
-TEST_F(DocumentTest, NodeCollectionsFollowDocumentOrderAndIdsInDocumentsAndDataTrees)
-{
-    write("data/list.nbm", "<items><item id=\"x\" kind=\"a\">one</item><item id=\"y\">two</item></items>");
-    ASSERT_TRUE(load(R"(
-        var body = window.document;
-        var all = body.all;
-        out = all.length + " " + all[0].id + " " + all[1].id + " " + all[2].tagName + " " + all[3].id;
-        out = out + " " + body.children.length + " " + all['b'].innerText + " " + all['twin'].innerText;
-        out = out + " " + all[0].attributes['id'] + all[0].attributes['type'] + all[0].attributes.length;
-        out = out + " " + all[0].tagName + " " + body.tagName;
-        var list = window.createDocument("DATA\\List.nbm");
-        var x = list.all['x'];
-        data = list.tagName + " " + list.all.length + " " + list.all['y'].innerText;
-        data = data + " " + list.children.length + " " + x.attributes['kind'] + " " + x.visible;
-        missing = window.createDocument("none.nbm");
-    )",
-        R"(<body type="screen"><div id="a" type="x"><div id="b">inner</div>text</div>
-           <div id="twin">first</div><div id="twin">second</div></body>)"));
-    // Every node below the body in document order (the text of b is in b's own collection and
-    // in the body's, after b): a, b, b's text, a's text, twin, its text, twin, its text.
-    EXPECT_EQ(text("out"), "8 a b undefined undefined 3 inner second ax2 div body");
-    EXPECT_EQ(text("data"), "items 4 two 2 a undefined") << "backslashes and letter case are forgiven";
-    EXPECT_EQ(global("missing").tag, ValueTag::Undefined);
-}
 
 TEST_F(DocumentTest, InnerTextReplacesTheChildrenAndRepaintsThem)
 {
@@ -199,6 +166,18 @@ TEST_F(DocumentTest, TheBackBufferOnlyGrowsAndTheWindowWrapsAtTheEndsOfThe32BitR
     EXPECT_EQ(info.width, 120);
     EXPECT_EQ(info.height, 50) << "the larger of every height so far";
     EXPECT_EQ(info.bitsPerPixel, 24);
+    // The colours it offers an 8-bit display: grey ramps 255 * k / 20 at 10 + k and
+    // (255 * k + 2805) / 20 at 236 + k for k = 0 ... 9, and the 6 x 6 x 6 cube in steps of 51
+    // between them, red changing fastest; as 0xRRGGBB.
+    ColorTableEntry palette[256];
+    ASSERT_EQ(document->backBuffer()->getPalette(0, 256, palette), Status::Ok);
+    const std::pair<int32_t, uint32_t> entries[] = { { 9, 0 }, { 11, 0x0C0C0C }, { 19, 0x727272 }, { 21, 0x330000 },
+        { 26, 0x003300 }, { 56, 0x000033 }, { 235, 0xFFFFFF }, { 236, 0x8C8C8C }, { 237, 0x999999 },
+        { 245, 0xFFFFFF }, { 246, 0 } };
+    for (auto [index, colour] : entries) {
+        const ColorTableEntry& entry = palette[index];
+        EXPECT_EQ(static_cast<uint32_t>(entry.red << 16 | entry.green << 8 | entry.blue), colour) << index;
+    }
 
     // The window's place and size wrap around when a script moves or grows it past the end of the
     // range; a size that wraps below zero is no size.
@@ -208,36 +187,10 @@ TEST_F(DocumentTest, TheBackBufferOnlyGrowsAndTheWindowWrapsAtTheEndsOfThe32BitR
     EXPECT_EQ(window().clientSize(), (Size { 0, 30 }));
 }
 
-TEST_F(DocumentTest, TextWrapsAtBytesNeverInsideACharacterAndWrapsAroundAtTheBottomOfThe32BitRange)
+// The render cases show the interval's calls.
+TEST_F(DocumentTest, TicksReachEveryElementLastFirstASecondAfterTheWindowAndIntervalsTakeOnlyFunctions)
 {
-    // Eight pixels a half-width character, sixteen a full-width one; lines are the font height
-    // plus 2 apart. Twelve letters in 40 pixels make three lines of five, five and two; three
-    // full-width characters make two lines. The lines of a text placed at the largest top continue
-    // from the other end of the range, far above the window: nothing shows and nothing overflows.
-    ASSERT_TRUE(load("", "<body type=\"screen\" width=\"200\" height=\"200\" bgcolor=\"#ffffff\">"
-                         "<div width=\"40\" height=\"10\">AAAAAAAAAAAA</div>"
-                         "<div left=\"100\" width=\"40\" height=\"10\">\x82\xA0\x82\xA0\x82\xA0</div>"
-                         "<div left=\"160\" top=\"2147483647\" width=\"8\" height=\"10\">AAAA</div></body>"));
-    int32_t lineHeight = 17;
-    EXPECT_TRUE(inked(0, 0, 40, lineHeight));
-    EXPECT_TRUE(inked(0, lineHeight + 2, 40, 2 * lineHeight + 2));
-    EXPECT_TRUE(inked(0, 2 * (lineHeight + 2), 16, 3 * lineHeight + 4)) << "two letters on the third line";
-    EXPECT_FALSE(inked(16, 2 * (lineHeight + 2), 40, 3 * lineHeight + 4));
-    EXPECT_FALSE(inked(0, 3 * (lineHeight + 2), 40, 4 * lineHeight + 6));
-    EXPECT_TRUE(inked(100, lineHeight + 2, 116, 2 * lineHeight + 2)) << "the third character on line two";
-    EXPECT_FALSE(inked(116, lineHeight + 2, 140, 2 * lineHeight + 2));
-    EXPECT_FALSE(inked(150, 0, 200, 200)) << "the text at the largest top";
-}
-
-TEST_F(DocumentTest, TicksReachEveryElementLastFirstAndOneIntervalIsReplacedByEachCall)
-{
-    ASSERT_TRUE(load(R"(
-        var a = 0; var b = 0;
-        function countA() { a = a + 1; }
-        function countB() { b = b + 1; }
-        first = window.setInterval(countA, 500);
-        refused = window.setInterval('countB()', 100);
-    )",
+    ASSERT_TRUE(load("function f() { } first = window.setInterval(f, 500); refused = window.setInterval('f()', 100);",
         R"(<body type="screen" width="200" height="200">
         <clock id="one" fmt="%S" locale="C"></clock>
         <div left="50"><clock id="two" top="50" fmt="%S" locale="C"></clock></div>
@@ -252,31 +205,10 @@ TEST_F(DocumentTest, TicksReachEveryElementLastFirstAndOneIntervalIsReplacedByEa
     for (const Rect& rect : window().invalidations())
         tops.push_back(rect.top);
     EXPECT_EQ(tops, (std::vector<int32_t> { 100, 50, 0 }));
-    EXPECT_EQ(integer("a"), 2) << "at 500 and 1000";
-    run("window.setInterval(countB, 100);");
-    system.advance(1000);
-    EXPECT_EQ(integer("a"), 2) << "replaced";
-    EXPECT_EQ(integer("b"), 10);
     run("function fail() { missing(); } window.setInterval(fail, 1000);");
     system.advance(1000);
     EXPECT_EQ(boxes(), (std::vector<std::string> { "ScriptError: (0) some error\nat setInterval callback: 'missing' is not defined" }))
         << "an interval's error is reported as a head script's is, with what ran it";
-}
-
-TEST_F(DocumentTest, WindowMembers)
-{
-    ASSERT_TRUE(load("", "<body type=\"screenwindow\"></body>"));
-    std::string longTitle(300, 'T');
-    run(R"(window.alert("hello"); window.alert(); window.title = ")" + longTitle + R"("; title = window.title;
-           window.moveTo(30); window.moveTo(30, 40); window.moveBy(-5, 5);
-           out = window.eval() + " " + window.eval("1 + 2") + " " + window.eval("1 +") + " " + window.screen.width
-               + " " + window.screen.availHeight + " " + window.screen.colorDepth + " " + window.document.tagName;)");
-    EXPECT_EQ(text("title"), std::string(255, 'T'));
-    EXPECT_EQ(text("out"), "undefined 3 undefined 800 600 24 body");
-    EXPECT_EQ(window().position(), (Point { 25, 45 }));
-    run("window.screen.width = 5;");
-    EXPECT_EQ(boxes(), (std::vector<std::string> { "alert: hello", "alert: ", "ScriptError: (1) parse\nat a.nbm, window.eval",
-                           "ScriptError: (0) some error" }));
 }
 
 TEST_F(DocumentTest, ImagesHoldTheSurfacesTheyAskFor)
@@ -310,26 +242,6 @@ TEST_F(DocumentTest, ImagesHoldTheSurfacesTheyAskFor)
     EXPECT_EQ(info.bits[2], 255) << "the body's red is in the capture";
 }
 
-TEST_F(DocumentTest, HeadScriptsRunInOrderAfterTheBodyAndErrorsDoNotStopTheNext)
-{
-    std::string file = write("order.nbm", R"(<nbml><head><title>first</title>
-        <script>seen = window.document.tagName;
-        broken();</script><script>second = 2;</script><title>last</title><script></script></head>
-        <body type="screen"></body></nbml>)");
-    ASSERT_EQ(document->load(file), Status::Ok);
-    EXPECT_EQ(text("seen"), "body") << "the body exists before the head runs";
-    EXPECT_EQ(integer("second"), 2);
-    EXPECT_EQ(window().title(), "last");
-    EXPECT_EQ(boxes(), (std::vector<std::string> { "ScriptError: (0) some error\nat order.nbm line 3, <script>: 'broken' is not defined" }));
-    EXPECT_TRUE(window().isVisible());
-
-    EXPECT_EQ(document->load(file + ".missing"), Status::Failed);
-    ASSERT_TRUE(document->window()) << "the old window stays";
-    EXPECT_FALSE(window().isVisible()) << "hidden";
-    EXPECT_FALSE(document->root());
-    EXPECT_EQ(integer("second"), 2) << "globals outlive loads";
-}
-
 TEST_F(DocumentTest, CyclesOneDocumentLeftBehindGoWhenTheNextLoads)
 {
     // Each load rebinds the global to a new array holding itself; the one before is then held by
@@ -341,23 +253,6 @@ TEST_F(DocumentTest, CyclesOneDocumentLeftBehindGoWhenTheNextLoads)
     }
     ASSERT_GT(used, 0u);
     EXPECT_EQ(document->runner()->engine()->memoryBudget().used(), used);
-}
-
-TEST_F(DocumentTest, PicturesAreFoundBesideTheDocumentWhereverWeStarted)
-{
-    // 20 x 10, red (index 1) but for its top-left pixel (index 0, the key); rows bottom up.
-    Bytes pixels(200, 1);
-    pixels[9 * 20] = 0;
-    Bytes bmp = makeBmp(20, 10, 8, 0, { {}, { 0, 0, 255, 0 } }, pixels);
-    write("mascot/img/face.bmp", std::string(bmp.begin(), bmp.end()));
-    std::string file = write("mascot/face.nbm", "<nbml><body background=\"img\\face.bmp\"></body></nbml>");
-    std::filesystem::current_path("/");
-    ASSERT_EQ(document->load(file), Status::Ok);
-    EXPECT_EQ(window().clientSize(), (Size { 20, 10 }));
-    ASSERT_TRUE(window().shape());
-    EXPECT_EQ(window().shape()->rects.size(), 10u) << "every row but its first pixel";
-    EXPECT_EQ(window().shape()->rects[0], (Rect { 1, 0, 20, 1 }));
-    EXPECT_EQ(pixel(5, 5), 0xFF0000u);
 }
 
 TEST_F(DocumentTest, ALoadDuringABoxFreesNothingTheWaitingScriptStillUses)
@@ -395,29 +290,6 @@ TEST(DocumentText, Utf8BecomesShiftJisAndShiftJisStaysAsItIs)
     EXPECT_EQ(documentText("\x82\xA0\xC3", "e.nbm"), "\x82\xA0\xC3") << "broken UTF-8 is taken as Shift-JIS";
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
         "nimbolt: d.nbm: characters that Shift-JIS cannot hold became \"?\"\n");
-}
-
-TEST_F(DocumentTest, AUtf8DocumentShowsAsItsShiftJisTwin)
-{
-    // A title, an alert and a div text of "日本語"; the div is drawn in black on white.
-    auto twin = [&](const std::string& word, const char* name) {
-        system.clearRecords();
-        EXPECT_EQ(document->load(write(name, "<nbml><head><title>" + word + "</title><script>window.alert('"
-                      + word + "');</script></head><body type=\"screen\" width=\"60\" height=\"20\" "
-                      + "bgcolor=\"#ffffff\"><div width=\"60\">" + word + "</div></body></nbml>")),
-            Status::Ok);
-        std::vector<uint32_t> pixels;
-        for (int32_t y = 0; y < 20; ++y)
-            for (int32_t x = 0; x < 60; ++x)
-                pixels.push_back(pixel(x, y));
-        return std::tuple { pixels, window().title(), boxes() };
-    };
-    auto [sjisPixels, sjisTitle, sjisBoxes] = twin("\x93\xFA\x96\x7B\x8C\xEA", "sjis.nbm");
-    auto [utf8Pixels, utf8Title, utf8Boxes] = twin("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", "utf8.nbm");
-    EXPECT_EQ(utf8Title, "\x93\xFA\x96\x7B\x8C\xEA");
-    EXPECT_EQ(utf8Boxes, (std::vector<std::string> { "alert: \x93\xFA\x96\x7B\x8C\xEA" }));
-    EXPECT_TRUE(utf8Pixels == sjisPixels) << "the same pixels";
-    EXPECT_NE(std::count(utf8Pixels.begin(), utf8Pixels.end(), 0xFFFFFFu), 60 * 20) << "and some ink";
 }
 
 // Damaged and hostile documents: each is refused, bounded or run, and nothing recurses natively.

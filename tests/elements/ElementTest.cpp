@@ -1,6 +1,6 @@
 // Elements against a recording document: geometry and colours from attributes, what changes ask
-// to repaint, hit testing, the members and their refusals, background pictures blended into the
-// back buffer, the mascot body's shape, and clocks drawn at a fixed time.
+// to repaint, hit testing, the members and their refusals, the mascot body's shape, and clocks
+// drawn at a fixed time. Background pictures are shown by the render cases.
 #include <elements/BodyElement.h>
 #include <elements/ClockElement.h>
 #include <elements/TimeFormat.h>
@@ -246,53 +246,6 @@ TEST_F(ElementTest, MembersAndTheirRefusals)
         << "only the event with a handler runs";
 }
 
-TEST_F(ElementTest, BackgroundPicturesBlendByOpacityAndLeaveGreenOut)
-{
-    // One row: the green key, pure red, pure white, pure red.
-    RefPtr<Surface> picture = createSurface(4, 1, 24);
-    SurfaceInfo info;
-    ASSERT_EQ(picture->lock(info), Status::Ok);
-    const uint8_t row[] = { 0, 255, 0, 0, 0, 255, 255, 255, 255, 0, 0, 255 };
-    std::memcpy(info.bits, row, sizeof row);
-    (void)picture->unlock(info);
-
-    RefPtr<Element> div = make("div", { { "width", "4" }, { "height", "1" } });
-    Ref<TestPicture> image = adoptRef(*new TestPicture(pictures, picture));
-    ScriptValue result;
-    EXPECT_EQ(member(*div, "attachImage", InvokeOp::CallMember, &result, ScriptValue::object(image.ptr())), Status::Ok);
-    auto setOpacity = [&](int32_t opacity) {
-        (void)member(*div, "filterAlphaOpacity", InvokeOp::PutMember, &result, ScriptValue::integer(opacity));
-    };
-
-    // Full opacity copies the picture as it is, green included. Below that the picture is blended
-    // and green left out: transparency (100 - opacity) * 255 / 100 is the share of the blue below
-    // that survives, in 256ths, s + ((d - s) * t >> 8) per channel rounding down. Opacity 50
-    // gives t = 127: red over blue is (255 - 127, 0, 0 + 126), white over blue (128, 128, 255).
-    struct Row { int32_t opacity; uint32_t key, red, white; };
-    const Row rows[] = { { 100, 0x00FF00, 0xFF0000, 0xFFFFFF }, { 50, 0x0000FF, 0x80007E, 0x8080FF },
-        { 0, 0x0000FF, 0x0000FF, 0x0000FF } };
-    for (const Row& row : rows) {
-        setOpacity(row.opacity);
-        paintOver(*div, 0xFF0000);
-        EXPECT_EQ(pixel(0, 0), row.key) << "the green pixel at opacity " << row.opacity;
-        EXPECT_EQ(pixel(1, 0), row.red) << "opacity " << row.opacity;
-        EXPECT_EQ(pixel(2, 0), row.white) << "opacity " << row.opacity;
-    }
-
-    setOpacity(100);
-    div->setBackgroundPosition(-2, 0);
-    paintOver(*div, 0);
-    EXPECT_EQ(pixel(2, 0), 0x00FF00u) << "a picture moved right starts two pixels in";
-    EXPECT_EQ(pixel(3, 0), 0xFF0000u);
-    EXPECT_EQ(pixel(1, 0), 0u) << "left of the picture nothing is drawn";
-
-    ScriptValue notAPicture = ScriptValue::object(div.ptr());
-    EXPECT_EQ(member(*div, "attachImage", InvokeOp::CallMember, &result, notAPicture), Status::SomeError);
-    EXPECT_EQ(div->style().backgroundImage.ptr(), image.ptr()) << "a refused object leaves the picture";
-    EXPECT_EQ(member(*div, "attachImage", InvokeOp::CallMember, &result, UndefinedValue, 0), Status::Ok);
-    EXPECT_FALSE(div->style().backgroundImage) << "no argument removes it";
-}
-
 TEST_F(ElementTest, MascotBodyTakesItsPicturesShapeAndSize)
 {
     // 200 x 300, index 0 everywhere but a block of index 1 in rows 10 to 19, columns 20 to 49.
@@ -400,31 +353,49 @@ TEST_F(ElementTest, ClocksDrawnAtTheTimeOfTheirLastTick)
         << "the pattern keeps 31 bytes";
 }
 
-TEST(TimeFormat, NamesOfEachLocaleAndTheUnknownLeavesTheCurrentOne)
+TEST(TimeFormat, ConversionsOfEachLocaleAndTheUnknownLeavesTheCurrentOne)
 {
-    // Monday 7 December 2026, 15:04:05, day 341 of the year.
-    const std::tm monday { 5, 4, 15, 7, 11, 2026 - 1900, 1, 340 };
-    auto format = [&](const char* pattern, TimeLocale locale, int32_t capacity = 256) {
-        char text[256];
-        int32_t length = formatTime(pattern, monday, locale, text, capacity);
-        return std::string(text, static_cast<size_t>(length));
+    // Monday 7 December 2026, 15:04:05, day 341 of a year that began on a Thursday: its weeks from
+    // Sunday (%U) began on 4 January, those from Monday (%W) on 5 January. Sunday 6 December is
+    // the last day of Monday week 48 and the first of Sunday week 49.
+    const std::tm monday { 5, 4, 15, 7, 11, 2026 - 1900, 1, 340 }, sunday { 0, 0, 0, 6, 11, 2026 - 1900, 0, 339 };
+    struct Row { const char* what; const std::tm& time; const char* pattern; TimeLocale locale; const char* text; };
+    const Row rows[] = {
+        { "C names", monday, "%a %b %p", TimeLocale::C, "Mon Dec PM" },
+        { "English names in full", monday, "%A %B", TimeLocale::English, "Monday December" },
+        { "Japanese: moon, month 12, after noon", monday, "%a %b %p", TimeLocale::Japanese,
+            "\x8C\x8E 12 \x8C\xDF\x8C\xE3" },
+        { "Japanese in full", monday, "%A %B", TimeLocale::Japanese, "\x8C\x8E\x97\x6A\x93\xFA 12\x8C\x8E" },
+        { "numbers, composites, unknown and lone %", monday, "%c|%x|%j|%I|%#d|%y|%%|%q|%", TimeLocale::C,
+            "12/07/26 15:04:05|12/07/26|341|03|7|26|%|%q|%" },
+        { "short composites", monday, "%D|%F|%R|%T|%X|%h|%Y|%C", TimeLocale::C,
+            "12/07/26|2026-12-07|15:04|15:04:05|15:04:05|Dec|2026|20" },
+        { "Japanese date and time", monday, "%c", TimeLocale::Japanese, "2026/12/07 15:04:05" },
+        { "a Monday starts a Monday week", monday, "%U %W %u %w", TimeLocale::C, "49 49 1 1" },
+        { "a Sunday, at midnight; %# at the end", sunday, "%U %W %u %w %I %p %e %#d", TimeLocale::C,
+            "49 48 7 0 12 AM  6 6" },
     };
-    EXPECT_EQ(format("%a %b %p", TimeLocale::C), "Mon Dec PM");
-    EXPECT_EQ(format("%A %B", TimeLocale::English), "Monday December");
-    // Moon (Monday), month 12, after noon; then Monday and December in full.
-    EXPECT_EQ(format("%a %b %p", TimeLocale::Japanese), "\x8C\x8E 12 \x8C\xDF\x8C\xE3");
-    EXPECT_EQ(format("%A %B", TimeLocale::Japanese), "\x8C\x8E\x97\x6A\x93\xFA 12\x8C\x8E");
-    EXPECT_EQ(format("%c|%x|%j|%I|%#d|%y|%%|%q", TimeLocale::C), "12/07/26 15:04:05|12/07/26|341|03|7|26|%|%q");
-    EXPECT_EQ(format("%c", TimeLocale::Japanese), "2026/12/07 15:04:05");
-    EXPECT_EQ(format("%H:%M:%S", TimeLocale::C, 6), "15:04") << "cut to the capacity";
+    for (const Row& row : rows) {
+        char text[256];
+        int32_t length = formatTime(row.pattern, row.time, row.locale, text, sizeof text);
+        EXPECT_EQ(std::string(text, static_cast<size_t>(length)), row.text) << row.what;
+    }
+    char cut[6];
+    EXPECT_EQ(formatTime("%H:%M:%S", monday, TimeLocale::C, cut, sizeof cut), 5);
+    EXPECT_STREQ(cut, "15:04") << "cut to the capacity";
 
-    ASSERT_TRUE(setTimeLocale("japanese"));
-    EXPECT_FALSE(setTimeLocale("klingon"));
-    EXPECT_EQ(currentTimeLocale(), TimeLocale::Japanese) << "an unknown name leaves the locale in force";
-    ASSERT_TRUE(setTimeLocale("English_United States.1252"));
-    EXPECT_EQ(currentTimeLocale(), TimeLocale::English);
-    ASSERT_TRUE(setTimeLocale("C"));
-    EXPECT_EQ(currentTimeLocale(), TimeLocale::C);
+    // Names set the locale in turn; an unknown one (or one cut short) leaves the one before.
+    struct Name { const char* name; bool known; TimeLocale locale; };
+    const Name names[] = { { "japanese", true, TimeLocale::Japanese }, { "klingon", false, TimeLocale::Japanese },
+        { "English_United States.1252", true, TimeLocale::English }, { "POSIX", true, TimeLocale::C },
+        { "JA_jp", true, TimeLocale::Japanese }, { "engl", false, TimeLocale::Japanese },
+        { "e", false, TimeLocale::Japanese }, { "Eng", true, TimeLocale::English },
+        { "jpn", true, TimeLocale::Japanese }, { "american", true, TimeLocale::English },
+        { "C", true, TimeLocale::C } };
+    for (const Name& row : names) {
+        EXPECT_EQ(setTimeLocale(row.name), row.known) << row.name;
+        EXPECT_EQ(currentTimeLocale(), row.locale) << row.name;
+    }
 }
 
 }

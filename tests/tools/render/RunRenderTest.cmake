@@ -1,8 +1,8 @@
 # One nimbolt-render test, run in SOURCE: NAME.args holds the arguments, one a line (${OUT} stands
-# for the PNG written); standard error must equal NAME.err (the usage, help.out, when there is no
-# NAME.err), standard output NAME.out (when there is one) and the exit status NAME.status (0 when
-# there is none); NAME.probe, when there is one, lists pixels the PNG must have. With -DPICTURE=...
-# (the examples) the PNG is written with -o and must equal PICTURE pixel for pixel.
+# for the PNG written); standard error must equal NAME.err (followed by the usage, help.out, when
+# the status is 2), standard output NAME.out (when there is one) and the exit status NAME.status
+# (0 when there is none); NAME.probe, when there is one, lists pixels the PNG must have. With
+# -DPICTURE=... (the examples) the PNG is written with -o and must equal PICTURE pixel for pixel.
 set(OUT ${WORK}/${NAME}.png)
 file(MAKE_DIRECTORY ${WORK})
 file(REMOVE ${OUT})
@@ -25,10 +25,13 @@ if(EXISTS ${SOURCE}/${NAME}.status)
     file(READ ${SOURCE}/${NAME}.status expectedStatus)
     string(STRIP "${expectedStatus}" expectedStatus)
 endif()
+set(expectedErr "")
 if(EXISTS ${SOURCE}/${NAME}.err)
     file(READ ${SOURCE}/${NAME}.err expectedErr)
-else()
-    file(READ ${CMAKE_CURRENT_LIST_DIR}/help.out expectedErr)
+endif()
+if(expectedStatus STREQUAL "2")
+    file(READ ${CMAKE_CURRENT_LIST_DIR}/help.out usage)
+    string(APPEND expectedErr "${usage}")
 endif()
 set(failed "")
 if(NOT "${status}" STREQUAL "${expectedStatus}")
