@@ -73,6 +73,9 @@ public:
             m_widget->setShape(shape);
     }
     bool isShaped() const override { return m_widget && m_widget->isShaped(); }
+    // Until the desktop windows can be made translucent, they are cut by their shape only.
+    bool showsOpacity() const override { return false; }
+    void setOpacity(std::shared_ptr<const OpacityMap>) override { }
     void invalidate(const Rect* rect) override
     {
         if (!m_widget)

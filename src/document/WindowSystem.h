@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace nimbolt {
 
@@ -58,6 +59,14 @@ protected:
     ~WindowEvents() = default;
 };
 
+// How opaque each pixel of a client area is: one byte per pixel, 0 transparent ... 255 opaque,
+// rows top down, width x height.
+struct OpacityMap {
+    int32_t width { 0 };
+    int32_t height { 0 };
+    std::vector<uint8_t> values;
+};
+
 class NativeWindow {
 public:
     virtual ~NativeWindow() = default;
@@ -78,6 +87,13 @@ public:
     // The window shows only inside the region (client coordinates); none shows it whole.
     virtual void setShape(std::optional<Region> shape) = 0;
     virtual bool isShaped() const = 0;
+    // Whether the window shows per-pixel opacity: a compositing desktop does, and so does the
+    // renderer's picture. Elsewhere only the shape cuts the window. May change while it lives.
+    virtual bool showsOpacity() const = 0;
+    // The opacity of the client area's pixels (null: opaque inside the shape). Where the window
+    // shows opacity, the shape is where the pointer reaches the window, and the pixels are shown
+    // as translucent as the map says; elsewhere the map is not used.
+    virtual void setOpacity(std::shared_ptr<const OpacityMap> opacity) = 0;
     // Asks for a repaint of the rectangle (the whole client area when null); paints come later,
     // through windowPaint.
     virtual void invalidate(const Rect* rect) = 0;

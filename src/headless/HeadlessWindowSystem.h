@@ -38,6 +38,8 @@ public:
     std::string title() const override { return m_title; }
     void setShape(std::optional<Region> shape) override { m_shape = std::move(shape); }
     bool isShaped() const override { return m_shape.has_value(); }
+    bool showsOpacity() const override { return true; }
+    void setOpacity(std::shared_ptr<const OpacityMap> opacity) override { m_opacity = std::move(opacity); }
     void invalidate(const Rect* rect) override;
     void startTimer(int32_t id, int32_t milliseconds) override;
     void stopTimer(int32_t id) override;
@@ -45,6 +47,7 @@ public:
     WindowKind kind() const { return m_kind; }
     WindowEvents& events() { return m_events; }
     const std::optional<Region>& shape() const { return m_shape; }
+    const std::shared_ptr<const OpacityMap>& opacity() const { return m_opacity; }
     // Every rectangle asked for since the last clearInvalidations, in order.
     const std::vector<Rect>& invalidations() const { return m_invalidations; }
     void clearInvalidations() { m_invalidations.clear(); }
@@ -76,6 +79,7 @@ private:
     Size m_size;
     std::string m_title { "Nimbolt" };
     std::optional<Region> m_shape;
+    std::shared_ptr<const OpacityMap> m_opacity;
     // The part to paint: rectangles inside the client area, in the order asked for.
     std::vector<Rect> m_invalid;
     std::vector<Rect> m_invalidations;
