@@ -4,6 +4,7 @@
 #include <platform/ShiftJisText.h>
 #include <desktop/DesktopTarget.h>
 #include <desktop/WindowWidget.h>
+#include <desktop/X11Compositor.h>
 
 #include <QApplication>
 #include <QCursor>
@@ -73,9 +74,12 @@ public:
             m_widget->setShape(shape);
     }
     bool isShaped() const override { return m_widget && m_widget->isShaped(); }
-    // Until the desktop windows can be made translucent, they are cut by their shape only.
-    bool showsOpacity() const override { return false; }
-    void setOpacity(std::shared_ptr<const OpacityMap>) override { }
+    bool showsOpacity() const override { return m_widget && m_widget->showsOpacity(); }
+    void setOpacity(std::shared_ptr<const OpacityMap> opacity) override
+    {
+        if (m_widget)
+            m_widget->setOpacity(std::move(opacity));
+    }
     void invalidate(const Rect* rect) override
     {
         if (!m_widget)
@@ -120,6 +124,31 @@ struct QtWindowSystem::Widgets {
 QtWindowSystem::QtWindowSystem()
     : m_widgets(std::make_unique<Widgets>())
 {
+    QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("xcb")) {
+        m_alphaWindows = x11HasAlphaVisual();
+        m_composited = x11CompositorRuns();
+        if (m_alphaWindows)
+            m_compositorWatch = std::make_unique<X11CompositorWatch>([this] { setComposited(x11CompositorRuns()); });
+    } else if (platform.startsWith(QLatin1String("wayland"))) {
+        // Every Wayland compositor composites.
+        m_alphaWindows = true;
+        m_composited = true;
+    } else if (platform == QLatin1String("offscreen")) {
+        // Offscreen windows keep their alpha, but nothing composites them.
+        m_alphaWindows = true;
+    }
+}
+
+void QtWindowSystem::setComposited(bool composited)
+{
+    if (composited == m_composited)
+        return;
+    m_composited = composited;
+    for (QPointer<WindowWidget>& widget : m_widgets->list) {
+        if (widget && !widget->isReleased())
+            widget->setComposited(composited);
+    }
 }
 
 QtWindowSystem::~QtWindowSystem()

@@ -19,6 +19,8 @@ class QWidget;
 
 namespace nimbolt {
 
+class X11CompositorWatch;
+
 // What the program hears from the document windows.
 class DesktopEvents {
 public:
@@ -53,6 +55,13 @@ public:
     const DesktopWindowOptions& windowOptions() const { return m_windowOptions; }
     // Brings the shown windows to the front.
     void raiseWindows();
+    // Whether mascot windows are made with alpha (on X11, where the screen has a visual for it).
+    bool hasAlphaWindows() const { return m_alphaWindows; }
+    // Whether a compositor shows the windows' alpha: always on Wayland; on X11 while a compositing
+    // manager runs, which the window system follows as it starts and stops.
+    bool isComposited() const { return m_composited; }
+    // Tells the windows that a compositor started or stopped showing their alpha.
+    void setComposited(bool composited);
 
     std::unique_ptr<NativeWindow> createWindow(WindowKind kind, WindowEvents& events) override;
     MessageBoxResult messageBox(NativeWindow* owner, std::string_view shiftJisText, const char* caption,
@@ -67,6 +76,9 @@ private:
     QMenu* m_menu { nullptr };
     DesktopEvents* m_desktopEvents { nullptr };
     DesktopWindowOptions m_windowOptions;
+    bool m_alphaWindows { false };
+    bool m_composited { false };
+    std::unique_ptr<X11CompositorWatch> m_compositorWatch;
     struct Widgets;
     std::unique_ptr<Widgets> m_widgets;
 };

@@ -3,6 +3,7 @@
 #include <platform/QtDeviceContext.h>
 #include <platform/ShiftJisText.h>
 #include <desktop/QtWindowSystem.h>
+#include <desktop/X11Compositor.h>
 #include <desktop/X11WindowState.h>
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QPointer>
 #include <QRegion>
 #include <QSystemTrayIcon>
@@ -21,6 +23,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace nimbolt {
@@ -59,10 +62,15 @@ WindowWidget::WindowWidget(WindowKind kind, WindowEvents& events, QtWindowSystem
     , m_kind(kind)
     , m_events(&events)
     , m_system(system)
+    , m_withAlpha(kind == WindowKind::Mascot && system.hasAlphaWindows())
+    , m_translucent(m_withAlpha && system.isComposited())
 {
     // Every paint copies the whole rectangle it is asked for from the back buffer.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
+    // Only before the native window exists: it is made with an alpha channel then.
+    if (m_withAlpha)
+        setAttribute(Qt::WA_TranslucentBackground);
     setAcceptDrops(true);
     setMouseTracking(kind != WindowKind::Mascot);
     setWindowTitle(QStringLiteral("Nimbolt"));
@@ -150,23 +158,92 @@ void WindowWidget::setCaption(std::string_view shiftJis)
 
 void WindowWidget::setShape(const std::optional<Region>& shape)
 {
-    m_shaped = shape.has_value();
-    if (!shape) {
-        clearMask();
+    m_shape.reset();
+    if (shape) {
+        std::vector<QRect> rects;
+        rects.reserve(shape->rects.size());
+        for (const Rect& rect : shape->rects) {
+            if (!rect.isEmpty())
+                rects.emplace_back(rect.left, rect.top, rect.width(), rect.height());
+        }
+        m_shape.emplace();
+        m_shape->setRects(rects.data(), static_cast<int>(rects.size()));
+    }
+    m_alphaStale = true;
+    applyShape();
+}
+
+void WindowWidget::setOpacity(std::shared_ptr<const OpacityMap> opacity)
+{
+    m_opacity = std::move(opacity);
+    m_alphaStale = true;
+    if (m_translucent)
+        update();
+}
+
+void WindowWidget::setComposited(bool composited)
+{
+    bool translucent = m_withAlpha && composited;
+    if (translucent == m_translucent)
+        return;
+    m_translucent = translucent;
+    applyShape();
+    // The document paints alpha pictures differently where their alpha shows.
+    update();
+}
+
+// Cut: the shape is the window's mask, which is also where the pointer reaches it. Translucent:
+// the paint clears what lies outside the shape, and the shape is only where the pointer reaches
+// the window (on Wayland, a window's mask is its input region and no more).
+void WindowWidget::applyShape()
+{
+    // Qt takes an empty mask for no mask at all; a pixel outside the window shows nothing of it.
+    QRegion region = m_shape && !m_shape->isEmpty() ? *m_shape : QRegion(-1, -1, 1, 1);
+    QString platform = QGuiApplication::platformName();
+    bool onX11 = platform == QLatin1String("xcb");
+    if (!m_translucent) {
+        if (m_shape)
+            setMask(region);
+        else
+            clearMask();
+        if (onX11 && m_withAlpha)
+            setX11InputShape(*this, nullptr);
         return;
     }
-    std::vector<QRect> rects;
-    rects.reserve(shape->rects.size());
-    for (const Rect& rect : shape->rects) {
-        if (!rect.isEmpty())
-            rects.emplace_back(rect.left, rect.top, rect.width(), rect.height());
+    clearMask();
+    if (onX11) {
+        setX11InputShape(*this, m_shape ? &*m_shape : nullptr);
+    } else if (platform.startsWith(QLatin1String("wayland"))) {
+        create();
+        if (QWindow* window = windowHandle())
+            window->setMask(m_shape ? region : QRegion());
     }
-    QRegion region;
-    region.setRects(rects.data(), static_cast<int>(rects.size()));
-    // Qt takes an empty mask for no mask at all; a pixel outside the window shows nothing of it.
-    if (region.isEmpty())
-        region = QRegion(-1, -1, 1, 1);
-    setMask(region);
+    update();
+}
+
+const QImage& WindowWidget::alphaMask()
+{
+    if (!m_alphaStale && m_alpha.size() == size())
+        return m_alpha;
+    m_alphaStale = false;
+    m_alpha = QImage(size(), QImage::Format_Alpha8);
+    if (m_alpha.isNull())
+        return m_alpha;
+    m_alpha.fill(m_shape ? 0 : 255);
+    if (m_shape) {
+        for (const QRect& rect : m_shape->intersected(m_alpha.rect())) {
+            for (int y = rect.top(); y <= rect.bottom(); ++y)
+                std::memset(m_alpha.scanLine(y) + rect.left(), 255, static_cast<size_t>(rect.width()));
+        }
+    }
+    if (m_opacity && m_opacity->width > 0 && m_opacity->height > 0
+        && m_opacity->values.size() >= static_cast<size_t>(m_opacity->width) * static_cast<size_t>(m_opacity->height)) {
+        int width = std::min(m_opacity->width, m_alpha.width());
+        for (int y = 0; y < std::min(m_opacity->height, m_alpha.height()); ++y)
+            std::memcpy(m_alpha.scanLine(y), m_opacity->values.data() + static_cast<size_t>(y) * m_opacity->width,
+                static_cast<size_t>(width));
+    }
+    return m_alpha;
 }
 
 void WindowWidget::startPeriodicTimer(int32_t id, int32_t milliseconds)
@@ -211,8 +288,16 @@ void WindowWidget::paintEvent(QPaintEvent* event)
     {
         Dispatch dispatch(*this);
         QRect area = event->rect();
-        std::unique_ptr<DeviceContext> context = createDeviceContext(*this);
-        m_events->windowPaint(*context, { area.left(), area.top(), area.left() + area.width(), area.top() + area.height() });
+        {
+            std::unique_ptr<DeviceContext> context = createDeviceContext(*this);
+            m_events->windowPaint(*context, { area.left(), area.top(), area.left() + area.width(), area.top() + area.height() });
+        }
+        // The document paints opaque pixels; their alpha (premultiplied) comes from the mask.
+        if (m_translucent && (m_shape || m_opacity)) {
+            QPainter painter(this);
+            painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+            painter.drawImage(area, alphaMask(), area);
+        }
     }
     if (m_paintObserver)
         m_paintObserver();

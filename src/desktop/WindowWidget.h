@@ -6,6 +6,12 @@
 // window system's options; a move that the document did not ask for, and a dropped file, go to the
 // program when it listens (see QtWindowSystem).
 //
+// A shape cuts the window, unless a compositor shows the window's alpha: then a mascot window is
+// painted translucent (the opacity map, or opaque inside the shape and clear outside it) and the
+// shape is only where the pointer reaches it. Mascot windows that may ever be shown so are made
+// with alpha from the start, so that a compositor that starts or stops later only changes how the
+// shape is applied.
+//
 // The document may destroy its window from inside one of the window's own events (a mouse
 // handler that loads another document) or while a message box that one of them opened is still
 // on the stack. So the widget is never deleted directly: release() forgets the events, stops the
@@ -15,11 +21,15 @@
 
 #include <document/WindowSystem.h>
 
+#include <QImage>
 #include <QPoint>
 #include <QPointF>
+#include <QRegion>
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 
 class QTimer;
@@ -49,7 +59,12 @@ public:
     void setCaption(std::string_view shiftJis);
     const std::string& caption() const { return m_caption; }
     void setShape(const std::optional<Region>& shape);
-    bool isShaped() const { return m_shaped; }
+    bool isShaped() const { return m_shape.has_value(); }
+    // Whether the pixels show as translucent as the opacity says (see above).
+    bool showsOpacity() const { return m_translucent; }
+    void setOpacity(std::shared_ptr<const OpacityMap> opacity);
+    // A compositor started or stopped showing the windows' alpha.
+    void setComposited(bool composited);
     void startPeriodicTimer(int32_t id, int32_t milliseconds);
     void stopPeriodicTimer(int32_t id);
     // Called at the end of every paint that reached the document.
@@ -80,6 +95,8 @@ private:
     };
 
     void reportSize();
+    void applyShape();
+    const QImage& alphaMask();
     void writeWindowOptions();
     bool pastDragDistance(const QPointF& globalPosition) const;
     void startMascotDrag(const QPointF& globalPosition);
@@ -93,7 +110,14 @@ private:
     bool m_deletePending { false };
     Size m_reportedSize;
     std::string m_caption { "Nimbolt" };
-    bool m_shaped { false };
+    // Made with alpha, and shown translucent now.
+    bool m_withAlpha { false };
+    bool m_translucent { false };
+    std::optional<QRegion> m_shape;
+    std::shared_ptr<const OpacityMap> m_opacity;
+    // The alpha of each client pixel, made from the shape and the opacity when a paint needs it.
+    QImage m_alpha;
+    bool m_alphaStale { true };
     std::map<int32_t, QTimer*> m_timers;
     // The left button went down here and the pointer has not gone the drag distance since.
     bool m_pressed { false };

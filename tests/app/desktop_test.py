@@ -7,8 +7,9 @@ executable (the program shows the clock.dat/start.nbm beside itself when given n
 starts the program, and watches it from outside: X window tree and properties, screen pixels,
 xdotool input, Echo lines on its standard output, its settings files and its exit code.
 
-    desktop_test.py NIMBOLT CASE [BUILD]   exit 0 passed, 1 failed, 77 skipped (no Xvfb, xdotool,
-                                           xwininfo or xwd; for the package, no cpack or dpkg)
+    desktop_test.py NIMBOLT CASE [BUILD]   exit 0 passed, 1 failed, 77 skipped (no Xvfb, xdotool
+                                           or xwininfo, or the case's own tools; for the package, no
+                                           cpack or dpkg)
 """
 import glob
 import os
@@ -92,19 +93,22 @@ def write_probe_bmp(path):
 
 class Display:
     """A virtual X server of the case's own, with a black root window. It never resets: a server that resets when its last
-    client leaves refuses the next program that connects meanwhile."""
+    client leaves refuses the next program that connects meanwhile. Its screen memory is a file of the same
+    layout as an xwd dump (the framebuffer): unlike xwd, which reads windows of another depth from the windows
+    themselves, it holds what a compositing manager made of them."""
 
     def __init__(self):
+        self.home = tempfile.mkdtemp(prefix="nimbolt-home-")
         read_end, write_end = os.pipe()
         self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-br", "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-br", "-nolisten", "tcp", "-noreset",
+             "-fbdir", self.home], pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         with os.fdopen(read_end, "rb") as reader:
             number = reader.readline().strip()
         check(number, "Xvfb did not start")
         self.name = ":" + number.decode()
-        self.home = tempfile.mkdtemp(prefix="nimbolt-home-")
+        self.framebuffer = os.path.join(self.home, "Xvfb_screen0")
         self.config = os.path.join(self.home, "config")
         self.runtime = os.path.join(self.home, "runtime")
         os.mkdir(self.runtime, 0o700)
@@ -180,8 +184,9 @@ class Display:
 
 def screen_colours(display, left, top, width, height):
     """The screen's pixels in the rectangle as {(x, y): (red, green, blue)}, relative to its
-    corner, from an xwd dump of the root window (its header: 25 big-endian words)."""
-    data = subprocess.run(["xwd", "-root", "-silent"], env=display.env, capture_output=True, timeout=20).stdout
+    corner, from the server's framebuffer (an xwd dump; its header: 25 big-endian words)."""
+    with open(display.framebuffer, "rb") as screen:
+        data = screen.read()
     fields = struct.unpack(">25I", data[:100])
     header, order, size, stride, masks, colours = fields[0], fields[7], fields[11] // 8, fields[12], fields[14:17], fields[19]
     check(masks == (0xFF0000, 0xFF00, 0xFF), "unexpected screen format %r" % (fields,))
@@ -325,6 +330,49 @@ def case_pointer(display, executable, manager=None):
         raise Failure("window at %r" % (display.geometry(window),))
     check(program.read().count("down frame") == 2,
           "the click in the hole reached the window (%d downs)" % program.read().count("down frame"))
+
+
+def shape_extents(display, window):
+    """The window's X bounding shape as xwininfo states it, e.g. "39x29+0+1"; None when unshaped."""
+    match = re.search(r"Window shape extents:\s+(\S+)", display.run("xwininfo", "-shape", "-id", str(window)))
+    return match.group(1) if match else None
+
+
+def case_composited(display, executable):
+    """Without a compositing manager the mascot is cut by its X shape (the picture's pixels but
+    the key). Once one runs, the window keeps its whole X shape and carries alpha instead: the
+    root window's colour shows through every key pixel, the picture's colours inside; a click on a
+    transparent pixel does not reach the mascot, one on the picture runs its handler. When the
+    compositing manager ends, the shape cuts the window again."""
+    program = Nimbolt(display, executable, "function down(x) { Echo('down', x, '\\n'); } window.moveTo(100, 80);",
+                      body="<div left=\"5\" top=\"3\" width=\"30\" height=\"24\" "
+                           "onmousedown=\"down(this.id)\" id=\"frame\"></div>")
+    window = program.find_mascot(display)
+    display.wait_at(window, 100, 80)
+    # The picture's figure spans columns 0-38 and rows 1-29.
+    check(shape_extents(display, window) == "39x29+0+1", "shape %r without a compositor" % shape_extents(display, window))
+    display.start_helper("xcompmgr")
+    poll("the window to lose its X shape", lambda: shape_extents(display, window) is None)
+    # What the compositing manager paints for the root window (not black, so unlike a cleared window).
+    desktop = poll("the desktop painted", lambda: [c for c in screen_colours(display, 50, 50, 1, 1).values()
+                                                    if c != (0, 0, 0)])[0]
+    rows = shape_picture()
+    expected = {(x, y): PROBE_PALETTE[index] if index != rows[0][0] else desktop
+                for y, row in enumerate(rows) for x, index in enumerate(row)}
+
+    def wrong():
+        screen = screen_colours(display, 100, 80, 40, 30)
+        return [(point, screen[point], colour) for point, colour in expected.items() if screen[point] != colour]
+    try:
+        poll("the picture composited over the root", lambda: not wrong(), timeout=5)
+    except Failure:
+        raise Failure("%d pixels differ (point, seen, expected), e.g. %s" % (len(wrong()), wrong()[:5]))
+    display.run("xdotool", "mousemove", "120", "94", "click", "1")  # the hole
+    display.run("xdotool", "mousemove", "107", "85", "click", "1")  # the frame
+    poll("the handler's Echo", lambda: program.saw("down frame"))
+    check(program.read().count("down frame") == 1, "the click on a transparent pixel reached the mascot")
+    stop(display.helpers.pop())
+    poll("the shape back", lambda: shape_extents(display, window) == "39x29+0+1")
 
 
 def case_boxes(display, executable):
@@ -640,6 +688,7 @@ CASES = {
     "shape-scaled": lambda display, executable: case_shape(display, executable, scale=2),
     "pointer": case_pointer,
     "pointer-openbox": lambda display, executable: case_pointer(display, executable, "openbox"),
+    "composited": case_composited,
     "boxes": case_boxes,
     "shell-exit": case_shell_exit,
     "open-dialog": case_open_dialog,
@@ -661,7 +710,8 @@ def main():
         print(__doc__, file=sys.stderr)
         return 2
     executable, name = sys.argv[1], sys.argv[2]
-    for tool in ("Xvfb", "xdotool", "xwininfo", "xwd") + (("openbox",) if "openbox" in name or "close" in name else ()):
+    needed = {"openbox": ("openbox",), "close": ("openbox",), "composited": ("xcompmgr",)}
+    for tool in ("Xvfb", "xdotool", "xwininfo") + sum((v for k, v in needed.items() if k in name), ()):
         if not shutil.which(tool):
             # CI installs every tool, so a missing one there is a fault, not a reason to skip.
             print("%s: %s is not installed" % ("FAILED" if os.environ.get("CI") else "skipped", tool))

@@ -1,11 +1,14 @@
 // The desktop window system under an offscreen QApplication: what the document hears from its
 // windows, and when; windows destroyed from inside their own events; message boxes that leave
-// the timers running and answer as the buttons and the Escape key say.
+// the timers running and answer as the buttons and the Escape key say; mascots that a compositor
+// shows with their opacity.
+#include <platform/Brush.h>
 #include <desktop/QtWindowSystem.h>
 #include <desktop/WindowWidget.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPointer>
@@ -26,7 +29,11 @@ class Recorder final : public WindowEvents {
 public:
     void windowSized(int32_t width, int32_t height) override { record("sized " + pair(width, height)); }
     void windowMoved() override {}
-    void windowPaint(DeviceContext&, const Rect&) override {}
+    void windowPaint(DeviceContext& target, const Rect& clip) override
+    {
+        if (paint != NoColor)
+            target.fillRect(clip, Brush::solid(paint));
+    }
     void windowMouseButton(MouseButtonEvent event, int32_t x, int32_t y) override
     {
         const char* names[] = { "down ", "up ", "click " };
@@ -54,6 +61,7 @@ public:
     int ticks[3] {};
     bool closed { false };
     std::function<void(int32_t)> onTimer;
+    Color paint { NoColor };
 };
 
 // Spins until the condition holds or the time (a few seconds unless given) has passed.
@@ -217,6 +225,53 @@ TEST(QtWindowSystem, AMascotsDragShapesTimersAndDroppedFiles)
     QDropEvent drop(QPointF(3, 3), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(created.widget, &drop);
     EXPECT_EQ(events.calls, (std::vector<std::string> { "dropped /tmp/a b.nbm" }));
+}
+
+// Shown by a compositor, a mascot's alpha (premultiplied) is its opacity map where it has one, else
+// opaque inside the shape and clear outside, and the shape leaves the widget's mask. Without one
+// the shape cuts the window again and every pixel is opaque.
+TEST(QtWindowSystem, ACompositedMascotShowsItsOpacity)
+{
+    QtWindowSystem system;
+    Recorder events;
+    events.paint = makeColor(200, 100, 40);
+    Created created = create(system, WindowKind::Mascot, events);
+    NativeWindow& window = *created.window;
+    window.setOuterSize(4, 2);
+    Region shape;
+    ASSERT_TRUE(shape.rects.reserve(1));
+    ASSERT_TRUE(shape.rects.append({ 0, 0, 2, 2 }));
+    shape.bounds = { 0, 0, 2, 2 };
+    window.setShape(std::move(shape));
+    auto pixels = [&] {
+        QImage image(4, 2, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        created.widget->render(&image);
+        std::vector<QRgb> seen;
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 4; ++x)
+                seen.push_back(image.pixel(x, y));
+        return seen;
+    };
+    EXPECT_FALSE(window.showsOpacity());
+    system.setComposited(true);
+    EXPECT_TRUE(window.showsOpacity());
+    EXPECT_TRUE(created.widget->mask().isEmpty());
+    const QRgb opaque = 0xFFC86428, none = 0;
+    EXPECT_EQ(pixels(), (std::vector<QRgb> { opaque, opaque, none, none, opaque, opaque, none, none }))
+        << "without a map: the shape";
+
+    auto map = std::make_shared<OpacityMap>();
+    *map = { 4, 2, { 255, 128, 64, 0, 0, 255, 0, 255 } };
+    window.setOpacity(map);
+    // 200, 100 and 40 times 128/255 are 100.4, 50.2 and 20.1; times 64/255 50.2, 25.1 and 10.0.
+    EXPECT_EQ(pixels(), (std::vector<QRgb> { opaque, 0x80643214, 0x4032190A, none, none, opaque, none, opaque }))
+        << "the map, outside the shape too";
+
+    system.setComposited(false);
+    EXPECT_FALSE(window.showsOpacity());
+    EXPECT_EQ(created.widget->mask(), QRegion(0, 0, 2, 2));
+    EXPECT_EQ(pixels()[1], opaque) << "opacity shown without a compositor";
 }
 
 TEST(QtWindowSystem, AWindowDestroyedInItsOwnEventHearsNothingMoreAndGoesAwayLater)
