@@ -21,6 +21,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
 SKIP = 77
 
@@ -375,6 +376,72 @@ def case_composited(display, executable):
     poll("the shape back", lambda: shape_extents(display, window) == "39x29+0+1")
 
 
+def png_colours(path):
+    """The pixels of an 8-bit RGB or RGBA PNG file as {(x, y): (red, green, blue)}."""
+    with open(path, "rb") as picture:
+        data = picture.read()
+    at, chunks = 8, {}
+    while at < len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        chunks[kind] = chunks.get(kind, b"") + data[at + 8:at + 8 + length]
+        at += 12 + length
+    width, height, depth, kind = struct.unpack(">IIBB", chunks[b"IHDR"][:10])
+    check(depth == 8 and kind in (2, 6), "unexpected PNG format %d/%d" % (depth, kind))
+    size = 4 if kind == 6 else 3
+    raw, stride, rows, previous = zlib.decompress(chunks[b"IDAT"]), width * size, [], bytearray(width * size)
+    for y in range(height):
+        method, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            left = line[i - size] if i >= size else 0
+            up, corner = previous[i], previous[i - size] if i >= size else 0
+            guess = left + up - corner
+            paeth = min((abs(guess - left), 0, left), (abs(guess - up), 1, up), (abs(guess - corner), 2, corner))[2]
+            line[i] = (line[i] + (0, left, up, (left + up) // 2, paeth)[method]) & 255
+        rows.append(line)
+        previous = line
+    return {(x, y): tuple(rows[y][x * size:x * size + 3]) for y in range(height) for x in range(width)}
+
+
+def case_wayland(display, executable):
+    """On Wayland (weston, headless, drawing in memory) the mascot is translucent outside its
+    shape: the compositor's screenshot shows the desktop's background through every key pixel of
+    the picture, the picture's colours inside."""
+    background = (0x40, 0x80, 0x50)
+    folder = tempfile.mkdtemp(prefix="nimbolt-weston-", dir=display.home)
+    with open(os.path.join(folder, "weston.ini"), "w") as config:
+        config.write("[shell]\nbackground-color=0xff%02x%02x%02x\npanel-position=none\n" % background)
+    display.start_helper("weston", "--backend=headless-backend.so", "--use-pixman", "--width=400", "--height=300",
+                         "--socket=nimbolt-wayland", "--idle-time=0", "--debug",
+                         "--config=" + os.path.join(folder, "weston.ini"))
+    wayland = dict(display.env, WAYLAND_DISPLAY="nimbolt-wayland")
+    poll("weston's socket", lambda: os.path.exists(os.path.join(display.runtime, "nimbolt-wayland")))
+
+    def screenshot():
+        for old in glob.glob(os.path.join(folder, "*.png")):
+            os.remove(old)
+        subprocess.run(["weston-screenshooter"], env=wayland, cwd=folder, capture_output=True, timeout=20)
+        shots = glob.glob(os.path.join(folder, "*.png"))
+        return png_colours(shots[0]) if shots else {}
+    Nimbolt(display, executable, extra_env={"QT_QPA_PLATFORM": "wayland", "WAYLAND_DISPLAY": "nimbolt-wayland",
+                                            "DISPLAY": ""})
+    rows = shape_picture()
+
+    def wrong():
+        screen = screenshot()
+        # The compositor places the window: its figure's first colour starts at column 5, row 3.
+        figure = [point for point, colour in screen.items() if colour == PROBE_PALETTE[1]]
+        if not figure:
+            return ["no picture on the screen"]
+        left, top = min(x for x, _ in figure) - 5, min(y for _, y in figure) - 3
+        return [((x, y), screen.get((left + x, top + y)), colour) for (x, y), colour in (
+            ((x, y), PROBE_PALETTE[index] if index != rows[0][0] else background)
+            for y, row in enumerate(rows) for x, index in enumerate(row)) if screen.get((left + x, top + y)) != colour]
+    try:
+        poll("the picture over the background", lambda: not wrong(), timeout=10, interval=0.5)
+    except Failure:
+        raise Failure("%d pixels differ (point, seen, expected), e.g. %s" % (len(wrong()), wrong()[:5]))
+
+
 def case_boxes(display, executable):
     """An alert box shows its caption and text; the clock, the interval and the mouse handlers go
     on while it is open; Return closes it and the script then continues. Escape answers a Question
@@ -689,6 +756,7 @@ CASES = {
     "pointer": case_pointer,
     "pointer-openbox": lambda display, executable: case_pointer(display, executable, "openbox"),
     "composited": case_composited,
+    "wayland": case_wayland,
     "boxes": case_boxes,
     "shell-exit": case_shell_exit,
     "open-dialog": case_open_dialog,
@@ -710,7 +778,8 @@ def main():
         print(__doc__, file=sys.stderr)
         return 2
     executable, name = sys.argv[1], sys.argv[2]
-    needed = {"openbox": ("openbox",), "close": ("openbox",), "composited": ("xcompmgr",)}
+    needed = {"openbox": ("openbox",), "close": ("openbox",), "composited": ("xcompmgr",),
+              "wayland": ("weston", "weston-screenshooter")}
     for tool in ("Xvfb", "xdotool", "xwininfo") + sum((v for k, v in needed.items() if k in name), ()):
         if not shutil.which(tool):
             # CI installs every tool, so a missing one there is a fault, not a reason to skip.
