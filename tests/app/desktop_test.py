@@ -376,6 +376,28 @@ def case_composited(display, executable):
     poll("the shape back", lambda: shape_extents(display, window) == "39x29+0+1")
 
 
+def case_opacity(display, executable, build):
+    """Under a compositing manager a window shows its opacity map: the probe window of one colour
+    in bands at opacity 255, 128, 64 and 0 shows the colour, its blends with the desktop at 128/255
+    and 64/255 (rounded either way), and the desktop."""
+    display.start_helper("xcompmgr")
+    poll("the compositing manager", lambda: '"xcompmgr"' in display.run("xwininfo", "-root", "-tree"))
+    display.start_helper(os.path.join(build, "tests", "desktop", "opacity-probe"))
+    desktop = poll("the desktop painted", lambda: [c for c in screen_colours(display, 50, 50, 1, 1).values()
+                                                    if c != (0, 0, 0)])[0]
+    colour = (200, 100, 40)
+
+    def wrong():
+        screen = screen_colours(display, 100, 80, 40, 30)
+        return [(x, screen[(x, 15)], alpha) for x, alpha in ((5, 255), (15, 128), (25, 64), (35, 0))
+                if any(abs(seen - (c * alpha + d * (255 - alpha)) / 255) >= 1
+                       for seen, c, d in zip(screen[(x, 15)], colour, desktop))]
+    try:
+        poll("the bands blended over the desktop", lambda: not wrong(), timeout=5)
+    except Failure:
+        raise Failure("over the desktop %r: (column, seen, opacity) %r" % (desktop, wrong()))
+
+
 def png_colours(path):
     """The pixels of an 8-bit RGB or RGBA PNG file as {(x, y): (red, green, blue)}."""
     with open(path, "rb") as picture:
@@ -757,6 +779,7 @@ CASES = {
     "pointer-openbox": lambda display, executable: case_pointer(display, executable, "openbox"),
     "composited": case_composited,
     "wayland": case_wayland,
+    "opacity": case_opacity,
     "boxes": case_boxes,
     "shell-exit": case_shell_exit,
     "open-dialog": case_open_dialog,
@@ -778,7 +801,7 @@ def main():
         print(__doc__, file=sys.stderr)
         return 2
     executable, name = sys.argv[1], sys.argv[2]
-    needed = {"openbox": ("openbox",), "close": ("openbox",), "composited": ("xcompmgr",),
+    needed = {"openbox": ("openbox",), "close": ("openbox",), "composited": ("xcompmgr",), "opacity": ("xcompmgr",),
               "wayland": ("weston", "weston-screenshooter")}
     for tool in ("Xvfb", "xdotool", "xwininfo") + sum((v for k, v in needed.items() if k in name), ()):
         if not shutil.which(tool):
@@ -787,8 +810,8 @@ def main():
             return 1 if os.environ.get("CI") else SKIP
     display = Display()
     try:
-        if name == "package":
-            case_package(display, executable, sys.argv[3] if len(sys.argv) > 3 else os.path.dirname(executable))
+        if name in ("package", "opacity"):
+            CASES[name](display, executable, sys.argv[3] if len(sys.argv) > 3 else os.path.dirname(executable))
         else:
             CASES[name](display, executable)
         print("passed " + name)
