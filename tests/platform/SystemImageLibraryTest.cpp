@@ -374,6 +374,7 @@ TEST(SystemImageLibrary, DamagedTruncatedAndOversizedFilesAndFramesAreRefused)
     };
     Bytes rleCutPalette = rle8({});
     rleCutPalette.resize(54 + 10);
+    Bytes keyed = makePng(2, 1, 16, 2, Bytes(13, 0), { { "tRNS", Bytes(6, 0) } }); // its IDAT ends 12 bytes before the end
     struct Row { const char* what; Bytes file; };
     const Row rows[] = {
         { "empty file", {} },
@@ -385,6 +386,8 @@ TEST(SystemImageLibrary, DamagedTruncatedAndOversizedFilesAndFramesAreRefused)
         { "BMP 100000 pixels wide", changed(bmp, 18, { 0xA0, 0x86, 0x01 }) },
         { "PNG cut in its data", cut(png, png.size() / 2) },
         { "PNG without its end", cut(png, png.size() - 12) },
+        { "16-bit keyed PNG cut in its data", cut(keyed, keyed.size() - 20) },
+        { "16-bit keyed PNG 100000 pixels wide", changed(keyed, 16, { 0, 1, 0x86, 0xA0 }) },
         { "JPEG cut in its scan", cut(jpeg, jpeg.size() - 40) },
         { "JPEG header only", cut(jpeg, 20) },
         { "GIF cut in its data", cut(gif, gif.size() - 6) },
