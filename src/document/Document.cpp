@@ -241,6 +241,7 @@ void Document::destroyWindow()
 {
     // The platform may still be inside one of this window's events; it defers the real end.
     m_window.reset();
+    m_shape.reset();
 }
 
 Status Document::load(const std::string& path)
