@@ -232,11 +232,7 @@ const char* kindName(WindowKind kind)
 
 bool insideShape(const Region& shape, int32_t x, int32_t y)
 {
-    for (const Rect& rect : shape.rects) {
-        if (rect.contains(x, y))
-            return true;
-    }
-    return false;
+    return shape.contains(x, y);
 }
 
 bool writePicture(const std::string& path, HeadlessWindow& window, Surface& picture)
@@ -245,17 +241,27 @@ bool writePicture(const std::string& path, HeadlessWindow& window, Surface& pict
     if (!picture.getInfo(info).ok() || !info.bits)
         return false;
     std::vector<uint8_t> rgba(static_cast<size_t>(info.width) * static_cast<size_t>(info.height) * 4, 0);
+    // What a compositing desktop shows: the pixels as opaque as the window's opacity says, else
+    // opaque inside the shape and nothing outside it.
     const std::optional<Region>& shape = window.shape();
+    const OpacityMap* opacity = window.opacity().get();
     for (int32_t y = 0; y < info.height; ++y) {
         const uint8_t* row = info.bits + static_cast<size_t>(y) * static_cast<size_t>(info.stride);
         for (int32_t x = 0; x < info.width; ++x) {
-            if (shape && !insideShape(*shape, x, y))
+            uint8_t alpha = 255;
+            if (opacity)
+                alpha = x < opacity->width && y < opacity->height
+                    ? opacity->values[static_cast<size_t>(y) * static_cast<size_t>(opacity->width) + static_cast<size_t>(x)]
+                    : 0;
+            else if (shape && !insideShape(*shape, x, y))
+                alpha = 0;
+            if (alpha == 0)
                 continue;
             uint8_t* pixel = &rgba[(static_cast<size_t>(y) * static_cast<size_t>(info.width) + static_cast<size_t>(x)) * 4];
             pixel[0] = row[x * 3 + 2];
             pixel[1] = row[x * 3 + 1];
             pixel[2] = row[x * 3];
-            pixel[3] = 255;
+            pixel[3] = alpha;
         }
     }
     return writeRgbaPng(path, info.width, info.height, rgba);

@@ -241,6 +241,7 @@ void Document::destroyWindow()
 {
     // The platform may still be inside one of this window's events; it defers the real end.
     m_window.reset();
+    m_shape.reset();
 }
 
 Status Document::load(const std::string& path)
@@ -514,10 +515,41 @@ void Document::releaseDC(DeviceContext* context)
         ignoreStatus(m_measureSurface->releaseDC(context), "releasing a context of the surface cannot fail");
 }
 
-void Document::setRegion(std::optional<Region> region)
+// The alpha of a 32-bit picture shown from the window's top-left corner, over the client area;
+// pixels beyond the picture are transparent.
+static std::shared_ptr<const OpacityMap> opacityOf(const Surface& picture, Size client)
 {
-    if (m_window)
-        m_window->setShape(std::move(region));
+    SurfaceInfo info;
+    if (!picture.getInfo(info).ok() || info.bitsPerPixel != 32 || !info.bits || client.width <= 0
+        || client.height <= 0)
+        return nullptr;
+    auto map = std::make_shared<OpacityMap>();
+    map->width = client.width;
+    map->height = client.height;
+    map->values.assign(static_cast<size_t>(client.width) * static_cast<size_t>(client.height), 0);
+    for (int32_t y = 0; y < std::min(client.height, info.height); ++y) {
+        const uint8_t* row = info.bits + static_cast<intptr_t>(y) * info.stride;
+        uint8_t* out = map->values.data() + static_cast<size_t>(y) * static_cast<size_t>(client.width);
+        for (int32_t x = 0; x < std::min(client.width, info.width); ++x)
+            out[x] = row[x * 4 + 3];
+    }
+    return map;
+}
+
+void Document::setRegion(std::optional<Region> region, const Surface* opacityPicture)
+{
+    m_shape.reset();
+    if (region)
+        m_shape.emplace(region->rects.begin(), region->rects.end());
+    if (!m_window)
+        return;
+    m_window->setShape(std::move(region));
+    m_window->setOpacity(opacityPicture ? opacityOf(*opacityPicture, m_window->clientSize()) : nullptr);
+}
+
+bool Document::showsOpacity() const
+{
+    return m_window && m_window->showsOpacity();
 }
 
 }

@@ -152,7 +152,8 @@ private:
     // ElementScripting.
     PropertyTable* elementMembers() override { return m_elementMembers.ptr(); }
     // ElementWindow.
-    void setRegion(std::optional<Region> region) override;
+    void setRegion(std::optional<Region> region, const Surface* opacityPicture) override;
+    bool showsOpacity() const override;
 
     // WindowEvents.
     void windowSized(int32_t width, int32_t height) override;
@@ -182,6 +183,9 @@ private:
     RefPtr<DocObj> m_root;
     ScriptValue m_interval;
     MouseDispatch m_mouse;
+    // The rectangles of the shape given to the window (none: unshaped): a button pressed outside
+    // them does not reach the elements.
+    std::optional<std::vector<Rect>> m_shape;
     bool m_shutDown { false };
 
     struct Origin {

@@ -221,6 +221,8 @@ void Document::windowPaint(DeviceContext& target, const Rect& clip)
 void Document::windowMouseButton(MouseButtonEvent event, int32_t x, int32_t y)
 {
     Ref<Document> protect(*this);
+    if (m_shape && std::none_of(m_shape->begin(), m_shape->end(), [&](const Rect& rect) { return rect.contains(x, y); }))
+        return;
     m_mouse.button(event, x, y, m_root.ptr());
 }
 

@@ -11,7 +11,7 @@ BodyElement::~BodyElement()
 {
     if (m_shaped) {
         if (ElementWindow* window = hostWindow())
-            window->setRegion(std::nullopt);
+            window->setRegion(std::nullopt, nullptr);
     }
 }
 
@@ -35,11 +35,15 @@ void BodyElement::reshape()
         return;
     std::optional<Region> region;
     RefPtr<Surface> picture = m_mascot && m_style.backgroundImage ? m_style.backgroundImage->surface() : nullptr;
+    bool withAlpha = false;
     if (picture) {
         SurfaceInfo info;
         if (picture->lock(info).ok()) {
+            withAlpha = info.bitsPerPixel == 32;
             if (info.bitsPerPixel == 8 && info.bits)
                 region = regionFromPixels(info, 0, 0, info.width, info.height, info.bits[0]);
+            else if (withAlpha)
+                region = regionFromAlpha(info, 0, 0, info.width, info.height);
             ignoreStatus(picture->unlock(info), "unlocking what was locked cannot fail");
             m_style.rect.right = m_style.rect.left + info.width;
             m_style.rect.bottom = m_style.rect.top + info.height;
@@ -47,7 +51,7 @@ void BodyElement::reshape()
         }
     }
     bool shaped = region.has_value();
-    window->setRegion(std::move(region));
+    window->setRegion(std::move(region), withAlpha ? picture.ptr() : nullptr);
     m_shaped = shaped;
     if (!shaped)
         window->resizeTo(m_style.rect.right, m_style.rect.bottom);
@@ -57,7 +61,17 @@ void BodyElement::paint(DeviceContext& context, const Rect& repaint)
 {
     if (!needsPaint(repaint))
         return;
-    paintBackground(context, repaint);
+    // A mascot on a desktop that shows opacity is the picture itself over the desktop.
+    ElementWindow* window = hostWindow();
+    bool desktopBlends = m_mascot && window && window->showsOpacity();
+    // A picture with alpha goes over the body's colour, or over black: never over what the back
+    // buffer held from the last paint.
+    RefPtr<Surface> picture = m_style.backgroundImage ? m_style.backgroundImage->surface() : nullptr;
+    SurfaceInfo info;
+    if (!desktopBlends && m_style.bgcolor == NoColor && picture && picture->getInfo(info).ok()
+        && info.bitsPerPixel == 32)
+        context.fillRect(m_style.rect.intersected(repaint), Brush::solid(0));
+    paintBackground(context, repaint, desktopBlends ? PictureAlpha::Straight : PictureAlpha::Over);
     selectTextSettings(context);
     context.setBkMode(BackgroundMode::Transparent);
 }

@@ -1,6 +1,8 @@
 // The element of a document's body: it stands for the whole window. It never moves, its size is
-// the window's client size, and in mascot mode its 8-bit background picture gives the window its
-// shape (every pixel whose index differs from the top-left pixel's) and its size.
+// the window's client size, and in mascot mode its background picture gives the window its size
+// and shape: for an 8-bit picture every pixel whose index differs from the top-left pixel's, for a
+// picture with alpha every pixel at least half opaque, and that picture's alpha is then also the
+// window's opacity.
 #pragma once
 
 #include <elements/Element.h>

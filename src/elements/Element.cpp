@@ -274,31 +274,40 @@ void Element::selectTextSettings(DeviceContext& context) const
         context.selectFont(*m_style.font);
 }
 
-void Element::paintBackground(DeviceContext& context, const Rect& repaint)
+void Element::paintBackground(DeviceContext& context, const Rect& repaint, PictureAlpha alpha)
 {
     const Rect& rect = m_style.rect;
     Rect area = rect.intersected(repaint);
     RefPtr<Surface> picture = m_style.backgroundImage ? m_style.backgroundImage->surface() : nullptr;
-    if (!picture) {
+    SurfaceInfo pictureInfo;
+    bool hasAlpha = picture && picture->getInfo(pictureInfo).ok() && pictureInfo.bitsPerPixel == 32;
+    bool withAlpha = hasAlpha && alpha == PictureAlpha::Over;
+    if (!picture || withAlpha) {
         if (m_style.bgcolor != NoColor && !area.isEmpty())
             context.fillRect(area, Brush::solid(m_style.bgcolor));
-        return;
+        if (!picture)
+            return;
     }
     int32_t dx = m_style.backgroundX - rect.left, dy = m_style.backgroundY - rect.top;
     Rect source { area.left + dx, area.top + dy, area.right + dx, area.bottom + dy };
-    if (m_style.transparency == 0) {
+    // The straight colour of a picture with alpha is copied whatever the transparency (the desktop
+    // shows the alpha); a hidden one is not.
+    bool copied = hasAlpha ? !withAlpha && m_style.transparency < 255 : m_style.transparency == 0;
+    if (copied) {
         ignoreStatus(picture->draw(context, area.left, area.top, source), "a picture that cannot be drawn leaves the area as it was");
         return;
     }
     ElementCanvas* canvas = this->canvas();
     if (m_style.transparency >= 255 || !canvas || area.isEmpty())
         return;
-    SurfaceInfo pictureInfo;
     if (!picture->lock(pictureInfo).ok())
         return;
     SurfaceInfo backBuffer;
     if (canvas->lockBackBuffer(backBuffer).ok()) {
-        blendRect(backBuffer, area.left, area.top, pictureInfo, source, BackgroundKey, m_style.transparency);
+        if (withAlpha)
+            compositeRect(backBuffer, area.left, area.top, pictureInfo, source, m_style.transparency);
+        else
+            blendRect(backBuffer, area.left, area.top, pictureInfo, source, BackgroundKey, m_style.transparency);
         ignoreStatus(canvas->unlockBackBuffer(backBuffer), "unlocking what was locked cannot fail");
     }
     ignoreStatus(picture->unlock(pictureInfo), "unlocking what was locked cannot fail");

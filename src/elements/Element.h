@@ -41,8 +41,16 @@ enum class HitResult : int32_t {
     Outside = -2,
 };
 
-// The green that blended background pictures leave out.
+// The green that blended background pictures leave out (pictures without alpha only).
 inline constexpr uint32_t BackgroundKey = 0x00FF00;
+
+// How a background picture with alpha is drawn: laid over what the back buffer holds below it
+// (the element's own colour first, if it has one), or copied with its straight colour for a
+// desktop that applies the alpha itself.
+enum class PictureAlpha {
+    Over,
+    Straight,
+};
 
 struct ElementStyle {
     int32_t visible { 1 };
@@ -110,7 +118,7 @@ protected:
     // complete, so that the class's own answers apply; a class adds its steps after the common
     // ones.
     virtual void initialize(const ScriptArray& attributes);
-    void paintBackground(DeviceContext& context, const Rect& repaint);
+    void paintBackground(DeviceContext& context, const Rect& repaint, PictureAlpha alpha = PictureAlpha::Over);
     // Whether a repaint rectangle asks this element to paint (an edge touching counts).
     bool needsPaint(const Rect& repaint) const;
     // Leaves the element's text colour (unless it has none) and font selected in the context.

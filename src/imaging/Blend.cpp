@@ -1,6 +1,7 @@
 #include <imaging/Blend.h>
 
 #include <base/Color555.h>
+#include <platform/PixelTransfer.h>
 
 #include <algorithm>
 
@@ -179,6 +180,54 @@ void blendRect(const SurfaceInfo& destination, int32_t x, int32_t y, const Surfa
         destination.stride, destination.bitsPerPixel,
         source.bits + int64_t { clip.sourceY } * source.stride + int64_t { clip.sourceX } * (source.bitsPerPixel / 8),
         source.stride, source.bitsPerPixel, clip.width, clip.height, key, t);
+}
+
+void compositeRect(const SurfaceInfo& destination, int32_t x, int32_t y, const SurfaceInfo& source,
+    const Rect& sourceRect, int32_t t)
+{
+    int32_t depth = destination.bitsPerPixel;
+    bool supported = depth == 16 || depth == 24 || (depth == 8 && destination.colorTable);
+    if (!supported || source.bitsPerPixel != 32 || !destination.bits || !source.bits || t >= 255)
+        return;
+    ClippedTransfer clip;
+    if (!clipTransfer(sourceRect, x, y, { source.width, source.height }, { destination.width, destination.height }, clip))
+        return;
+    int32_t share = 255 - std::max(t, 0);
+    auto over = [](int32_t s, int32_t d, int32_t a) { return (s * a + d * (255 - a) + 127) / 255; };
+    for (int32_t row = 0; row < clip.height; ++row) {
+        const uint8_t* from = source.bits + int64_t { clip.sourceY + row } * source.stride + int64_t { clip.sourceX } * 4;
+        uint8_t* to = destination.bits + int64_t { clip.targetY + row } * destination.stride;
+        for (int32_t column = 0; column < clip.width; ++column, from += 4) {
+            int32_t a = (from[3] * share + 127) / 255;
+            if (a == 0)
+                continue;
+            int32_t tx = clip.targetX + column;
+            switch (depth) {
+            case 24: {
+                uint8_t* d = to + tx * 3;
+                for (int i = 0; i < 3; ++i)
+                    d[i] = static_cast<uint8_t>(over(from[i], d[i], a));
+                break;
+            }
+            case 16: {
+                uint32_t word = readWord555(to + tx * 2);
+                writeWord555(to + tx * 2,
+                    packWord555(over(from[2], widenFieldRepeating(word >> 10 & 31), a),
+                        over(from[1], widenFieldRepeating(word >> 5 & 31), a),
+                        over(from[0], widenFieldRepeating(word & 31), a)));
+                break;
+            }
+            default: {
+                const ColorTableEntry& below = destination.colorTable[to[tx]];
+                to[tx] = nearestColorIndex(destination.colorTable,
+                    makeColor(static_cast<uint8_t>(over(from[2], below.red, a)),
+                        static_cast<uint8_t>(over(from[1], below.green, a)),
+                        static_cast<uint8_t>(over(from[0], below.blue, a))));
+                break;
+            }
+            }
+        }
+    }
 }
 
 }

@@ -6,6 +6,9 @@
 // compared with the whole word, so a key above 0x7FFF (0x00FF00 among them) matches no 5-5-5
 // pixel and 16-bit pictures have no transparent colour. Nothing allocates: pictures of another
 // depth are converted through a 64 KiB staging buffer on the stack.
+//
+// Pictures with alpha (32 bits, straight) are laid over the destination instead, by "over" with
+// the pixel's own alpha, which an element's transparency scales down; they have no key.
 #pragma once
 
 #include <imaging/Surface.h>
@@ -27,6 +30,15 @@ void blendRect(uint8_t* destination, int32_t destinationStride, int32_t destinat
 // Mixes sourceRect of the source picture into the destination at (x, y), clipped to both.
 void blendRect(const SurfaceInfo& destination, int32_t x, int32_t y, const SurfaceInfo& source,
     const Rect& sourceRect, uint32_t key, int32_t t);
+
+// Lays sourceRect of a 32-bit picture over the destination (8, 16 or 24 bits) at (x, y), clipped
+// to both. With a the pixel's alpha scaled by the share 255 - t that the transparency leaves,
+// a = (alpha * (255 - t) + 127) / 255, every channel becomes (s * a + d * (255 - a) + 127) / 255.
+// A 16-bit destination's fields are widened by repeating their bits (31 -> 255) and the result
+// keeps its top five bits; an 8-bit destination takes the nearest entry of its colour table.
+// Sources of another depth, and t >= 255, do nothing.
+void compositeRect(const SurfaceInfo& destination, int32_t x, int32_t y, const SurfaceInfo& source,
+    const Rect& sourceRect, int32_t t);
 
 void blendRows16(uint8_t* destination, int32_t destinationStride, const uint8_t* source, int32_t sourceStride,
     int32_t width, int32_t rows, uint32_t key, int32_t t);

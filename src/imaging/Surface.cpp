@@ -8,7 +8,7 @@ namespace nimbolt {
 
 RefPtr<Surface> createSurface(int32_t width, int32_t height, int32_t bitsPerPixel)
 {
-    if (width <= 0 || height <= 0 || (bitsPerPixel != 8 && bitsPerPixel != 16 && bitsPerPixel != 24))
+    if (width <= 0 || height <= 0 || (bitsPerPixel != 8 && bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32))
         return nullptr;
     int32_t stride = strideFor(width, bitsPerPixel);
     if (stride <= 0 || static_cast<int64_t>(stride) * height > Surface::MaxBytes)
@@ -44,7 +44,7 @@ PixelBuffer Surface::pixels() const
 
 Status Surface::getInfo(SurfaceInfo& info) const
 {
-    info = { m_width, m_height, m_bitsPerPixel, m_stride, m_memory.get() };
+    info = { m_width, m_height, m_bitsPerPixel, m_stride, m_memory.get(), m_colorTable };
     return Status::Ok;
 }
 

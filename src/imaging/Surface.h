@@ -2,6 +2,11 @@
 // picture of an Image, the target of image decoding. Its memory is ours, in the exact system
 // formats (8-bit indices into a 256-entry colour table, 16-bit 5-5-5 words with bit 15 zero,
 // 24-bit blue, green, red), rows top down, each `stride` bytes with the stride a multiple of 4.
+// Pictures with transparency have a fourth format, 32 bits: the bytes blue, green, red, alpha in
+// that order in memory, alpha 0 transparent ... 255 opaque, and the colour straight (not
+// multiplied by the alpha). Straight colour is what the files hold, is exact to blend with an
+// opacity on top, and is what a body shows where the desktop itself composites the window (the
+// alpha going to the window's opacity). Back buffers are never 32 bits.
 // Size and depth never change; the pixel memory, the colour table and the surface's own device
 // context live exactly as long as the surface. The colour table starts black; the logical palette
 // (the palette the surface shows its 8-bit colours with) starts as a one-entry placeholder.
@@ -26,6 +31,10 @@ struct SurfaceInfo {
     int32_t bitsPerPixel { 0 };
     int32_t stride { 0 };
     uint8_t* bits { nullptr };
+    // The 256-entry colour table of 8-bit pixels.
+    const ColorTableEntry* colorTable { nullptr };
+
+    PixelBuffer pixels() const { return { bits, width, height, stride, bitsPerPixel, colorTable }; }
 };
 
 // One entry of a logical palette: the colour in red, green, blue order and a flag byte.
@@ -93,7 +102,7 @@ private:
     int32_t m_paletteCount { 1 };
 };
 
-// A new zeroed surface with count 1, or null for a depth other than 8, 16 or 24, a width or
+// A new zeroed surface with count 1, or null for a depth other than 8, 16, 24 or 32, a width or
 // height of zero or less, or a size above Surface::MaxBytes.
 RefPtr<Surface> createSurface(int32_t width, int32_t height, int32_t bitsPerPixel);
 

@@ -1,6 +1,7 @@
-// Window shapes from 8-bit pictures: the shape is every pixel whose index differs from a key
-// index, built as one rectangle per horizontal run of such pixels, row by row (runs are never
-// merged across rows). Rectangles are in the coordinates of the part scanned, its top-left being
+// Window shapes from pictures: for an 8-bit picture every pixel whose index differs from a key
+// index, for a 32-bit one every pixel at least half opaque (alpha 128 or more). The shape is built
+// as one rectangle per horizontal run of such pixels, row by row (runs are never merged across
+// rows). Rectangles are in the coordinates of the part scanned, its top-left being
 // (0, 0).
 #pragma once
 
@@ -22,5 +23,10 @@ std::optional<Region> regionFromPixels(const uint8_t* bits, int32_t stride, int3
 // The same over the part of the picture that lies inside it.
 std::optional<Region> regionFromPixels(
     const SurfaceInfo& picture, int32_t x, int32_t y, int32_t width, int32_t height, uint8_t key);
+
+// The pixels of a 32-bit picture at alpha AlphaInside or more, over width x height from (x, y),
+// as above; none for another depth.
+inline constexpr uint8_t AlphaInside = 128;
+std::optional<Region> regionFromAlpha(const SurfaceInfo& picture, int32_t x, int32_t y, int32_t width, int32_t height);
 
 }

@@ -46,6 +46,21 @@ void DeviceContextImpl::fill(const Rect& rect, Color color)
     painter.fillRect(toQRect(area), toQColor(color));
 }
 
+// The Qt format that reads pixel memory of 16, 24 or 32 bits in place. 32-bit memory holds blue,
+// green, red and alpha bytes (straight), which is Qt's native 0xAARRGGBB word on a little-endian
+// machine.
+static QImage::Format wrappedFormat(int32_t bitsPerPixel)
+{
+    switch (bitsPerPixel) {
+    case 16:
+        return QImage::Format_RGB555;
+    case 32:
+        return QImage::Format_ARGB32;
+    default:
+        return QImage::Format_BGR888;
+    }
+}
+
 template <typename Draw> void DeviceContextImpl::paint(const Rect& area, Color color, Draw&& draw)
 {
     if (m_device) {
@@ -58,7 +73,7 @@ template <typename Draw> void DeviceContextImpl::paint(const Rect& area, Color c
         return;
     if (m_memory.bitsPerPixel != 8) {
         QImage image(m_memory.bits, m_memory.width, m_memory.height, m_memory.stride,
-            m_memory.bitsPerPixel == 16 ? QImage::Format_RGB555 : QImage::Format_BGR888);
+            wrappedFormat(m_memory.bitsPerPixel));
         QPainter painter(&image);
         applyClip(painter);
         draw(painter);
@@ -455,8 +470,10 @@ static void drawOnDevice(const DeviceContextImpl& impl, QPaintDevice& device, co
         copyPixels(widened, 0, 0, source, part);
     } else {
         image = QImage(source.row(part.top) + part.left * (source.bitsPerPixel / 8), part.width(),
-            part.height(), source.stride,
-            source.bitsPerPixel == 16 ? QImage::Format_RGB555 : QImage::Format_BGR888);
+            part.height(), source.stride, wrappedFormat(source.bitsPerPixel));
+        // A copy shows the straight colour: every alpha byte becomes 255.
+        if (source.bitsPerPixel == 32)
+            image = image.convertToFormat(QImage::Format_RGB32);
     }
     QPainter painter(&device);
     impl.applyClip(painter);

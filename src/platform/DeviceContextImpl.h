@@ -1,6 +1,6 @@
-// The Qt side of a DeviceContext: the target and the path. Pixel memory of 16 and 24 bits is
+// The Qt side of a DeviceContext: the target and the path. Pixel memory of 16, 24 and 32 bits is
 // painted by QPainter through a QImage that wraps the memory in place (Format_RGB555 keeps bit 15
-// zero, Format_BGR888 keeps the bytes blue, green, red); 8-bit memory, which QPainter cannot paint,
+// zero, Format_BGR888 keeps the bytes blue, green, red, Format_ARGB32 the straight 32-bit pixels); 8-bit memory, which QPainter cannot paint,
 // gets shapes and text through a coverage mask whose covered pixels take the nearest colour-table
 // entry. Fills and copies into memory never go through QPainter.
 #pragma once

@@ -35,12 +35,17 @@ struct GifCloser {
     }
 };
 
-bool skipExtension(GifFileType* gif)
+// Reads past an extension; the transparent index of a graphic control extension goes to
+// transparentIndex (-1 when it names none).
+bool readExtension(GifFileType* gif, int& transparentIndex)
 {
     int code = 0;
     GifByteType* block = nullptr;
     if (DGifGetExtension(gif, &code, &block) != GIF_OK)
         return false;
+    GraphicsControlBlock control {};
+    if (code == GRAPHICS_EXT_FUNC_CODE && block && DGifExtensionToGCB(block[0], block + 1, &control) == GIF_OK)
+        transparentIndex = control.TransparentColor;
     while (block) {
         if (DGifGetExtensionNext(gif, &block) != GIF_OK)
             return false;
@@ -78,12 +83,13 @@ QImage readGifPicture(const uint8_t* bytes, size_t size, int32_t maxSide, int64_
     if (!gif)
         return {};
 
+    int transparentIndex = NO_TRANSPARENT_COLOR;
     for (;;) {
         GifRecordType type = UNDEFINED_RECORD_TYPE;
         if (DGifGetRecordType(gif.get(), &type) != GIF_OK)
             return {};
         if (type == EXTENSION_RECORD_TYPE) {
-            if (!skipExtension(gif.get()))
+            if (!readExtension(gif.get(), transparentIndex))
                 return {};
             continue;
         }
@@ -114,6 +120,11 @@ QImage readGifPicture(const uint8_t* bytes, size_t size, int32_t maxSide, int64_
         int count = std::clamp(colors->ColorCount, 0, 256);
         for (int i = 0; i < count; ++i)
             table.append(qRgb(colors->Colors[i].Red, colors->Colors[i].Green, colors->Colors[i].Blue));
+    }
+    if (transparentIndex >= 0 && transparentIndex < 256) {
+        while (table.size() <= transparentIndex)
+            table.append(qRgb(0, 0, 0));
+        table[transparentIndex] &= 0x00FFFFFF;
     }
     picture.setColorTable(table);
     picture.fill(static_cast<uint>(gif->SBackGroundColor & 0xFF));

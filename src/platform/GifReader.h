@@ -1,6 +1,8 @@
 // GIF pictures read with giflib so that the colour indices survive (Qt's reader turns them into
 // colours). Only the first image of the file is used, placed on the logical screen, whose other
-// pixels take the background index; interlaced rows are put back in order.
+// pixels take the background index; interlaced rows are put back in order. The transparent index
+// of the graphic control extension before the image has alpha 0 in the colour table (which grows
+// to hold it when it lies past the file's colours).
 #pragma once
 
 #include <QImage>

@@ -4,11 +4,12 @@
 //
 // The contract, in the order image loading calls the steps:
 //   kalvixReadHeader: reads the picture's header from record.file; > 0 on success, and then width,
-//     height, bitsPerPixel, paletteCount and palette are filled. Pictures with a palette come as 8
-//     bits per pixel with their palette, all others as 24.
+//     height, bitsPerPixel, paletteCount and palette are filled. Pictures with a pixel that is not
+//     fully opaque come as 32 bits per pixel (bytes blue, green, red, alpha; straight alpha),
+//     other pictures with a palette as 8 bits per pixel with their palette, all others as 24.
 //   kalvixDecode: writes the whole picture, top row first, into the destination described by
-//     the record, in the destination's format (8 bits only for pictures with a palette, 16 or 24
-//     for any).
+//     the record, in the destination's format (8 bits only for pictures with a palette, 32 only
+//     for pictures of 32 bits, 16 or 24 for any).
 //   kalvixEnd: releases what kalvixReadHeader acquired; called once after each successful
 //     kalvixReadHeader and never after a failed one.
 #pragma once

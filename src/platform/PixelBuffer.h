@@ -1,6 +1,7 @@
 // A borrowed view of pixel memory in one of the system's formats: 8 bits (an index into a colour
-// table of 256 entries), 16 bits (5-5-5 little-endian words, bit 15 zero) or 24 bits (bytes blue,
-// green, red). Rows run top down, each `stride` bytes, and every row is padded to 4 bytes.
+// table of 256 entries), 16 bits (5-5-5 little-endian words, bit 15 zero), 24 bits (bytes blue,
+// green, red) or 32 bits (bytes blue, green, red, alpha, the colour straight: not multiplied by
+// its alpha). Rows run top down, each `stride` bytes, and every row is padded to 4 bytes.
 #pragma once
 
 #include <platform/Rect.h>
@@ -34,7 +35,8 @@ struct PixelBuffer {
     uint8_t* row(int32_t y) const { return bits + static_cast<intptr_t>(y) * stride; }
     bool isValid() const
     {
-        bool depthKnown = bitsPerPixel == 16 || bitsPerPixel == 24 || (bitsPerPixel == 8 && colorTable);
+        bool depthKnown = bitsPerPixel == 16 || bitsPerPixel == 24 || bitsPerPixel == 32
+            || (bitsPerPixel == 8 && colorTable);
         return bits && width > 0 && height > 0 && depthKnown
             && static_cast<int64_t>(stride) * 8 >= static_cast<int64_t>(width) * bitsPerPixel;
     }

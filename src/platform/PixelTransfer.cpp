@@ -41,6 +41,8 @@ Color pixelColor(const PixelBuffer& buffer, int32_t x, int32_t y)
         uint16_t word = readWord555(row + x * 2);
         return makeColor(widenFieldRepeating(word >> 10 & 31), widenFieldRepeating(word >> 5 & 31), widenFieldRepeating(word & 31));
     }
+    case 32:
+        return makeColor(row[x * 4 + 2], row[x * 4 + 1], row[x * 4]);
     default:
         return makeColor(row[x * 3 + 2], row[x * 3 + 1], row[x * 3]);
     }
@@ -67,6 +69,14 @@ void fillPixels(const PixelBuffer& target, const Rect& rect, Color color)
                 writeWord555(row + x * 2, word);
             break;
         }
+        case 32:
+            for (int32_t x = area.left; x < area.right; ++x) {
+                row[x * 4] = blue;
+                row[x * 4 + 1] = green;
+                row[x * 4 + 2] = red;
+                row[x * 4 + 3] = 255;
+            }
+            break;
         default:
             for (int32_t x = area.left; x < area.right; ++x) {
                 row[x * 3] = blue;
@@ -148,6 +158,30 @@ public:
             case 2416:
                 writeWord555(target + i * 2, packWord555(source[i * 3 + 2], source[i * 3 + 1], source[i * 3]));
                 break;
+            // A picture with alpha gives its straight colour; pixels reaching one are opaque.
+            case 3208:
+                target[i] = nearest(makeColor(source[i * 4 + 2], source[i * 4 + 1], source[i * 4]));
+                break;
+            case 3216:
+                writeWord555(target + i * 2, packWord555(source[i * 4 + 2], source[i * 4 + 1], source[i * 4]));
+                break;
+            case 3224:
+                std::memcpy(target + i * 3, source + i * 4, 3);
+                break;
+            case 832: {
+                const ColorTableEntry& entry = m_sourceTable[source[i]];
+                setOpaque(target + i * 4, entry.blue, entry.green, entry.red);
+                break;
+            }
+            case 1632: {
+                uint16_t word = readWord555(source + i * 2);
+                setOpaque(target + i * 4, widenFieldRepeating(word & 31), widenFieldRepeating(word >> 5 & 31),
+                    widenFieldRepeating(word >> 10 & 31));
+                break;
+            }
+            case 2432:
+                setOpaque(target + i * 4, source[i * 3], source[i * 3 + 1], source[i * 3 + 2]);
+                break;
             default:
                 return;
             }
@@ -155,6 +189,14 @@ public:
     }
 
 private:
+    static void setOpaque(uint8_t* pixel, uint8_t blue, uint8_t green, uint8_t red)
+    {
+        pixel[0] = blue;
+        pixel[1] = green;
+        pixel[2] = red;
+        pixel[3] = 255;
+    }
+
     static Color tableColor(const ColorTableEntry& entry)
     {
         return makeColor(entry.red, entry.green, entry.blue);

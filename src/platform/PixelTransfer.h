@@ -2,7 +2,9 @@
 // they are exact and work for 8-bit buffers too. Every operation clips to both buffers' bounds:
 // nothing outside either buffer is ever read or written. Colours reaching an 8-bit buffer take
 // the nearest entry of its colour table; 16-bit words keep the top five bits of each channel and
-// widen back by repeating them (31 -> 255).
+// widen back by repeating them (31 -> 255). A 32-bit source gives its straight colour (its alpha
+// is dropped); a 32-bit target gets opaque pixels from the other depths and the pixels
+// themselves, alpha included, from another 32-bit buffer.
 #pragma once
 
 #include <platform/Color.h>

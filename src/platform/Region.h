@@ -68,6 +68,15 @@ private:
 struct Region {
     Rect bounds;
     RectList rects;
+
+    bool contains(int32_t x, int32_t y) const
+    {
+        for (const Rect& rect : rects) {
+            if (rect.contains(x, y))
+                return true;
+        }
+        return false;
+    }
 };
 
 }

@@ -1,6 +1,9 @@
 // The program's image library: BMP, PNG and JPEG through Qt's readers, run-length coded BMPs by
 // our own decoder (every pixel the data leaves unset is index 0) and 16-bit BMPs by another (each
-// channel widened to full brightness), GIF through giflib. The
+// channel widened to full brightness), GIF through giflib, and the one kind of PNG that Qt
+// misreads (16-bit truecolour with a colour key) through libpng. A picture with any pixel that is
+// not fully opaque (PNG alpha, a PNG tRNS key or palette alpha, a GIF transparent index) comes as
+// 32 bits with straight alpha; every other picture as it always did. The
 // header step reads and decodes the whole file (Qt gives a picture's palette only with its
 // pixels) and keeps the picture in the record until kalvixEnd; the decode step copies it into the
 // destination. Damage that the readers would paper over (a BMP or JPEG cut short) is caught here
@@ -8,6 +11,7 @@
 #include <platform/GifReader.h>
 #include <platform/ImageLibrary.h>
 #include <platform/PixelTransfer.h>
+#include <platform/PngKeyReader.h>
 
 #include <QBuffer>
 #include <QByteArray>
@@ -32,7 +36,7 @@ enum class FileKind {
 };
 
 struct DecodedPicture {
-    QImage image; // Format_Indexed8 or Format_BGR888
+    QImage image; // Format_Indexed8, Format_BGR888 or Format_ARGB32
     ColorTableEntry table[ColorTableSize] {};
 };
 
@@ -359,8 +363,13 @@ QImage readPicture(const QByteArray& bytes)
     switch (kindOf(bytes)) {
     case FileKind::Bmp:
         return readBmp(bytes);
-    case FileKind::Png:
+    case FileKind::Png: {
+        const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+        auto size = static_cast<size_t>(bytes.size());
+        if (isKeyedPng16(data, size))
+            return readKeyedPng16(data, size, MaxPictureSide, MaxPicturePixels);
         return readWithQt(bytes, "png");
+    }
     case FileKind::Jpeg:
         return jpegIsComplete(bytes) ? readWithQt(bytes, "jpeg") : QImage();
     case FileKind::Gif:
@@ -372,10 +381,61 @@ QImage readPicture(const QByteArray& bytes)
     return {};
 }
 
-// Pictures with a palette (of any bit count) stay indexed with it; everything else becomes
-// bytes blue, green, red.
-QImage normalise(QImage image)
+// An indexed picture as straight 32-bit pixels; indices past the colour table are opaque black.
+QImage indexedToStraight(const QImage& image)
 {
+    QList<QRgb> table = image.colorTable();
+    while (table.size() < ColorTableSize)
+        table.append(qRgb(0, 0, 0));
+    QImage straight(image.size(), QImage::Format_ARGB32);
+    if (straight.isNull())
+        return {};
+    for (int y = 0; y < image.height(); ++y) {
+        const uchar* from = image.constScanLine(y);
+        auto* to = reinterpret_cast<QRgb*>(straight.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            to[x] = table[from[x]];
+    }
+    return straight;
+}
+
+// The picture as straight 32-bit pixels when one of them is not fully opaque, else a null image.
+QImage withTransparency(const QImage& image)
+{
+    if (!image.hasAlphaChannel())
+        return {};
+    QImage straight;
+    switch (image.format()) {
+    case QImage::Format_Indexed8:
+        straight = indexedToStraight(image);
+        break;
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+        straight = indexedToStraight(image.convertToFormat(QImage::Format_Indexed8, image.colorTable()));
+        break;
+    default:
+        straight = image.convertToFormat(QImage::Format_ARGB32);
+        break;
+    }
+    for (int y = 0; y < straight.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(straight.constScanLine(y));
+        for (int x = 0; x < straight.width(); ++x) {
+            if (qAlpha(row[x]) != 255)
+                return straight;
+        }
+    }
+    return {};
+}
+
+// PNG and GIF pictures with transparency become straight 32-bit pixels (a BMP's alpha bytes are
+// too often left unset to be trusted); pictures with a palette (of any bit count) stay indexed
+// with it; everything else becomes bytes blue, green, red.
+QImage normalise(QImage image, FileKind kind)
+{
+    if (kind == FileKind::Png || kind == FileKind::Gif) {
+        if (QImage straight = withTransparency(image); !straight.isNull())
+            return straight;
+    }
     switch (image.format()) {
     case QImage::Format_Indexed8:
         return image;
@@ -394,12 +454,13 @@ public:
         QByteArray bytes;
         if (!readWholeFile(record.file, bytes))
             return 0;
-        QImage image = normalise(readPicture(bytes));
+        QImage image = normalise(readPicture(bytes), kindOf(bytes));
         if (image.isNull() || !fitsLimits(image.width(), image.height()))
             return 0;
         auto picture = std::make_unique<DecodedPicture>();
         picture->image = image;
         bool indexed = image.format() == QImage::Format_Indexed8;
+        bool straight = image.format() == QImage::Format_ARGB32;
         int32_t colorCount
             = indexed ? static_cast<int32_t>(std::min<qsizetype>(image.colorCount(), ColorTableSize)) : 0;
         for (int32_t i = 0; i < colorCount; ++i) {
@@ -409,7 +470,7 @@ public:
         }
         record.width = image.width();
         record.height = image.height();
-        record.bitsPerPixel = indexed ? 8 : 24;
+        record.bitsPerPixel = indexed ? 8 : straight ? 32 : 24;
         record.paletteCount = colorCount;
         std::memcpy(record.palette, picture->table, sizeof record.palette);
         record.libraryState = picture.release();
@@ -423,8 +484,9 @@ public:
             return -1;
         const QImage& image = picture->image;
         bool indexed = image.format() == QImage::Format_Indexed8;
+        bool straight = image.format() == QImage::Format_ARGB32;
         int32_t depth = record.destinationBitsPerPixel;
-        if (!(depth == 16 || depth == 24 || (depth == 8 && indexed)))
+        if (!(depth == 16 || depth == 24 || (depth == 8 && indexed) || (depth == 32 && straight)))
             return -1;
         if (record.destinationStride < strideFor(image.width(), depth))
             return -1;
@@ -436,7 +498,7 @@ public:
             return 1;
         }
         PixelBuffer source { const_cast<uint8_t*>(image.constBits()), image.width(), image.height(),
-            static_cast<int32_t>(image.bytesPerLine()), indexed ? 8 : 24, picture->table };
+            static_cast<int32_t>(image.bytesPerLine()), indexed ? 8 : straight ? 32 : 24, picture->table };
         copyPixels(target, 0, 0, source, source.bounds());
         return 1;
     }

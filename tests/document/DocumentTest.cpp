@@ -150,6 +150,23 @@ TEST_F(DocumentTest, TheMouseReachesEveryElementUnderItInWalkOrderAndHiddenOnesO
     EXPECT_EQ(pixel(15, 15), 0x0000FFu);
 }
 
+// The desktop keeps the pointer out of a shaped window's holes; the document does not count on it.
+TEST_F(DocumentTest, AButtonOutsideTheWindowsShapeReachesNoHandler)
+{
+    Bytes bmp = smallBmp(); // the top-left pixel (index 0, the key) is the only one outside
+    write("shape.bmp", std::string(bmp.begin(), bmp.end()));
+    ASSERT_TRUE(load("n = 0; held = window.document;", R"(<body background="shape.bmp" onmousedown="n = n + 1;"></body>)"));
+    ASSERT_TRUE(window().isShaped());
+    window().events().windowMouseButton(MouseButtonEvent::Down, 0, 0);
+    EXPECT_EQ(integer("n"), 0);
+    window().events().windowMouseButton(MouseButtonEvent::Down, 1, 0);
+    EXPECT_EQ(integer("n"), 1);
+    // The next document's window has no shape, though a script still holds the old body.
+    ASSERT_TRUE(load("", R"(<body type="screen" width="4" height="4" onmousedown="n = n + 1;"></body>)", "b.nbm"));
+    window().events().windowMouseButton(MouseButtonEvent::Down, 0, 0);
+    EXPECT_EQ(integer("n"), 2);
+}
+
 TEST_F(DocumentTest, TheBackBufferOnlyGrowsAndTheWindowWrapsAtTheEndsOfThe32BitRange)
 {
     ASSERT_TRUE(load("", R"(<body type="screen" width="100" height="50"></body>)"));

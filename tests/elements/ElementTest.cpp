@@ -70,11 +70,13 @@ protected:
     void releaseDC(DeviceContext* context) override { (void)m_measure->releaseDC(context); }
     void resizeTo(int32_t width, int32_t height) override { clientSize = { width, height }; }
     void resizeBy(int32_t dw, int32_t dh) override { grownBy = { dw, dh }; }
-    void setRegion(std::optional<Region> region) override
+    void setRegion(std::optional<Region> region, const Surface* picture) override
     {
         ++regionsSet;
         shape = std::move(region);
+        opacityPicture = picture;
     }
+    bool showsOpacity() const override { return desktopBlends; }
     std::tm localTime() override { return time; }
 
     // An element made from string attributes, as a document node carries them.
@@ -125,6 +127,8 @@ protected:
     Size grownBy;
     std::optional<Region> shape;
     int regionsSet { 0 };
+    const Surface* opacityPicture { nullptr };
+    bool desktopBlends { false };
     std::tm time {};
 
 private:

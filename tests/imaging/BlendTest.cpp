@@ -1,6 +1,7 @@
 // Blending: the channel arithmetic and the colour key worked by hand for one pixel in each pair of
 // depths, the 5-5-5 fields, mixed-depth blends that take several passes and column strips through
-// the staging buffer (against a pixel-by-pixel reference written here), and clipping.
+// the staging buffer (against a pixel-by-pixel reference written here), and clipping; pictures
+// with alpha laid over every destination depth.
 #include <imaging/Blend.h>
 
 #include <support/PixelMemory.h>
@@ -186,6 +187,42 @@ TEST(Blend, SurfaceFormClipsToBothPictures)
     Bytes expected(destination.bytes.size(), 0);
     expected[9] = 11;
     EXPECT_EQ(destination.bytes, expected);
+}
+
+// One 32-bit pixel (blue, green, red, alpha) over one destination pixel: each channel becomes
+// round((s * a + d * (255 - a)) / 255), with a = round(alpha * (255 - t) / 255).
+TEST(Blend, PicturesWithAlphaGoOverEveryDepth)
+{
+    struct Row { const char* what; int32_t depth, t; Bytes source, destination, expected; };
+    const Row rows[] = {
+        // 50 * 127 / 255 = 24.9; (100 * 128 + 50 * 127) / 255 = 75.1; (200 * 128 + 6350) / 255 = 125.3.
+        { "alpha 128 over grey 50", 24, 0, { 0, 100, 200, 128 }, grey(50), { 25, 75, 125 } },
+        { "alpha 0 leaves the destination", 24, 0, { 9, 9, 9, 0 }, { 1, 2, 3 }, { 1, 2, 3 } },
+        { "alpha 255 copies", 24, 0, { 7, 8, 9, 255 }, grey(200), { 7, 8, 9 } },
+        { "green is no key", 24, 0, { 0, 255, 0, 255 }, { 9, 8, 7 }, { 0, 255, 0 } },
+        // Opacity 50 is t = 127: a = 255 * 128 / 255 = 128, and red 255 * 128 / 255 = 128.
+        { "opacity 50 halves alpha 255", 24, 127, { 0, 0, 255, 255 }, grey(0), { 0, 0, 128 } },
+        // a = 128 * 128 / 255 = 64.25 -> 64; red 255 * 64 / 255 = 64.
+        { "opacity 50 and alpha 128 multiply", 24, 127, { 0, 0, 255, 128 }, grey(0), { 0, 0, 64 } },
+        { "t 255 draws nothing", 24, 255, { 0, 0, 255, 255 }, { 1, 2, 3 }, { 1, 2, 3 } },
+        // Red 31 widens to 255; black at alpha 128 leaves 255 * 127 / 255 = 127, whose top five bits
+        // are 15: 15 << 10.
+        { "16 bits", 16, 0, { 0, 0, 0, 128 }, word(0x7C00), word(0x3C00) },
+        // White (entry 1) under black at alpha 128 gives grey 127: entry 2 (128) is nearest.
+        { "8 bits take the nearest entry", 8, 0, { 0, 0, 0, 128 }, { 1 }, { 2 } },
+    };
+    for (const Row& row : rows) {
+        PixelMemory source(1, 1, 32), destination(1, 1, row.depth);
+        std::copy(row.source.begin(), row.source.end(), source.bytes.begin());
+        std::copy(row.destination.begin(), row.destination.end(), destination.bytes.begin());
+        destination.table[1] = { 255, 255, 255, 0 };
+        destination.table[2] = { 128, 128, 128, 0 };
+        compositeRect(SurfaceInfo { 1, 1, row.depth, destination.stride, destination.bytes.data(), destination.table.data() },
+            0, 0, SurfaceInfo { 1, 1, 32, source.stride, source.bytes.data() }, { 0, 0, 1, 1 }, row.t);
+        EXPECT_EQ(Bytes(destination.bytes.begin(), destination.bytes.begin() + static_cast<long>(row.expected.size())),
+            row.expected)
+            << row.what;
+    }
 }
 
 }

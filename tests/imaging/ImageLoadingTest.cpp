@@ -66,7 +66,7 @@ TEST(ImageLoading, TheLibrarysStepsComeInOrder)
         { "a picture", 1, 3, 8, 1, true, "header decode end " },
         { "a header refused with 0", 0, 3, 8, 1, false, "header " },
         { "a header refused with -5", -5, 3, 8, 1, false, "header " },
-        { "a header whose surface cannot be made still ends", 1, 3, 32, 1, false, "header end " },
+        { "a header whose surface cannot be made still ends", 1, 3, 12, 1, false, "header end " },
         { "a decode returning 0 is no failure", 1, 3, 8, 0, true, "header decode end " },
         { "a failed decode ends and gives nothing", 1, 3, 8, -1, false, "header decode end " },
     };

@@ -18,7 +18,7 @@ TEST(Surface, SizesDepthsAndStrides)
         { "1 x 1 at 8 bits", 1, 1, 8, 4 }, { "4 at 8 bits", 4, 3, 8, 4 }, { "5 at 8 bits", 5, 3, 8, 8 },
         { "2 at 16 bits", 2, 3, 16, 4 }, { "5 at 16 bits", 5, 3, 16, 12 }, { "1 at 24 bits", 1, 3, 24, 4 },
         { "4 at 24 bits", 4, 3, 24, 12 }, { "no width", 0, 5, 24, 0 }, { "no height", 5, 0, 24, 0 },
-        { "negative width", -4, 5, 8, 0 }, { "negative height", 4, -5, 16, 0 }, { "32 bits", 4, 4, 32, 0 },
+        { "negative width", -4, 5, 8, 0 }, { "negative height", 4, -5, 16, 0 }, { "3 at 32 bits", 3, 4, 32, 12 },
         { "1 bit", 4, 4, 1, 0 }, { "no depth", 4, 4, 0, 0 }, { "stride over 32 bits", INT32_MAX, 1, 24, 0 },
         { "4 bytes over the largest size", 4, (1 << 26) + 1, 8, 0 }, { "2^32 bytes", 65536, 65536, 8, 0 },
     };

@@ -1,6 +1,7 @@
-// Window shapes: one rectangle per run of non-key pixels in a row, in the coordinates of the part
-// scanned; no rectangles for a picture of only the key; no region for other depths, nor for a
-// part too large for the room its rectangles could need.
+// Window shapes: one rectangle per run of non-key pixels in a row (of pixels at least half opaque
+// for pictures with alpha), in the coordinates of the part scanned; no rectangles for a picture of
+// only the key; no region for other depths, nor for a part too large for the room its rectangles
+// could need.
 #include <imaging/WindowShape.h>
 
 #include <support/PixelMemory.h>
@@ -103,6 +104,22 @@ TEST(WindowShape, SurfaceFormScansOnlyWhatLiesInThePicture)
             EXPECT_EQ(region->bounds, (Rect { 0, 0, part.width(), part.height() })) << row.what;
         }
     }
+}
+
+// Alpha 128 is the first value inside: 127 is out.
+TEST(WindowShape, PicturesWithAlphaAreShapedByHalfOpacity)
+{
+    PixelMemory picture(4, 2, 32);
+    const uint8_t alphas[] = { 0, 127, 128, 255, 255, 0, 255, 128 };
+    for (int32_t i = 0; i < 8; ++i)
+        picture.at(i % 4, i / 4)[3] = alphas[i];
+    SurfaceInfo info { 4, 2, 32, picture.stride, picture.bytes.data() };
+    std::optional<Region> region = regionFromAlpha(info, 0, 0, 4, 2);
+    ASSERT_TRUE(region);
+    EXPECT_EQ(rectsOf(*region), (std::vector<Rect> { { 2, 0, 4, 1 }, { 0, 1, 1, 2 }, { 2, 1, 4, 2 } }));
+    EXPECT_EQ(region->bounds, (Rect { 0, 0, 4, 2 }));
+    info.bitsPerPixel = 24;
+    EXPECT_FALSE(regionFromAlpha(info, 0, 0, 4, 2)) << "only 32 bits have alpha";
 }
 
 }

@@ -1,6 +1,7 @@
 // The program's image library: pictures with a palette keep their indices and palette (BMP, also
-// run-length coded, PNG and GIF), all others come as blue, green, red bytes; damaged, truncated
-// and oversized files are refused at the header step and leave nothing behind.
+// run-length coded, PNG and GIF), PNG and GIF pictures with transparency come as blue, green, red,
+// alpha bytes, all others as blue, green, red bytes; damaged, truncated and oversized files are
+// refused at the header step and leave nothing behind.
 #include <platform/GifReader.h>
 #include <platform/ImageLibrary.h>
 
@@ -35,7 +36,7 @@ int writeToBytes(GifFileType* gif, const GifByteType* data, int length)
 // a comment extension before the frame when asked. An interlaced frame's rows are written in the
 // interlaced order, as the format stores them.
 Bytes makeGif(int32_t screenWidth, int32_t screenHeight, const PixelMemory& frame, const Palette& palette,
-    bool interlaced = false, bool comment = false)
+    bool interlaced = false, bool comment = false, int transparentIndex = -1)
 {
     Bytes bytes;
     int error = 0;
@@ -47,6 +48,10 @@ Bytes makeGif(int32_t screenWidth, int32_t screenHeight, const PixelMemory& fram
     ColorMapObject* map = GifMakeMapObject(static_cast<int>(colors.size()), colors.data());
     EXPECT_EQ(EGifPutScreenDesc(gif, screenWidth, screenHeight, 8, 0, map), GIF_OK);
     EXPECT_EQ(comment ? EGifPutComment(gif, "made by a test") : GIF_OK, GIF_OK);
+    if (transparentIndex >= 0) { // a graphic control extension: flags (bit 0: transparent), delay, index
+        const GifByteType control[] = { 1, 0, 0, static_cast<GifByteType>(transparentIndex) };
+        EXPECT_EQ(EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control), GIF_OK);
+    }
     EXPECT_EQ(EGifPutImageDesc(gif, 0, 0, frame.width, frame.height, interlaced, nullptr), GIF_OK);
     const int32_t starts[] = { 0, 4, 2, 1 }, steps[] = { 8, 8, 4, 2 };
     for (int pass = 0; pass < (interlaced ? 4 : 1); ++pass) {
@@ -175,6 +180,102 @@ TEST(SystemImageLibrary, IndexedPicturesKeepTheirIndicesAndPalette)
     EXPECT_EQ(decoded.indices(), "000000000/000000001");
 }
 
+// A PNG file written here byte by byte: the IHDR of the given size, depth and colour type, the
+// chunks given (PLTE, tRNS), and the rows (each led by filter byte 0) in one stored deflate block.
+Bytes makePng(int32_t width, int32_t height, int depth, int colorType, const Bytes& rows,
+    const std::vector<std::pair<std::string, Bytes>>& chunks = {})
+{
+    auto bigEndian = [](Bytes& out, uint32_t value, int size) {
+        for (int i = size - 1; i >= 0; --i)
+            out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    };
+    Bytes file = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n' };
+    auto chunk = [&](const std::string& type, const Bytes& data) {
+        bigEndian(file, static_cast<uint32_t>(data.size()), 4);
+        Bytes body(type.begin(), type.end());
+        body.insert(body.end(), data.begin(), data.end());
+        uint32_t crc = 0xFFFFFFFF;
+        for (uint8_t byte : body) {
+            crc ^= byte;
+            for (int bit = 0; bit < 8; ++bit)
+                crc = crc >> 1 ^ (crc & 1 ? 0xEDB88320 : 0);
+        }
+        file.insert(file.end(), body.begin(), body.end());
+        bigEndian(file, ~crc, 4);
+    };
+    Bytes header;
+    bigEndian(header, static_cast<uint32_t>(width), 4);
+    bigEndian(header, static_cast<uint32_t>(height), 4);
+    header.insert(header.end(), { static_cast<uint8_t>(depth), static_cast<uint8_t>(colorType), 0, 0, 0 });
+    chunk("IHDR", header);
+    for (const auto& [type, data] : chunks)
+        chunk(type, data);
+    auto length = static_cast<uint16_t>(rows.size());
+    Bytes deflated = { 0x78, 0x01, 0x01, static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
+        static_cast<uint8_t>(~length), static_cast<uint8_t>(~length >> 8) };
+    deflated.insert(deflated.end(), rows.begin(), rows.end());
+    uint32_t a = 1, b = 0;
+    for (uint8_t byte : rows) {
+        a = (a + byte) % 65521;
+        b = (b + a) % 65521;
+    }
+    bigEndian(deflated, b << 16 | a, 4);
+    chunk("IDAT", deflated);
+    chunk("IEND", {});
+    return file;
+}
+
+// Every kind of transparency, with the pixels expected as blue, green, red, alpha. 16-bit samples
+// become round(v / 257): 0x12FF (4863) gives 19, 0x8000 (32768) 128, 0x7F80 (32640) 127.
+TEST(SystemImageLibrary, TransparentPixelsKeepTheirAlpha)
+{
+    const Bytes redGreenBlue = { 255, 0, 0, 0, 255, 0, 0, 0, 255 };
+    PixelMemory picture = PixelMemory::fromIndices(ThreeByTwo);
+    struct Row { const char* what; Bytes file; Bytes expected; };
+    const Row rows[] = {
+        { "RGBA, 8 bits", makePng(2, 1, 8, 6, { 0, 10, 20, 30, 0, 200, 100, 50, 128 }),
+            { 30, 20, 10, 0, 50, 100, 200, 128 } },
+        { "RGBA, 16 bits", makePng(1, 1, 16, 6, { 0, 0x12, 0xFF, 0x80, 0x00, 0xFF, 0xFF, 0x7F, 0x80 }),
+            { 255, 128, 19, 127 } },
+        { "grey and alpha", makePng(2, 1, 8, 4, { 0, 90, 0, 90, 200 }), { 90, 90, 90, 0, 90, 90, 90, 200 } },
+        { "palette, tRNS shorter than the palette",
+            makePng(3, 1, 8, 3, { 0, 0, 1, 2 }, { { "PLTE", redGreenBlue }, { "tRNS", { 0, 100 } } }),
+            { 0, 0, 255, 0, 0, 255, 0, 100, 255, 0, 0, 255 } },
+        // Qt's reader makes the keyed grey black; a pixel of alpha 0 never shows its colour.
+        { "grey with a key", makePng(2, 1, 8, 0, { 0, 40, 41 }, { { "tRNS", { 0, 40 } } }),
+            { 0, 0, 0, 0, 41, 41, 41, 255 } },
+        { "truecolour with a key", makePng(2, 1, 8, 2, { 0, 1, 2, 3, 1, 2, 4 }, { { "tRNS", { 0, 1, 0, 2, 0, 3 } } }),
+            { 3, 2, 1, 0, 4, 2, 1, 255 } },
+        // Both pixels reduce to (19, 3, 5); only the one equal to the key in all 16 bits is keyed.
+        { "16-bit truecolour, the key compared before reduction",
+            makePng(2, 1, 16, 2, { 0, 0x12, 0xFF, 0x03, 0x04, 0x05, 0x07, 0x12, 0xFE, 0x03, 0x04, 0x05, 0x07 },
+                { { "tRNS", { 0x12, 0xFF, 0x03, 0x04, 0x05, 0x07 } } }),
+            { 5, 3, 19, 0, 5, 3, 19, 255 } },
+        // FourColours: 0 red, 1 green, 2 blue, 3 (10, 20, 30); index 2 (blue) is transparent.
+        { "GIF transparent index", makeGif(3, 2, picture, FourColours, false, false, 2),
+            { 0, 0, 255, 255, 0, 255, 0, 255, 255, 0, 0, 0, 30, 20, 10, 255, 255, 0, 0, 0, 0, 255, 0, 255 } },
+    };
+    for (const Row& row : rows) {
+        Decoded decoded = decode(row.file);
+        ASSERT_TRUE(decoded.header > 0 && decoded.decoded > 0) << row.what;
+        EXPECT_EQ(decoded.record.bitsPerPixel, 32) << row.what;
+        Bytes pixels;
+        for (int32_t y = 0; y < decoded.record.height; ++y)
+            pixels.insert(pixels.end(), decoded.at(0, y), decoded.at(decoded.record.width, y));
+        EXPECT_EQ(pixels, row.expected) << row.what;
+    }
+
+    // A palette whose tRNS is all 255, and a GIF whose transparent index no pixel uses, have no
+    // transparency: indices and palette as ever.
+    Decoded opaque = decode(makePng(3, 1, 8, 3, { 0, 0, 1, 2 }, { { "PLTE", redGreenBlue }, { "tRNS", { 255, 255 } } }));
+    EXPECT_EQ(opaque.record.bitsPerPixel, 8);
+    EXPECT_EQ(opaque.indices(), "012");
+    EXPECT_EQ(opaque.palette(), (Palette { { 0, 0, 255, 0 }, { 0, 255, 0, 0 }, { 255, 0, 0, 0 } }));
+    Decoded unused = decode(makeGif(3, 2, picture, Palette(8), false, false, 7));
+    EXPECT_EQ(unused.record.bitsPerPixel, 8);
+    EXPECT_EQ(unused.indices(), ThreeByTwo);
+}
+
 TEST(SystemImageLibrary, TrueColourPicturesBecomeBlueGreenRedAndDestinationsOfOtherDepths)
 {
     QImage image(8, 8, QImage::Format_RGB32);
@@ -273,6 +374,7 @@ TEST(SystemImageLibrary, DamagedTruncatedAndOversizedFilesAndFramesAreRefused)
     };
     Bytes rleCutPalette = rle8({});
     rleCutPalette.resize(54 + 10);
+    Bytes keyed = makePng(2, 1, 16, 2, Bytes(13, 0), { { "tRNS", Bytes(6, 0) } }); // its IDAT ends 12 bytes before the end
     struct Row { const char* what; Bytes file; };
     const Row rows[] = {
         { "empty file", {} },
@@ -284,6 +386,8 @@ TEST(SystemImageLibrary, DamagedTruncatedAndOversizedFilesAndFramesAreRefused)
         { "BMP 100000 pixels wide", changed(bmp, 18, { 0xA0, 0x86, 0x01 }) },
         { "PNG cut in its data", cut(png, png.size() / 2) },
         { "PNG without its end", cut(png, png.size() - 12) },
+        { "16-bit keyed PNG cut in its data", cut(keyed, keyed.size() - 20) },
+        { "16-bit keyed PNG 100000 pixels wide", changed(keyed, 16, { 0, 1, 0x86, 0xA0 }) },
         { "JPEG cut in its scan", cut(jpeg, jpeg.size() - 40) },
         { "JPEG header only", cut(jpeg, 20) },
         { "GIF cut in its data", cut(gif, gif.size() - 6) },
