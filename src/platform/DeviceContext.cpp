@@ -60,9 +60,7 @@ template <typename Draw> void DeviceContextImpl::paint(const Rect& area, Color c
     if (!m_memory.isValid())
         return;
     if (m_memory.bitsPerPixel != 8) {
-        QImage image(m_memory.bits, m_memory.width, m_memory.height, m_memory.stride,
-            m_memory.bitsPerPixel == 16 ? QImage::Format_RGB555 : QImage::Format_BGR888);
-        QPainter painter(&image);
+        QPainter painter(&memoryImage());
         applyClip(painter);
         draw(painter);
         return;
