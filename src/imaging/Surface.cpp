@@ -1,8 +1,11 @@
 #include <imaging/Surface.h>
 
+#include <platform/PixelTransfer.h>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace nimbolt {
 
@@ -37,49 +40,93 @@ Surface::~Surface()
     m_dc.reset();
 }
 
-PixelBuffer Surface::pixels() const
+PixelBuffer Surface::ownPixels() const
 {
     return { m_memory.get(), m_width, m_height, m_stride, m_bitsPerPixel, m_colorTable };
 }
 
+PixelBuffer Surface::pixels() const
+{
+    changing();
+    return ownPixels();
+}
+
 Status Surface::getInfo(SurfaceInfo& info) const
 {
+    changing();
     info = { m_width, m_height, m_bitsPerPixel, m_stride, m_memory.get(), m_colorTable };
     return Status::Ok;
 }
 
 Status Surface::stretchDraw(DeviceContext& target, const Rect& targetRect, const Rect& sourceRect)
 {
-    target.stretchBlt(targetRect, pixels(), sourceRect);
+    target.stretchBlt(targetRect, ownPixels(), sourceRect);
     return Status::Ok;
 }
 
 Status Surface::draw(DeviceContext& target, int32_t x, int32_t y, const Rect& sourceRect)
 {
-    target.bitBlt(x, y, sourceRect.width(), sourceRect.height(), pixels(), sourceRect.left, sourceRect.top);
+    PixelBuffer converted;
+    const PixelBuffer* source = convertedFor(target.memoryDepth(), converted);
+    target.bitBlt(x, y, sourceRect.width(), sourceRect.height(), source ? *source : ownPixels(), sourceRect.left,
+        sourceRect.top);
     return Status::Ok;
+}
+
+// The converted copy for a target of targetDepth bits, made when needed; null when the pixels
+// are to be drawn as they are. Widening through the colour table is exact, so the copy holds
+// exactly what a copy of the pixels themselves would write.
+const PixelBuffer* Surface::convertedFor(int32_t targetDepth, PixelBuffer& converted)
+{
+    if (m_bitsPerPixel != 8 || (targetDepth != 16 && targetDepth != 24) || m_lockCount > 0)
+        return nullptr;
+    bool current = m_converted.memory && m_converted.bitsPerPixel == targetDepth
+        && m_converted.generation == m_generation;
+    if (!current) {
+        bool drawnBefore = std::exchange(m_drawnGeneration, m_generation) == m_generation;
+        if (!drawnBefore)
+            return nullptr;
+        int32_t stride = strideFor(m_width, targetDepth);
+        if (!m_converted.memory || m_converted.bitsPerPixel != targetDepth) {
+            m_converted.memory.reset(
+                new (std::nothrow) uint8_t[static_cast<size_t>(stride) * static_cast<size_t>(m_height)]());
+            if (!m_converted.memory)
+                return nullptr;
+        }
+        m_converted.bitsPerPixel = targetDepth;
+        m_converted.stride = stride;
+        PixelBuffer copy { m_converted.memory.get(), m_width, m_height, stride, targetDepth, nullptr };
+        copyPixels(copy, 0, 0, ownPixels(), { 0, 0, m_width, m_height });
+        m_converted.generation = m_generation;
+    }
+    converted = { m_converted.memory.get(), m_width, m_height, m_converted.stride, targetDepth, nullptr };
+    return &converted;
 }
 
 Status Surface::lock(SurfaceInfo& info)
 {
+    changing();
     ++m_lockCount;
     return getInfo(info);
 }
 
 Status Surface::unlock(const SurfaceInfo&)
 {
+    changing();
     --m_lockCount;
     return Status::Ok;
 }
 
 Status Surface::getDC(DeviceContext*& context)
 {
+    changing();
     context = m_dc.get();
     return Status::Ok;
 }
 
 Status Surface::releaseDC(DeviceContext*)
 {
+    changing();
     return Status::Ok;
 }
 
@@ -88,6 +135,7 @@ Status Surface::setPalette(int32_t start, int32_t count, const ColorTableEntry* 
     if (start < 0 || start >= ColorTableSize || count < 0 || count > ColorTableSize - start
         || (count > 0 && !colors))
         return Status::Failed;
+    changing();
     m_paletteCount = std::min(std::max(m_paletteCount, start + count), ColorTableSize);
 
     // Entries below start come from the colour table as it is, the rest from the new colours; the

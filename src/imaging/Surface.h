@@ -85,6 +85,21 @@ public:
     PixelBuffer pixels() const;
 
 private:
+    // An 8-bit surface drawn unchanged again and again into memory of 16 or 24 bits (a picture
+    // background, at every repaint) keeps a copy converted to that depth. Anything that may
+    // change the pixels or the colour table (a lock, the context, the pixel memory handed out by
+    // getInfo or pixels, a new palette) counts up the generation, and a copy of another generation is made again.
+    struct ConvertedCopy {
+        std::unique_ptr<uint8_t[]> memory;
+        int32_t bitsPerPixel { 0 };
+        int32_t stride { 0 };
+        uint64_t generation { 0 };
+    };
+    const PixelBuffer* convertedFor(int32_t targetDepth, PixelBuffer& converted);
+    // The pixels for the surface's own reading, which changes nothing.
+    PixelBuffer ownPixels() const;
+    void changing() const { ++m_generation; }
+
     friend RefPtr<Surface> createSurface(int32_t, int32_t, int32_t);
     Surface() = default;
     ~Surface() override;
@@ -100,6 +115,10 @@ private:
     std::vector<LogicalPaletteEntry> m_palette;
     bool m_hasPalette { false };
     int32_t m_paletteCount { 1 };
+    mutable uint64_t m_generation { 0 };
+    // The generation last drawn, to make a converted copy only for a picture drawn twice unchanged.
+    uint64_t m_drawnGeneration { UINT64_MAX };
+    ConvertedCopy m_converted;
 };
 
 // A new zeroed surface with count 1, or null for a depth other than 8, 16, 24 or 32, a width or

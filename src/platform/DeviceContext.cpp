@@ -5,10 +5,13 @@
 #include <platform/PixelTransfer.h>
 #include <platform/QtDeviceContext.h>
 #include <platform/ShiftJisText.h>
+#include <base/Color555.h>
 
 #include <QImage>
 #include <QPainterPathStroker>
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <utility>
 
 namespace nimbolt {
@@ -72,9 +75,7 @@ template <typename Draw> void DeviceContextImpl::paint(const Rect& area, Color c
     if (!m_memory.isValid())
         return;
     if (m_memory.bitsPerPixel != 8) {
-        QImage image(m_memory.bits, m_memory.width, m_memory.height, m_memory.stride,
-            wrappedFormat(m_memory.bitsPerPixel));
-        QPainter painter(&image);
+        QPainter painter(&memoryImage());
         applyClip(painter);
         draw(painter);
         return;
@@ -127,6 +128,11 @@ DeviceContext::~DeviceContext() = default;
 Rect DeviceContext::bounds() const
 {
     return m_impl->bounds();
+}
+
+int32_t DeviceContext::memoryDepth() const
+{
+    return m_impl->m_device ? 0 : m_impl->m_memory.bitsPerPixel;
 }
 
 void DeviceContext::setClipRect(const Rect* clip)
@@ -260,9 +266,12 @@ void DeviceContext::textOut(int32_t x, int32_t y, const char* bytes, int32_t len
             QStringView piece = measured.text.characterText(characters[i]);
             if (piece.isEmpty())
                 continue;
-            painter.drawText(QPointF(static_cast<qreal>(box.left) + measured.positions[i],
-                                 static_cast<qreal>(box.top) + font.ascent()),
-                piece.toString());
+            QPointF baseline(static_cast<qreal>(box.left) + measured.positions[i],
+                static_cast<qreal>(box.top) + font.ascent());
+            if (const QGlyphRun* glyphs = font.glyphs(measured.text, bytes, characters[i]))
+                painter.drawGlyphRun(baseline, *glyphs);
+            else
+                painter.drawText(baseline, piece.toString());
         }
     });
 }
@@ -447,8 +456,63 @@ static int32_t clampToInt(int64_t value)
     return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
-// Other paint devices get the picture through QPainter, scaled without smoothing. 16- and 24-bit
-// pixels are wrapped in place; 8-bit pixels are widened through their colour table first.
+// The part of the source as 32-bit pixels, the format windows keep their contents in, so that an
+// unscaled copy to a window is a plain copy of rows for Qt.
+static QImage toRgb32(const PixelBuffer& source, const Rect& part)
+{
+    QImage image(part.width(), part.height(), QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+    // Everything the loops read is in locals, which the pixel stores cannot be taken to change.
+    const int32_t left = part.left, width = part.width(), depth = source.bitsPerPixel;
+    uint32_t colors[ColorTableSize];
+    if (depth == 8) {
+        for (int32_t i = 0; i < ColorTableSize; ++i) {
+            const ColorTableEntry& entry = source.colorTable[i];
+            colors[i] = 0xFF000000u | uint32_t { entry.red } << 16 | uint32_t { entry.green } << 8 | entry.blue;
+        }
+    }
+    for (int32_t y = 0; y < part.height(); ++y) {
+        const uint8_t* from = source.row(part.top + y);
+        auto* to = reinterpret_cast<uint32_t*>(image.scanLine(y));
+        if (depth == 8) {
+            for (int32_t x = 0; x < width; ++x)
+                to[x] = colors[from[left + x]];
+        } else if (depth == 16) {
+            for (int32_t x = 0; x < width; ++x) {
+                uint16_t word = readWord555(from + (left + x) * 2);
+                to[x] = 0xFF000000u | uint32_t { widenFieldRepeating(word >> 10 & 31) } << 16
+                    | uint32_t { widenFieldRepeating(word >> 5 & 31) } << 8 | widenFieldRepeating(word & 31);
+            }
+        } else if (depth == 32) {
+            // Straight colour with its alpha: a copy shows the colour, opaque.
+            for (int32_t x = 0; x < width; ++x) {
+                const uint8_t* pixel = from + (left + x) * 4;
+                to[x] = 0xFF000000u | uint32_t { pixel[2] } << 16 | uint32_t { pixel[1] } << 8 | pixel[0];
+            }
+        } else {
+            int32_t x = 0;
+            if constexpr (std::endian::native == std::endian::little) {
+                // Four bytes read at a pixel are its blue, green and red and the next pixel's blue,
+                // masked off. The last pixel's fourth byte may lie past the memory: it is read below.
+                for (; x + 1 < width; ++x) {
+                    uint32_t word;
+                    std::memcpy(&word, from + (left + x) * 3, sizeof word);
+                    to[x] = 0xFF000000u | (word & 0x00FFFFFFu);
+                }
+            }
+            for (; x < width; ++x) {
+                const uint8_t* pixel = from + (left + x) * 3;
+                to[x] = 0xFF000000u | uint32_t { pixel[2] } << 16 | uint32_t { pixel[1] } << 8 | pixel[0];
+            }
+        }
+    }
+    return image;
+}
+
+// Other paint devices get the picture through QPainter, scaled without smoothing. An unscaled
+// copy is converted to 32 bits here; for a scaled one 16- and 24-bit pixels are wrapped in place
+// and 8-bit pixels are widened through their colour table first.
 static void drawOnDevice(const DeviceContextImpl& impl, QPaintDevice& device, const Rect& targetRect,
     const PixelBuffer& source, const Rect& sourceRect)
 {
@@ -461,7 +525,11 @@ static void drawOnDevice(const DeviceContextImpl& impl, QPaintDevice& device, co
         targetRect.top + (part.top - static_cast<double>(sourceRect.top)) * scaleY, part.width() * scaleX,
         part.height() * scaleY);
     QImage image;
-    if (source.bitsPerPixel == 8) {
+    if (targetRect.width() == sourceRect.width() && targetRect.height() == sourceRect.height()) {
+        image = toRgb32(source, part);
+        if (image.isNull())
+            return;
+    } else if (source.bitsPerPixel == 8) {
         image = QImage(part.width(), part.height(), QImage::Format_BGR888);
         if (image.isNull())
             return;

@@ -52,6 +52,8 @@ public:
     DeviceContext& operator=(const DeviceContext&) = delete;
 
     Rect bounds() const;
+    // The depth of the pixel memory drawn into; 0 for a window's paint surface.
+    int32_t memoryDepth() const;
     // Limits fills, drawing and copies into the target to the rectangle (null: no limit). Scaled
     // copies are not limited.
     void setClipRect(const Rect* clip);

@@ -7,6 +7,7 @@
 
 #include <platform/DeviceContext.h>
 
+#include <QImage>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
@@ -42,7 +43,20 @@ public:
             painter.setClipRect(m_clip->left, m_clip->top, m_clip->width(), m_clip->height());
     }
 
+    // The 16- or 24-bit memory as an image for QPainter, made once: the image keeps its paint
+    // engine, which a painter would otherwise build and tear down at every shape and text.
+    QImage& memoryImage()
+    {
+        if (!m_memoryImage)
+            m_memoryImage.emplace(m_memory.bits, m_memory.width, m_memory.height, m_memory.stride,
+                m_memory.bitsPerPixel == 16       ? QImage::Format_RGB555
+                    : m_memory.bitsPerPixel == 32 ? QImage::Format_ARGB32
+                                                  : QImage::Format_BGR888);
+        return *m_memoryImage;
+    }
+
     PixelBuffer m_memory;
+    std::optional<QImage> m_memoryImage;
     QPaintDevice* m_device { nullptr };
     std::optional<Rect> m_clip;
     QPainterPath m_path;

@@ -3,6 +3,7 @@
 #include <platform/FontData.h>
 
 #include <QGuiApplication>
+#include <QTextLayout>
 #include <algorithm>
 #include <cstdint>
 
@@ -102,6 +103,34 @@ int32_t FontData::advance(
         m_doubleByteAdvances.emplace(code, advance);
     }
     return advance;
+}
+
+const QGlyphRun* FontData::glyphs(
+    const ShiftJisText& text, const char* bytes, const ShiftJisText::Character& character) const
+{
+    uint32_t code = ShiftJisText::characterCode(bytes, character);
+    auto found = m_glyphs.find(code);
+    if (found == m_glyphs.end()) {
+        std::optional<QGlyphRun> glyphs;
+        const QFont& font = metrics().font;
+        QStringView piece = text.characterText(character);
+        if (!piece.isEmpty() && !font.underline() && !font.strikeOut()) {
+            QTextLayout layout(piece.toString(), font);
+            layout.beginLayout();
+            QTextLine line = layout.createLine();
+            layout.endLayout();
+            QList<QGlyphRun> runs = layout.glyphRuns();
+            if (line.isValid() && runs.size() == 1) {
+                glyphs = runs.front();
+                QList<QPointF> positions = glyphs->positions();
+                for (QPointF& position : positions)
+                    position -= QPointF(line.x(), line.y() + line.ascent());
+                glyphs->setPositions(positions);
+            }
+        }
+        found = m_glyphs.emplace(code, std::move(glyphs)).first;
+    }
+    return found->second ? &*found->second : nullptr;
 }
 
 }

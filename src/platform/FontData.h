@@ -1,7 +1,7 @@
 // The Qt side of a Font, built on first use (so fonts can be made before the application object
-// exists) and kept with its metrics and a cache of character advances. Advances are whole pixels
-// and text is measured and drawn character by character on them, so a measured extent and the
-// drawn text always agree.
+// exists) and kept with its metrics, a cache of character advances and one of the glyphs each
+// character is drawn with. Advances are whole pixels and text is measured and drawn character by
+// character on them, so a measured extent and the drawn text always agree.
 #pragma once
 
 #include <platform/FontSpec.h>
@@ -9,6 +9,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -33,6 +34,11 @@ public:
     int32_t height() const;
     int32_t advance(
         const ShiftJisText& text, const char* bytes, const ShiftJisText::Character& character) const;
+    // The glyphs that draw the character with its baseline's left end at (0, 0), laid out once
+    // and kept; null when the character is drawn as text instead (it takes glyphs of several
+    // faces, or the font underlines or strikes out).
+    const QGlyphRun* glyphs(
+        const ShiftJisText& text, const char* bytes, const ShiftJisText::Character& character) const;
 
 private:
     struct Metrics {
@@ -48,6 +54,7 @@ private:
     mutable std::array<int16_t, 256> m_singleByteAdvances {};
     mutable std::array<bool, 256> m_singleByteKnown {};
     mutable std::unordered_map<uint32_t, int32_t> m_doubleByteAdvances;
+    mutable std::unordered_map<uint32_t, std::optional<QGlyphRun>> m_glyphs;
 };
 
 }

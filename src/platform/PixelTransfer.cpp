@@ -124,67 +124,83 @@ public:
             std::memmove(target, source, static_cast<size_t>(count) * static_cast<size_t>(m_targetDepth / 8));
             return;
         }
-        for (int32_t i = 0; i < count; ++i) {
-            switch (m_sourceDepth * 100 + m_targetDepth) {
-            case 808:
-                target[i] = m_indexMap[source[i]];
-                break;
-            case 816:
-                writeWord555(target + i * 2, m_wordMap[source[i]]);
-                break;
-            case 824: {
-                const ColorTableEntry& entry = m_sourceTable[source[i]];
+        // One loop per pair of depths, so that the choice is made once a run and not once a pixel;
+        // the tables are read through locals, which the byte stores cannot be taken to change.
+        const ColorTableEntry* sourceTable = m_sourceTable;
+        const uint8_t* indexMap = m_indexMap;
+        const uint16_t* wordMap = m_wordMap;
+        switch (m_sourceDepth * 100 + m_targetDepth) {
+        case 808:
+            for (int32_t i = 0; i < count; ++i)
+                target[i] = indexMap[source[i]];
+            break;
+        case 816:
+            for (int32_t i = 0; i < count; ++i)
+                writeWord555(target + i * 2, wordMap[source[i]]);
+            break;
+        case 824:
+            for (int32_t i = 0; i < count; ++i) {
+                const ColorTableEntry& entry = sourceTable[source[i]];
                 target[i * 3] = entry.blue;
                 target[i * 3 + 1] = entry.green;
                 target[i * 3 + 2] = entry.red;
-                break;
             }
-            case 1608: {
+            break;
+        case 1608:
+            for (int32_t i = 0; i < count; ++i) {
                 uint16_t word = readWord555(source + i * 2);
                 target[i] = nearest(makeColor(
                     widenFieldRepeating(word >> 10 & 31), widenFieldRepeating(word >> 5 & 31), widenFieldRepeating(word & 31)));
-                break;
             }
-            case 1624: {
+            break;
+        case 1624:
+            for (int32_t i = 0; i < count; ++i) {
                 uint16_t word = readWord555(source + i * 2);
                 target[i * 3] = widenFieldRepeating(word & 31);
                 target[i * 3 + 1] = widenFieldRepeating(word >> 5 & 31);
                 target[i * 3 + 2] = widenFieldRepeating(word >> 10 & 31);
-                break;
             }
-            case 2408:
+            break;
+        case 2408:
+            for (int32_t i = 0; i < count; ++i)
                 target[i] = nearest(makeColor(source[i * 3 + 2], source[i * 3 + 1], source[i * 3]));
-                break;
-            case 2416:
+            break;
+        case 2416:
+            for (int32_t i = 0; i < count; ++i)
                 writeWord555(target + i * 2, packWord555(source[i * 3 + 2], source[i * 3 + 1], source[i * 3]));
-                break;
-            // A picture with alpha gives its straight colour; pixels reaching one are opaque.
-            case 3208:
+            break;
+        // A picture with alpha gives its straight colour; pixels reaching one are opaque.
+        case 3208:
+            for (int32_t i = 0; i < count; ++i)
                 target[i] = nearest(makeColor(source[i * 4 + 2], source[i * 4 + 1], source[i * 4]));
-                break;
-            case 3216:
+            break;
+        case 3216:
+            for (int32_t i = 0; i < count; ++i)
                 writeWord555(target + i * 2, packWord555(source[i * 4 + 2], source[i * 4 + 1], source[i * 4]));
-                break;
-            case 3224:
+            break;
+        case 3224:
+            for (int32_t i = 0; i < count; ++i)
                 std::memcpy(target + i * 3, source + i * 4, 3);
-                break;
-            case 832: {
-                const ColorTableEntry& entry = m_sourceTable[source[i]];
+            break;
+        case 832:
+            for (int32_t i = 0; i < count; ++i) {
+                const ColorTableEntry& entry = sourceTable[source[i]];
                 setOpaque(target + i * 4, entry.blue, entry.green, entry.red);
-                break;
             }
-            case 1632: {
+            break;
+        case 1632:
+            for (int32_t i = 0; i < count; ++i) {
                 uint16_t word = readWord555(source + i * 2);
                 setOpaque(target + i * 4, widenFieldRepeating(word & 31), widenFieldRepeating(word >> 5 & 31),
                     widenFieldRepeating(word >> 10 & 31));
-                break;
             }
-            case 2432:
+            break;
+        case 2432:
+            for (int32_t i = 0; i < count; ++i)
                 setOpaque(target + i * 4, source[i * 3], source[i * 3 + 1], source[i * 3 + 2]);
-                break;
-            default:
-                return;
-            }
+            break;
+        default:
+            break;
         }
     }
 

@@ -3,6 +3,8 @@
 #include <platform/ShiftJisText.h>
 
 #include <QStringEncoder>
+#include <algorithm>
+#include <cstdint>
 
 namespace nimbolt {
 
@@ -53,6 +55,10 @@ bool isValidUtf8(std::string_view bytes)
 
 std::string utf8ToShiftJis(std::string_view utf8, bool& lost)
 {
+    // Characters below 0x80 are the same bytes in both. A text of nothing else (most file names
+    // and documents) is taken as it is, without loading the system's converter and its tables.
+    if (std::all_of(utf8.begin(), utf8.end(), [](char byte) { return static_cast<uint8_t>(byte) < 0x80; }))
+        return std::string(utf8);
     QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
     QStringEncoder encoder("CP932", QStringEncoder::Flag::Stateless);
     QByteArray whole = encoder.encode(text);

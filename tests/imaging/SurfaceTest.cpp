@@ -1,6 +1,6 @@
 // Surfaces: exact strides and zeroed memory at every depth, refused sizes, the colour table and
 // the logical palette with their range rules, and the surface's own device context and copies
-// onto other device contexts through the colour table.
+// onto other device contexts through the colour table, also when drawn again after a change.
 #include <imaging/Surface.h>
 
 #include <support/PixelMemory.h>
@@ -139,6 +139,55 @@ TEST(Surface, ItsDeviceContextDrawsIntoItsPixelsAndPicturesCopyThroughTheColourT
     for (int32_t x = 0; x < 5; ++x)
         EXPECT_EQ(at(x, 0), x == 2 || x == 3 ? one : zero) << x;
     EXPECT_EQ(at(0, 1), 0u);
+}
+
+// A picture drawn unchanged again and again may be copied from a converted copy; every way of
+// changing it must show at the next draw, at both depths a copy is made for.
+TEST(Surface, APictureDrawnAgainShowsWhatChangedSinceTheLastDraw)
+{
+    struct Row {
+        const char* what;
+        void (*change)(Surface&);
+    };
+    static constexpr ColorTableEntry red { 0, 0, 255, 0 }, blue { 255, 0, 0, 0 };
+    const Row rows[] = {
+        { "pixels written under a lock", [](Surface& picture) {
+             SurfaceInfo info;
+             ASSERT_TRUE(picture.lock(info).ok());
+             info.bits[0] = 1;
+             ASSERT_TRUE(picture.unlock(info).ok());
+         } },
+        { "pixels written through the info", [](Surface& picture) {
+             SurfaceInfo info;
+             ASSERT_TRUE(picture.getInfo(info).ok());
+             info.bits[0] = 1;
+         } },
+        { "a fill through its context", [](Surface& picture) {
+             DeviceContext* context = nullptr;
+             ASSERT_TRUE(picture.getDC(context).ok());
+             context->fillRect({ 0, 0, 1, 1 }, Brush::solid(0x00FF0000));
+             ASSERT_TRUE(picture.releaseDC(context).ok());
+         } },
+        { "a new colour for the pixel's entry", [](Surface& picture) {
+             ASSERT_TRUE(picture.setPalette(0, 1, &blue).ok());
+         } },
+    };
+    for (int32_t depth : { 16, 24 }) {
+        for (const Row& row : rows) {
+            RefPtr<Surface> picture = createSurface(2, 1, 8);
+            const ColorTableEntry colors[] = { red, blue };
+            ASSERT_TRUE(picture->setPalette(0, 2, colors).ok());
+            RefPtr<Surface> target = createSurface(2, 1, depth);
+            DeviceContext* context = nullptr;
+            ASSERT_TRUE(target->getDC(context).ok());
+            for (int i = 0; i < 3; ++i)
+                ASSERT_TRUE(picture->draw(*context, 0, 0, { 0, 0, 2, 1 }).ok());
+            EXPECT_EQ(pixelColor(target->pixels(), 0, 0), 0x000000FFu) << row.what << " at " << depth;
+            row.change(*picture);
+            ASSERT_TRUE(picture->draw(*context, 0, 0, { 0, 0, 2, 1 }).ok());
+            EXPECT_EQ(pixelColor(target->pixels(), 0, 0), 0x00FF0000u) << row.what << " at " << depth;
+        }
+    }
 }
 
 }
