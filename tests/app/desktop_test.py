@@ -482,9 +482,11 @@ def case_alpha(display, executable):
         try:
             poll("the picture over %r" % (desktop,), lambda: not wrong(desktop), timeout=5)
         except Failure:
-            raise Failure("%d pixels differ (point, seen, expected), e.g. %s" % (len(wrong(desktop)), wrong(desktop)[:6]))
+            differing = wrong(desktop)
+            raise Failure("%d pixels differ (point, seen, expected), e.g. %s" % (len(differing), differing[:6]))
     # The figure spans columns 1-10 and rows 1-6.
-    check(shape_extents(display, window) == "10x6+1+1", "shape %r without a compositor" % shape_extents(display, window))
+    extents = shape_extents(display, window)
+    check(extents == "10x6+1+1", "shape %r without a compositor" % extents)
     drawn_over((0, 0, 0))
     display.start_helper("xcompmgr")
     poll("the window to lose its X shape", lambda: shape_extents(display, window) is None)
