@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """What the desktop program costs on a desktop, measured from outside on a virtual X server.
 
-    desktop_cost.py idle BUILD [SECONDS]      nimbolt beside `xclock -update 1`: processor time,
+    desktop_cost.py idle BUILD [SECONDS [DOCUMENT...]]
+                                              nimbolt beside `xclock -update 1`: processor time,
                                               memory and wakeups while both only tick; memory
                                               and loaded toolkits under GNOME and Xfce settings;
-                                              the screen areas one tick sends to the X server
+                                              the screen areas one tick sends to the X server.
+                                              Each DOCUMENT is shown by one more nimbolt beside
+                                              them, in the first table
     desktop_cost.py startup BUILD [STARTS]    process start to the end of the first paint, for
                                               nimbolt and for bench/BareWindow.cpp
 
@@ -45,7 +48,9 @@ class Display:
             sys.exit("Xvfb did not start")
         self.name = ":" + number
         self.runtime = tempfile.mkdtemp(prefix="nimbolt-bench-")
-        self.env = dict(os.environ, DISPLAY=self.name, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=self.runtime)
+        # Settings of our own: the user's would show the last document they showed, not the bundled clock.
+        self.env = dict(os.environ, DISPLAY=self.name, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=self.runtime,
+                        XDG_CONFIG_HOME=os.path.join(self.runtime, "config"))
         self.bus = None
         if shutil.which("dbus-daemon"):
             self.bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address"],
@@ -210,7 +215,7 @@ def drawn_rectangles(display, pid, seconds):
 
 # --- the measurements -------------------------------------------------------------------------------
 
-def idle(build, seconds):
+def idle(build, seconds, documents=()):
     nimbolt = os.path.join(build, "src/app/nimbolt")
     if not shutil.which("xclock"):
         sys.exit("xclock is missing (Debian package x11-apps; scripts/install-deps.sh bench installs it)")
@@ -220,13 +225,28 @@ def idle(build, seconds):
               " machine may be shared, processor time is the figure to go by)" % (seconds, WARM_UP))
         ours = display.start([nimbolt])
         theirs = display.start(["xclock", "-update", "1", "-geometry", "164x164+400+0"])
+        others = []
+        for index, document in enumerate(documents):
+            # Folders of its own, so that it does not hand its document over to the first nimbolt.
+            folder = os.path.join(display.runtime, "other%d" % index)
+            os.mkdir(folder, 0o700)
+            others.append((os.path.basename(os.path.dirname(os.path.abspath(document))),
+                           display.start([nimbolt, document], XDG_RUNTIME_DIR=folder, XDG_CONFIG_HOME=folder)))
         time.sleep(WARM_UP)
-        first = {p.pid: (cpu_seconds(p.pid), scheduled_seconds(p.pid), switches_by_thread(p.pid)) for p in (ours, theirs)}
+        if others and shutil.which("xdotool"):
+            # Side by side with the clock (at 0,0) rather than over it.
+            for index, (_, program) in enumerate(others):
+                found = subprocess.run(["xdotool", "search", "--pid", str(program.pid)], env=display.env,
+                                       capture_output=True, text=True)
+                for window in found.stdout.split():
+                    subprocess.run(["xdotool", "windowmove", window, "0", str(200 * (index + 1))], env=display.env)
+        measured = [("nimbolt", ours), ("xclock", theirs)] + others
+        first = {p.pid: (cpu_seconds(p.pid), scheduled_seconds(p.pid), switches_by_thread(p.pid)) for _, p in measured}
         time.sleep(seconds)
-        print("%-8s %8s %14s %14s %8s %8s %14s" % ("program", "CPU s", "CPU s (sched)", "with start-up", "RSS MB",
-                                                    "peak MB", "wakeups per s"))
+        print("%-12s %8s %14s %14s %8s %8s %14s" % ("program", "CPU s", "CPU s (sched)", "with start-up", "RSS MB",
+                                                     "peak MB", "wakeups per s"))
         wakeup_rows = {}
-        for label, program in (("nimbolt", ours), ("xclock", theirs)):
+        for label, program in measured:
             cpu0, scheduled0, switches0 = first[program.pid]
             cpu = cpu_seconds(program.pid) - cpu0
             scheduled = scheduled_seconds(program.pid) - scheduled0
@@ -234,7 +254,7 @@ def idle(build, seconds):
             wakeup_rows[label] = rows
             rss, peak = memory_mb(program.pid)
             voluntary = sum(r[1] for r in rows)
-            print("%-8s %8.2f %14.3f %14.2f %8.1f %8.1f %14.2f" % (label, cpu, scheduled, cpu_seconds(program.pid), rss, peak,
+            print("%-12s %8.2f %14.3f %14.2f %8.1f %8.1f %14.2f" % (label, cpu, scheduled, cpu_seconds(program.pid), rss, peak,
                                                                voluntary / seconds))
         print("(CPU s: utime + stime over the %.0f s; CPU s (sched): the same from the scheduler's nanosecond"
               " counts; with start-up: utime + stime since the program started)" % seconds)
@@ -243,7 +263,7 @@ def idle(build, seconds):
               " involuntary: it was preempted)" % seconds)
         for label, rows in wakeup_rows.items():
             for name, voluntary, involuntary in rows:
-                print("  %-8s %-18s %8d voluntary %8d involuntary" % (label, name, voluntary, involuntary))
+                print("  %-12s %-18s %8d voluntary %8d involuntary" % (label, name, voluntary, involuntary))
         print("\nnimbolt's largest resident mappings (kB):")
         for kb, name in rss_by_mapping(ours.pid):
             print("  %8d %s" % (kb, name))
@@ -260,10 +280,9 @@ def idle(build, seconds):
                 ticks = len({t[0] for t in transfers})
                 print("  %d transfers in %d writes, %d pixels in all: %.0f a write (the window is 160 x 160 = 25600)"
                       % (len(transfers), ticks, area, area / ticks))
-        ours.terminate()
-        theirs.terminate()
-        ours.wait()
-        theirs.wait()
+        for _, program in measured:
+            program.terminate()
+            program.wait()
 
         print("\nEach program alone on an X server of its own for %.0f s (after %.0f s of warm-up): the"
               " program's processor time and the server's, which draws what xclock asks of it while"
@@ -363,7 +382,7 @@ def main():
     if len(sys.argv) < 3 or sys.argv[1] not in ("idle", "startup"):
         sys.exit(__doc__)
     if sys.argv[1] == "idle":
-        idle(sys.argv[2], float(sys.argv[3]) if len(sys.argv) > 3 else 60.0)
+        idle(sys.argv[2], float(sys.argv[3]) if len(sys.argv) > 3 else 60.0, sys.argv[4:])
     else:
         startup(sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 10)
 

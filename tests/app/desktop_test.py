@@ -424,6 +424,82 @@ def png_colours(path):
     return {(x, y): tuple(rows[y][x * size:x * size + 3]) for y in range(height) for x in range(width)}
 
 
+def write_png(path, rows):
+    """An 8-bit RGBA PNG file of rows of (red, green, blue, alpha) pixels."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    raw = b"".join(b"\0" + bytes(channel for pixel in row for channel in pixel) for row in rows)
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", len(rows[0]), len(rows), 8, 6, 0, 0, 0))
+                  + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+
+
+# An alpha mascot: an opaque ring with a transparent hole, soft pixels at its left and right
+# edges and below it. Pixels at alpha 128 and more make the shape, 127 and less stay out.
+ALPHA_KEY = {".": ((9, 9, 9), 0), "#": ((200, 60, 20), 255), "h": ((40, 120, 220), 192),
+             "m": ((40, 120, 220), 128), "l": ((40, 120, 220), 127), "f": ((40, 120, 220), 64)}
+ALPHA_MASCOT = ["............",
+                "..########..",
+                ".h########m.",
+                ".h##....##l.",
+                ".h##....##f.",
+                "..########..",
+                "...mmmmlll..",
+                "............"]
+
+
+def case_alpha(display, executable):
+    """A mascot whose picture has alpha: without a compositing manager the window is cut to the
+    pixels at alpha 128 and more, each showing its colour over black; under one, every pixel
+    shows its colour blended over the desktop, and a click reaches the mascot only on a pixel
+    at alpha 128 or more."""
+    folder = tempfile.mkdtemp(prefix="nimbolt-alpha-", dir=display.home)
+    write_png(os.path.join(folder, "alpha.png"), [[ALPHA_KEY[key][0] + (ALPHA_KEY[key][1],) for key in row]
+                                                  for row in ALPHA_MASCOT])
+    document = os.path.join(folder, "alpha.nbm")
+    with open(document, "w") as out:
+        out.write("<nbml><head><title>Alpha</title><script>window.moveTo(100, 80);</script></head>\n"
+                  "<body background=\"alpha.png\" onmousedown=\"Echo('down\\n')\"></body></nbml>\n")
+    program = Nimbolt(display, executable, args=(document,), start=False)
+    window = program.find_mascot(display, "Alpha")
+    display.wait_at(window, 100, 80)
+
+    def wrong(desktop):
+        """The pixels that differ by more than 2 in a channel from the picture over `desktop`
+        (black without a compositing manager, which shows the black root outside the shape)."""
+        screen = screen_colours(display, 100, 80, 12, 8)
+        expected = {}
+        for y, row in enumerate(ALPHA_MASCOT):
+            for x, key in enumerate(row):
+                colour, alpha = ALPHA_KEY[key]
+                if desktop == (0, 0, 0) and alpha < 128:
+                    alpha = 0
+                expected[(x, y)] = tuple(round((c * alpha + d * (255 - alpha)) / 255) for c, d in zip(colour, desktop))
+        return [(point, screen[point], colour) for point, colour in expected.items()
+                if any(abs(s - e) > 2 for s, e in zip(screen[point], colour))]
+
+    def drawn_over(desktop):
+        try:
+            poll("the picture over %r" % (desktop,), lambda: not wrong(desktop), timeout=5)
+        except Failure:
+            differing = wrong(desktop)
+            raise Failure("%d pixels differ (point, seen, expected), e.g. %s" % (len(differing), differing[:6]))
+    # The figure spans columns 1-10 and rows 1-6.
+    extents = shape_extents(display, window)
+    check(extents == "10x6+1+1", "shape %r without a compositor" % extents)
+    drawn_over((0, 0, 0))
+    display.start_helper("xcompmgr")
+    poll("the window to lose its X shape", lambda: shape_extents(display, window) is None)
+    desktop = poll("the desktop painted", lambda: [c for c in screen_colours(display, 50, 50, 1, 1).values()
+                                                    if c != (0, 0, 0)])[0]
+    drawn_over(desktop)
+    for x, y in ((5, 3), (10, 3), (3, 2)):  # the hole, alpha 127, then the ring
+        display.run("xdotool", "mousemove", str(100 + x), str(80 + y), "click", "1")
+    poll("the handler's Echo", lambda: program.saw("down"))
+    time.sleep(0.3)
+    check(program.read().count("down") == 1, "a click on a pixel below alpha 128 reached the mascot")
+
+
 def case_wayland(display, executable):
     """On Wayland (weston, headless, drawing in memory) the mascot is translucent outside its
     shape: the compositor's screenshot shows the desktop's background through every key pixel of
@@ -783,6 +859,7 @@ CASES = {
     "composited": case_composited,
     "wayland": case_wayland,
     "opacity": case_opacity,
+    "alpha": case_alpha,
     "boxes": case_boxes,
     "shell-exit": case_shell_exit,
     "open-dialog": case_open_dialog,
@@ -805,7 +882,7 @@ def main():
         return 2
     executable, name = sys.argv[1], sys.argv[2]
     needed = {"openbox": ("openbox",), "close": ("openbox",), "composited": ("xcompmgr",), "opacity": ("xcompmgr",),
-              "wayland": ("weston", "weston-screenshooter")}
+              "alpha": ("xcompmgr",), "wayland": ("weston", "weston-screenshooter")}
     for tool in ("Xvfb", "xdotool", "xwininfo") + sum((v for k, v in needed.items() if k in name), ()):
         if not shutil.which(tool):
             # CI installs every tool, so a missing one there is a fault, not a reason to skip.
