@@ -249,14 +249,15 @@ RefPtr<DocObj> DocObj::build(MarkupNode& markup, AtomTable& atoms)
 
 DocObj::~DocObj()
 {
-    // "DocObj Destroy(tag,id)": each name up to its first zero byte and at most 255 bytes.
+    // "DocObj Destroy(tag,id)": each name up to its first zero byte and at most MaxTraced bytes.
+    constexpr size_t MaxTraced = 255;
     auto traced = [](const RefPtr<ScriptString>& name) {
-        std::string_view text = name ? name->view().substr(0, 255) : std::string_view("unknown");
+        std::string_view text = name ? name->view().substr(0, MaxTraced) : std::string_view("unknown");
         return text.substr(0, text.find('\0'));
     };
     std::string_view tag = traced(m_tagName);
     std::string_view id = traced(m_id);
-    char line[16 + 255 + 1 + 255 + 2];
+    char line[sizeof("DocObj Destroy(,)\n") + 2 * MaxTraced];
     size_t length = 0;
     for (std::string_view part : { std::string_view("DocObj Destroy("), tag, std::string_view(","), id,
              std::string_view(")\n") }) {

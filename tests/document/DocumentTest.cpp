@@ -330,6 +330,15 @@ TEST_F(DocumentTest, ADocumentReadingItselfAThousandTimesKeepsOneCopy)
     EXPECT_EQ(traces.count("DocObj Destroy("), 999u * 6);
 }
 
+TEST_F(DocumentTest, ReleaseTracesCutTagAndIdAt255Bytes)
+{
+    std::string tag(300, 't'), id(300, 'i');
+    ASSERT_TRUE(load("", "<body type=\"screen\"><" + tag + " id=\"" + id + "\"></" + tag + "></body>"));
+    TraceCapture traces;
+    ASSERT_EQ(document->loadText("<nbml><body type=\"screen\"></body></nbml>", "small.nbm"), Status::Ok);
+    EXPECT_EQ(traces.count("DocObj Destroy(" + tag.substr(45) + "," + id.substr(45) + ")\n"), 1u) << traces.text();
+}
+
 // Files over the byte limit are refused unread (the sparse file costs no disk). Pictures whose
 // headers claim more than a picture may have, with or without the pixels, are refused; the
 // elements show their colour instead.
