@@ -121,6 +121,9 @@ TEST_F(DocumentTest, InnerTextReplacesTheChildrenAndRepaintsThem)
     EXPECT_NE(std::find(asked.begin(), asked.end(), Rect { 5, 20, 15, 30 }), asked.end())
         << "the old child's area is repainted";
     EXPECT_EQ(pixel(6, 21), 0xFFFFFFu) << "and it is no longer drawn";
+    TraceCapture traces;
+    run("window.document.innerText = '';");
+    EXPECT_EQ(traces.count("DocObj Destroy(div,x)\n"), 1u) << "no collection can list the old child any more";
 }
 
 TEST_F(DocumentTest, TheMouseReachesEveryElementUnderItInWalkOrderAndHiddenOnesOnlyThroughChildren)
@@ -214,7 +217,7 @@ TEST_F(DocumentTest, TicksReachEveryElementLastFirstASecondAfterTheWindowAndInte
 TEST_F(DocumentTest, ImagesHoldTheSurfacesTheyAskFor)
 {
     ASSERT_TRUE(load(R"(
-        var none = new Image(); var flat = new Image(10, 0); var deep = new Image(32, 32);
+        var none = new Image(); var flat = new Image(10, 0); var deep = new Image(32, 32); var one = new Image(10);
         var mid = new Image(32, 32, 8); var low = new Image(32, 32, 4);
         before = none.src; none.src = "missing.bmp"; after = none.src;
         var shot = window.captureImage();
@@ -231,7 +234,7 @@ TEST_F(DocumentTest, ImagesHoldTheSurfacesTheyAskFor)
         return info;
     };
     for (auto [name, depth] :
-        { std::pair { "none", 0 }, { "flat", 0 }, { "deep", 24 }, { "mid", 16 }, { "low", 8 } })
+        { std::pair { "none", 0 }, { "flat", 0 }, { "one", 0 }, { "deep", 24 }, { "mid", 16 }, { "low", 8 } })
         EXPECT_EQ(infoOf(name).bitsPerPixel, depth) << name;
     EXPECT_EQ(global("before").tag, ValueTag::Undefined);
     EXPECT_EQ(text("after"), "missing.bmp") << "the name stays, loaded or not";

@@ -383,6 +383,7 @@ TEST(TimeFormat, ConversionsOfEachLocaleAndTheUnknownLeavesTheCurrentOne)
     char cut[6];
     EXPECT_EQ(formatTime("%H:%M:%S", monday, TimeLocale::C, cut, sizeof cut), 5);
     EXPECT_STREQ(cut, "15:04") << "cut to the capacity";
+    EXPECT_EQ(formatTime("%H", monday, TimeLocale::C, cut, 0), 0) << "no room, nothing written";
 
     // Names set the locale in turn; an unknown one (or one cut short) leaves the one before.
     struct Name { const char* name; bool known; TimeLocale locale; };
