@@ -120,11 +120,10 @@ static void layoutText(DeviceContext& context, std::string_view text, int32_t le
     while (remaining > 0) {
         int32_t measured = cutToCharacters(bytes, remaining, MeasuredBytes);
         TextFit fit = context.getTextExtentEx(bytes, measured, width);
+        // When not even one character fits, the line holds the first one anyway.
         int32_t count = cutToCharacters(bytes, remaining, fit.fitBytes);
         if (count <= 0)
             count = cutToCharacters(bytes, remaining, 2);
-        if (count <= 0)
-            count = 1;
         context.textOut(left, y, bytes, count);
         y = wrapAdd(y, fit.extent.height + 2);
         bytes += count;
