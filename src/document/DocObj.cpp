@@ -128,24 +128,14 @@ RefPtr<ScriptArray> DocObj::attributes()
     return m_attributes;
 }
 
-// The key a node is filed under in its parent's collections: its id, cut to 255 bytes.
-struct NodeKey {
-    explicit NodeKey(const DocObj& node)
-    {
-        if (node.id()) {
-            length = node.id()->copyText(text, sizeof text);
-            name = text;
-        }
-    }
-    char text[256];
-    const char* name { nullptr };
-    int32_t length { 0 };
-};
-
+// A node is filed in its parent's collections under its id, cut to 255 bytes (an empty id is a
+// name too), and only by position when it has none.
 static void appendNode(ScriptArray& array, DocObj& node)
 {
-    NodeKey key(node);
-    ignoreStatus(array.appendItem(key.length, key.name, ScriptValue::object(&node)),
+    const RefPtr<ScriptString>& id = node.id();
+    std::string_view key = id ? id->view().substr(0, 255) : std::string_view();
+    const char* name = !id ? nullptr : key.empty() ? "" : key.data();
+    ignoreStatus(array.appendItem(static_cast<int32_t>(key.size()), name, ScriptValue::object(&node)),
         "a node that finds no memory is left out of the collection");
 }
 
