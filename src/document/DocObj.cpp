@@ -128,24 +128,14 @@ RefPtr<ScriptArray> DocObj::attributes()
     return m_attributes;
 }
 
-// The key a node is filed under in its parent's collections: its id, cut to 255 bytes.
-struct NodeKey {
-    explicit NodeKey(const DocObj& node)
-    {
-        if (node.id()) {
-            length = node.id()->copyText(text, sizeof text);
-            name = text;
-        }
-    }
-    char text[256];
-    const char* name { nullptr };
-    int32_t length { 0 };
-};
-
+// A node is filed in its parent's collections under its id, cut to 255 bytes (an empty id is a
+// name too), and only by position when it has none.
 static void appendNode(ScriptArray& array, DocObj& node)
 {
-    NodeKey key(node);
-    ignoreStatus(array.appendItem(key.length, key.name, ScriptValue::object(&node)),
+    const RefPtr<ScriptString>& id = node.id();
+    std::string_view key = id ? id->view().substr(0, 255) : std::string_view();
+    const char* name = !id ? nullptr : key.empty() ? "" : key.data();
+    ignoreStatus(array.appendItem(static_cast<int32_t>(key.size()), name, ScriptValue::object(&node)),
         "a node that finds no memory is left out of the collection");
 }
 
@@ -249,14 +239,15 @@ RefPtr<DocObj> DocObj::build(MarkupNode& markup, AtomTable& atoms)
 
 DocObj::~DocObj()
 {
-    // "DocObj Destroy(tag,id)": each name up to its first zero byte and at most 255 bytes.
+    // "DocObj Destroy(tag,id)": each name up to its first zero byte and at most MaxTraced bytes.
+    constexpr size_t MaxTraced = 255;
     auto traced = [](const RefPtr<ScriptString>& name) {
-        std::string_view text = name ? name->view().substr(0, 255) : std::string_view("unknown");
+        std::string_view text = name ? name->view().substr(0, MaxTraced) : std::string_view("unknown");
         return text.substr(0, text.find('\0'));
     };
     std::string_view tag = traced(m_tagName);
     std::string_view id = traced(m_id);
-    char line[16 + 255 + 1 + 255 + 2];
+    char line[sizeof("DocObj Destroy(,)\n") + 2 * MaxTraced];
     size_t length = 0;
     for (std::string_view part : { std::string_view("DocObj Destroy("), tag, std::string_view(","), id,
              std::string_view(")\n") }) {

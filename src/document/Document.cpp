@@ -168,10 +168,9 @@ int32_t Document::handlerOrigin(ScriptObject* self, const ScriptString& code)
 void Document::reportScriptError(ErrorObject& error)
 {
     Ref<Document> protect(*this);
-    char first[256];
-    int length = std::snprintf(first, sizeof first, "(%d) %s", error.line(), error.message());
-    length = length < 0 ? 0 : std::min<int>(length, sizeof first - 1);
-    std::string text(first, static_cast<size_t>(length));
+    // The first line, "(line) message", also tells the boxes open at the moment apart.
+    const std::string first = "(" + std::to_string(error.line()) + ") " + error.message();
+    std::string text = first;
 
     ScriptEngine* engine = m_runner ? m_runner->engine() : nullptr;
     int32_t running = engine ? engine->origin() : 0;
@@ -198,11 +197,10 @@ void Document::reportScriptError(ErrorObject& error)
             m_window->stopTimer(2);
         text += "\nThe setInterval callback was cleared: it does not run again.";
     }
-    std::string key(first, static_cast<size_t>(length));
-    if (!m_openErrorBoxes.insert(key).second)
+    if (!m_openErrorBoxes.insert(first).second)
         return;
     messageBox(text, "ScriptError", MessageBoxButtons::Ok);
-    m_openErrorBoxes.erase(key);
+    m_openErrorBoxes.erase(first);
 }
 
 MessageBoxResult Document::messageBox(std::string_view shiftJisText, const char* caption, MessageBoxButtons buttons)
@@ -449,12 +447,8 @@ void Document::setTitle(std::string_view shiftJis)
 
 std::string Document::title() const
 {
-    if (!m_window)
-        return {};
-    std::string text = m_window->title();
-    if (text.size() > TitleCapacity - 1)
-        text.resize(TitleCapacity - 1);
-    return text;
+    // setTitle already cut it to the capacity.
+    return m_window ? m_window->title() : std::string {};
 }
 
 // A shorter period than this would keep the program busy doing nothing else.

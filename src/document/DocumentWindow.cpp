@@ -22,12 +22,12 @@ struct PaletteTable {
         for (int32_t k = 0; k < 10; ++k) {
             auto low = static_cast<uint8_t>(255 * k / 20);
             auto high = static_cast<uint8_t>((255 * k + 2805) / 20);
-            entries[10 + k] = { low, low, low, 0 };
-            entries[236 + k] = { high, high, high, 0 };
+            entries[10 + k] = { low, low, low };
+            entries[236 + k] = { high, high, high };
         }
         for (int32_t i = 0; i < 216; ++i) {
             entries[20 + i] = { static_cast<uint8_t>(51 * (i / 36)), static_cast<uint8_t>(51 * (i / 6 % 6)),
-                static_cast<uint8_t>(51 * (i % 6)), 0 };
+                static_cast<uint8_t>(51 * (i % 6)) };
         }
     }
 };
@@ -120,11 +120,10 @@ static void layoutText(DeviceContext& context, std::string_view text, int32_t le
     while (remaining > 0) {
         int32_t measured = cutToCharacters(bytes, remaining, MeasuredBytes);
         TextFit fit = context.getTextExtentEx(bytes, measured, width);
+        // When not even one character fits, the line holds the first one anyway.
         int32_t count = cutToCharacters(bytes, remaining, fit.fitBytes);
         if (count <= 0)
             count = cutToCharacters(bytes, remaining, 2);
-        if (count <= 0)
-            count = 1;
         context.textOut(left, y, bytes, count);
         y = wrapAdd(y, fit.extent.height + 2);
         bytes += count;

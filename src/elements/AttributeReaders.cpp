@@ -3,6 +3,7 @@
 #include <imaging/ColorText.h>
 #include <script/runtime/ScriptValue.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -30,12 +31,7 @@ Status readAttributeInt(const ScriptArray& attributes, const char* name, int32_t
 {
     char text[ValueCapacity];
     NIMBOLT_TRY(readAttributeText(attributes, name, text, sizeof text));
-    long value = std::strtol(text, nullptr, 0);
-    if (value > INT32_MAX)
-        value = INT32_MAX;
-    if (value < INT32_MIN)
-        value = INT32_MIN;
-    result = static_cast<int32_t>(value);
+    result = static_cast<int32_t>(std::clamp<long>(std::strtol(text, nullptr, 0), INT32_MIN, INT32_MAX));
     return Status::Ok;
 }
 

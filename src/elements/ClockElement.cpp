@@ -2,6 +2,7 @@
 
 #include <elements/AttributeReaders.h>
 #include <elements/TimeFormat.h>
+#include <base/Assert.h>
 #include <base/WrappingInt.h>
 
 #include <algorithm>
@@ -51,10 +52,12 @@ void ClockElement::initialize(const ScriptArray& attributes)
 
 void ClockElement::tick()
 {
-    TimeSource* time = timeSource();
+    // The link is cut as a whole: with the canvas goes the time source.
     ElementCanvas* canvas = this->canvas();
-    if (!time || !canvas)
+    if (!canvas)
         return;
+    TimeSource* time = timeSource();
+    NIMBOLT_ASSERT(time);
     std::tm previous = m_time;
     bool first = !m_ticked;
     m_time = time->localTime();

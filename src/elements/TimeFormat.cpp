@@ -88,7 +88,11 @@ public:
     {
     }
 
-    void write(std::string_view pattern, int32_t depth = 0)
+    // The locale's composite patterns (%c, %D, ...) hold no composites themselves: only the
+    // clock's own pattern expands them.
+    enum class Level { Clock, Composite };
+
+    void write(std::string_view pattern, Level level = Level::Clock)
     {
         for (size_t i = 0; i < pattern.size(); ++i) {
             if (pattern[i] != '%' || i + 1 >= pattern.size()) {
@@ -101,7 +105,7 @@ public:
                 noPadding = true;
                 ++at;
             }
-            if (!conversion(pattern[at], noPadding, depth)) {
+            if (!conversion(pattern[at], noPadding, level)) {
                 m_text.append(pattern.substr(i, at + 1 - i));
             }
             i = at;
@@ -128,7 +132,7 @@ private:
         return (m_time.tm_yday + 7 - weekday) / 7;
     }
 
-    bool conversion(char c, bool noPadding, int32_t depth)
+    bool conversion(char c, bool noPadding, Level level)
     {
         const std::tm& t = m_time;
         switch (c) {
@@ -137,12 +141,12 @@ private:
         case 'b':
         case 'h': m_text += pick(m_names.shortMonths, 12, t.tm_mon); return true;
         case 'B': m_text += pick(m_names.longMonths, 12, t.tm_mon); return true;
-        case 'c': return nested(m_names.dateTime, depth);
+        case 'c': return nested(m_names.dateTime, level);
         case 'C': number((t.tm_year + 1900) / 100, 2, noPadding); return true;
         case 'd': number(t.tm_mday, 2, noPadding); return true;
-        case 'D': return nested("%m/%d/%y", depth);
+        case 'D': return nested("%m/%d/%y", level);
         case 'e': number(t.tm_mday, 2, noPadding, ' '); return true;
-        case 'F': return nested("%Y-%m-%d", depth);
+        case 'F': return nested("%Y-%m-%d", level);
         case 'H': number(t.tm_hour, 2, noPadding); return true;
         case 'I': number(t.tm_hour % 12 == 0 ? 12 : t.tm_hour % 12, 2, noPadding); return true;
         case 'j': number(t.tm_yday + 1, 3, noPadding); return true;
@@ -150,16 +154,16 @@ private:
         case 'M': number(t.tm_min, 2, noPadding); return true;
         case 'n': m_text += '\n'; return true;
         case 'p': m_text += t.tm_hour < 12 ? m_names.am : m_names.pm; return true;
-        case 'R': return nested("%H:%M", depth);
+        case 'R': return nested("%H:%M", level);
         case 'S': number(t.tm_sec, 2, noPadding); return true;
         case 't': m_text += '\t'; return true;
-        case 'T': return nested("%H:%M:%S", depth);
+        case 'T': return nested("%H:%M:%S", level);
         case 'u': number(t.tm_wday == 0 ? 7 : t.tm_wday, 1, noPadding); return true;
         case 'U': number(weekOfYear(0), 2, noPadding); return true;
         case 'w': number(t.tm_wday, 1, noPadding); return true;
         case 'W': number(weekOfYear(1), 2, noPadding); return true;
-        case 'x': return nested(m_names.date, depth);
-        case 'X': return nested(m_names.time, depth);
+        case 'x': return nested(m_names.date, level);
+        case 'X': return nested(m_names.time, level);
         case 'y': number(((t.tm_year + 1900) % 100 + 100) % 100, 2, noPadding); return true;
         case 'Y': number(t.tm_year + 1900, 1, noPadding); return true;
         case 'z':
@@ -175,10 +179,10 @@ private:
         }
     }
 
-    bool nested(const char* pattern, int32_t depth)
+    bool nested(const char* pattern, Level level)
     {
-        if (depth < 2)
-            write(pattern, depth + 1);
+        if (level == Level::Clock)
+            write(pattern, Level::Composite);
         return true;
     }
 

@@ -121,6 +121,9 @@ TEST_F(DocumentTest, InnerTextReplacesTheChildrenAndRepaintsThem)
     EXPECT_NE(std::find(asked.begin(), asked.end(), Rect { 5, 20, 15, 30 }), asked.end())
         << "the old child's area is repainted";
     EXPECT_EQ(pixel(6, 21), 0xFFFFFFu) << "and it is no longer drawn";
+    TraceCapture traces;
+    run("window.document.innerText = '';");
+    EXPECT_EQ(traces.count("DocObj Destroy(div,x)\n"), 1u) << "no collection can list the old child any more";
 }
 
 TEST_F(DocumentTest, TheMouseReachesEveryElementUnderItInWalkOrderAndHiddenOnesOnlyThroughChildren)
@@ -231,7 +234,7 @@ TEST_F(DocumentTest, TicksReachEveryElementLastFirstASecondAfterTheWindowAndInte
 TEST_F(DocumentTest, ImagesHoldTheSurfacesTheyAskFor)
 {
     ASSERT_TRUE(load(R"(
-        var none = new Image(); var flat = new Image(10, 0); var deep = new Image(32, 32);
+        var none = new Image(); var flat = new Image(10, 0); var deep = new Image(32, 32); var one = new Image(10);
         var mid = new Image(32, 32, 8); var low = new Image(32, 32, 4);
         before = none.src; none.src = "missing.bmp"; after = none.src;
         var shot = window.captureImage();
@@ -248,7 +251,7 @@ TEST_F(DocumentTest, ImagesHoldTheSurfacesTheyAskFor)
         return info;
     };
     for (auto [name, depth] :
-        { std::pair { "none", 0 }, { "flat", 0 }, { "deep", 24 }, { "mid", 16 }, { "low", 8 } })
+        { std::pair { "none", 0 }, { "flat", 0 }, { "one", 0 }, { "deep", 24 }, { "mid", 16 }, { "low", 8 } })
         EXPECT_EQ(infoOf(name).bitsPerPixel, depth) << name;
     EXPECT_EQ(global("before").tag, ValueTag::Undefined);
     EXPECT_EQ(text("after"), "missing.bmp") << "the name stays, loaded or not";
@@ -345,6 +348,15 @@ TEST_F(DocumentTest, ADocumentReadingItselfAThousandTimesKeepsOneCopy)
     // Each copy holds nbml, head, script, body, div and text; all but the last copy are gone.
     EXPECT_EQ(integer("n"), 5);
     EXPECT_EQ(traces.count("DocObj Destroy("), 999u * 6);
+}
+
+TEST_F(DocumentTest, ReleaseTracesCutTagAndIdAt255Bytes)
+{
+    std::string tag(300, 't'), id(300, 'i');
+    ASSERT_TRUE(load("", "<body type=\"screen\"><" + tag + " id=\"" + id + "\"></" + tag + "></body>"));
+    TraceCapture traces;
+    ASSERT_EQ(document->loadText("<nbml><body type=\"screen\"></body></nbml>", "small.nbm"), Status::Ok);
+    EXPECT_EQ(traces.count("DocObj Destroy(" + tag.substr(45) + "," + id.substr(45) + ")\n"), 1u) << traces.text();
 }
 
 // Files over the byte limit are refused unread (the sparse file costs no disk). Pictures whose

@@ -217,6 +217,7 @@ TEST_F(ElementTest, MembersAndTheirRefusals)
     EXPECT_EQ(member(*div, "bgcolor", InvokeOp::CallMember, &result), Status::SomeError);
     EXPECT_EQ(member(*div, "nothing", InvokeOp::GetMember, &result), Status::NotAMember);
     EXPECT_EQ(div->invoke(atom("color"), InvokeOp::Apply, 0, nullptr, &result), Status::SomeError);
+    EXPECT_EQ(member(*div, "attachImage", InvokeOp::CallMember, &result, ten), Status::Ok) << "no picture, no background";
 
     ScriptValue args[] = { ScriptValue::integer(3), ScriptValue::real(4.9) };
     EXPECT_EQ(div->invoke(atom("moveTo"), InvokeOp::CallMember, 1, args, &result), Status::Ok);
@@ -387,6 +388,9 @@ TEST(TimeFormat, ConversionsOfEachLocaleAndTheUnknownLeavesTheCurrentOne)
     char cut[6];
     EXPECT_EQ(formatTime("%H:%M:%S", monday, TimeLocale::C, cut, sizeof cut), 5);
     EXPECT_STREQ(cut, "15:04") << "cut to the capacity";
+    EXPECT_EQ(formatTime("%H", monday, TimeLocale::C, cut, 0), 0) << "no room, nothing written";
+    EXPECT_EQ(formatTime(std::string_view("%#d", 2), monday, TimeLocale::C, cut, sizeof cut), 2);
+    EXPECT_STREQ(cut, "%#") << "the pattern ends at its length";
 
     // Names set the locale in turn; an unknown one (or one cut short) leaves the one before.
     struct Name { const char* name; bool known; TimeLocale locale; };

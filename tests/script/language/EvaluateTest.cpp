@@ -97,18 +97,6 @@ TEST(Evaluate, PositiveHostStatusesAreSuccess)
     EXPECT_EQ(harness.echoed(), "after 9 3 700 ");
 }
 
-// An item read or a call of an object reaches the host object as Apply with the atom 0 and the
-// arguments in order.
-TEST(Evaluate, ItemReadsReachHostObjectsAsApply)
-{
-    ScriptHarness harness;
-    ObjectLog log;
-    harness.defineProbe("probe", log);
-    EXPECT_EQ(harness.run("x = probe[7];"), Status::Ok);
-    EXPECT_TRUE(log.invokes == 1 && log.lastOp == InvokeOp::Apply && log.lastAtom == 0 && log.lastArgc == 1);
-    EXPECT_EQ(harness.globalText("x"), "501");
-}
-
 struct Nesting {
     ScriptHarness* harness { nullptr };
     int32_t calls { 0 };

@@ -1,6 +1,6 @@
 // Strings from the host side: empty texts, ops outside the protocol, and the process-wide member
 // table that lives exactly as long as some string does. Copies cut to a capacity are checked
-// through valueText (ScriptValueTest); what the members answer and what they refuse is checked by
+// through the attribute readers and echo.ns; what the members answer and what they refuse is checked by
 // the script tests.
 #include <support/CountingObject.h>
 
