@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-wayland libgif-dev fonts-ipafont-gothic qt6-translations-l10n
     clang libclang-rt-14-dev
     libxcb1-dev libxcb-shape0-dev
-    xvfb xdotool x11-utils x11-apps trayer xclip openbox xcompmgr weston python3
+    xvfb xdotool x11-utils x11-apps trayer xclip openbox xcompmgr weston xwayland python3
     dpkg-dev desktop-file-utils appstream
 )
 if [ "${1:-}" = bench ]; then

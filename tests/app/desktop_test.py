@@ -543,6 +543,49 @@ def case_wayland(display, executable):
         raise Failure("%d pixels differ (point, seen, expected), e.g. %s" % (len(wrong()), wrong()[:5]))
 
 
+def case_xwayland(display, executable):
+    """Under XWayland the Wayland compositor composites the X windows: the alpha mascot, an X
+    client there, shows every pixel blended over the compositor's background."""
+    background = (0x40, 0x80, 0x50)
+    folder = tempfile.mkdtemp(prefix="nimbolt-xwayland-", dir=display.home)
+    with open(os.path.join(folder, "weston.ini"), "w") as config:
+        config.write("[shell]\nbackground-color=0xff%02x%02x%02x\npanel-position=none\n" % background)
+    write_png(os.path.join(folder, "alpha.png"), [[ALPHA_KEY[key][0] + (ALPHA_KEY[key][1],) for key in row]
+                                                  for row in ALPHA_MASCOT])
+    document = os.path.join(folder, "alpha.nbm")
+    with open(document, "w") as out:
+        out.write("<nbml><head><title>Alpha</title></head><body background=\"alpha.png\"></body></nbml>\n")
+    log = os.path.join(folder, "weston.log")
+    display.start_helper("weston", "--backend=headless-backend.so", "--use-pixman", "--width=400", "--height=300",
+                         "--socket=nimbolt-xwayland", "--idle-time=0", "--debug", "--xwayland",
+                         "--config=" + os.path.join(folder, "weston.ini"), "--log=" + log)
+    number = poll("XWayland's display", lambda: re.findall(r"xserver listening on display (:\d+)",
+                                                           open(log).read() if os.path.exists(log) else ""))[0]
+    wayland = dict(display.env, WAYLAND_DISPLAY="nimbolt-xwayland")
+    Nimbolt(display, executable, args=(document,), start=False, extra_env={"DISPLAY": number, "QT_QPA_PLATFORM": "xcb"})
+
+    def wrong():
+        for old in glob.glob(os.path.join(folder, "*.png")):
+            if "screenshot" in old:
+                os.remove(old)
+        subprocess.run(["weston-screenshooter"], env=wayland, cwd=folder, capture_output=True, timeout=20)
+        shots = glob.glob(os.path.join(folder, "*screenshot*.png"))
+        screen = png_colours(shots[0]) if shots else {}
+        # The compositor places the window: the ring's first pixel is at column 2, row 1.
+        ring = [point for point, colour in screen.items() if colour == ALPHA_KEY["#"][0]]
+        if not ring:
+            return ["no picture on the screen"]
+        left, top = min(x for x, _ in ring) - 2, min(y for _, y in ring) - 1
+        expected = {(x, y): tuple(round((c * a + d * (255 - a)) / 255) for c, d in zip(ALPHA_KEY[key][0], background))
+                    for y, row in enumerate(ALPHA_MASCOT) for x, key in enumerate(row) for a in (ALPHA_KEY[key][1],)}
+        return [(point, screen.get((left + point[0], top + point[1])), colour) for point, colour in expected.items()
+                if any(abs(s - e) > 2 for s, e in zip(screen.get((left + point[0], top + point[1]), (-9, -9, -9)), colour))]
+    try:
+        poll("the picture blended over the background", lambda: not wrong(), timeout=15, interval=0.5)
+    except Failure:
+        raise Failure("%d pixels differ (point, seen, expected), e.g. %s" % (len(wrong()), wrong()[:5]))
+
+
 def case_boxes(display, executable):
     """An alert box shows its caption and text; the clock, the interval and the mouse handlers go
     on while it is open; Return closes it and the script then continues. Escape answers a Question
@@ -860,6 +903,7 @@ CASES = {
     "wayland": case_wayland,
     "opacity": case_opacity,
     "alpha": case_alpha,
+    "xwayland": case_xwayland,
     "boxes": case_boxes,
     "shell-exit": case_shell_exit,
     "open-dialog": case_open_dialog,
@@ -882,7 +926,8 @@ def main():
         return 2
     executable, name = sys.argv[1], sys.argv[2]
     needed = {"openbox": ("openbox",), "close": ("openbox",), "composited": ("xcompmgr",), "opacity": ("xcompmgr",),
-              "alpha": ("xcompmgr",), "wayland": ("weston", "weston-screenshooter")}
+              "alpha": ("xcompmgr",), "wayland": ("weston", "weston-screenshooter"),
+              "xwayland": ("weston", "weston-screenshooter", "Xwayland")}
     for tool in ("Xvfb", "xdotool", "xwininfo") + sum((v for k, v in needed.items() if k in name), ()):
         if not shutil.which(tool):
             # CI installs every tool, so a missing one there is a fault, not a reason to skip.
