@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config
     libgtest-dev googletest
-    qt6-base-dev qt6-wayland libgif-dev fonts-ipafont-gothic qt6-translations-l10n
+    qt6-base-dev qt6-wayland libgif-dev libpng-dev fonts-ipafont-gothic qt6-translations-l10n
     clang libclang-rt-14-dev
     libxcb1-dev libxcb-shape0-dev
     xvfb xdotool x11-utils x11-apps trayer xclip openbox xcompmgr weston xwayland python3
