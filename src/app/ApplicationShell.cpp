@@ -4,6 +4,7 @@
 #include <app/WindowPlacement.h>
 #include <desktop/TrayIconArt.h>
 
+#include <QActionGroup>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -41,23 +42,12 @@ ApplicationShell::ApplicationShell(Settings& settings)
 {
     m_system.setWindowOptions(m_settings.windowOptions());
     m_system.setDesktopEvents(this);
-    buildMenu();
-    m_system.setPopupMenu(&m_menu);
+    m_system.setPopupMenu([this] { return &trayControls(); });
+    m_system.whenFirstPainted([this] { QTimer::singleShot(0, &m_saveTimer, [this] { trayControls(); }); });
 
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setInterval(SaveDelay);
     QObject::connect(&m_saveTimer, &QTimer::timeout, &m_saveTimer, [this] { m_settings.save(); });
-
-    m_tray.setIcon(trayIconArt());
-    m_tray.setToolTip(QStringLiteral("Nimbolt"));
-    // The tray shows the menu on a right click by itself; a left click shows the document again
-    // (its window may have been closed).
-    m_tray.setContextMenu(&m_menu);
-    QObject::connect(&m_tray, &QSystemTrayIcon::activated, &m_menu, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger)
-            showDocument();
-    });
-    m_tray.show();
 
     m_document = Document::create(m_system, m_time);
     // A script that never returns is stopped after ten seconds; the program goes on.
@@ -73,49 +63,72 @@ ApplicationShell::~ApplicationShell()
         m_document->shutdown();
     m_document = nullptr;
     m_system.setPopupMenu(nullptr);
+    m_system.whenFirstPainted(nullptr);
     if (m_saveTimer.isActive())
         m_settings.save();
 }
 
+QMenu& ApplicationShell::trayControls()
+{
+    if (m_menu)
+        return *m_menu;
+    m_menu = std::make_unique<QMenu>();
+    buildMenu();
+
+    m_tray = std::make_unique<QSystemTrayIcon>(trayIconArt());
+    m_tray->setToolTip(QStringLiteral("Nimbolt"));
+    // The tray shows the menu on a right click by itself; a left click shows the document again
+    // (its window may have been closed).
+    m_tray->setContextMenu(m_menu.get());
+    QObject::connect(m_tray.get(), &QSystemTrayIcon::activated, m_menu.get(), [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            showDocument();
+    });
+    m_tray->show();
+    return *m_menu;
+}
+
 void ApplicationShell::buildMenu()
 {
-    m_menu.addAction(QString::fromUtf8("開く(&O)"), &m_menu, [this] { chooseDocument(); });
-    m_menu.addSeparator();
+    QMenu& menu = *m_menu;
+    menu.addAction(QString::fromUtf8("開く(&O)"), &menu, [this] { chooseDocument(); });
+    menu.addSeparator();
 
-    m_autostart = m_menu.addAction(QString::fromUtf8("ログイン時に起動(&L)"));
+    m_autostart = menu.addAction(QString::fromUtf8("ログイン時に起動(&L)"));
     m_autostart->setCheckable(true);
-    QObject::connect(m_autostart, &QAction::triggered, &m_menu, [this](bool enabled) {
+    QObject::connect(m_autostart, &QAction::triggered, &menu, [this](bool enabled) {
         if (!setAutostartEnabled(enabled, QCoreApplication::applicationFilePath()))
             std::fprintf(stderr, "nimbolt: cannot change %s\n", qPrintable(autostartEntryPath()));
     });
     // The entry is the setting; the user may have removed it by other means.
-    QObject::connect(&m_menu, &QMenu::aboutToShow, &m_menu, [this] { m_autostart->setChecked(isAutostartEnabled()); });
+    QObject::connect(&menu, &QMenu::aboutToShow, &menu, [this] { m_autostart->setChecked(isAutostartEnabled()); });
 
-    m_allWorkspaces = m_menu.addAction(QString::fromUtf8("すべてのワークスペース(&A)"));
+    m_allWorkspaces = menu.addAction(QString::fromUtf8("すべてのワークスペース(&A)"));
     m_allWorkspaces->setCheckable(true);
     m_allWorkspaces->setChecked(m_settings.windowOptions().allWorkspaces);
-    QObject::connect(m_allWorkspaces, &QAction::triggered, &m_menu, [this](bool all) {
+    QObject::connect(m_allWorkspaces, &QAction::triggered, &menu, [this](bool all) {
         DesktopWindowOptions options = m_settings.windowOptions();
         options.allWorkspaces = all;
         changeWindowOptions(options);
     });
 
-    m_menu.addSeparator();
+    menu.addSeparator();
+    auto* stackingGroup = new QActionGroup(&menu);
     for (const auto& item : StackingItems) {
-        QAction* action = m_menu.addAction(QString::fromUtf8(item.text));
+        QAction* action = menu.addAction(QString::fromUtf8(item.text));
         action->setCheckable(true);
         action->setChecked(m_settings.windowOptions().stacking == item.stacking);
-        m_stacking.addAction(action);
+        stackingGroup->addAction(action);
         WindowStacking stacking = item.stacking;
-        QObject::connect(action, &QAction::triggered, &m_menu, [this, stacking] {
+        QObject::connect(action, &QAction::triggered, &menu, [this, stacking] {
             DesktopWindowOptions options = m_settings.windowOptions();
             options.stacking = stacking;
             changeWindowOptions(options);
         });
     }
 
-    m_menu.addSeparator();
-    m_menu.addAction(QString::fromUtf8("終了(&X)"), &m_menu, [this] { exitProgram(); });
+    menu.addSeparator();
+    menu.addAction(QString::fromUtf8("終了(&X)"), &menu, [this] { exitProgram(); });
 }
 
 void ApplicationShell::loadDocument(const QString& path)
@@ -197,8 +210,13 @@ void ApplicationShell::loadStartDocument(const QString& path)
 {
     if (QFileInfo(path).exists()) {
         loadDocument(path);
+        // Without a shown window there is no first paint to wait for.
+        NativeWindow* window = m_document ? m_document->window() : nullptr;
+        if (!window || !window->isVisible())
+            trayControls();
         return;
     }
+    trayControls();
     // Not modal: the tray's menu is how the user goes on from here.
     m_missingStart = std::make_unique<QMessageBox>(QMessageBox::Warning, QStringLiteral("Nimbolt"),
         QStringLiteral("The start document was not found:\n%1\n\nOpen a document from the tray icon's menu.")
@@ -254,7 +272,8 @@ void ApplicationShell::chooseDocument()
 
 void ApplicationShell::exitProgram()
 {
-    m_tray.hide();
+    if (m_tray)
+        m_tray->hide();
     QCoreApplication::exit(0);
 }
 

@@ -3,14 +3,16 @@
 // on a window or handed over by a later start, and ends the program from the menu. Documents'
 // right clicks show the same menu, which also holds the options of how windows sit on the desktop
 // and whether the program starts at login. It keeps the settings up to date: the last document
-// shown, where the user left each document's window, the options.
+// shown, where the user left each document's window, the options. The tray icon and the menu are
+// made once the start document's window has first painted (or at once when there is no window to
+// wait for), or earlier when a document asks for the menu, so that the first picture waits for
+// nothing only the user's later actions need.
 #pragma once
 
 #include <app/Settings.h>
 #include <document/Document.h>
 #include <desktop/QtWindowSystem.h>
 
-#include <QActionGroup>
 #include <QMenu>
 #include <QString>
 #include <QSystemTrayIcon>
@@ -41,6 +43,8 @@ public:
     void loadStartDocument(const QString& path);
 
 private:
+    // Makes the menu and shows the tray icon, the first time only; returns the menu.
+    QMenu& trayControls();
     void buildMenu();
     void chooseDocument();
     // Shows the document again: its window, or a new load when it has none left.
@@ -57,11 +61,11 @@ private:
     Settings& m_settings;
     QtWindowSystem m_system;
     SystemTimeSource m_time;
-    QMenu m_menu;
+    // Both null until trayControls; the icon goes before the menu it shows.
+    std::unique_ptr<QMenu> m_menu;
     QAction* m_autostart { nullptr };
     QAction* m_allWorkspaces { nullptr };
-    QActionGroup m_stacking { nullptr };
-    QSystemTrayIcon m_tray;
+    std::unique_ptr<QSystemTrayIcon> m_tray;
     QTimer m_saveTimer;
     RefPtr<Document> m_document;
     // The file the document shows (absolute), or empty.

@@ -163,14 +163,18 @@ std::unique_ptr<NativeWindow> QtWindowSystem::createWindow(WindowKind kind, Wind
     list.erase(std::remove_if(list.begin(), list.end(), [](const QPointer<WindowWidget>& widget) { return !widget; }),
         list.end());
     auto* widget = new WindowWidget(kind, events, *this);
-    if (firstPaintObserver()) {
-        widget->setPaintObserver([] {
-            if (std::function<void()> observer = std::exchange(firstPaintObserver(), nullptr))
-                observer();
-        });
-    }
+    if (firstPaintObserver() || m_firstPainted)
+        widget->setPaintObserver([this] { firstPaintEnded(); });
     list.emplace_back(widget);
     return std::make_unique<QtNativeWindow>(*widget);
+}
+
+void QtWindowSystem::firstPaintEnded()
+{
+    if (std::function<void()> observer = std::exchange(firstPaintObserver(), nullptr))
+        observer();
+    if (std::function<void()> handler = std::exchange(m_firstPainted, nullptr))
+        handler();
 }
 
 void QtWindowSystem::setWindowOptions(const DesktopWindowOptions& options)
@@ -226,8 +230,8 @@ MessageBoxResult QtWindowSystem::messageBox(NativeWindow*, std::string_view shif
 
 void QtWindowSystem::popupMenu()
 {
-    if (m_menu)
-        m_menu->popup(QCursor::pos());
+    if (QMenu* menu = m_menu ? m_menu() : nullptr)
+        menu->popup(QCursor::pos());
 }
 
 Size QtWindowSystem::screenSize() const

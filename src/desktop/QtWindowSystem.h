@@ -45,8 +45,12 @@ public:
     // start-up benchmark's mark). Process-wide, so that it can be set before any window system
     // exists.
     static void setFirstPaintObserver(std::function<void()> observer);
-    // The menu popupMenu shows (borrowed; none shows nothing).
-    void setPopupMenu(QMenu* menu) { m_menu = menu; }
+    // Where popupMenu gets the menu it shows (borrowed; no source or a null menu shows nothing),
+    // asked at each popup so that the menu can be made on first use.
+    void setPopupMenu(std::function<QMenu*()> menu) { m_menu = std::move(menu); }
+    // Calls handler once, when the first paint of a document window made after this call has
+    // ended (the earliest moment for work the first picture need not wait for).
+    void whenFirstPainted(std::function<void()> handler) { m_firstPainted = std::move(handler); }
     // Who hears of moves and drops (borrowed; none: a drop goes to the window's document).
     void setDesktopEvents(DesktopEvents* events) { m_desktopEvents = events; }
     DesktopEvents* desktopEvents() const { return m_desktopEvents; }
@@ -73,7 +77,10 @@ public:
     void quit() override;
 
 private:
-    QMenu* m_menu { nullptr };
+    void firstPaintEnded();
+
+    std::function<QMenu*()> m_menu;
+    std::function<void()> m_firstPainted;
     DesktopEvents* m_desktopEvents { nullptr };
     DesktopWindowOptions m_windowOptions;
     bool m_alphaWindows { false };

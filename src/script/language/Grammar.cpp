@@ -491,10 +491,7 @@ private:
         if (symbol == 0) {
             m_alwaysTried[index] = true;
         } else if (Grammar::isTokenClass(symbol)) {
-            for (int32_t kind = 0; kind < KindLimit; ++kind) {
-                if (Grammar::classContains(symbol, kind))
-                    m_sets[index].set(static_cast<size_t>(kind));
-            }
+            m_sets[index] |= classKinds(symbol);
         } else if (symbol < KindLimit) {
             m_sets[index].set(static_cast<size_t>(symbol));
             if (Grammar::isNonterminal(symbol) && symbol != code) {
@@ -510,8 +507,25 @@ private:
         return before != m_sets[index] || alwaysBefore != m_alwaysTried[index];
     }
 
+    // The kinds a token class takes, gathered at its first use: the fixpoint meets each class on
+    // every pass.
+    const std::bitset<KindLimit>& classKinds(int32_t tokenClass)
+    {
+        size_t index = static_cast<size_t>(tokenClass - 600);
+        if (!m_classKnown[index]) {
+            for (int32_t kind = 0; kind < KindLimit; ++kind) {
+                if (Grammar::classContains(tokenClass, kind))
+                    m_classes[index].set(static_cast<size_t>(kind));
+            }
+            m_classKnown[index] = true;
+        }
+        return m_classes[index];
+    }
+
     std::bitset<KindLimit> m_sets[NonterminalCount];
     bool m_alwaysTried[NonterminalCount] {};
+    std::bitset<KindLimit> m_classes[100];
+    bool m_classKnown[100] {};
 };
 
 }
