@@ -376,28 +376,6 @@ def case_composited(display, executable):
     poll("the shape back", lambda: shape_extents(display, window) == "39x29+0+1")
 
 
-def case_opacity(display, executable, build):
-    """Under a compositing manager a window shows its opacity map: the probe window of one colour
-    in bands at opacity 255, 128, 64 and 0 shows the colour, its blends with the desktop at 128/255
-    and 64/255 (rounded either way), and the desktop."""
-    display.start_helper("xcompmgr")
-    poll("the compositing manager", lambda: '"xcompmgr"' in display.run("xwininfo", "-root", "-tree"))
-    display.start_helper(os.path.join(build, "tests", "desktop", "opacity-probe"))
-    desktop = poll("the desktop painted", lambda: [c for c in screen_colours(display, 50, 50, 1, 1).values()
-                                                    if c != (0, 0, 0)])[0]
-    colour = (200, 100, 40)
-
-    def wrong():
-        screen = screen_colours(display, 100, 80, 40, 30)
-        return [(x, screen[(x, 15)], alpha) for x, alpha in ((5, 255), (15, 128), (25, 64), (35, 0))
-                if any(abs(seen - (c * alpha + d * (255 - alpha)) / 255) >= 1
-                       for seen, c, d in zip(screen[(x, 15)], colour, desktop))]
-    try:
-        poll("the bands blended over the desktop", lambda: not wrong(), timeout=5)
-    except Failure:
-        raise Failure("over the desktop %r: (column, seen, opacity) %r" % (desktop, wrong()))
-
-
 def png_colours(path):
     """The pixels of an 8-bit RGB or RGBA PNG file as {(x, y): (red, green, blue)}."""
     with open(path, "rb") as picture:
@@ -500,6 +478,38 @@ def case_alpha(display, executable):
     check(program.read().count("down") == 1, "a click on a pixel below alpha 128 reached the mascot")
 
 
+def start_weston(display, folder, background, socket, *extra):
+    """A headless weston on the socket, painting its desktop in the background colour; returns
+    a function taking its screenshot as {(x, y): (red, green, blue)}."""
+    with open(os.path.join(folder, "weston.ini"), "w") as config:
+        config.write("[shell]\nbackground-color=0xff%02x%02x%02x\npanel-position=none\n" % background)
+    display.start_helper("weston", "--backend=headless-backend.so", "--use-pixman", "--width=400", "--height=300",
+                         "--socket=" + socket, "--idle-time=0", "--debug",
+                         "--config=" + os.path.join(folder, "weston.ini"), *extra)
+    poll("weston's socket", lambda: os.path.exists(os.path.join(display.runtime, socket)))
+    wayland = dict(display.env, WAYLAND_DISPLAY=socket)
+
+    def screenshot():
+        for old in glob.glob(os.path.join(folder, "wayland-screenshot*.png")):
+            os.remove(old)
+        subprocess.run(["weston-screenshooter"], env=wayland, cwd=folder, capture_output=True, timeout=20)
+        shots = glob.glob(os.path.join(folder, "wayland-screenshot*.png"))
+        return png_colours(shots[0]) if shots else {}
+    return screenshot
+
+
+def differing(screen, expected, anchor, at):
+    """The expected {(x, y): colour} pixels that differ by more than 2 in a channel on the screen,
+    the picture placed where the compositor put it: its pixel `at` is the screen's first (in
+    reading order) of the colour `anchor`."""
+    found = [point for point, colour in screen.items() if colour == anchor]
+    if not found:
+        return ["no picture on the screen"]
+    left, top = min(x for x, _ in found) - at[0], min(y for _, y in found) - at[1]
+    return [(point, screen.get((left + point[0], top + point[1])), colour) for point, colour in expected.items()
+            if any(abs(s - e) > 2 for s, e in zip(screen.get((left + point[0], top + point[1]), (-9, -9, -9)), colour))]
+
+
 def case_wayland(display, executable):
     """On Wayland (weston, headless, drawing in memory) the mascot is translucent outside its
     shape: the compositor's screenshot shows the desktop's background through every key pixel of
@@ -508,35 +518,15 @@ def case_wayland(display, executable):
         check(not os.environ.get("CI"), "Qt's Wayland support (qt6-wayland) is not installed")
         raise Skip("Qt's Wayland support (qt6-wayland) is not installed")
     background = (0x40, 0x80, 0x50)
-    folder = tempfile.mkdtemp(prefix="nimbolt-weston-", dir=display.home)
-    with open(os.path.join(folder, "weston.ini"), "w") as config:
-        config.write("[shell]\nbackground-color=0xff%02x%02x%02x\npanel-position=none\n" % background)
-    display.start_helper("weston", "--backend=headless-backend.so", "--use-pixman", "--width=400", "--height=300",
-                         "--socket=nimbolt-wayland", "--idle-time=0", "--debug",
-                         "--config=" + os.path.join(folder, "weston.ini"))
-    wayland = dict(display.env, WAYLAND_DISPLAY="nimbolt-wayland")
-    poll("weston's socket", lambda: os.path.exists(os.path.join(display.runtime, "nimbolt-wayland")))
-
-    def screenshot():
-        for old in glob.glob(os.path.join(folder, "*.png")):
-            os.remove(old)
-        subprocess.run(["weston-screenshooter"], env=wayland, cwd=folder, capture_output=True, timeout=20)
-        shots = glob.glob(os.path.join(folder, "*.png"))
-        return png_colours(shots[0]) if shots else {}
+    screenshot = start_weston(display, tempfile.mkdtemp(prefix="nimbolt-weston-", dir=display.home), background,
+                              "nimbolt-wayland")
     Nimbolt(display, executable, extra_env={"QT_QPA_PLATFORM": "wayland", "WAYLAND_DISPLAY": "nimbolt-wayland",
                                             "DISPLAY": ""})
     rows = shape_picture()
-
-    def wrong():
-        screen = screenshot()
-        # The compositor places the window: its figure's first colour starts at column 5, row 3.
-        figure = [point for point, colour in screen.items() if colour == PROBE_PALETTE[1]]
-        if not figure:
-            return ["no picture on the screen"]
-        left, top = min(x for x, _ in figure) - 5, min(y for _, y in figure) - 3
-        return [((x, y), screen.get((left + x, top + y)), colour) for (x, y), colour in (
-            ((x, y), PROBE_PALETTE[index] if index != rows[0][0] else background)
-            for y, row in enumerate(rows) for x, index in enumerate(row)) if screen.get((left + x, top + y)) != colour]
+    # The figure's first colour starts at column 5, row 3.
+    expected = {(x, y): PROBE_PALETTE[index] if index != rows[0][0] else background
+                for y, row in enumerate(rows) for x, index in enumerate(row)}
+    wrong = lambda: differing(screenshot(), expected, PROBE_PALETTE[1], (5, 3))
     try:
         poll("the picture over the background", lambda: not wrong(), timeout=10, interval=0.5)
     except Failure:
@@ -548,38 +538,20 @@ def case_xwayland(display, executable):
     client there, shows every pixel blended over the compositor's background."""
     background = (0x40, 0x80, 0x50)
     folder = tempfile.mkdtemp(prefix="nimbolt-xwayland-", dir=display.home)
-    with open(os.path.join(folder, "weston.ini"), "w") as config:
-        config.write("[shell]\nbackground-color=0xff%02x%02x%02x\npanel-position=none\n" % background)
     write_png(os.path.join(folder, "alpha.png"), [[ALPHA_KEY[key][0] + (ALPHA_KEY[key][1],) for key in row]
                                                   for row in ALPHA_MASCOT])
     document = os.path.join(folder, "alpha.nbm")
     with open(document, "w") as out:
         out.write("<nbml><head><title>Alpha</title></head><body background=\"alpha.png\"></body></nbml>\n")
     log = os.path.join(folder, "weston.log")
-    display.start_helper("weston", "--backend=headless-backend.so", "--use-pixman", "--width=400", "--height=300",
-                         "--socket=nimbolt-xwayland", "--idle-time=0", "--debug", "--xwayland",
-                         "--config=" + os.path.join(folder, "weston.ini"), "--log=" + log)
+    screenshot = start_weston(display, folder, background, "nimbolt-xwayland", "--xwayland", "--log=" + log)
     number = poll("XWayland's display", lambda: re.findall(r"xserver listening on display (:\d+)",
                                                            open(log).read() if os.path.exists(log) else ""))[0]
-    wayland = dict(display.env, WAYLAND_DISPLAY="nimbolt-xwayland")
     Nimbolt(display, executable, args=(document,), start=False, extra_env={"DISPLAY": number, "QT_QPA_PLATFORM": "xcb"})
-
-    def wrong():
-        for old in glob.glob(os.path.join(folder, "*.png")):
-            if "screenshot" in old:
-                os.remove(old)
-        subprocess.run(["weston-screenshooter"], env=wayland, cwd=folder, capture_output=True, timeout=20)
-        shots = glob.glob(os.path.join(folder, "*screenshot*.png"))
-        screen = png_colours(shots[0]) if shots else {}
-        # The compositor places the window: the ring's first pixel is at column 2, row 1.
-        ring = [point for point, colour in screen.items() if colour == ALPHA_KEY["#"][0]]
-        if not ring:
-            return ["no picture on the screen"]
-        left, top = min(x for x, _ in ring) - 2, min(y for _, y in ring) - 1
-        expected = {(x, y): tuple(round((c * a + d * (255 - a)) / 255) for c, d in zip(ALPHA_KEY[key][0], background))
-                    for y, row in enumerate(ALPHA_MASCOT) for x, key in enumerate(row) for a in (ALPHA_KEY[key][1],)}
-        return [(point, screen.get((left + point[0], top + point[1])), colour) for point, colour in expected.items()
-                if any(abs(s - e) > 2 for s, e in zip(screen.get((left + point[0], top + point[1]), (-9, -9, -9)), colour))]
+    expected = {(x, y): tuple(round((c * a + d * (255 - a)) / 255) for c, d in zip(ALPHA_KEY[key][0], background))
+                for y, row in enumerate(ALPHA_MASCOT) for x, key in enumerate(row) for a in (ALPHA_KEY[key][1],)}
+    # The ring's first pixel is at column 2, row 1.
+    wrong = lambda: differing(screenshot(), expected, ALPHA_KEY["#"][0], (2, 1))
     try:
         poll("the picture blended over the background", lambda: not wrong(), timeout=15, interval=0.5)
     except Failure:
@@ -901,7 +873,6 @@ CASES = {
     "pointer-openbox": lambda display, executable: case_pointer(display, executable, "openbox"),
     "composited": case_composited,
     "wayland": case_wayland,
-    "opacity": case_opacity,
     "alpha": case_alpha,
     "xwayland": case_xwayland,
     "boxes": case_boxes,
@@ -925,7 +896,7 @@ def main():
         print(__doc__, file=sys.stderr)
         return 2
     executable, name = sys.argv[1], sys.argv[2]
-    needed = {"openbox": ("openbox",), "close": ("openbox",), "composited": ("xcompmgr",), "opacity": ("xcompmgr",),
+    needed = {"openbox": ("openbox",), "close": ("openbox",), "composited": ("xcompmgr",),
               "alpha": ("xcompmgr",), "wayland": ("weston", "weston-screenshooter"),
               "xwayland": ("weston", "weston-screenshooter", "Xwayland")}
     for tool in ("Xvfb", "xdotool", "xwininfo") + sum((v for k, v in needed.items() if k in name), ()):
@@ -935,7 +906,7 @@ def main():
             return 1 if os.environ.get("CI") else SKIP
     display = Display()
     try:
-        if name in ("package", "opacity"):
+        if name == "package":
             CASES[name](display, executable, sys.argv[3] if len(sys.argv) > 3 else os.path.dirname(executable))
         else:
             CASES[name](display, executable)
