@@ -67,9 +67,7 @@ void BodyElement::paint(DeviceContext& context, const Rect& repaint)
     // A picture with alpha goes over the body's colour, or over black: never over what the back
     // buffer held from the last paint.
     RefPtr<Surface> picture = m_style.backgroundImage ? m_style.backgroundImage->surface() : nullptr;
-    SurfaceInfo info;
-    if (!desktopBlends && m_style.bgcolor == NoColor && picture && picture->getInfo(info).ok()
-        && info.bitsPerPixel == 32)
+    if (!desktopBlends && m_style.bgcolor == NoColor && picture && picture->bitsPerPixel() == 32)
         context.fillRect(m_style.rect.intersected(repaint), Brush::solid(0));
     paintBackground(context, repaint, desktopBlends ? PictureAlpha::Straight : PictureAlpha::Over);
     selectTextSettings(context);

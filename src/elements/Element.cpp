@@ -279,8 +279,7 @@ void Element::paintBackground(DeviceContext& context, const Rect& repaint, Pictu
     const Rect& rect = m_style.rect;
     Rect area = rect.intersected(repaint);
     RefPtr<Surface> picture = m_style.backgroundImage ? m_style.backgroundImage->surface() : nullptr;
-    SurfaceInfo pictureInfo;
-    bool hasAlpha = picture && picture->getInfo(pictureInfo).ok() && pictureInfo.bitsPerPixel == 32;
+    bool hasAlpha = picture && picture->bitsPerPixel() == 32;
     bool withAlpha = hasAlpha && alpha == PictureAlpha::Over;
     if (!picture || withAlpha) {
         if (m_style.bgcolor != NoColor && !area.isEmpty())
@@ -300,6 +299,7 @@ void Element::paintBackground(DeviceContext& context, const Rect& repaint, Pictu
     ElementCanvas* canvas = this->canvas();
     if (m_style.transparency >= 255 || !canvas || area.isEmpty())
         return;
+    SurfaceInfo pictureInfo;
     if (!picture->lock(pictureInfo).ok())
         return;
     SurfaceInfo backBuffer;

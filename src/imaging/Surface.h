@@ -75,6 +75,8 @@ public:
     // it is there). -1 when start is outside the table or count is negative.
     Status getPalette(int32_t start, int32_t count, ColorTableEntry* out) const;
 
+    // The depth alone: unlike getInfo, it hands out no pixel memory, so a converted copy stays.
+    int32_t bitsPerPixel() const { return m_bitsPerPixel; }
     int32_t lockCount() const { return m_lockCount; }
     int32_t paletteCount() const { return m_paletteCount; }
     // The logical palette, or null when the surface has none (after a palette of no entries).
