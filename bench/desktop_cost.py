@@ -10,6 +10,13 @@
                                               them, in the first table
     desktop_cost.py startup BUILD [STARTS]    process start to the end of the first paint, for
                                               nimbolt and for bench/BareWindow.cpp
+    desktop_cost.py goals BUILD [SECONDS [STARTS [ENGINES]]]
+                                              the desktop goals in one run, side by side: idle
+                                              processor time against xclock, memory against the
+                                              bare window with a line of text (all three running
+                                              at once), then start-up against that window; with
+                                              ENGINES (the output of bench/compare-engines.sh)
+                                              the engine rows too; prints a Markdown table
 
 BUILD is a build folder holding src/app/nimbolt (with clock.dat beside it) and bench/bare-window.
 Figures come from /proc (utime + stime, VmRSS, VmHWM, context switches of every thread) and
@@ -378,10 +385,67 @@ def startup(build, starts):
         display.close()
 
 
+def goals(build, seconds, starts, engines=None):
+    """Every goal's figure and its reference, taken in one run on one X server with a session bus."""
+    nimbolt = os.path.join(build, "src/app/nimbolt")
+    bare = os.path.join(build, "bench/bare-window")
+    picture = os.path.join(build, "src/app/clock.dat/face.bmp")
+    if not shutil.which("xclock"):
+        sys.exit("xclock is missing (Debian package x11-apps; scripts/install-deps.sh bench installs it)")
+    display = Display()
+    try:
+        programs = [("nimbolt", display.start([nimbolt])),
+                    ("xclock", display.start(["xclock", "-update", "1", "-geometry", "164x164+400+0"])),
+                    ("bare + text", display.start([bare, "--text", picture]))]
+        time.sleep(WARM_UP)
+        first = {p.pid: scheduled_seconds(p.pid) for _, p in programs}
+        time.sleep(seconds)
+        cpu = {label: scheduled_seconds(p.pid) - first[p.pid] for label, p in programs}
+        rss = {label: memory_mb(p.pid)[0] for label, p in programs}
+        for _, program in programs:
+            program.terminate()
+            program.wait()
+        starts_of = {"nimbolt": [nimbolt], "bare + text": [bare, "--text", picture]}
+        for args in starts_of.values():
+            first_frame(display, args)  # unmeasured: both find their files in the page cache
+        frames = {label: [] for label in starts_of}
+        for _ in range(starts):
+            for label, args in starts_of.items():
+                frames[label].append(first_frame(display, args))
+    finally:
+        display.close()
+    wall = {label: statistics.median(t[0] for t in frames[label]) * 1000 for label in frames}
+    start_cpu = {label: statistics.median(t[1] for t in frames[label]) * 1000 for label in frames}
+
+    print("| goal | measured | reference | ratio | met |")
+    print("|---|---|---|---|---|")
+
+    def row(goal, ours, theirs, unit, limit):
+        ratio = ours / theirs
+        print("| %s | %.3f %s | %.3f %s | %.2f | %s |" % (goal, ours, unit, theirs, unit, ratio, "yes" if ratio <= limit else "no"))
+
+    row("idle CPU over %.0f s <= xclock -update 1" % seconds, cpu["nimbolt"], cpu["xclock"], "s", 1.0)
+    row("resident memory <= bare window with a line of text", rss["nimbolt"], rss["bare + text"], "MB", 1.0)
+    row("start-up CPU, median of %d <= bare + text" % starts, start_cpu["nimbolt"], start_cpu["bare + text"], "ms", 1.0)
+    row("start-up wall, median of %d <= bare + text" % starts, wall["nimbolt"], wall["bare + text"], "ms", 1.0)
+    if engines:
+        # Rows of bench/compare-engines.sh: name, nimbolt, mujs, duktape, mujs/nimbolt, duk/nimbolt.
+        with open(engines) as table:
+            for line in table:
+                fields = line.split()
+                if len(fields) == 6 and fields[0] != "program":
+                    row("engine %s <= 0.5 of MuJS" % fields[0], float(fields[1]), float(fields[2]), "s", 0.5)
+    print("(CPU: the scheduler's counts; idle and memory: nimbolt, xclock and the bare window running at once;"
+          " start-up: nimbolt and the bare window started in turn)")
+
+
 def main():
-    if len(sys.argv) < 3 or sys.argv[1] not in ("idle", "startup"):
+    if len(sys.argv) < 3 or sys.argv[1] not in ("idle", "startup", "goals"):
         sys.exit(__doc__)
-    if sys.argv[1] == "idle":
+    if sys.argv[1] == "goals":
+        goals(sys.argv[2], float(sys.argv[3]) if len(sys.argv) > 3 else 120.0,
+              int(sys.argv[4]) if len(sys.argv) > 4 else 10, sys.argv[5] if len(sys.argv) > 5 else None)
+    elif sys.argv[1] == "idle":
         idle(sys.argv[2], float(sys.argv[3]) if len(sys.argv) > 3 else 60.0, sys.argv[4:])
     else:
         startup(sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 10)
