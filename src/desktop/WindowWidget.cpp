@@ -192,9 +192,10 @@ void WindowWidget::setComposited(bool composited)
     update();
 }
 
-// Cut: the shape is the window's mask, which is also where the pointer reaches it. Translucent:
-// the paint clears what lies outside the shape, and the shape is only where the pointer reaches
-// the window (on Wayland, a window's mask is its input region and no more).
+// Cut: the shape is the window's X shape (elsewhere its mask), which is also where the pointer
+// reaches it. Translucent: the paint clears what lies outside the shape, and the shape is only
+// where the pointer reaches the window (on Wayland, a window's mask is its input region and no
+// more).
 void WindowWidget::applyShape()
 {
     // Qt takes an empty mask for no mask at all; a pixel outside the window shows nothing of it.
@@ -202,16 +203,25 @@ void WindowWidget::applyShape()
     QString platform = QGuiApplication::platformName();
     bool onX11 = platform == QLatin1String("xcb");
     if (!m_translucent) {
-        if (m_shape)
+        if (onX11) {
+            // The X server cuts the window itself: a widget mask of one rectangle per run would
+            // make Qt clip every paint to it, which costs more than drawing the few pixels the
+            // server leaves out.
+            if (m_shape || testAttribute(Qt::WA_WState_Created))
+                setX11BoundingShape(*this, m_shape ? &region : nullptr);
+            if (m_withAlpha)
+                setX11InputShape(*this, nullptr);
+        } else if (m_shape) {
             setMask(region);
-        else
+        } else {
             clearMask();
-        if (onX11 && m_withAlpha)
-            setX11InputShape(*this, nullptr);
+        }
         return;
     }
     clearMask();
     if (onX11) {
+        if (testAttribute(Qt::WA_WState_Created))
+            setX11BoundingShape(*this, nullptr);
         setX11InputShape(*this, m_shape ? &*m_shape : nullptr);
     } else if (platform.startsWith(QLatin1String("wayland"))) {
         create();

@@ -98,14 +98,16 @@ bool x11CompositorRuns()
     return owned && x11HasAlphaVisual();
 }
 
-void setX11InputShape(QWidget& widget, const QRegion* shape)
+namespace {
+
+void setX11Shape(QWidget& widget, const QRegion* shape, xcb_shape_kind_t kind)
 {
     xcb_connection_t* connection = qtConnection();
     if (!connection)
         return;
     auto window = static_cast<xcb_window_t>(widget.winId());
     if (!shape) {
-        xcb_shape_mask(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, window, 0, 0, XCB_PIXMAP_NONE);
+        xcb_shape_mask(connection, XCB_SHAPE_SO_SET, kind, window, 0, 0, XCB_PIXMAP_NONE);
         xcb_flush(connection);
         return;
     }
@@ -117,9 +119,21 @@ void setX11InputShape(QWidget& widget, const QRegion* shape)
         rects.push_back({ static_cast<int16_t>(rect.x() * scale), static_cast<int16_t>(rect.y() * scale),
             static_cast<uint16_t>(rect.width() * scale), static_cast<uint16_t>(rect.height() * scale) });
     }
-    xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED, window, 0, 0,
+    xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, kind, XCB_CLIP_ORDERING_UNSORTED, window, 0, 0,
         static_cast<uint32_t>(rects.size()), rects.data());
     xcb_flush(connection);
+}
+
+}
+
+void setX11InputShape(QWidget& widget, const QRegion* shape)
+{
+    setX11Shape(widget, shape, XCB_SHAPE_SK_INPUT);
+}
+
+void setX11BoundingShape(QWidget& widget, const QRegion* shape)
+{
+    setX11Shape(widget, shape, XCB_SHAPE_SK_BOUNDING);
 }
 
 X11CompositorWatch::X11CompositorWatch(std::function<void()> changed)

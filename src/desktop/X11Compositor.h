@@ -19,9 +19,10 @@ bool x11HasAlphaVisual();
 // True when a compositing manager shows the screen (and windows can carry alpha).
 bool x11CompositorRuns();
 
-// Where the pointer reaches the window, in logical client coordinates (none: the whole window).
-// Creates the widget's native window if it has none yet.
-void setX11InputShape(QWidget& window, const QRegion* shape);
+// Where the window shows (bounding) and where the pointer reaches it (input), in logical client
+// coordinates (none: the whole window). Create the widget's native window if it has none yet.
+void setX11BoundingShape(QWidget& widget, const QRegion* shape);
+void setX11InputShape(QWidget& widget, const QRegion* shape);
 
 // Calls back whenever the owner of the compositing manager's selection changes, from Qt's event
 // loop. Qt's own X11 support asks the server for these notices; the watch only listens to them.
