@@ -1,23 +1,16 @@
 // The desktop window system under an offscreen QApplication: what the document hears from its
-// windows, and when; windows destroyed from inside their own events; message boxes that leave
-// the timers running and answer as the buttons and the Escape key say; mascots that a compositor
-// shows with their opacity.
-#include <platform/Brush.h>
+// windows, and when. Shapes, drags, boxes and opacity are shown by the desktop cases (tests/app).
 #include <desktop/QtWindowSystem.h>
 #include <desktop/WindowWidget.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QImage>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QPointer>
 #include <QTest>
 #include <QUrl>
-#include <QWindow>
 #include <functional>
 #include <gtest/gtest.h>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -29,11 +22,7 @@ class Recorder final : public WindowEvents {
 public:
     void windowSized(int32_t width, int32_t height) override { record("sized " + pair(width, height)); }
     void windowMoved() override {}
-    void windowPaint(DeviceContext& target, const Rect& clip) override
-    {
-        if (paint != NoColor)
-            target.fillRect(clip, Brush::solid(paint));
-    }
+    void windowPaint(DeviceContext&, const Rect&) override {}
     void windowMouseButton(MouseButtonEvent event, int32_t x, int32_t y) override
     {
         const char* names[] = { "down ", "up ", "click " };
@@ -61,7 +50,6 @@ public:
     int ticks[3] {};
     bool closed { false };
     std::function<void(int32_t)> onTimer;
-    Color paint { NoColor };
 };
 
 // Spins until the condition holds or the time (a few seconds unless given) has passed.
@@ -154,46 +142,15 @@ TEST(QtWindowSystem, WindowsOfEachKind)
     }
 }
 
-// A mascot follows the pointer while the button is held; shapes become the widget's mask; timers
-// run until stopped, and starting one again replaces its period; a dropped file reaches the
-// document by its name.
-TEST(QtWindowSystem, AMascotsDragShapesTimersAndDroppedFiles)
+// An empty shape shows nothing of the window; timers run until stopped, and starting one again
+// replaces its period; a dropped file reaches the document by its name.
+TEST(QtWindowSystem, EmptyShapesTimersAndDroppedFiles)
 {
     QtWindowSystem system;
     Recorder events;
     Created created = create(system, WindowKind::Mascot, events);
     NativeWindow& window = *created.window;
     window.setOuterSize(40, 30);
-    window.moveTo(100, 80);
-    window.setVisible(true);
-    QWindow* handle = created.widget->windowHandle();
-    ASSERT_TRUE(handle);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(handle));
-
-    // Offscreen there is no window manager to move windows: the widget moves itself, keeping the
-    // point pressed under the pointer.
-    QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(7, 5));
-    QTest::mouseMove(handle, QPoint(20, 15));
-    EXPECT_TRUE(spinUntil([&] { return window.position() == Point { 113, 90 }; }));
-    QTest::mouseMove(handle, QPoint(10, 9)); // relative to the window where it is now
-    EXPECT_TRUE(spinUntil([&] { return window.position() == Point { 116, 94 }; }));
-    // The pressed point is under the pointer again: the release comes where the pointer is.
-    QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(7, 5));
-    QTest::mouseMove(handle, QPoint(30, 25));
-    spin(30);
-    EXPECT_EQ(window.position(), (Point { 116, 94 })) << "moved after the button was released";
-    EXPECT_EQ(events.calls, (std::vector<std::string> { "sized 40,30", "down 7,5" }));
-
-    Region shape;
-    ASSERT_TRUE(shape.rects.reserve(3));
-    ASSERT_TRUE(shape.rects.append({ 0, 0, 40, 10 }));
-    ASSERT_TRUE(shape.rects.append({ 0, 10, 10, 30 }));
-    ASSERT_TRUE(shape.rects.append({ 5, 5, 5, 9 })); // empty, shows nothing
-    shape.bounds = { 0, 0, 40, 30 };
-    window.setShape(std::move(shape));
-    EXPECT_TRUE(window.isShaped());
-    QRegion expected = QRegion(0, 0, 40, 10) + QRegion(0, 10, 10, 20);
-    EXPECT_EQ(created.widget->mask(), expected);
 
     Region empty;
     window.setShape(std::move(empty));
@@ -227,53 +184,6 @@ TEST(QtWindowSystem, AMascotsDragShapesTimersAndDroppedFiles)
     EXPECT_EQ(events.calls, (std::vector<std::string> { "dropped /tmp/a b.nbm" }));
 }
 
-// Shown by a compositor, a mascot's alpha (premultiplied) is its opacity map where it has one, else
-// opaque inside the shape and clear outside, and the shape leaves the widget's mask. Without one
-// the shape cuts the window again and every pixel is opaque.
-TEST(QtWindowSystem, ACompositedMascotShowsItsOpacity)
-{
-    QtWindowSystem system;
-    Recorder events;
-    events.paint = makeColor(200, 100, 40);
-    Created created = create(system, WindowKind::Mascot, events);
-    NativeWindow& window = *created.window;
-    window.setOuterSize(4, 2);
-    Region shape;
-    ASSERT_TRUE(shape.rects.reserve(1));
-    ASSERT_TRUE(shape.rects.append({ 0, 0, 2, 2 }));
-    shape.bounds = { 0, 0, 2, 2 };
-    window.setShape(std::move(shape));
-    auto pixels = [&] {
-        QImage image(4, 2, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        created.widget->render(&image);
-        std::vector<QRgb> seen;
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 4; ++x)
-                seen.push_back(image.pixel(x, y));
-        return seen;
-    };
-    EXPECT_FALSE(window.showsOpacity());
-    system.setComposited(true);
-    EXPECT_TRUE(window.showsOpacity());
-    EXPECT_TRUE(created.widget->mask().isEmpty());
-    const QRgb opaque = 0xFFC86428, none = 0;
-    EXPECT_EQ(pixels(), (std::vector<QRgb> { opaque, opaque, none, none, opaque, opaque, none, none }))
-        << "without a map: the shape";
-
-    auto map = std::make_shared<OpacityMap>();
-    *map = { 4, 2, { 255, 128, 64, 0, 0, 255, 0, 255 } };
-    window.setOpacity(map);
-    // 200, 100 and 40 times 128/255 are 100.4, 50.2 and 20.1; times 64/255 50.2, 25.1 and 10.0.
-    EXPECT_EQ(pixels(), (std::vector<QRgb> { opaque, 0x80643214, 0x4032190A, none, none, opaque, none, opaque }))
-        << "the map, outside the shape too";
-
-    system.setComposited(false);
-    EXPECT_FALSE(window.showsOpacity());
-    EXPECT_EQ(created.widget->mask(), QRegion(0, 0, 2, 2));
-    EXPECT_EQ(pixels()[1], opaque) << "opacity shown without a compositor";
-}
-
 TEST(QtWindowSystem, AWindowDestroyedInItsOwnEventHearsNothingMoreAndGoesAwayLater)
 {
     QtWindowSystem system;
@@ -297,44 +207,4 @@ TEST(QtWindowSystem, AWindowDestroyedInItsOwnEventHearsNothingMoreAndGoesAwayLat
     EXPECT_EQ(events.ticks[1] + events.ticks[2], 1);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(created.widget);
-}
-
-TEST(QtWindowSystem, BoxesLeaveTimersRunningAndAnswerByKeyOrClosing)
-{
-    // Each row acts on the open box once the window has ticked often enough while the box was up:
-    // it presses the key, or closes the box when there is none.
-    struct BoxAction { const char* what; MessageBoxButtons buttons; int key; MessageBoxResult expected; };
-    constexpr auto Ok = MessageBoxResult::Ok, Cancel = MessageBoxResult::Cancel;
-    constexpr auto OkOnly = MessageBoxButtons::Ok, Both = MessageBoxButtons::OkCancel;
-    const BoxAction rows[] = {
-        { "Escape closes an OK box with OK", OkOnly, Qt::Key_Escape, Ok },
-        { "Escape answers Cancel", Both, Qt::Key_Escape, Cancel },
-        { "closing the box answers Cancel", Both, 0, Cancel },
-        { "Return chooses OK", Both, Qt::Key_Return, Ok },
-    };
-    for (const BoxAction& row : rows) {
-        QtWindowSystem system;
-        Recorder events;
-        Created created = create(system, WindowKind::Screen, events);
-        created.window->startTimer(1, 5);
-        QString caption, text;
-        events.onTimer = [&](int32_t) {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || events.ticks[1] < 5 || !box->isVisible())
-                return;
-            caption = box->windowTitle();
-            text = box->text();
-            if (row.key)
-                QTest::keyClick(box, static_cast<Qt::Key>(row.key));
-            else
-                box->close();
-        };
-        const char* title = row.buttons == OkOnly ? "alert" : "Question";
-        auto result = system.messageBox(created.window.get(), "\x93\xfa\x96\x7b?", title, row.buttons);
-        EXPECT_EQ(result, row.expected) << row.what;
-        EXPECT_EQ(caption, QString::fromLatin1(title)) << row.what;
-        EXPECT_EQ(text, QString::fromUtf8("日本?")) << row.what;
-        EXPECT_GE(events.ticks[1], 5) << row.what;
-        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << row.what;
-    }
 }

@@ -1,17 +1,8 @@
-# Runs one script test through the console runner and compares what it did with what the test
-# expects: standard output byte for byte with NAME.out, standard error with NAME.err (both
-# required), and the exit status with NAME.status (0 when that file is absent).
-#
-# What is run:
-#   NAME.args  when present: one argument per line, given as it stands, with the scripts folder
-#              as the working folder ("-" reads standard input; a path that does not exist tests
-#              an unreadable file).
-#   NAME.ns    otherwise. A line that is exactly "//---" splits it into parts; each part is
-#              written to a file of its own and the parts are given in order as separate FILE
-#              arguments, so they run one after the other on the same runner (globals stay) and
-#              each counts its lines from 1.
-#   NAME.in    when present, becomes standard input.
-#
+# Runs one script test through the console runner: standard output and error must equal NAME.out
+# and NAME.err, the exit status NAME.status (0 when absent). NAME.args, when present, lists the
+# arguments one a line, run from the scripts folder ("-" reads standard input, a missing path is an
+# unreadable file); otherwise NAME.ns is run, a line "//---" splitting it into files given in order
+# to the one runner (globals stay, each counts its lines from 1). NAME.in becomes standard input.
 # Called as: cmake -DRUNNER=... -DSCRIPTS=... -DWORK=... -DNAME=... -P RunScriptTest.cmake
 cmake_minimum_required(VERSION 3.25)
 
