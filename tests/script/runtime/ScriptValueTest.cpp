@@ -1,7 +1,4 @@
-// Values from the host side: the counted tags own exactly one reference and releasing leaves
-// undefined. Conversions, the operations hosts use on borrowed arguments and calls of values are
-// checked through the interpreter and the script tests (the leak checker and the address checker
-// see a reference too many or too few), and valueText's cut through the attribute readers.
+// Values from the host side: the counted tags own exactly one reference.
 #include <support/CountingObject.h>
 
 #include <script/runtime/ScriptString.h>
