@@ -1,5 +1,4 @@
-// Reference counts through Ref and RefPtr: each holder owns exactly one count, adoption takes
-// over the creator's, and the object dies exactly once when the last holder lets go.
+// Each Ref and RefPtr holds exactly one count; adoption takes over the creator's.
 #include <base/DeferredRelease.h>
 #include <base/Ref.h>
 #include <base/RefCounted.h>
@@ -34,31 +33,22 @@ TEST(RefTest, CopyMoveWrapAndAssignKeepExactCounts)
         EXPECT_EQ(first->refCount(), 1);
         {
             Ref<Counted> copy = first;
-            EXPECT_EQ(first->refCount(), 2);
-            EXPECT_EQ(copy.ptr(), first.ptr());
+            EXPECT_TRUE(first->refCount() == 2 && copy.ptr() == first.ptr());
         }
-        EXPECT_EQ(first->refCount(), 1);
         Ref<Counted> moved = std::move(first);
         EXPECT_EQ(moved->refCount(), 1);
-
-        // Wrapping a borrowed reference takes a count of its own.
         Ref<Counted> wrapped(*moved);
-        EXPECT_EQ(moved->refCount(), 2);
-
-        // Self-assignment must not drop the object on the way.
+        EXPECT_EQ(moved->refCount(), 2) << "wrapping a borrowed reference takes a count";
         Ref<Counted>& alias = moved;
         moved = alias;
-        EXPECT_EQ(moved->refCount(), 2);
+        EXPECT_EQ(moved->refCount(), 2) << "self-assignment keeps the object";
 
-        // Assigning another object releases the old one once.
         Ref<Counted> other = adoptRef(*new Counted(otherDestroyed));
         wrapped = other;
         moved = other;
-        EXPECT_EQ(destroyed, 1);
-        EXPECT_EQ(other->refCount(), 3);
+        EXPECT_TRUE(destroyed == 1 && other->refCount() == 3);
         moved = std::move(other);
-        EXPECT_EQ(moved->refCount(), 2);
-        EXPECT_EQ(otherDestroyed, 0);
+        EXPECT_TRUE(moved->refCount() == 2 && otherDestroyed == 0);
     }
     EXPECT_EQ(otherDestroyed, 1);
 }
@@ -67,34 +57,25 @@ TEST(RefTest, RefPtrNullCopyMoveClearAndLeak)
 {
     int destroyed = 0;
     RefPtr<Counted> empty;
-    EXPECT_FALSE(empty);
-    EXPECT_TRUE(!empty);
-    EXPECT_EQ(RefPtr<Counted>(static_cast<Counted*>(nullptr)).ptr(), nullptr);
+    EXPECT_TRUE(!empty && !static_cast<bool>(empty));
     EXPECT_EQ(adoptRef(static_cast<Counted*>(nullptr)).ptr(), nullptr);
+    EXPECT_EQ(RefPtr<Counted>(static_cast<Counted*>(nullptr)).ptr(), nullptr);
 
     RefPtr<Counted> owner = adoptRef(new Counted(destroyed));
-    ASSERT_TRUE(owner);
-    EXPECT_EQ(owner->refCount(), 1);
     RefPtr<Counted> copy = owner;
-    EXPECT_EQ(owner->refCount(), 2);
     RefPtr<Counted>& alias = copy;
     copy = alias;
     EXPECT_EQ(owner->refCount(), 2);
     RefPtr<Counted> moved = std::move(copy);
-    EXPECT_EQ(copy.ptr(), nullptr);
-    EXPECT_EQ(owner->refCount(), 2);
+    EXPECT_TRUE(copy.ptr() == nullptr && owner->refCount() == 2);
     moved = nullptr;
-    EXPECT_EQ(owner->refCount(), 1);
     moved.clear();
     EXPECT_EQ(owner->refCount(), 1);
 
     Counted* leaked = owner.leakRef();
-    EXPECT_EQ(owner.ptr(), nullptr);
-    EXPECT_EQ(leaked->refCount(), 1);
-    // A Ref handed to a RefPtr passes its count on without adding one.
+    EXPECT_TRUE(owner.ptr() == nullptr && leaked->refCount() == 1);
     RefPtr<Counted> fromRef = adoptRef(*leaked);
-    EXPECT_EQ(fromRef->refCount(), 1);
-    EXPECT_EQ(destroyed, 0);
+    EXPECT_EQ(fromRef->refCount(), 1) << "a Ref handed to a RefPtr passes its count on";
     fromRef.clear();
     EXPECT_EQ(destroyed, 1);
 }
@@ -122,8 +103,8 @@ private:
     std::vector<int>& m_finished;
 };
 
-// Up to MaxNesting destructions run inside each other, so the innermost finishes first; the rest
-// wait and are destroyed once the outermost is over, each again with the full depth.
+// Up to MaxNesting destructions nest, the innermost finishing first; the rest wait for the
+// outermost to end and then nest as deep again.
 TEST(DeferredReleaseTest, DestructionsNestUpToTheLimitThenWait)
 {
     constexpr int length = DeferredRelease::MaxNesting * 2 + 10;

@@ -6,11 +6,12 @@
 #include <script/runtime/ScriptArray.h>
 
 #include <cstdlib>
+#include <utility>
 
 namespace nimbolt::test {
 
 EchoCapture::EchoCapture()
-    : m_file(std::tmpfile())
+    : m_file(open_memstream(&m_buffer, &m_size))
 {
     if (!m_file)
         std::abort();
@@ -21,21 +22,14 @@ EchoCapture::~EchoCapture()
 {
     setEchoOutput(nullptr);
     std::fclose(m_file);
+    std::free(m_buffer);
 }
 
 std::string EchoCapture::take()
 {
     std::fflush(m_file);
-    std::fseek(m_file, m_taken, SEEK_SET);
-    std::string text;
-    char buffer[4096];
-    size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, m_file)) > 0)
-        text.append(buffer, count);
-    m_taken += static_cast<long>(text.size());
-    // Echo writes on at the end.
-    std::fseek(m_file, 0, SEEK_END);
-    return text;
+    size_t from = std::exchange(m_taken, m_size);
+    return std::string(m_buffer + from, m_size - from);
 }
 
 ScriptHarness::ScriptHarness()
@@ -46,22 +40,12 @@ ScriptHarness::ScriptHarness()
         std::abort();
     if (!m_runner->setSite(m_site).ok() || !m_runner->toggleOpen().ok())
         std::abort();
-    StatusOr<Ref<AtomTable>> table = m_runner->getAtomTable();
-    if (!table.ok())
-        std::abort();
-    AtomTable* atoms = table.releaseValue().leakRef();
-    static const GlobalConstructorRow rows[] = {
-        { "Array", createArrayGlobal },
-        { "Math", createMathGlobal },
-        { nullptr, nullptr },
-    };
-    for (const GlobalConstructorRow* row = rows; row->name; ++row) {
-        ScriptObject* object = row->factory(*atoms).leakRef();
-        if (!object || !m_runner->defineGlobal(row->name, ScriptValue::object(object)).ok())
+    static const GlobalConstructorRow rows[] = { { "Array", createArrayGlobal }, { "Math", createMathGlobal } };
+    for (const GlobalConstructorRow& row : rows) {
+        RefPtr<ScriptObject> object = row.factory(engine().atomTable());
+        if (!object || !m_runner->defineGlobal(row.name, ScriptValue::object(object.ptr())).ok())
             std::abort();
-        object->release();
     }
-    atoms->release();
 }
 
 ScriptHarness::~ScriptHarness()
@@ -86,6 +70,16 @@ ScriptValue ScriptHarness::global(std::string_view name)
     ScriptValue value = UndefinedValue;
     (void)engine().invoke(atom(name), InvokeOp::GetMember, 0, nullptr, &value);
     return value;
+}
+
+ScriptFunction& ScriptHarness::function(std::string_view name)
+{
+    ScriptValue value = global(name);
+    if (value.tag != ValueTag::Function)
+        std::abort();
+    auto* function = static_cast<ScriptFunction*>(value.payload.object);
+    releaseValue(value);
+    return *function;
 }
 
 std::string ScriptHarness::globalText(std::string_view name)

@@ -1,12 +1,11 @@
 // Test support for the interpreter tests: a site that records every report and run bracket, a
-// capture of what Echo writes, and a harness that sets a runner up the way a document does (site,
-// open, then the Array and Math globals). The harness owns one reference on the runner and one on
-// the site and releases both, runner first.
+// capture of what Echo writes, and a runner set up the way a document does (site, open, globals).
 #pragma once
 
 #include <support/CountingObject.h>
 
 #include <script/language/ErrorObject.h>
+#include <script/language/ScriptFunction.h>
 #include <script/language/ScriptRunner.h>
 #include <script/language/ScriptSite.h>
 #include <script/runtime/ScriptValue.h>
@@ -78,8 +77,10 @@ public:
     std::string take();
 
 private:
+    char* m_buffer { nullptr };
+    size_t m_size { 0 };
+    size_t m_taken { 0 };
     std::FILE* m_file;
-    long m_taken { 0 };
 };
 
 class ScriptHarness {
@@ -98,19 +99,21 @@ public:
     {
         return m_runner->runTextInScope(text.data(), static_cast<int32_t>(text.size()));
     }
-    // evalString with a new string holding the text; the caller releases the result.
+    // evalString of the text; the caller releases the result.
     Status eval(ScriptObject* self, std::string_view text, ScriptValue& result);
 
     std::string echoed() { return m_echo.take(); }
     // The errors reported since the last call.
     std::vector<ReportedError> takeErrors() { return std::exchange(m_site->errors, {}); }
-    // The value stack and the frames are back at the bottom and nothing runs.
+    // The value stack and the frames are at the bottom and nothing runs.
     bool balanced() { return engine().topSlot() == 0 && engine().frameBase() == 0 && !engine().running(); }
 
     // The atom of a name in the runner's engine.
     Atom atom(std::string_view name);
     // The newest binding of a global, retained (the caller releases it); undefined when absent.
     ScriptValue global(std::string_view name);
+    // The script function bound to a global (the binding keeps it); aborts on anything else.
+    ScriptFunction& function(std::string_view name);
     // The text of a global converted as the language converts it ("undefined" when absent).
     std::string globalText(std::string_view name);
     void defineGlobal(const char* name, const ScriptValue& value);

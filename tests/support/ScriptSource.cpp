@@ -7,6 +7,7 @@
 #include <script/language/Parser.h>
 
 #include <cstdlib>
+#include <utility>
 
 namespace nimbolt {
 
@@ -35,7 +36,8 @@ ParseOutcome parseText(std::string_view text)
     OwnedCodeTree tree;
     RefPtr<ErrorObject> error;
     Status status = parseProgram(source.lexer(), tree, error);
-    ParseOutcome outcome { status.code(), dumpCodeTree(tree.get(), source.atoms()), 0, 0, "" };
+    std::string dump = dumpCodeTree(tree.get(), source.atoms());
+    ParseOutcome outcome { status.code(), std::move(tree), std::move(dump), 0, 0, "" };
     if (error) {
         outcome.code = error->code();
         outcome.line = error->line();

@@ -30,10 +30,11 @@ private:
     Lexer* m_lexer;
 };
 
-// What parsing a whole text gave: the status, the tree's dump, and the error's code, line and
-// message (0, 0 and "" after a success).
+// What parsing a whole text gave: the status, the tree and its dump, and the error's code, line
+// and message (0, 0 and "" after a success).
 struct ParseOutcome {
     int32_t status;
+    OwnedCodeTree root;
     std::string tree;
     int32_t code;
     int32_t line;

@@ -1,8 +1,6 @@
-// Arrays, functions and instances that only hold each other are freed between runs and when the
-// runner closes; anything a binding or the host still holds stays. A host object (the probe) sits
-// inside each cycle, so its count shows whether the cycle is still alive.
+// Cycles of arrays, functions and instances: the probe inside each shows by its count whether the
+// cycle is still alive.
 #include <gtest/gtest.h>
-#include <script/runtime/ScriptArray.h>
 #include <support/CountingObject.h>
 #include <support/ScriptHarness.h>
 
@@ -71,17 +69,7 @@ TEST(Cycles, WhatTheHostHoldsStaysWithEverythingItReaches)
     ScriptValue kept = harness.global("a");
     ASSERT_TRUE(harness.run("a = 0; b = 0; probe = 0;").ok());
     EXPECT_EQ(harness.engine().collectCycles(), 0u);
-    EXPECT_EQ(probe->refCount(), 2);
-
-    // The host's array still reaches the probe through the other one.
-    ScriptValue inner = UndefinedValue;
-    ASSERT_TRUE(static_cast<ScriptArray*>(kept.payload.object)->getItem(0, nullptr, inner).ok());
-    ScriptValue reached = UndefinedValue;
-    ASSERT_TRUE(static_cast<ScriptArray*>(inner.payload.object)->getItem(1, nullptr, reached).ok());
-    EXPECT_EQ(reached.payload.object, probe);
-    releaseValue(reached);
-    releaseValue(inner);
-
+    EXPECT_EQ(probe->refCount(), 2) << "the host's array still reaches it";
     releaseValue(kept);
     EXPECT_EQ(harness.engine().collectCycles(), 2u);
     EXPECT_EQ(probe->refCount(), 1);

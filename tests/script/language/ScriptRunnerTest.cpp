@@ -1,7 +1,5 @@
-// The runner's states and the ways a host runs text: a runner needs a site to become Ready,
-// runText refuses to nest while evalString nests and puts the outer state back, errors are
-// reported once through the site and never returned, and closing the runner releases every
-// global.
+// The runner's states and the ways a host runs text: errors are reported once and never
+// returned, runText refuses to nest while evalString nests, and closing releases every global.
 #include <support/ScriptHarness.h>
 
 #include <script/runtime/ScriptArray.h>
@@ -27,12 +25,9 @@ TEST(ScriptRunner, WithoutASiteStaysClosedAndRefusesToRun)
     ScriptValue result = UndefinedValue;
     EXPECT_EQ(runner->evalString(nullptr, *text, &result), Status::Failed);
     text->release();
-    ScriptValue x = UndefinedValue;
-    (void)runner->engine()->invoke(runner->engine()->atomTable().intern("x"), InvokeOp::GetMember, 0, nullptr, &x);
-    EXPECT_EQ(x.tag, ValueTag::Undefined) << "nothing ran";
 
-    // A site given to the closed runner that has an engine makes it Ready; runner and engine
-    // hold one reference each. Taking the site away closes the runner again.
+    // A site makes the runner Ready, runner and engine holding one reference each; taking the site
+    // away closes it again.
     RecordingSite* site = RecordingSite::create();
     EXPECT_EQ(runner->setSite(site), Status::Ok);
     EXPECT_EQ(runner->getState(), RunnerState::Ready);
@@ -65,6 +60,8 @@ TEST(ScriptRunner, ErrorsAreReportedOnceAndNotReturned)
     EXPECT_EQ(harness.run("a = 1;\n\nb = a.c;\nd = 2;"), Status::Ok);
     EXPECT_EQ(harness.takeErrors(), (std::vector<ReportedError> { { -1003, 3, "not a object" } }));
     EXPECT_TRUE(harness.site().runBegins == 1 && harness.site().runEnds == 1);
+    EXPECT_EQ(harness.run("continue;"), Status::Ok);
+    EXPECT_EQ(harness.takeErrors(), (std::vector<ReportedError> { { -1011, 0, "continue mismatch" } }));
     EXPECT_TRUE(harness.balanced());
     EXPECT_EQ(harness.runner().getState(), RunnerState::Ready);
 }
@@ -79,16 +76,10 @@ TEST(ScriptRunner, EvalStringGivesTheValueWithTheGivenThisAndKeepsNoBindings)
     for (const char* name : { "tmp", "v", "w" })
         EXPECT_EQ(harness.globalText(name), "undefined") << name;
 
-    ScriptValue arrayGlobal = harness.global("Array");
-    ScriptArray* array = createArray(static_cast<ScriptArray*>(arrayGlobal.payload.object), nullptr).leakRef();
-    EXPECT_EQ(harness.eval(array, "this[0] = 5; this[1] = this.length; this[1] + 1;", result), Status::Ok);
-    EXPECT_EQ(textOf(result), "2");
-    ScriptValue item;
-    ASSERT_EQ(array->getItem(0, nullptr, item), Status::Ok);
-    EXPECT_EQ(item.payload.integer, 5);
-    EXPECT_EQ(array->refCount(), 1) << "the run kept no reference on this";
-    array->release();
-    releaseValue(arrayGlobal);
+    ScriptArray* array = createArray(nullptr, &harness.engine().atomTable()).leakRef();
+    EXPECT_EQ(harness.eval(array, "this[0] = 5; this[1] = this.length; this[1] + this[0];", result), Status::Ok);
+    EXPECT_EQ(textOf(result), "6");
+    EXPECT_EQ(array->release(), 0) << "the run kept no reference on this";
     EXPECT_TRUE(harness.site().errors.empty());
 
     // A failure gives -1 and undefined; a parse error is reported, not returned.
@@ -102,8 +93,7 @@ TEST(ScriptRunner, EvalStringGivesTheValueWithTheGivenThisAndKeepsNoBindings)
     EXPECT_EQ(harness.runner().getState(), RunnerState::Ready);
 }
 
-// A host function that runs text on the runner while a script is running, as an event handler
-// does when it arrives while a message box of the script is open.
+// Runs text on the runner from inside a run, as an event handler arriving during a message box.
 struct Reentry {
     ScriptHarness* harness;
     RunnerState stateBefore;
@@ -151,24 +141,17 @@ TEST(ScriptRunner, EvalStringNestsInsideARunAndTheOuterRunContinues)
 
 TEST(ScriptRunner, ClosingGivesFreshGlobalsAndReleasesTheOldOnes)
 {
-    ObjectLog log;
     int32_t stringsBefore = ScriptString::liveCount();
     ScriptHarness harness;
-    harness.defineProbe("probe", log);
-    StatusOr<Ref<AtomTable>> table = harness.runner().getAtomTable();
-    ASSERT_TRUE(table.ok());
-    AtomTable* atoms = table.releaseValue().leakRef();
+    AtomTable* atoms = harness.runner().getAtomTable().releaseValue().leakRef();
     // var me = this at program level stores the engine in one of its own bindings.
     EXPECT_EQ(harness.run("x = 5; function f() { } Array[0] = \"kept by the Array global\"; var me = this;"),
         Status::Ok);
-    EXPECT_EQ(ScriptString::liveCount(), stringsBefore + 1);
     EXPECT_EQ(harness.runner().toggleOpen(), Status::Ok);
     EXPECT_EQ(harness.runner().getState(), RunnerState::Closed);
     EXPECT_EQ(harness.runner().engine(), nullptr);
-    EXPECT_EQ(log.destroyed, 1);
     EXPECT_EQ(ScriptString::liveCount(), stringsBefore) << "the Array global and its item are gone";
-    EXPECT_EQ(atoms->refCount(), 1) << "the engine and the Math object let go of the atom table";
-    atoms->release();
+    EXPECT_EQ(atoms->release(), 0) << "the engine and the Math object let go of the atom table";
 
     EXPECT_EQ(harness.runner().toggleOpen(), Status::Ok);
     EXPECT_EQ(harness.runner().getState(), RunnerState::Ready);
@@ -176,19 +159,18 @@ TEST(ScriptRunner, ClosingGivesFreshGlobalsAndReleasesTheOldOnes)
     EXPECT_EQ(harness.echoed(), "undefined undefined undefined undefined ") << "Echo is back, the rest is gone";
 
     // Releasing an open runner releases its globals too.
-    ObjectLog second;
+    ObjectLog log;
     {
         ScriptHarness other;
-        other.defineProbe("kept", second);
+        other.defineProbe("kept", log);
         EXPECT_EQ(other.run("var me = this;"), Status::Ok);
     }
-    EXPECT_EQ(second.destroyed, 1);
+    EXPECT_EQ(log.destroyed, 1);
     EXPECT_TRUE(harness.site().errors.empty());
 }
 
 // A run past its limit stops at the next pass of whichever loop spins, or at the next call of a
-// recursion, however it was reached: the error names that line, and the value stack, frames and
-// runs are all closed again.
+// recursion: the error names that line, and the stacks are balanced again.
 TEST(ScriptRunner, RunsPastTheirLimitStopAtTheSpinningLoopOrCall)
 {
     struct Row {
@@ -200,19 +182,12 @@ TEST(ScriptRunner, RunsPastTheirLimitStopAtTheSpinningLoopOrCall)
         { "a program's loop", "var i = 0;\nwhile (1) { i = i + 1; }", 2 },
         { "a loop inside a loop", "for (var i = 0; i < 3; i++) {\n  do { } while (1);\n}", 2 },
         { "a function's body", "function spin() {\n  for (;;) { }\n}\nspin();", 2 },
-        { "the bottom of a recursion",
-            "function down(n) {\n  if (n > 0) return down(n - 1);\n  while (1) { }\n}\ndown(50);", 3 },
-        { "a constructor", "function C() {\n  while (1) { }\n}\nvar c = new C();", 2 },
         { "recursion without a loop (fib(30) makes 2.7 million calls)",
             "function fib(n) {\n    if (n < 2)\n        return n;\n    return fib(n - 1) + fib(n - 2);\n}\nfib(30);", 4 },
         { "recursion through a method",
             "function walk(n) {\n    return n < 2 ? n : this.walk(n - 1) + this.walk(n - 2);\n}\n"
             "function Walker() { }\nWalker.prototype.walk = walk;\nvar w = new Walker();\nw.walk(30);",
             2 },
-        { "a method of an instance",
-            "function C() { }\nfunction spin() {\n  while (1) { }\n}\nC.prototype.spin = spin;\n"
-            "var c = new C();\nc.spin();",
-            3 },
     };
     ScriptHarness harness;
     harness.engine().setRunLimit(20);

