@@ -1,7 +1,5 @@
-// Window shapes: one rectangle per run of non-key pixels in a row (of pixels at least half opaque
-// for pictures with alpha), in the coordinates of the part scanned; no rectangles for a picture of
-// only the key; no region for other depths, nor for a part too large for the room its rectangles
-// could need.
+// Window shapes: one rectangle per run of non-key (or at least half opaque) pixels in a row, and
+// no region for other depths or parts too large for the room their rectangles could need.
 #include <imaging/WindowShape.h>
 
 #include <support/PixelMemory.h>
