@@ -76,8 +76,8 @@ TEST(ClockHand, DrawnHandsCoverTheirLine)
         Rect reach;
     };
     const Row rows[] = {
-        { "a plain line 4 wide", 4, NoColor, Red, 50, 97, { 46, 46, 100, 55 } },
-        { "an outlined line 4 wide", 4, Green, Red, 50, 97, { 46, 46, 100, 55 } },
+        { "a plain line 4 wide", 4, NoColor, Red, 50, 97, { 47, 47, 100, 54 } },
+        { "an outlined line 4 wide", 4, Green, Red, 50, 97, { 47, 47, 100, 54 } },
         { "an outlined line 1 wide", 1, Green, Green, 51, 98, { 0, 50, 100, 51 } },
         { "an outlined line 0 wide", 0, Green, Green, 51, 98, { 0, 50, 100, 51 } },
     };
