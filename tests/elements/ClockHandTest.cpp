@@ -96,7 +96,7 @@ TEST(ClockHand, DrawnHandsCoverTheirLine)
         Ink ink = inkWhere(surface->pixels(), [](Color c) { return c != 0; });
         EXPECT_TRUE(within(ink.bounds, row.reach)) << row.what;
         EXPECT_GE(ink.bounds.right, 99) << row.what << ": up to the end point";
-        EXPECT_EQ(inkOf(surface->pixels(), Green).count > 0, row.outline == Green) << row.what << ": the edge";
+        EXPECT_EQ(inkOf(surface->pixels(), Green).count > 0, row.outline == Green) << row.what << ": edge";
         if (row.along == Green) {
             EXPECT_EQ(inkOf(surface->pixels(), Red).count, 0) << row.what << ": never the fill colour";
         }
