@@ -294,6 +294,8 @@ TEST_F(DocumentTest, ALoadDuringABoxFreesNothingTheWaitingScriptStillUses)
     system.setRecordListener(nullptr);
     for (int i = 0; i < 10; ++i)
         ASSERT_EQ(document->load(other), Status::Ok);
+    document->shutdown();
+    EXPECT_EQ(document->load(other), Status::Failed) << "a shut document loads nothing";
 }
 
 TEST(DocumentText, Utf8BecomesShiftJisAndShiftJisStaysAsItIs)
