@@ -11,12 +11,8 @@ int MarkupStream::readByteSlowly()
     }
     if (m_ended)
         return EndOfInput;
-    int byte = EndOfInput;
-    if (m_file)
-        byte = std::getc(m_file);
-    else if (m_position < m_size)
-        byte = m_bytes[m_position++];
-    if (byte == EOF || byte == EndMarker) {
+    int byte = m_position < m_size ? m_bytes[m_position++] : EndOfInput;
+    if (byte == EndOfInput || byte == EndMarker) {
         m_ended = true;
         return EndOfInput;
     }

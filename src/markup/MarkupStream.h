@@ -1,10 +1,9 @@
-// The byte source of the markup reader: an open file or a block of memory, read one byte at a
-// time with one byte of push-back. The byte 0xFF marks the end of input just as the real end does,
+// The byte source of the markup reader: a block of memory, read one byte at a time with one byte
+// of push-back. The byte 0xFF marks the end of input just as the real end does,
 // and the end is final: once reached, every further read gives EndOfInput.
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 
 namespace nimbolt {
 
@@ -13,19 +12,17 @@ public:
     static constexpr int EndOfInput = -1;
     static constexpr int EndMarker = 0xFF;
 
-    // Reads from a file the caller opened in binary mode ("rb") and closes afterwards.
-    static MarkupStream fromFile(FILE* file) { return MarkupStream(file, nullptr, 0); }
     // Reads from size bytes that stay alive while the stream is in use.
     static MarkupStream fromMemory(const void* bytes, size_t size)
     {
-        return MarkupStream(nullptr, static_cast<const unsigned char*>(bytes), size);
+        return MarkupStream(static_cast<const unsigned char*>(bytes), size);
     }
 
     // The next byte (0 ... 254) or EndOfInput.
     int readByte()
     {
         // Memory with nothing pushed back is the common case and stays inline.
-        if (m_pushedBack == EndOfInput && !m_ended && !m_file && m_position < m_size
+        if (m_pushedBack == EndOfInput && !m_ended && m_position < m_size
             && m_bytes[m_position] != EndMarker)
             return m_bytes[m_position++];
         return readByteSlowly();
@@ -35,14 +32,12 @@ public:
 
 private:
     int readByteSlowly();
-    MarkupStream(FILE* file, const unsigned char* bytes, size_t size)
-        : m_file(file)
-        , m_bytes(bytes)
+    MarkupStream(const unsigned char* bytes, size_t size)
+        : m_bytes(bytes)
         , m_size(size)
     {
     }
 
-    FILE* m_file;
     const unsigned char* m_bytes;
     size_t m_size;
     size_t m_position { 0 };

@@ -424,12 +424,6 @@ void DeviceContext::endPath()
     m_impl->m_hasPath = true;
 }
 
-void DeviceContext::closeFigure()
-{
-    if (m_impl->m_inPath)
-        m_impl->m_path.closeSubpath();
-}
-
 static bool takePath(DeviceContextImpl& impl, QPainterPath& path)
 {
     if (!impl.m_hasPath)
@@ -466,16 +460,6 @@ static void fillPathWith(DeviceContextImpl& impl, const QPainterPath& path, cons
         painter.translate(PixelCentre, PixelCentre);
         painter.fillPath(path, toQColor(brush.color));
     });
-}
-
-bool DeviceContext::fillPath()
-{
-    QPainterPath path;
-    if (!takePath(*m_impl, path))
-        return false;
-    path.closeSubpath();
-    fillPathWith(*m_impl, path, m_state.brush);
-    return true;
 }
 
 bool DeviceContext::strokeAndFillPath()

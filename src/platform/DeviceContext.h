@@ -94,10 +94,8 @@ public:
 
     void beginPath();
     void endPath();
-    void closeFigure();
     // The path operations consume the closed path; false when there is none.
     bool strokePath();
-    bool fillPath();
     bool strokeAndFillPath();
     // Replaces the closed path by the outline of its stroke with the selected pen. A pen one pixel
     // wide or thinner has no outline to give: false, and the path stays as it was (so stroking it

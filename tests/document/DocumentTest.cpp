@@ -1,7 +1,5 @@
-// Documents loaded into a window without a display, where a picture and the boxes cannot show
-// it (the render cases show the rest): the back buffer and its palette, what changes repaint, the
-// mouse walk, tick order, the surfaces of images, documents replaced while a script still runs,
-// and damaged, huge and hostile input.
+// Documents in a window without a display, for what the render cases cannot show: the back
+// buffer, repaints, the mouse walk, ticks, images, reloads during a script, hostile input.
 #include <document/Document.h>
 #include <document/DocumentFile.h>
 #include <document/DocumentWarning.h>
@@ -193,7 +191,7 @@ TEST_F(DocumentTest, TheBackBufferOnlyGrowsAndTheWindowWrapsAtTheEndsOfThe32BitR
     ASSERT_EQ(document->backBuffer()->getPalette(0, 256, palette), Status::Ok);
     const std::pair<int32_t, uint32_t> entries[] = { { 9, 0 }, { 11, 0x0C0C0C }, { 19, 0x727272 }, { 21, 0x330000 },
         { 26, 0x003300 }, { 56, 0x000033 }, { 235, 0xFFFFFF }, { 236, 0x8C8C8C }, { 237, 0x999999 },
-        { 245, 0xFFFFFF }, { 246, 0 } };
+        { 242, 0xD8D8D8 }, { 245, 0xFFFFFF }, { 246, 0 } };
     for (auto [index, colour] : entries) {
         const ColorTableEntry& entry = palette[index];
         EXPECT_EQ(static_cast<uint32_t>(entry.red << 16 | entry.green << 8 | entry.blue), colour) << index;
@@ -296,6 +294,8 @@ TEST_F(DocumentTest, ALoadDuringABoxFreesNothingTheWaitingScriptStillUses)
     system.setRecordListener(nullptr);
     for (int i = 0; i < 10; ++i)
         ASSERT_EQ(document->load(other), Status::Ok);
+    document->shutdown();
+    EXPECT_EQ(document->load(other), Status::Failed) << "a shut document loads nothing";
 }
 
 TEST(DocumentText, Utf8BecomesShiftJisAndShiftJisStaysAsItIs)

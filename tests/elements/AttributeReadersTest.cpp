@@ -1,6 +1,5 @@
-// Reading a node's attributes: texts cut to the buffer, integers read as strtol with base 0 reads
-// them and saturated, colours as colour texts; an absent attribute leaves the caller's value
-// alone, and reading takes no reference away from the array.
+// Reading a node's attributes: texts cut to the buffer, integers as strtol with base 0 (saturated),
+// colours as colour texts; an absent attribute leaves the caller's value alone.
 #include <elements/AttributeReaders.h>
 
 #include <script/runtime/ScriptString.h>

@@ -1,6 +1,4 @@
-// Clock hands: angles for worked times, end points for worked clocks, and the drawn hand covering
-// the pixels along its line and nothing far beyond, plain, outlined, and outlined but too thin for
-// an outline.
+// Clock hands: angles, end points, and the drawn hand covering its line and nothing far beyond.
 #include <elements/ClockHand.h>
 
 #include <support/PixelMemory.h>
@@ -78,8 +76,8 @@ TEST(ClockHand, DrawnHandsCoverTheirLine)
         Rect reach;
     };
     const Row rows[] = {
-        { "a plain line 4 wide", 4, NoColor, Red, 50, 97, { 46, 46, 100, 55 } },
-        { "an outlined line 4 wide", 4, Green, Red, 50, 97, { 46, 46, 100, 55 } },
+        { "a plain line 4 wide", 4, NoColor, Red, 50, 97, { 47, 47, 100, 54 } },
+        { "an outlined line 4 wide", 4, Green, Red, 50, 97, { 47, 47, 100, 54 } },
         { "an outlined line 1 wide", 1, Green, Green, 51, 98, { 0, 50, 100, 51 } },
         { "an outlined line 0 wide", 0, Green, Green, 51, 98, { 0, 50, 100, 51 } },
     };
@@ -98,6 +96,7 @@ TEST(ClockHand, DrawnHandsCoverTheirLine)
         Ink ink = inkWhere(surface->pixels(), [](Color c) { return c != 0; });
         EXPECT_TRUE(within(ink.bounds, row.reach)) << row.what;
         EXPECT_GE(ink.bounds.right, 99) << row.what << ": up to the end point";
+        EXPECT_EQ(inkOf(surface->pixels(), Green).count > 0, row.outline == Green) << row.what << ": edge";
         if (row.along == Green) {
             EXPECT_EQ(inkOf(surface->pixels(), Red).count, 0) << row.what << ": never the fill colour";
         }

@@ -1,6 +1,5 @@
-// Elements against a recording document: geometry and colours from attributes, what changes ask
-// to repaint, hit testing, the members and their refusals, the mascot body's shape, and clocks
-// drawn at a fixed time. Background pictures are shown by the render cases.
+// Elements against a recording document: attributes, repaints, hit tests, members, the mascot
+// body's shape, and clocks at a fixed time. Background pictures are shown by the render cases.
 #include <elements/BodyElement.h>
 #include <elements/ClockElement.h>
 #include <elements/TimeFormat.h>
@@ -299,7 +298,7 @@ TEST_F(ElementTest, MascotBodyTakesItsPicturesShapeAndSize)
 TEST_F(ElementTest, ClocksDrawnAtTheTimeOfTheirLastTick)
 {
     time.tm_sec = 15;
-    RefPtr<Element> hand = make("clock", { { "hand", "sec" }, { "size", "40" }, { "lineWidth", "5" },
+    RefPtr<Element> hand = make("clock", { { "hand", "sec" }, { "size", "40" }, { "lineWidth", "30" },
         { "handBgcolor", "#00ff00" }, { "width", "100" }, { "height", "100" } });
     auto snapshot = [&] {
         paintOver(*hand, 0xFFFFFF);
@@ -313,9 +312,10 @@ TEST_F(ElementTest, ClocksDrawnAtTheTimeOfTheirLastTick)
     EXPECT_EQ(static_cast<ClockElement&>(*make("clock", { { "hand", "hours" } })).hand(), HandKind::Digital);
     hand->tick();
     std::vector<uint32_t> before = snapshot();
-    // From the centre (50, 50) right to 50 + 40 - 5 / 2 - 1 = 87, filled in the hand's colour.
-    for (int32_t x : { 51, 86, 95 })
-        EXPECT_EQ(before[50 * 100 + x], x < 87 ? 0u : 0xFFFFFFu) << "row 50 at x " << x;
+    // From the centre (50, 50) right to 50 + 40 - 30 / 2 - 1 = 74, filled in the hand's colour; the
+    // round end and the edge reach 16 further. So wide a hand needs all of its repaint margin.
+    for (int32_t x : { 51, 73, 95 })
+        EXPECT_EQ(before[50 * 100 + x], x < 74 ? 0u : 0xFFFFFFu) << "row 50 at x " << x;
     invalidations.clear();
     time.tm_sec = 16;
     hand->tick();
@@ -336,7 +336,7 @@ TEST_F(ElementTest, ClocksDrawnAtTheTimeOfTheirLastTick)
     invalidations.clear();
     hand->tick();
     EXPECT_TRUE(invalidations.empty()) << "a hand that did not move";
-    paintOver(*hand, 0xFFFFFF, { 0, 60, 40, 100 });
+    paintOver(*hand, 0xFFFFFF, { 0, 75, 30, 100 });
     EXPECT_EQ(pixel(50, 50), 0xFFFFFFu) << "a repaint far from the hand draws nothing";
 
     time = { 56, 34, 12 };

@@ -1,6 +1,5 @@
-// Loading pictures: the order of the image library's steps (end after every accepted header and
-// never after a refused one; no call at all for a file that cannot be opened), what the surface
-// receives from the record, and a whole file named in Shift-JIS through the program's own library.
+// Loading pictures: the order of the image library's steps (end after every accepted header, never
+// after a refused one, no call for a file that cannot be opened) and what the surface receives.
 #include <imaging/ImageLoading.h>
 
 #include <support/PixelMemory.h>
@@ -122,25 +121,6 @@ TEST(ImageLoading, TheSurfaceTakesThePictureAndItsPalette)
         EXPECT_EQ(palette ? palette->size() : 0, row.entries) << row.paletteCount;
     }
     std::remove(path.c_str());
-}
-
-// The file is named in the file system's encoding (UTF-8 "画像.bmp"); the document names it in
-// Shift-JIS.
-TEST(ImageLoading, ABmpNamedInShiftJisLoadsWithItsIndicesAndPalette)
-{
-    std::string path = writeTempFile("\xe7\x94\xbb\xe5\x83\x8f.bmp", smallBmp());
-    RefPtr<Surface> surface = loadImageFile(testing::TempDir() + "nimbolt-\x89\xe6\x91\x9c.bmp");
-    ASSERT_TRUE(surface);
-    SurfaceInfo info;
-    ASSERT_TRUE(surface->getInfo(info).ok());
-    EXPECT_EQ(info.bitsPerPixel, 8);
-    EXPECT_EQ(indexText(info.bits, info.stride, info.width, info.height), "012/321");
-    Palette table(5);
-    ASSERT_TRUE(surface->getPalette(0, 5, table.data()).ok());
-    EXPECT_EQ(table, (Palette { FourColours[0], FourColours[1], FourColours[2], FourColours[3], {} }));
-    EXPECT_EQ(surface->paletteCount(), 4);
-    std::remove(path.c_str());
-    EXPECT_FALSE(loadImageFile(path)) << "gone";
 }
 
 }

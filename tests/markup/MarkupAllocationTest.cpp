@@ -1,6 +1,5 @@
-// Runs the parser with each of its allocations failing in turn. Every allocation of the markup
-// library (and of the lists it makes) goes through the non-throwing operator new, which this test
-// program replaces with one that can be told to fail its n-th call.
+// Runs the parser with each of its allocations failing in turn, through a replaced non-throwing
+// operator new that can be told to fail its n-th call.
 #include <support/MarkupTreeDump.h>
 
 #include <gtest/gtest.h>

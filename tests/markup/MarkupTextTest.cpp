@@ -1,5 +1,4 @@
-// The parts of a markup tree: counted texts (made, copied to buffers, compared with names) and
-// attribute lists (entries across chunks of 8, lookups, name copies and index ranges).
+// The parts of a markup tree: counted texts and attribute lists (chunks of 8, lookups, ranges).
 #include <markup/AttributeList.h>
 
 #include <cstring>

@@ -1,6 +1,5 @@
-// File names as documents write them, resolved on a real folder tree: backslashes between
-// folders, the second byte of a Shift-JIS character that looks like a backslash, and letter case
-// that does not match the file system's.
+// File names as documents write them (backslashes, 0x5C trail bytes, any letter case), resolved
+// on a real folder tree.
 #include <platform/FileAccess.h>
 
 #include <gtest/gtest.h>

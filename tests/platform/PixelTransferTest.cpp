@@ -1,6 +1,5 @@
-// Fills and copies done by our own pixel code: the exact bytes of every depth, the nearest
-// colour-table entry for 8-bit targets, clipping on every side, overlapping copies within one
-// buffer, and nearest-neighbour scaling.
+// Fills and copies by our own pixel code: exact bytes at every depth, nearest table entries,
+// clipping, overlapping copies and nearest-neighbour scaling.
 #include <platform/PixelTransfer.h>
 
 #include <support/PixelMemory.h>

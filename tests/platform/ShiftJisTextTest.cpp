@@ -1,5 +1,4 @@
-// Shift-JIS bytes become Unicode one character at a time, and the character boundaries in bytes
-// are kept: a two-byte character is never split, whatever its trail byte.
+// Shift-JIS bytes become Unicode one character at a time; a two-byte character is never split.
 #include <platform/ShiftJisText.h>
 
 #include <gtest/gtest.h>

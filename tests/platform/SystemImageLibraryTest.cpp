@@ -1,7 +1,5 @@
-// The program's image library: pictures with a palette keep their indices and palette (BMP, also
-// run-length coded, PNG and GIF), PNG and GIF pictures with transparency come as blue, green, red,
-// alpha bytes, all others as blue, green, red bytes; damaged, truncated and oversized files are
-// refused at the header step and leave nothing behind.
+// The program's image library: indexed pictures keep indices and palette, pictures with alpha come
+// as blue, green, red, alpha, others as blue, green, red; damaged files leave nothing behind.
 #include <platform/GifReader.h>
 #include <platform/ImageLibrary.h>
 

@@ -1,6 +1,5 @@
-// Test helpers for pixels: owned pixel memory with the system's row padding and a colour table,
-// 8-bit pictures written and read as text, where pixels of a colour lie, and picture files built
-// byte by byte.
+// Test helpers for pixels: pixel memory with a colour table, 8-bit pictures as text, where the
+// pixels of a colour lie, and picture files built byte by byte.
 #pragma once
 
 #include <platform/PixelBuffer.h>

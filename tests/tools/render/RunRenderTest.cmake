@@ -1,8 +1,8 @@
 # One nimbolt-render test, run in SOURCE: NAME.args holds the arguments, one a line (${OUT} stands
 # for the PNG written); standard error must equal NAME.err (followed by the usage, help.out, when
 # the status is 2), standard output NAME.out (when there is one) and the exit status NAME.status
-# (0 when there is none); NAME.probe, when there is one, lists pixels the PNG must have. With
-# -DPICTURE=... (the examples) the PNG is written with -o and must equal PICTURE pixel for pixel.
+# (0 when there is none); NAME.probe, when there is one, lists pixels the PNG (written with -o)
+# must have. With -DPICTURE=... (the examples) the PNG must equal PICTURE pixel for pixel.
 set(OUT ${WORK}/${NAME}.png)
 file(MAKE_DIRECTORY ${WORK})
 file(REMOVE ${OUT})
@@ -13,7 +13,7 @@ foreach(line IN LISTS lines)
     string(REPLACE "\${OUT}" "${OUT}" line "${line}")
     list(APPEND arguments "${line}")
 endforeach()
-if(DEFINED PICTURE)
+if(DEFINED PICTURE OR EXISTS ${SOURCE}/${NAME}.probe)
     list(APPEND arguments -o ${OUT})
 endif()
 
