@@ -8,8 +8,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh bench
-build=${NIMBOLT_BENCH_BUILD:-build-desktop-bench}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DNIMBOLT_TESTS=OFF >/dev/null
-cmake --build "$build" --target nimbolt nimbolt_clock_data >/dev/null
+. bench/release-build.sh nimbolt nimbolt_clock_data
 exec python3 bench/desktop_cost.py idle "$build" "${1:-60}" "${@:2}"

@@ -7,8 +7,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh bench
-build=${NIMBOLT_BENCH_BUILD:-build-desktop-bench}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DNIMBOLT_TESTS=OFF >/dev/null
-cmake --build "$build" --target nimbolt nimbolt_clock_data bare-window >/dev/null
+. bench/release-build.sh nimbolt nimbolt_clock_data bare-window
 exec python3 bench/desktop_cost.py startup "$build" "${1:-10}"
