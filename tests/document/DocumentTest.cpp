@@ -232,7 +232,7 @@ TEST_F(DocumentTest, TicksReachEveryElementLastFirstASecondAfterTheWindowAndInte
 TEST_F(DocumentTest, ImagesHoldTheSurfacesTheyAskFor)
 {
     ASSERT_TRUE(load(R"(
-        var none = new Image(); var flat = new Image(10, 0); var deep = new Image(32, 32); var one = new Image(10);
+        var none = new Image(); var flat = new Image(10, 0); var deep = new Image(32, 24); var one = new Image(10);
         var mid = new Image(32, 32, 8); var low = new Image(32, 32, 4);
         before = none.src; none.src = "missing.bmp"; after = none.src;
         var shot = window.captureImage();
@@ -251,6 +251,8 @@ TEST_F(DocumentTest, ImagesHoldTheSurfacesTheyAskFor)
     for (auto [name, depth] :
         { std::pair { "none", 0 }, { "flat", 0 }, { "one", 0 }, { "deep", 24 }, { "mid", 16 }, { "low", 8 } })
         EXPECT_EQ(infoOf(name).bitsPerPixel, depth) << name;
+    EXPECT_EQ(infoOf("deep").width, 32);
+    EXPECT_EQ(infoOf("deep").height, 24);
     EXPECT_EQ(global("before").tag, ValueTag::Undefined);
     EXPECT_EQ(text("after"), "missing.bmp") << "the name stays, loaded or not";
     SurfaceInfo info = infoOf("shot");

@@ -70,6 +70,7 @@ TEST(AttributeReaders, TextIsCutToTheBufferAndAbsentAttributesLeaveTheResultAlon
         EXPECT_EQ(buffer[row.capacity], 'x') << row.what << ": nothing written past the capacity";
     }
     EXPECT_TRUE(readAttributeText(*array, "background", nullptr, 0).ok()) << "present, nothing copied";
+    EXPECT_TRUE(readAttributeText(*array, "background", nullptr, 16).ok()) << "no buffer, whatever its capacity";
 
     ScriptString* text = createString(std::string_view("0x20")).leakRef();
     set(*array, "size", makeStringValue(text));

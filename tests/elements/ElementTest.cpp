@@ -377,6 +377,7 @@ TEST(TimeFormat, ConversionsOfEachLocaleAndTheUnknownLeavesTheCurrentOne)
             "12/07/26|2026-12-07|15:04|15:04:05|15:04:05|Dec|2026|20" },
         { "Japanese date and time", monday, "%c", TimeLocale::Japanese, "2026/12/07 15:04:05" },
         { "a Monday starts a Monday week", monday, "%U %W %u %w", TimeLocale::C, "49 49 1 1" },
+        { "the offset of a time that carries none", monday, "%z|", TimeLocale::C, "+0000|" },
         { "a Sunday, at midnight; %# at the end", sunday, "%U %W %u %w %I %p %e %#d", TimeLocale::C,
             "49 48 7 0 12 AM  6 6" },
     };
