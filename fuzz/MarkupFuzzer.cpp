@@ -1,10 +1,8 @@
-// Parses arbitrary bytes as markup, from memory and through a FILE, checks the links every tree
-// must keep, runs the queries the document loader uses on every element and frees the tree. Both
-// inputs must give trees of the same size.
+// Parses arbitrary bytes as markup, checks the links every tree must keep, runs the queries the
+// document loader uses on every element and frees the tree.
 #include <markup/MarkupNode.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -85,18 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     MarkupStream stream = MarkupStream::fromMemory(data, size);
     MarkupNode* root = parseMarkup(stream);
     check(!root || !root->parent);
-    size_t count = walk(root);
+    walk(root);
     freeMarkupNode(root);
-
-    if (size > 0) {
-        FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
-        if (file) {
-            MarkupStream fileStream = MarkupStream::fromFile(file);
-            MarkupNode* fileRoot = parseMarkup(fileStream);
-            check(walk(fileRoot) == count);
-            freeMarkupNode(fileRoot);
-            std::fclose(file);
-        }
-    }
     return 0;
 }
