@@ -354,6 +354,18 @@ def first_frame(display, args):
     sys.exit("%s painted nothing (exit %d): %s" % (args[0], result.returncode, result.stderr.strip()))
 
 
+def first_frames(display, programs, starts):
+    """{label: [(wall s, processor s)] of `starts` starts} of (label, args) programs started in
+    turn, after one unmeasured start of each so that all find their files in the page cache."""
+    for _, args in programs:
+        first_frame(display, args)
+    times = {label: [] for label, _ in programs}
+    for _ in range(starts):
+        for label, args in programs:
+            times[label].append(first_frame(display, args))
+    return times
+
+
 def startup(build, starts):
     nimbolt = os.path.join(build, "src/app/nimbolt")
     bare = os.path.join(build, "bench/bare-window")
@@ -361,13 +373,7 @@ def startup(build, starts):
     display = Display()
     try:
         programs = (("nimbolt", [nimbolt]), ("bare-window", [bare, picture]), ("bare + text", [bare, "--text", picture]))
-        # One start of each first, unmeasured, so that both find their files in the page cache.
-        for _, args in programs:
-            first_frame(display, args)
-        times = {label: [] for label, _ in programs}
-        for _ in range(starts):
-            for label, args in programs:
-                times[label].append(first_frame(display, args))
+        times = first_frames(display, programs, starts)
         print("Process start to the end of the first paint, median of %d starts (ms; the machine may"
               " be shared, processor time is the figure to go by)" % starts)
         print("%-12s %10s %10s %10s %10s" % ("program", "wall", "CPU", "min wall", "min CPU"))
@@ -405,13 +411,7 @@ def goals(build, seconds, starts, engines=None):
         for _, program in programs:
             program.terminate()
             program.wait()
-        starts_of = {"nimbolt": [nimbolt], "bare + text": [bare, "--text", picture]}
-        for args in starts_of.values():
-            first_frame(display, args)  # unmeasured: both find their files in the page cache
-        frames = {label: [] for label in starts_of}
-        for _ in range(starts):
-            for label, args in starts_of.items():
-                frames[label].append(first_frame(display, args))
+        frames = first_frames(display, (("nimbolt", [nimbolt]), ("bare + text", [bare, "--text", picture])), starts)
     finally:
         display.close()
     wall = {label: statistics.median(t[0] for t in frames[label]) * 1000 for label in frames}
