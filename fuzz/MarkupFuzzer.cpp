@@ -48,17 +48,15 @@ void queryElement(MarkupNode* node)
     check(compareMarkupName(node->text.get(), "div") != 0 || node->text->view() == "div");
 }
 
-// Visits every node without recursion; returns the number of nodes.
-size_t walk(MarkupNode* root)
+// Visits every node without recursion.
+void walk(MarkupNode* root)
 {
-    size_t count = 0;
     std::vector<MarkupNode*> pending;
     if (root)
         pending.push_back(root);
     while (!pending.empty()) {
         MarkupNode* node = pending.back();
         pending.pop_back();
-        ++count;
         bool isText = node->kind == MarkupNodeKind::TextNode;
         check(isText == !node->attributes);
         check((node->kind == MarkupNodeKind::ElementNode) == !!node->children);
@@ -73,7 +71,6 @@ size_t walk(MarkupNode* root)
             pending.push_back(child);
         }
     }
-    return count;
 }
 
 }
