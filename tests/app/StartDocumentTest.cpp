@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,59 +10,39 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-struct Folders {
-    Folders()
-    {
-        char pattern[] = "/tmp/nimbolt-start-XXXXXX";
-        root = fs::path(mkdtemp(pattern));
-        fs::create_directories(root / "bin");
-        fs::create_directories(root / "share");
-    }
-    ~Folders() { fs::remove_all(root); }
-
-    void place(const fs::path& folder)
-    {
-        fs::create_directories(folder / "clock.dat");
-        std::ofstream(folder / "clock.dat" / "start.nbm") << "<nbml></nbml>";
-    }
-
-    fs::path root;
-};
-
-}
-
 TEST(StartDocument, ChoosesTheFirstFolderThatHasOne)
 {
     struct Row {
         const char* what;
-        bool besideProgram, inData, dataGiven;
+        const char* program; // the program's folder as handed over
+        const char* present; // b: a document beside the program, s: one in the data folder, f: a folder beside
+        bool dataGiven;
         const char* expected; // below the test folder
     };
     const Row rows[] = {
-        { "beside the program wins over the data folder", true, true, true, "bin/clock.dat/start.nbm" },
-        { "beside the program alone", true, false, true, "bin/clock.dat/start.nbm" },
-        { "the installed data folder when none is beside", false, true, true, "share/clock.dat/start.nbm" },
-        { "nowhere: the name beside the program", false, false, true, "bin/clock.dat/start.nbm" },
-        { "no data folder compiled in", false, true, false, "bin/clock.dat/start.nbm" },
+        { "beside the program wins over the data folder", "bin", "bs", true, "bin/clock.dat/start.nbm" },
+        { "beside the program alone", "bin", "b", true, "bin/clock.dat/start.nbm" },
+        { "the installed data folder when none is beside", "bin", "s", true, "share/clock.dat/start.nbm" },
+        { "nowhere: the name beside the program", "bin/", "", true, "bin/clock.dat/start.nbm" },
+        { "no data folder compiled in", "bin", "s", false, "bin/clock.dat/start.nbm" },
+        { "a folder named like the document is not it", "bin/", "fs", true, "share/clock.dat/start.nbm" },
     };
+    char pattern[] = "/tmp/nimbolt-start-XXXXXX";
+    const fs::path root = mkdtemp(pattern);
     for (const Row& row : rows) {
-        Folders folders;
-        if (row.besideProgram)
-            folders.place(folders.root / "bin");
-        if (row.inData)
-            folders.place(folders.root / "share");
-        std::string data = row.dataGiven ? (folders.root / "share").string() : std::string();
-        EXPECT_EQ(nimbolt::startDocumentPath((folders.root / "bin").string(), data),
-            (folders.root / row.expected).string())
+        fs::remove_all(root / "bin");
+        fs::remove_all(root / "share");
+        fs::create_directories(root / "bin" / "clock.dat");
+        fs::create_directories(root / "share" / "clock.dat");
+        for (const char* at = row.present; *at; ++at) {
+            if (*at == 'f')
+                fs::create_directory(root / "bin" / "clock.dat" / "start.nbm");
+            else
+                std::ofstream(root / (*at == 'b' ? "bin" : "share") / "clock.dat" / "start.nbm") << "<nbml></nbml>";
+        }
+        std::string data = row.dataGiven ? (root / "share").string() : std::string();
+        EXPECT_EQ(nimbolt::startDocumentPath((root / row.program).string(), data), (root / row.expected).string())
             << row.what;
     }
-
-    Folders folders;
-    fs::create_directories(folders.root / "bin" / "clock.dat" / "start.nbm");
-    folders.place(folders.root / "share");
-    EXPECT_EQ(nimbolt::startDocumentPath((folders.root / "bin").string() + "/", (folders.root / "share").string()),
-        (folders.root / "share" / "clock.dat" / "start.nbm").string())
-        << "a folder named like the document is not it";
+    fs::remove_all(root);
 }

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""End-to-end tests of the desktop program, each case under an Xvfb of its own, watched from outside
+"""End-to-end cases of the desktop program, each under an Xvfb of its own, watched from outside
 (window tree, screen pixels, xdotool input, its output, settings and exit code).
 
     desktop_test.py NIMBOLT CASE [BUILD]   exit 0 passed, 1 failed, 77 skipped (a tool is missing)
@@ -33,15 +33,13 @@ def check(condition, message):
 
 
 def poll(what, probe, timeout=20.0, interval=0.05):
-    """The first true value probe() gives within the timeout; fails naming `what` otherwise."""
+    """The first true value probe() gives within the timeout."""
     end = time.monotonic() + timeout
-    while True:
-        value = probe()
-        if value:
-            return value
+    while not (value := probe()):
         if time.monotonic() > end:
             raise Failure("timed out waiting for " + what)
         time.sleep(interval)
+    return value
 
 
 def stop(process):
@@ -53,14 +51,12 @@ def stop(process):
         process.wait()
 
 
-# --- the probe picture ------------------------------------------------------------------------
-
 PROBE_PALETTE = [(255, 0, 255), (20, 40, 200), (200, 40, 20)]
 
 
 def shape_picture():
-    """A 40 x 30 picture keyed on index 0 (its top-left pixel): a ring-like figure with a hole,
-    an isolated pixel and a diagonal, so that the shape is more than one rectangle."""
+    """40 x 30, keyed on index 0 (its top-left pixel): a ring with a hole, an isolated pixel and a
+    diagonal, so that the shape is more than one rectangle."""
     rows = [[1 if 3 <= y < 27 and 5 <= x < 35 and not (10 <= y < 20 and 15 <= x < 25) else 0
              for x in range(40)] for y in range(30)]
     rows[1][38] = 2
@@ -69,26 +65,34 @@ def shape_picture():
     return rows
 
 
-def write_probe_bmp(path):
-    """The shape picture as an 8-bit BMP (rows bottom up, each padded to 4 bytes)."""
+def write_mascot(path, title, script="", body_attributes="", body=""):
+    """A mascot document showing the probe picture, written beside it as an 8-bit BMP."""
+    with open(path, "w", encoding="shift_jis") as out:
+        out.write("<nbml><head><title>%s</title><script>%s</script></head>\n"
+                  "<body background=\"probe.bmp\" %s>%s</body></nbml>\n" % (title, script, body_attributes, body))
     rows = shape_picture()
-    stride = (len(rows[0]) + 3) & ~3
+    stride = (len(rows[0]) + 3) & ~3  # rows bottom up, each padded to 4 bytes
     pixels = b"".join(bytes(row) + b"\0" * (stride - len(row)) for row in reversed(rows))
     colours = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in PROBE_PALETTE)
     colours += b"\0" * (4 * (256 - len(PROBE_PALETTE)))
     offset = 14 + 40 + len(colours)
-    with open(path, "wb") as out:
+    with open(os.path.join(os.path.dirname(path), "probe.bmp"), "wb") as out:
         out.write(struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset))
         out.write(struct.pack("<IiiHHIIiiII", 40, len(rows[0]), len(rows), 1, 8, 0, len(pixels), 2835, 2835, 256, 0))
         out.write(colours + pixels)
 
 
-# --- the X server and its tools ----------------------------------------------------------------
+def probe_over(key_colour, scale=1):
+    """The probe picture's pixels, each a block of scale x scale, with key_colour for the key's."""
+    rows = shape_picture()
+    return {(x * scale + dx, y * scale + dy): PROBE_PALETTE[index] if index != rows[0][0] else key_colour
+            for y, row in enumerate(rows) for x, index in enumerate(row) for dy in range(scale) for dx in range(scale)}
+
 
 class Display:
-    """A virtual X server of the case's own, with a black root window. It never resets (one that resets
-    when its last client leaves refuses the next program connecting meanwhile). Its screen memory
-    (the framebuffer, an xwd dump) holds what a compositing manager made of the windows."""
+    """A virtual X server of the case's own with a black root window. It never resets (one that
+    resets when its last client leaves refuses the next program meanwhile). Its framebuffer (an xwd
+    dump) holds what a compositing manager made of the windows."""
 
     def __init__(self):
         self.home = tempfile.mkdtemp(prefix="nimbolt-home-")
@@ -124,8 +128,13 @@ class Display:
         poll("the window manager", lambda: "window id" in self.run(
             "xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check_status=False))
 
+    def start_tray(self):
+        check(shutil.which("trayer"), "trayer is missing")
+        self.start_helper("trayer", "--edge", "top", "--align", "left", "--widthtype", "pixel", "--width", "64",
+                          "--heighttype", "pixel", "--height", "32", "--expand", "false")
+        poll("the tray's panel", lambda: self.window_named("panel"))
+
     def visible(self, *search):
-        """The ids of the visible windows xdotool finds, e.g. visible("--name", "^alert$")."""
         out = self.run("xdotool", "search", "--onlyvisible", *search, check_status=False)
         return [int(w) for w in out.split()]
 
@@ -137,6 +146,10 @@ class Display:
         fields = dict(line.strip().partition(":")[::2] for line in self.run("xwininfo", "-id", str(window)).splitlines())
         return tuple(int(fields[key].strip()) for key in
                      ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+
+    def click_middle(self, window, button):
+        x, y, width, height = self.geometry(window)
+        self.run("xdotool", "mousemove", str(x + width // 2), str(y + height // 2), "click", button)
 
     def box_line(self, box, below=(22, 16, 28, 12, 34)):
         """A line of a box's selectable text: a triple click on it puts it in the X selection."""
@@ -153,8 +166,7 @@ class Display:
         return poll("the box's text in the selection", selected_text, timeout=10)
 
     def docked_icon(self):
-        """The docked tray icon: the one window of the program's that is not a direct child of
-        the root window (it sits inside the tray's panel)."""
+        """The program's one window that is not a direct child of the root (it sits in the tray)."""
         tree = self.run("xwininfo", "-root", "-tree", check_status=False).splitlines()
         top = min((len(l) - len(l.lstrip()) for l in tree if l.strip().startswith("0x")), default=0)
         for line in tree:
@@ -162,17 +174,8 @@ class Display:
                 return int(line.split()[0], 16)
         return None
 
-    def start_tray(self):
-        check(shutil.which("trayer"), "trayer is missing")
-        self.start_helper("trayer", "--edge", "top", "--align", "left", "--widthtype", "pixel", "--width", "64",
-                          "--heighttype", "pixel", "--height", "32", "--expand", "false")
-        poll("the tray's panel", lambda: self.window_named("panel"))
-
-    def wait_at(self, window, x, y):
-        poll("the window at %d,%d" % (x, y), lambda: self.geometry(window)[:2] == (x, y))
-
-    def has_state(self, window, name):
-        return name in self.run("xprop", "-id", str(window), "_NET_WM_STATE", "_NET_WM_DESKTOP")
+    def hints(self, window):
+        return self.run("xprop", "-id", str(window), "_NET_WM_STATE", "_NET_WM_DESKTOP")
 
     def close(self):
         for process in self.helpers + [self.server]:
@@ -182,7 +185,7 @@ class Display:
 
 def screen_colours(display, left, top, width, height):
     """The screen's pixels in the rectangle as {(x, y): (red, green, blue)}, relative to its
-    corner, from the server's framebuffer (an xwd dump; its header: 25 big-endian words)."""
+    corner, from the framebuffer (an xwd dump; its header: 25 big-endian words)."""
     with open(display.framebuffer, "rb") as screen:
         data = screen.read()
     fields = struct.unpack(">25I", data[:100])
@@ -199,15 +202,13 @@ def screen_colours(display, left, top, width, height):
 
 
 def differing(screen, expected, left=0, top=0):
-    """The expected {(x, y): colour} pixels that differ by more than 2 in a channel on the screen,
-    the picture's corner at left, top."""
+    """The expected pixels that differ by more than 2 in a channel on the screen, placed at left, top."""
     seen = {point: screen.get((left + point[0], top + point[1]), (-9, -9, -9)) for point in expected}
     return [(point, seen[point], colour) for point, colour in expected.items()
             if any(abs(s - e) > 2 for s, e in zip(seen[point], colour))]
 
 
 def on_screen(display, left, top, expected):
-    """A function listing the expected pixels that the screen shows otherwise from left, top on."""
     width, height = max(x for x, _ in expected) + 1, max(y for _, y in expected) + 1
     return lambda: differing(screen_colours(display, left, top, width, height), expected)
 
@@ -221,20 +222,9 @@ def check_pixels(what, wrong, timeout=5, interval=0.05):
         raise Failure("%s: %d pixels differ (point, seen, expected), e.g. %s" % (what, len(pixels), pixels[:5]))
 
 
-# --- the program ------------------------------------------------------------------------------
-
-def write_mascot(path, title, script="", body_attributes="", body=""):
-    """A mascot document showing the probe picture (written beside it)."""
-    with open(path, "w", encoding="shift_jis") as out:
-        out.write("<nbml><head><title>%s</title><script>%s</script></head>\n"
-                  "<body background=\"probe.bmp\" %s>%s</body></nbml>\n" % (title, script, body_attributes, body))
-    write_probe_bmp(os.path.join(os.path.dirname(path), "probe.bmp"))
-
-
 class Nimbolt:
-    """The program started from a folder of its own with a mascot document showing the probe
-    picture, titled Probe, as its start document; its standard output and error go to files in
-    that folder. The program may be started again there (restart) or handed a request (again)."""
+    """The program run from a folder of its own, its start document showing the probe picture
+    titled Probe (unless start is false), its standard output and error in files there."""
 
     started = []  # every program a case started: reported on a failure, stopped at the end
 
@@ -253,7 +243,6 @@ class Nimbolt:
         self.restart(*args)
 
     def restart(self, *args):
-        """Starts the program (again, once the last one has ended) with the arguments."""
         with open(self.log("output"), "wb") as out, open(self.log("errors"), "wb") as errors:
             self.process = subprocess.Popen([self.program, *args], env=self.env, stdout=out, stderr=errors, cwd="/")
 
@@ -285,7 +274,7 @@ class Nimbolt:
                                                          if w != other_than])[0]
         poll("the window to reach its size", lambda: display.geometry(window)[2] > 1)
         if at:
-            display.wait_at(window, *at)
+            poll("the window at %r" % (at,), lambda: display.geometry(window)[:2] == at)
         return window
 
     def choose(self, x, y, key):
@@ -295,24 +284,14 @@ class Nimbolt:
         self.display.run("xdotool", "key", key)
 
 
-# --- cases ------------------------------------------------------------------------------------
-
 # A mascot whose frame (the probe picture's ring) echoes the presses on it, placed at 100, 80.
 FRAME_SCRIPT = "function down(x) { Echo('down', x, '\\n'); } window.moveTo(100, 80);"
 FRAME = "<div left=\"5\" top=\"3\" width=\"30\" height=\"24\" onmousedown=\"down(this.id)\" id=\"frame\"></div>"
 
 
-def probe_over(key_colour, scale=1):
-    """The probe picture's pixels, each a block of scale x scale, with key_colour for the key's."""
-    rows = shape_picture()
-    return {(x * scale + dx, y * scale + dy): PROBE_PALETTE[index] if index != rows[0][0] else key_colour
-            for y, row in enumerate(rows) for x, index in enumerate(row) for dy in range(scale) for dx in range(scale)}
-
-
 def case_shape(display, executable, scale=2):
-    """The mascot window takes the picture's shape and size, stays out of the taskbar, and shows
-    every pixel as a block of scale x scale screen pixels of its exact colour (no smoothing); the
-    black root window shows where the shape leaves out the key colour."""
+    """The mascot window takes the picture's shape and size, stays out of the taskbar, and shows each
+    pixel as a block of scale x scale of its exact colour; the black root shows outside the shape."""
     program = Nimbolt(display, executable, FRAME_SCRIPT, body=FRAME,
                       extra_env={"QT_SCALE_FACTOR": str(scale)} if scale > 1 else {})
     window = program.find_mascot(at=(100 * scale, 80 * scale))
@@ -326,12 +305,11 @@ def case_shape(display, executable, scale=2):
 
 
 def case_pointer(display, executable, manager=None):
-    """A click in the hole of the shape reaches the window below and runs nothing; a press inside
-    the shape runs onmousedown, and dragging from there moves the mascot by the pointer's offset
-    (under a window manager that moves windows itself, a press and release with no time between
-    is a click that leaves it). Started again without a document, the program shows the last one
-    where it was dragged, after its script's move; a place off the screen comes back wholly onto
-    the screen's nearest corner."""
+    """A click in the shape's hole reaches the window below; a press on the frame runs onmousedown,
+    and a drag from there moves the mascot by the pointer's offset (a press and release at once is
+    a click that leaves it). Started again without a document, the program shows the last one where
+    it was dragged, a place off the screen brought wholly onto the nearest corner. Under a window
+    manager, Alt+F4 on the last window without a tray ends the program with 0."""
     if manager:
         display.start_manager(manager)
     mascot = os.path.join(display.home, "mascot.nbm")
@@ -349,7 +327,7 @@ def case_pointer(display, executable, manager=None):
     for step in range(1, 11):
         display.run("xdotool", "mousemove", str(107 + 13 * step), str(85 + 7 * step))
     display.run("xdotool", "mouseup", "1")
-    display.wait_at(window, 230, 150)
+    poll("the dragged window", lambda: display.geometry(window)[:2] == (230, 150))
     check(program.read().count("down frame") == 2,
           "the click in the hole reached the window (%d downs)" % program.read().count("down frame"))
     settings = os.path.join(display.config, "nimbolt", "nimbolt.conf")
@@ -362,7 +340,10 @@ def case_pointer(display, executable, manager=None):
         with open(settings, "w") as new:
             new.write(text)
         program.restart()
-        program.find_mascot("Mascot", at=expected)
+        window = program.find_mascot("Mascot", at=expected)
+    if manager:
+        display.run("xdotool", "windowactivate", "--sync", str(window), "key", "alt+F4")
+        check(program.wait_exit() == 0, "exit code is not 0 (Alt+F4 without a tray)")
 
 
 def shape_extents(display, window):
@@ -397,16 +378,6 @@ def png_colours(path):
     return {(x, y): tuple(rows[y][x * size:x * size + 3]) for y in range(height) for x in range(width)}
 
 
-def write_png(path, rows):
-    """An 8-bit RGBA PNG file of rows of (red, green, blue, alpha) pixels."""
-    def chunk(kind, data):
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-    raw = b"".join(b"\0" + bytes(channel for pixel in row for channel in pixel) for row in rows)
-    with open(path, "wb") as out:
-        out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", len(rows[0]), len(rows), 8, 6, 0, 0, 0))
-                  + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
-
-
 # An alpha mascot: an opaque ring with a transparent hole, soft pixels at its left and right
 # edges and below it. Pixels at alpha 128 and more make the shape, 127 and less stay out.
 ALPHA_KEY = {".": ((9, 9, 9), 0), "#": ((200, 60, 20), 255), "h": ((40, 120, 220), 192),
@@ -422,9 +393,14 @@ ALPHA_MASCOT = ["............",
 
 
 def write_alpha(folder, script="", body_attributes=""):
-    """The alpha mascot's document, titled Alpha, with its picture beside it; returns its path."""
-    write_png(os.path.join(folder, "alpha.png"), [[ALPHA_KEY[key][0] + (ALPHA_KEY[key][1],) for key in row]
-                                                  for row in ALPHA_MASCOT])
+    """The alpha mascot's document, titled Alpha, with its picture (an 8-bit RGBA PNG) beside it."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    raw = b"".join(b"\0" + bytes(channel for key in row for channel in ALPHA_KEY[key][0] + (ALPHA_KEY[key][1],))
+                   for row in ALPHA_MASCOT)
+    header = struct.pack(">IIBBBBB", len(ALPHA_MASCOT[0]), len(ALPHA_MASCOT), 8, 6, 0, 0, 0)
+    with open(os.path.join(folder, "alpha.png"), "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
     document = os.path.join(folder, "alpha.nbm")
     with open(document, "w") as out:
         out.write("<nbml><head><title>Alpha</title><script>%s</script></head>\n"
@@ -440,11 +416,10 @@ def alpha_over(desktop, cut=False):
 
 
 def case_composited(display, executable):
-    """Without a compositing manager the mascot is cut by its X shape. Once one runs, the window
-    loses the X shape and carries alpha instead: the desktop shows through every key pixel, and a
-    click there does not reach the mascot. A picture with alpha shows each pixel blended over the
-    desktop and takes clicks at alpha 128 and more only; when the compositing manager ends, its
-    shape cuts it again to those pixels, each showing its colour over black."""
+    """Without a compositing manager the mascot is cut by its X shape; under one it loses the shape
+    and carries alpha: the desktop shows through the key pixels, and clicks there miss the mascot.
+    An alpha picture is blended over the desktop and takes clicks at alpha 128 and more only; once
+    the compositing manager ends, its shape cuts it to those pixels again, over black."""
     program, window = case_shape(display, executable, scale=1)
     # The picture's figure spans columns 0-38 and rows 1-29.
     check(shape_extents(display, window) == "39x29+0+1", "shape %r without a compositor" % shape_extents(display, window))
@@ -474,14 +449,16 @@ def case_composited(display, executable):
     check_pixels("the alpha picture cut, over black", on_screen(display, 100, 80, alpha_over((0, 0, 0), cut=True)))
 
 
-def start_weston(display, background, socket, *extra):
-    """A headless weston on the socket, painting its desktop in the background colour. Returns its
-    folder and a function of (expected, anchor, at) giving a function that lists the expected
-    pixels its screenshot shows otherwise, the picture's pixel `at` placed on the screenshot's
-    first pixel (in reading order) of the colour `anchor`."""
+WESTON_BACKGROUND = (0x40, 0x80, 0x50)
+
+
+def start_weston(display, socket, *extra):
+    """A headless weston on the socket. Returns its folder and a function of (expected, anchor, at)
+    giving a function that lists the expected pixels its screenshot shows otherwise, the picture's
+    pixel `at` placed on the screenshot's first pixel (in reading order) of the colour `anchor`."""
     folder = tempfile.mkdtemp(prefix="nimbolt-weston-", dir=display.home)
     with open(os.path.join(folder, "weston.ini"), "w") as config:
-        config.write("[shell]\nbackground-color=0xff%02x%02x%02x\npanel-position=none\n" % background)
+        config.write("[shell]\nbackground-color=0xff%02x%02x%02x\npanel-position=none\n" % WESTON_BACKGROUND)
     display.start_helper("weston", "--backend=headless-backend.so", "--use-pixman", "--width=400", "--height=300",
                          "--socket=" + socket, "--idle-time=0", "--debug", "--log=" + os.path.join(folder, "weston.log"),
                          "--config=" + os.path.join(folder, "weston.ini"), *extra)
@@ -504,40 +481,35 @@ def start_weston(display, background, socket, *extra):
 
 
 def case_wayland(display, executable):
-    """On Wayland (weston, headless, drawing in memory) the compositor's screenshot shows the
-    desktop's background through every key pixel of the picture, the picture's colours inside."""
+    """On Wayland (weston, headless) the screenshot shows the background through every key pixel."""
     if not glob.glob("/usr/lib/*/qt6/plugins/platforms/libqwayland*"):
         check(not os.environ.get("CI"), "Qt's Wayland support (qt6-wayland) is not installed")
         raise Skip("Qt's Wayland support (qt6-wayland) is not installed")
-    background = (0x40, 0x80, 0x50)
-    _, screenshot_wrong = start_weston(display, background, "nimbolt-wayland")
+    _, screenshot_wrong = start_weston(display, "nimbolt-wayland")
     Nimbolt(display, executable, extra_env={"QT_QPA_PLATFORM": "wayland", "WAYLAND_DISPLAY": "nimbolt-wayland",
                                             "DISPLAY": ""})
     # The figure's first colour starts at column 5, row 3.
-    check_pixels("the picture over the background", screenshot_wrong(probe_over(background), PROBE_PALETTE[1], (5, 3)),
-                 timeout=10, interval=0.5)
+    check_pixels("the picture over the background", screenshot_wrong(
+        probe_over(WESTON_BACKGROUND), PROBE_PALETTE[1], (5, 3)), timeout=10, interval=0.5)
 
 
 def case_xwayland(display, executable):
-    """Under XWayland the Wayland compositor composites the X windows: the alpha mascot, an X
-    client there, shows every pixel blended over the compositor's background."""
-    background = (0x40, 0x80, 0x50)
-    folder, screenshot_wrong = start_weston(display, background, "nimbolt-xwayland", "--xwayland")
+    """Under XWayland the Wayland compositor blends every pixel of the alpha mascot (an X client)."""
+    folder, screenshot_wrong = start_weston(display, "nimbolt-xwayland", "--xwayland")
     log = os.path.join(folder, "weston.log")
     number = poll("XWayland's display", lambda: re.findall(r"xserver listening on display (:\d+)",
                                                            open(log).read() if os.path.exists(log) else ""))[0]
     Nimbolt(display, executable, args=(write_alpha(folder),), start=False,
             extra_env={"DISPLAY": number, "QT_QPA_PLATFORM": "xcb"})
     # The ring's first pixel is at column 2, row 1.
-    check_pixels("the picture blended over the background",
-                 screenshot_wrong(alpha_over(background), ALPHA_KEY["#"][0], (2, 1)), timeout=15, interval=0.5)
+    check_pixels("the picture blended over the background", screenshot_wrong(
+        alpha_over(WESTON_BACKGROUND), ALPHA_KEY["#"][0], (2, 1)), timeout=15, interval=0.5)
 
 
 def case_boxes(display, executable):
     """An alert box shows its caption and text; the clock, the interval and the mouse handlers go
-    on while it is open; Escape closes it and the script then continues. Escape answers a Question
-    box with Cancel (0), Return with OK (1). Shell.exit from an interval ends the program with 0
-    while a box is open."""
+    on while it is open; Escape closes it and the script goes on. Escape answers a Question box
+    with Cancel (0), Return with OK (1). Shell.exit from an interval ends with 0 while a box is open."""
     script = ("var ticks = 0;"
               "function tick() { ticks = ticks + 1; Echo('tick', ticks, '\\n'); }"
               "function later() { Shell.exit(); }"
@@ -569,10 +541,10 @@ def case_boxes(display, executable):
 
 
 def case_open_dialog(display, executable):
-    """With a tray, the icon docks. Right click on the mascot while a script waits in a box,
-    "開く(&O)", a chosen file: the new document replaces the old; the waiting script ends when its
-    box closes, and the new document's handler runs. While that handler waits in a box of its
-    own, the tray menu's "終了(&X)" ends the program with 0."""
+    """With a tray, the icon docks. The mascot's menu item "開く(&O)" opens a chosen document while
+    a script waits in a box: the new document replaces the old, the waiting script ends when its
+    box closes, and the new document's handler runs. While that waits in a box of its own, the
+    tray menu's "終了(&X)" ends the program with 0."""
     display.start_tray()
     program = Nimbolt(display, executable, "window.moveTo(300, 300); window.alert('waiting'); Echo('after alert\\n');")
     other = program.log("other.nbm")
@@ -593,13 +565,11 @@ def case_open_dialog(display, executable):
     display.run("xdotool", "windowfocus", "--sync", str(box), "key", "Return")
     poll("the old script after its box", lambda: program.saw("after alert"))
     poll("the box gone", lambda: not display.window_named("alert"))
-    x, y, _, _ = display.geometry(other_window)
-    display.run("xdotool", "mousemove", str(x + 10), str(y + 10), "click", "1")
+    display.click_middle(other_window, "1")
     poll("the new document's handler", lambda: program.saw("clicked other"))
     poll("its box", lambda: display.window_named("alert"))
-    x, y, width, height = display.geometry(icon)
     before = len(display.visible("--class", "nimbolt"))
-    display.run("xdotool", "mousemove", str(x + width // 2), str(y + height // 2), "click", "3")
+    display.click_middle(icon, "3")
     poll("the tray menu", lambda: len(display.visible("--class", "nimbolt")) > before, timeout=5)
     time.sleep(0.2)
     display.run("xdotool", "key", "x")
@@ -608,15 +578,14 @@ def case_open_dialog(display, executable):
 
 def case_options(display, executable):
     """The window shows on every workspace by default. The menu's stacking items and "すべての
-    ワークスペース(&A)" set the window manager hints of the windows made from then on, and are
-    remembered across a restart; "ログイン時に起動(&L)" writes the autostart entry that starts this
-    program and removes it again. A start while the program runs hands over its document, named
-    relative to the folder it starts in, and ends with 0; one without a document leaves the shown
-    one. A socket that a killed program left behind does not keep the next from taking requests.
-    Only with --trace do the documents it closes write their traces."""
+    ワークスペース(&A)" set the hints of the windows made from then on and are remembered across a
+    restart; "ログイン時に起動(&L)" writes the autostart entry and removes it again. A start while
+    the program runs hands over its document, named relative to the folder it starts in; one
+    without a document leaves the shown one. A socket left by a killed program does not keep the
+    next from taking requests. Only with --trace do closed documents write their traces."""
     program = Nimbolt(display, executable, "window.moveTo(300, 300);")
     window = program.find_mascot()
-    check(display.has_state(window, "= 4294967295"), "not on every workspace by default")
+    check("= 4294967295" in display.hints(window), "not on every workspace by default")
     start = os.path.join(program.folder, "clock.dat", "start.nbm")
     for key, above, below, everywhere in (("t", True, False, True), ("b", False, True, True),
                                           ("n", False, False, True), ("a", False, False, False),
@@ -624,7 +593,7 @@ def case_options(display, executable):
         program.choose(307, 305, key)
         program.again(start)
         window = program.find_mascot(other_than=window, at=(300, 300))
-        hints = display.run("xprop", "-id", str(window), "_NET_WM_STATE", "_NET_WM_DESKTOP")
+        hints = display.hints(window)
         check(("_NET_WM_STATE_ABOVE" in hints, "_NET_WM_STATE_BELOW" in hints, "= 4294967295" in hints)
               == (above, below, everywhere), "after %r: %s" % (key, hints))
     check(not program.saw("Destroy("), "traces without --trace: " + program.read())
@@ -635,9 +604,8 @@ def case_options(display, executable):
     with socket.socket(socket.AF_UNIX) as stale:
         stale.bind(path)
     program.restart("--trace")
-    window = program.find_mascot()
-    check(display.has_state(window, "_NET_WM_STATE_ABOVE") and not display.has_state(window, "4294967295"),
-          "the options were not remembered")
+    hints = display.hints(program.find_mascot())
+    check("_NET_WM_STATE_ABOVE" in hints and "4294967295" not in hints, "the options were not remembered")
     entry = os.path.join(display.config, "autostart", "nimbolt.desktop")
     program.choose(307, 305, "l")
     poll("the autostart entry", lambda: os.path.exists(entry))
@@ -657,7 +625,10 @@ def case_options(display, executable):
 
 def case_settings_trouble(display, executable):
     """A settings file that cannot be read, or written, never stops the program: it shows its start
-    document and says so once on standard error, however often it saves."""
+    document and says so once on standard error, however often it saves. With a tray, the window
+    manager's Alt+F4 hides the window, and a left click on the tray icon shows it again."""
+    display.start_manager("openbox")
+    display.start_tray()
     blocked = os.path.join(display.home, "file")
     open(blocked, "w").close()
     for what, config, content, message in (
@@ -668,19 +639,25 @@ def case_settings_trouble(display, executable):
             with open(os.path.join(config, "nimbolt", "nimbolt.conf"), "wb") as out:
                 out.write(content)
         program = Nimbolt(display, executable, "window.moveTo(300, 300);", extra_env={"XDG_CONFIG_HOME": config})
-        program.find_mascot(at=(300, 300))
+        window = program.find_mascot(at=(300, 300))
         poll("the %s settings reported" % what, lambda: message in program.read("errors"))
         for key in "tn":
             program.choose(307, 305, key)
         time.sleep(0.5)
         check(program.read("errors").count("nimbolt.conf") == 1, "%s: %r" % (what, program.read("errors")))
-        stop(program.process)
+        if content:
+            stop(program.process)  # the next row starts one of its own
+    icon = poll("the docked tray icon", display.docked_icon)
+    display.run("xdotool", "windowactivate", "--sync", str(window), "key", "alt+F4")
+    poll("the window gone", lambda: not display.window_named("Probe"))
+    check(program.process.poll() is None, "the program ended")
+    display.click_middle(icon, "1")
+    poll("the window back", lambda: display.window_named("Probe"))
 
 
 def case_package(display, executable, build):
     """The Debian package holds the program with its menu entry, icons, document type and
-    description, the first and the last valid; the program installed from it shows the document
-    named on its command line."""
+    description, the first and the last valid; installed from it, it shows the document named."""
     for tool in ("cpack", "dpkg-deb"):
         if not shutil.which(tool):
             raise Skip(tool + " is not installed")
@@ -718,8 +695,8 @@ def case_package(display, executable, build):
 
 
 def case_error_boxes(display, executable):
-    """A box with a short text is wide enough to show its caption. Clicks on a handler that fails
-    each time open one ScriptError box, not one a click."""
+    """A box with a short text is wide enough for its caption. A handler that fails on every
+    click opens one ScriptError box, not one a click."""
     program = Nimbolt(display, executable, "window.moveTo(20, 20); window.alert('x');",
                       "onmousedown=\"Echo('pressed\\n'); missing();\"")
     box = poll("the alert", lambda: display.window_named("alert"))
@@ -734,40 +711,10 @@ def case_error_boxes(display, executable):
           "%d boxes open" % len(display.visible("--name", "^ScriptError$")))
 
 
-def case_close(display, executable, tray):
-    """The window manager's Alt+F4 on the last window ends the program when there is no tray;
-    with a tray the window goes, and a left click on the tray icon shows it again."""
-    display.start_manager("openbox")
-    if tray:
-        display.start_tray()
-    program = Nimbolt(display, executable, "window.moveTo(300, 300);")
-    window = program.find_mascot()
-    icon = poll("the docked tray icon", display.docked_icon) if tray else None
-    display.run("xdotool", "windowactivate", "--sync", str(window), "key", "alt+F4")
-    if not tray:
-        check(program.wait_exit() == 0, "exit code is not 0")
-        return
-    poll("the window gone", lambda: not display.window_named("Probe"))
-    check(program.process.poll() is None, "the program ended")
-    x, y, width, height = display.geometry(icon)
-    display.run("xdotool", "mousemove", str(x + width // 2), str(y + height // 2), "click", "1")
-    poll("the window back", lambda: display.window_named("Probe"))
-
-
-def case_missing_start(display, executable):
-    """Without a start document the program runs on and shows a box that names the path it
-    looked for."""
-    program = Nimbolt(display, executable, start=False)
-    box = poll("the box", lambda: display.window_named("Nimbolt"))
-    expected = os.path.join(program.folder, "clock.dat", "start.nbm")
-    text = display.box_line(box, below=range(30, 80, 6))
-    check(text.strip() == expected, "box reads %r, expected the path %s" % (text, expected))
-    check(program.process.poll() is None, "the program ended")
-
-
-def case_no_display(display, executable):
-    """Without a display the program says in one line what is missing and ends with 1."""
-    runtime = tempfile.mkdtemp(prefix="nimbolt-runtime-")
+def case_start_trouble(display, executable):
+    """Without a display the program says in one line what is missing and ends with 1. Without a
+    start document it runs on and shows a box naming the path it looked for."""
+    runtime = tempfile.mkdtemp(prefix="nimbolt-runtime-", dir=display.home)
     compositor = socket.socket(socket.AF_UNIX)
     compositor.bind(os.path.join(runtime, "wayland-test"))
     compositor.listen(1)
@@ -777,7 +724,7 @@ def case_no_display(display, executable):
             ("a display that cannot be opened", {"DISPLAY": ":4711"}, "cannot open the display :4711"),
             ("Wayland without Qt's plugin", {"WAYLAND_DISPLAY": "wayland-test", "XDG_RUNTIME_DIR": runtime},
              "qt6-wayland")]
-    try:
+    with compositor:
         for name, extra, expected in rows:
             if name.startswith("Wayland") and glob.glob("/usr/lib/*/qt6/plugins/platforms/libqwayland*"):
                 continue
@@ -785,28 +732,28 @@ def case_no_display(display, executable):
             lines = result.stderr.splitlines()
             check((result.returncode, len(lines)) == (1, 1) and expected in lines[0],
                   "%s: exit %d, standard error %r" % (name, result.returncode, result.stderr[-500:]))
-    finally:
-        compositor.close()
-        shutil.rmtree(runtime, ignore_errors=True)
+    program = Nimbolt(display, executable, start=False)
+    box = poll("the box", lambda: display.window_named("Nimbolt"))
+    expected = os.path.join(program.folder, "clock.dat", "start.nbm")
+    text = display.box_line(box, below=range(30, 80, 6))
+    check(text.strip() == expected, "box reads %r, expected the path %s" % (text, expected))
+    check(program.process.poll() is None, "the program ended")
 
 
-CASES = {
-    "shape": case_shape,
-    "pointer": case_pointer,
-    "pointer-openbox": lambda display, executable: case_pointer(display, executable, "openbox"),
-    "composited": case_composited,
-    "wayland": case_wayland,
-    "xwayland": case_xwayland,
-    "boxes": case_boxes,
-    "open-dialog": case_open_dialog,
-    "options": case_options,
-    "settings-trouble": case_settings_trouble,
-    "package": case_package,
-    "no-display": case_no_display,
-    "missing-start": case_missing_start,
-    "close-no-tray": lambda display, executable: case_close(display, executable, tray=False),
-    "close-tray": lambda display, executable: case_close(display, executable, tray=True),
-    "error-boxes": case_error_boxes,
+CASES = {  # name: (case, the tools it needs besides Xvfb, xdotool and xwininfo)
+    "shape": (case_shape, ()),
+    "pointer": (case_pointer, ()),
+    "pointer-openbox": (lambda display, executable: case_pointer(display, executable, "openbox"), ("openbox",)),
+    "composited": (case_composited, ("xcompmgr",)),
+    "wayland": (case_wayland, ("weston", "weston-screenshooter")),
+    "xwayland": (case_xwayland, ("weston", "weston-screenshooter", "Xwayland")),
+    "boxes": (case_boxes, ()),
+    "open-dialog": (case_open_dialog, ()),
+    "options": (case_options, ()),
+    "settings-trouble": (case_settings_trouble, ("openbox",)),
+    "package": (case_package, ()),
+    "start-trouble": (case_start_trouble, ()),
+    "error-boxes": (case_error_boxes, ()),
 }
 
 
@@ -815,10 +762,8 @@ def main():
         print(__doc__, file=sys.stderr)
         return 2
     executable, name = sys.argv[1], sys.argv[2]
-    needed = {"openbox": ("openbox",), "close": ("openbox",), "composited": ("xcompmgr",),
-              "wayland": ("weston", "weston-screenshooter"),
-              "xwayland": ("weston", "weston-screenshooter", "Xwayland")}
-    for tool in ("Xvfb", "xdotool", "xwininfo") + sum((v for k, v in needed.items() if k in name), ()):
+    run, needed = CASES[name]
+    for tool in ("Xvfb", "xdotool", "xwininfo") + needed:
         if not shutil.which(tool):
             # CI installs every tool, so a missing one there is a fault, not a reason to skip.
             print("%s: %s is not installed" % ("FAILED" if os.environ.get("CI") else "skipped", tool))
@@ -826,9 +771,9 @@ def main():
     display = Display()
     try:
         if name == "package":
-            CASES[name](display, executable, sys.argv[3] if len(sys.argv) > 3 else os.path.dirname(executable))
+            run(display, executable, sys.argv[3] if len(sys.argv) > 3 else os.path.dirname(executable))
         else:
-            CASES[name](display, executable)
+            run(display, executable)
         print("passed " + name)
         return 0
     except Skip as reason:
