@@ -20,36 +20,39 @@ namespace {
 
 class Recorder final : public WindowEvents {
 public:
-    void windowSized(int32_t width, int32_t height) override { record("sized " + pair(width, height)); }
+    void windowSized(int32_t width, int32_t height) override { record("sized", width, height); }
     void windowMoved() override {}
     void windowPaint(DeviceContext&, const Rect&) override {}
     void windowMouseButton(MouseButtonEvent event, int32_t x, int32_t y) override
     {
-        const char* names[] = { "down ", "up ", "click " };
-        record(names[static_cast<int>(event)] + pair(x, y));
+        const char* names[] = { "down", "up", "click" };
+        record(names[static_cast<int>(event)], x, y);
     }
-    void windowMouseMove(int32_t x, int32_t y) override { record("move " + pair(x, y)); }
+    void windowMouseMove(int32_t x, int32_t y) override { record("move", x, y); }
     void windowContextMenu() override { record("menu"); }
     void windowTimer(int32_t id) override
     {
         ++ticks[id];
         if (onTimer)
-            onTimer(id);
+            onTimer();
     }
     void windowFileDropped(const std::string& path) override { record("dropped " + path); }
 
+    void record(const std::string& name, int32_t x, int32_t y)
+    {
+        record(name + " " + std::to_string(x) + "," + std::to_string(y));
+    }
     void record(std::string call)
     {
         if (closed)
             ADD_FAILURE() << "call after the window was destroyed: " << call;
         calls.push_back(std::move(call));
     }
-    static std::string pair(int32_t a, int32_t b) { return std::to_string(a) + "," + std::to_string(b); }
 
     std::vector<std::string> calls;
     int ticks[3] {};
     bool closed { false };
-    std::function<void(int32_t)> onTimer;
+    std::function<void()> onTimer;
 };
 
 // Spins until the condition holds or the time (a few seconds unless given) has passed.
@@ -67,19 +70,16 @@ void spin(int milliseconds)
     (void)spinUntil([] { return false; }, milliseconds);
 }
 
-struct Created {
-    std::unique_ptr<NativeWindow> window;
-    QPointer<WindowWidget> widget;
-};
-
-Created create(QtWindowSystem& system, WindowKind kind, Recorder& events)
+// A new window and the widget that shows it.
+std::pair<std::unique_ptr<NativeWindow>, QPointer<WindowWidget>> create(QtWindowSystem& system, WindowKind kind,
+    Recorder& events)
 {
     QWidgetList before = QApplication::topLevelWidgets();
-    Created created { system.createWindow(kind, events), nullptr };
+    std::pair<std::unique_ptr<NativeWindow>, QPointer<WindowWidget>> created { system.createWindow(kind, events), nullptr };
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         auto* window = dynamic_cast<WindowWidget*>(widget);
         if (window && !before.contains(widget) && !window->isReleased())
-            created.widget = window;
+            created.second = window;
     }
     return created;
 }
@@ -94,33 +94,29 @@ TEST(QtWindowSystem, WindowsOfEachKind)
     QtWindowSystem system;
     for (WindowKind kind : { WindowKind::Mascot, WindowKind::Screen, WindowKind::ScreenWindow }) {
         Recorder events;
-        Created created = create(system, kind, events);
-        NativeWindow& window = *created.window;
-        ASSERT_TRUE(created.widget);
-        EXPECT_FALSE(window.isVisible());
-        EXPECT_EQ(window.title(), "Nimbolt");
-        bool frameless = created.widget->windowFlags().testFlag(Qt::FramelessWindowHint);
-        EXPECT_EQ(frameless, kind != WindowKind::ScreenWindow);
-        EXPECT_EQ(created.widget->windowType(), Qt::Window);
-        EXPECT_EQ(created.widget->hasMouseTracking(), kind != WindowKind::Mascot);
+        auto [window, widget] = create(system, kind, events);
+        ASSERT_TRUE(widget);
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_EQ(window->title(), "Nimbolt");
+        EXPECT_EQ(widget->windowFlags().testFlag(Qt::FramelessWindowHint), kind != WindowKind::ScreenWindow);
+        EXPECT_EQ(widget->windowType(), Qt::Window);
+        EXPECT_EQ(widget->hasMouseTracking(), kind != WindowKind::Mascot);
         const std::string bytes = "\x93\xfa\x96\x7b clock"; // "日本 clock" in Shift-JIS
-        window.setTitle(bytes);
-        EXPECT_EQ(window.title(), bytes);
-        EXPECT_EQ(created.widget->windowTitle(), QString::fromUtf8("日本 clock"));
+        window->setTitle(bytes);
+        EXPECT_EQ(window->title(), bytes);
+        EXPECT_EQ(widget->windowTitle(), QString::fromUtf8("日本 clock"));
 
-        window.setOuterSize(120, 80); // hidden: no frame yet, the client takes the whole size
-        window.setOuterSize(120, 80);
-        window.setOuterSize(60, 45);
-        window.setOuterSize(-5, 10);
+        const int32_t sizes[][2] = { { 120, 80 }, { 120, 80 }, { 60, 45 }, { -5, 10 } };
+        for (const auto& size : sizes) // hidden: no frame yet, the client takes the whole size
+            window->setOuterSize(size[0], size[1]);
         EXPECT_EQ(events.calls, (std::vector<std::string> { "sized 120,80", "sized 60,45", "sized 0,10" }));
-        EXPECT_EQ(window.clientSize(), (Size { 0, 10 }));
-
+        EXPECT_EQ(window->clientSize(), (Size { 0, 10 }));
         // The resize event that arrives later repeats nothing.
-        window.setOuterSize(70, 50);
+        window->setOuterSize(70, 50);
         spin(30);
-        EXPECT_EQ(events.calls.back(), "sized 70,50");
         EXPECT_EQ(std::count(events.calls.begin(), events.calls.end(), "sized 70,50"), 1);
-        EXPECT_EQ(window.outerSize(), (Size { 70, 50 }));
+        EXPECT_EQ(events.calls.back(), "sized 70,50");
+        EXPECT_EQ(window->outerSize(), (Size { 70, 50 }));
 
         // The mascot hears only the press and the click. A release short of the drag distance (9
         // pixels along the axes, offscreen's distance is 10) is a click; a move past it is not.
@@ -129,14 +125,13 @@ TEST(QtWindowSystem, WindowsOfEachKind)
         if (kind == WindowKind::Mascot)
             expected = { "down 7,5", "click 12,9", "down 3,3", "menu" };
         events.calls.clear();
-        QTest::mousePress(created.widget, Qt::LeftButton, {}, QPoint(7, 5));
-        QTest::mouseMove(created.widget, QPoint(12, 9));
-        QTest::mouseRelease(created.widget, Qt::LeftButton, {}, QPoint(12, 9));
-        QTest::mousePress(created.widget, Qt::LeftButton, {}, QPoint(3, 3));
-        QTest::mouseMove(created.widget, QPoint(8, 9));
-        QTest::mouseRelease(created.widget, Qt::LeftButton, {}, QPoint(8, 9));
-        QTest::mousePress(created.widget, Qt::RightButton, {}, QPoint(3, 3));
-        QTest::mouseRelease(created.widget, Qt::RightButton, {}, QPoint(3, 3));
+        QTest::mousePress(widget, Qt::LeftButton, {}, QPoint(7, 5));
+        QTest::mouseMove(widget, QPoint(12, 9));
+        QTest::mouseRelease(widget, Qt::LeftButton, {}, QPoint(12, 9));
+        QTest::mousePress(widget, Qt::LeftButton, {}, QPoint(3, 3));
+        QTest::mouseMove(widget, QPoint(8, 9));
+        QTest::mouseRelease(widget, Qt::LeftButton, {}, QPoint(8, 9));
+        QTest::mouseClick(widget, Qt::RightButton, {}, QPoint(3, 3));
         EXPECT_EQ(events.calls, expected) << static_cast<int>(kind);
         events.closed = true;
     }
@@ -148,26 +143,21 @@ TEST(QtWindowSystem, EmptyShapesTimersAndDroppedFiles)
 {
     QtWindowSystem system;
     Recorder events;
-    Created created = create(system, WindowKind::Mascot, events);
-    NativeWindow& window = *created.window;
-    window.setOuterSize(40, 30);
+    auto [window, widget] = create(system, WindowKind::Mascot, events);
+    window->setOuterSize(40, 30);
+    window->setShape(Region());
+    EXPECT_TRUE(window->isShaped());
+    EXPECT_FALSE(widget->mask().isEmpty()) << "an empty mask would show the whole window";
+    EXPECT_TRUE(widget->mask().intersected(QRect(0, 0, 40, 30)).isEmpty());
+    window->setShape(std::nullopt);
+    EXPECT_FALSE(window->isShaped());
+    EXPECT_TRUE(widget->mask().isEmpty());
 
-    Region empty;
-    window.setShape(std::move(empty));
-    EXPECT_TRUE(window.isShaped());
-    EXPECT_FALSE(created.widget->mask().isEmpty()) << "an empty mask would show the whole window";
-    EXPECT_TRUE(created.widget->mask().intersected(QRect(0, 0, 40, 30)).isEmpty());
-
-    window.setShape(std::nullopt);
-    EXPECT_FALSE(window.isShaped());
-    EXPECT_TRUE(created.widget->mask().isEmpty());
-
-    window.startTimer(1, 10);
-    window.startTimer(2, 40);
+    window->startTimer(1, 10);
+    window->startTimer(2, 40);
     ASSERT_TRUE(spinUntil([&] { return events.ticks[1] >= 3 && events.ticks[2] >= 3; }));
-
-    window.startTimer(1, 60000);
-    window.stopTimer(2);
+    window->startTimer(1, 60000);
+    window->stopTimer(2);
     int ones = events.ticks[1], twos = events.ticks[2];
     spin(100);
     EXPECT_EQ(events.ticks[1], ones);
@@ -177,10 +167,10 @@ TEST(QtWindowSystem, EmptyShapesTimersAndDroppedFiles)
     QMimeData data;
     data.setUrls({ QUrl(QStringLiteral("https://example.org/x")), QUrl::fromLocalFile(QStringLiteral("/tmp/a b.nbm")) });
     QDragEnterEvent enter(QPoint(3, 3), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(created.widget, &enter);
+    QApplication::sendEvent(widget, &enter);
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(3, 3), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(created.widget, &drop);
+    QApplication::sendEvent(widget, &drop);
     EXPECT_EQ(events.calls, (std::vector<std::string> { "dropped /tmp/a b.nbm" }));
 }
 
@@ -188,23 +178,23 @@ TEST(QtWindowSystem, AWindowDestroyedInItsOwnEventHearsNothingMoreAndGoesAwayLat
 {
     QtWindowSystem system;
     Recorder events;
-    Created created = create(system, WindowKind::Screen, events);
-    created.window->setOuterSize(20, 20);
-    created.window->setVisible(true);
-    created.window->startTimer(1, 5);
-    created.window->startTimer(2, 5);
-    events.onTimer = [&](int32_t) {
-        if (!created.window)
+    auto [window, widget] = create(system, WindowKind::Screen, events);
+    window->setOuterSize(20, 20);
+    window->setVisible(true);
+    window->startTimer(1, 5);
+    window->startTimer(2, 5);
+    events.onTimer = [&] {
+        if (!window)
             return;
-        created.window.reset();
+        window.reset();
         events.closed = true;
         // Still on the stack: the widget must outlive this call.
-        EXPECT_TRUE(created.widget);
-        EXPECT_FALSE(created.widget->isVisible());
+        EXPECT_TRUE(widget);
+        EXPECT_FALSE(widget->isVisible());
     };
     ASSERT_TRUE(spinUntil([&] { return events.closed; }));
     spin(50);
     EXPECT_EQ(events.ticks[1] + events.ticks[2], 1);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_FALSE(created.widget);
+    EXPECT_FALSE(widget);
 }
