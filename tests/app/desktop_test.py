@@ -661,8 +661,9 @@ def case_package(display, executable):
 
 
 def case_start_trouble(display, executable):
-    """Without a display the program says in one line what is missing and ends with 1. Without a
-    start document it runs on, its box naming the path it looked for. A box with a short text is
+    """Help and version go to standard output with 0; a wrong command line gives the usage on
+    standard error with 2, no display one line saying what is missing with 1. Without a start
+    document the program runs on, its box naming the path it looked for. A box with a short text is
     wide enough for its caption; a handler that fails on every click opens one ScriptError box."""
     runtime = tempfile.mkdtemp(prefix="nimbolt-runtime-", dir=display.home)
     compositor = socket.socket(socket.AF_UNIX)
@@ -670,18 +671,23 @@ def case_start_trouble(display, executable):
     compositor.listen(1)
     env = {key: value for key, value in os.environ.items()
            if key not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR")}
-    rows = [("no display at all", {}, "no display"),
-            ("a display that cannot be opened", {"DISPLAY": ":4711"}, "cannot open the display :4711"),
-            ("Wayland without Qt's plugin", {"WAYLAND_DISPLAY": "wayland-test", "XDG_RUNTIME_DIR": runtime},
-             "qt6-wayland")]
+    rows = [  # arguments, environment, exit status, standard output # standard error, line ends as |
+        (["--help"], {}, 0, r"usage: nimbolt .*--trace .*--version .*#"),
+        (["--version"], {}, 0, r"nimbolt 0[.]1\|#"),
+        (["--frobnicate"], {}, 2, r"#usage: nimbolt [^|]*\| *nimbolt --help \| --version\|"),
+        (["one.nbm", "two.nbm"], {}, 2, r"#usage: nimbolt .*"),
+        ([], {}, 1, r"#[^|]*no display[^|]*\|"),
+        ([], {"DISPLAY": ":4711"}, 1, r"#[^|]*cannot open the display :4711[^|]*\|"),
+        ([], {"WAYLAND_DISPLAY": "wayland-test", "XDG_RUNTIME_DIR": runtime}, 1, r"#[^|]*qt6-wayland[^|]*\|")]
     with compositor:
-        for name, extra, expected in rows:
-            if name.startswith("Wayland") and glob.glob("/usr/lib/*/qt6/plugins/platforms/libqwayland*"):
+        for args, extra, status, expected in rows:
+            if "WAYLAND_DISPLAY" in extra and glob.glob("/usr/lib/*/qt6/plugins/platforms/libqwayland*"):
                 continue
-            result = subprocess.run([executable], env=dict(env, **extra), capture_output=True, text=True, timeout=20)
-            lines = result.stderr.splitlines()
-            check((result.returncode, len(lines)) == (1, 1) and expected in lines[0],
-                  "%s: exit %d, standard error %r" % (name, result.returncode, result.stderr[-500:]))
+            result = subprocess.run([executable, *args], env=dict(env, **extra), capture_output=True, text=True,
+                                    timeout=20)
+            seen = (result.stdout + "#" + result.stderr).replace("\n", "|")
+            check(result.returncode == status and re.fullmatch(expected, seen),
+                  "%r %r: exit %d, %r" % (args, extra, result.returncode, seen[-500:]))
     program = Nimbolt(display, executable, start=False)
     box = poll("the box", lambda: display.window_named("Nimbolt"))
     expected = os.path.join(program.folder, "clock.dat", "start.nbm")
