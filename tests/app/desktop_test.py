@@ -273,8 +273,7 @@ FRAME = "<div left=\"5\" top=\"3\" width=\"30\" height=\"24\" onmousedown=\"down
 
 
 def case_shape(display, executable, scale=2):
-    """The mascot window takes the picture's shape and size, stays out of the taskbar, and shows each
-    pixel as a block of scale x scale of its exact colour; the black root shows outside the shape."""
+    """The mascot takes the picture's shape and size, stays out of the taskbar and scales unsmoothed."""
     program = Nimbolt(display, executable, FRAME_SCRIPT, body=FRAME,
                       extra_env={"QT_SCALE_FACTOR": str(scale)} if scale > 1 else {})
     window = program.find_mascot(at=(100 * scale, 80 * scale))
@@ -288,11 +287,8 @@ def case_shape(display, executable, scale=2):
 
 
 def case_pointer(display, executable, manager=None):
-    """A click in the shape's hole reaches the window below; a press on the frame runs onmousedown,
-    and a drag from there moves the mascot by the pointer's offset (a press and release at once is
-    a click that leaves it). Started again without a document, the program shows the last one where
-    it was dragged, a place off the screen brought wholly onto the nearest corner. Under a window
-    manager, Alt+F4 on the last window without a tray ends the program with 0."""
+    """Clicks in the shape's hole miss the mascot, a click leaves it, a drag moves it; restarted, the
+    program shows the last document where it was dragged, or on the screen's nearest corner."""
     if manager:
         display.start_manager(manager)
     mascot = os.path.join(display.home, "mascot.nbm")
@@ -347,18 +343,16 @@ def png_colours(path):
     width, height, depth, kind = struct.unpack(">IIBB", chunks[b"IHDR"][:10])
     check(depth == 8 and kind in (2, 6), "unexpected PNG format %d/%d" % (depth, kind))
     size = 4 if kind == 6 else 3
-    raw, stride, rows, previous = zlib.decompress(chunks[b"IDAT"]), width * size, [], bytearray(width * size)
+    raw, stride, rows = zlib.decompress(chunks[b"IDAT"]), width * size, [bytearray(width * size)]  # a row of 0 above
     for y in range(height):
         method, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
         for i in range(stride):
-            left = line[i - size] if i >= size else 0
-            up, corner = previous[i], previous[i - size] if i >= size else 0
+            left, up, corner = (line[i - size], rows[-1][i], rows[-1][i - size]) if i >= size else (0, rows[-1][i], 0)
             guess = left + up - corner
             paeth = min((abs(guess - left), 0, left), (abs(guess - up), 1, up), (abs(guess - corner), 2, corner))[2]
             line[i] = (line[i] + (0, left, up, (left + up) // 2, paeth)[method]) & 255
         rows.append(line)
-        previous = line
-    return {(x, y): tuple(rows[y][x * size:x * size + 3]) for y in range(height) for x in range(width)}
+    return {(x, y): tuple(rows[y + 1][x * size:x * size + 3]) for y in range(height) for x in range(width)}
 
 
 # An alpha mascot: an opaque ring with a transparent hole, soft pixels at its left and right
@@ -399,10 +393,8 @@ def alpha_over(desktop, cut=False):
 
 
 def case_composited(display, executable):
-    """Without a compositing manager the mascot is cut by its X shape; under one it loses the shape
-    and carries alpha: the desktop shows through the key pixels, and clicks there miss the mascot.
-    An alpha picture is blended over the desktop and takes clicks at alpha 128 and more only; once
-    the compositing manager ends, its shape cuts it to those pixels again, over black."""
+    """Under a compositing manager the mascot trades its X shape for alpha, blended over the desktop
+    and taking clicks at alpha 128 and more; without one, its shape cuts it there."""
     program, window = case_shape(display, executable, scale=1)
     # The picture's figure spans columns 0-38 and rows 1-29.
     check(shape_extents(display, window) == "39x29+0+1", "shape %r without a compositor" % shape_extents(display, window))
@@ -476,9 +468,8 @@ def case_weston(display, executable):
 
 
 def case_boxes(display, executable):
-    """An alert box shows its caption and text; the clock, the interval and the mouse handlers go
-    on while it is open; Escape closes it and the script goes on. Escape answers a Question box
-    with Cancel (0), Return with OK (1). Shell.exit from an interval ends with 0 while a box is open."""
+    """Clock, interval and mouse handlers go on while a box waits; Escape closes an alert, answers
+    a Question with 0, Return with 1; Shell.exit from an interval ends with 0 while a box is open."""
     script = ("var ticks = 0;"
               "function tick() { ticks = ticks + 1; Echo('tick', ticks, '\\n'); }"
               "function later() { Shell.exit(); }"
@@ -498,7 +489,7 @@ def case_boxes(display, executable):
     program.find_mascot(at=(300, 300))
     display.run("xdotool", "mousemove", "307", "305", "click", "1")
     poll("the mouse handler while the box is open", lambda: "clicked" in program.read())
-    check(not "after alert" in program.read(), "the script went on before the box closed")
+    check("after alert" not in program.read(), "the script went on before the box closed")
     text = display.box_line(box)
     check(text.strip() == "箱の中からこんにちは", "box reads %r" % text)
     for caption, key, answer in (("alert", "Escape", "after alert"), ("Question", "Escape", "first 0"),
@@ -510,10 +501,8 @@ def case_boxes(display, executable):
 
 
 def case_open_dialog(display, executable):
-    """With a tray, the icon docks. The mascot's menu item "開く(&O)" opens a chosen document while
-    a script waits in a box: the new document replaces the old, the waiting script ends when its
-    box closes, and the new document's handler runs. While that waits in a box of its own, the
-    tray menu's "終了(&X)" ends the program with 0."""
+    """The icon docks in a tray. A document opened from the menu while a script waits in a box
+    replaces the old one, whose script ends when its box closes; the tray menu's exit ends with 0."""
     display.start_tray()
     program = Nimbolt(display, executable, "window.moveTo(300, 300); window.alert('waiting'); Echo('after alert\\n');")
     other = os.path.join(program.folder, "other.nbm")
@@ -546,12 +535,9 @@ def case_open_dialog(display, executable):
 
 
 def case_options(display, executable):
-    """The window shows on every workspace by default. The menu's stacking items and "すべての
-    ワークスペース(&A)" set the hints of the windows made from then on and are remembered across a
-    restart; "ログイン時に起動(&L)" writes the autostart entry and removes it again. A start while
-    the program runs hands over its document, named relative to the folder it starts in; one
-    without a document leaves the shown one. A socket left by a killed program does not keep the
-    next from taking requests. Only with --trace do closed documents write their traces."""
+    """The menu's stacking and workspace items set the hints of later windows and are remembered;
+    its login item writes and removes the autostart entry. A second start hands over its document
+    (relative to its folder) or none; a stale socket is taken over; only --trace writes traces."""
     program = Nimbolt(display, executable, "window.moveTo(300, 300);")
     window = program.find_mascot()
     check("= 4294967295" in display.hints(window), "not on every workspace by default")
@@ -593,9 +579,8 @@ def case_options(display, executable):
 
 
 def case_settings_trouble(display, executable):
-    """A settings file that cannot be read, or written, never stops the program: it shows its start
-    document and says so once on standard error, however often it saves. With a tray, the window
-    manager's Alt+F4 hides the window, and a left click on the tray icon shows it again."""
+    """Settings that cannot be read or written are reported once, however often saved. With a tray,
+    Alt+F4 hides the window and a left click on the tray icon shows it again."""
     display.start_manager("openbox")
     display.start_tray()
     blocked = os.path.join(display.home, "file")
@@ -614,8 +599,9 @@ def case_settings_trouble(display, executable):
             program.choose(307, 305, key)
         time.sleep(0.5)
         check(program.read("errors").count("nimbolt.conf") == 1, "%s: %r" % (what, program.read("errors")))
-        if content:
-            stop(program.process)  # the next row starts one of its own
+        if content:  # the next row starts one of its own
+            stop(program.process)
+            poll("the window gone", lambda: not display.window_named("Probe"))
     icon = poll("the docked tray icon", display.docked_icon)
     display.run("xdotool", "windowactivate", "--sync", str(window), "key", "alt+F4")
     poll("the window gone", lambda: not display.window_named("Probe"))
@@ -625,8 +611,7 @@ def case_settings_trouble(display, executable):
 
 
 def case_package(display, executable):
-    """The Debian package holds the program with its menu entry, icons, document type and
-    description, the first and the last valid; installed from it, it shows the document named."""
+    """The Debian package holds the program, its menu entry, icons, document type and description."""
     folder = tempfile.mkdtemp(prefix="nimbolt-package-")
     try:
         display.run("cpack", "--config", os.path.join(sys.argv[3], "CPackConfig.cmake"), "-G", "DEB", "-B", folder,
@@ -661,10 +646,8 @@ def case_package(display, executable):
 
 
 def case_start_trouble(display, executable):
-    """Help and version go to standard output with 0; a wrong command line gives the usage on
-    standard error with 2, no display one line saying what is missing with 1. Without a start
-    document the program runs on, its box naming the path it looked for. A box with a short text is
-    wide enough for its caption; a handler that fails on every click opens one ScriptError box."""
+    """The command line and a missing display are answered on the standard streams; a missing start
+    document in a box naming its path; a handler failing on each click opens one ScriptError box."""
     runtime = tempfile.mkdtemp(prefix="nimbolt-runtime-", dir=display.home)
     compositor = socket.socket(socket.AF_UNIX)
     compositor.bind(os.path.join(runtime, "wayland-test"))
