@@ -612,37 +612,30 @@ def case_settings_trouble(display, executable):
 
 def case_package(display, executable):
     """The Debian package holds the program, its menu entry, icons, document type and description."""
-    folder = tempfile.mkdtemp(prefix="nimbolt-package-")
-    try:
-        display.run("cpack", "--config", os.path.join(sys.argv[3], "CPackConfig.cmake"), "-G", "DEB", "-B", folder,
-                    timeout=300)
-        package = glob.glob(os.path.join(folder, "nimbolt_*.deb"))
-        check(len(package) == 1, "no package in %s" % os.listdir(folder))
-        root = os.path.join(folder, "root")
-        display.run("dpkg-deb", "-x", package[0], root)
-        share = os.path.join(root, "usr", "share")
-        entry = os.path.join(share, "applications", "org.nimbolt.Nimbolt.desktop")
-        metainfo = os.path.join(share, "metainfo", "org.nimbolt.Nimbolt.metainfo.xml")
-        for path in [entry, metainfo, os.path.join(share, "mime", "packages", "nimbolt-nbml.xml")] + [
-                os.path.join(share, "icons", "hicolor", "%dx%d" % (size, size), "apps", "nimbolt.png")
-                for size in (16, 22, 24, 32, 48, 64, 128, 256)]:
-            check(os.path.isfile(path), "the package lacks " + os.path.relpath(path, root))
-        depends = display.run("dpkg-deb", "-f", package[0], "Depends")
-        check("libqt6widgets6" in depends and "qt6-qpa-plugins" in depends, "depends on " + depends)
-        if shutil.which("desktop-file-validate"):
-            display.run("desktop-file-validate", entry)
-        if shutil.which("appstreamcli"):
-            display.run("appstreamcli", "validate", "--no-net", metainfo)
-        document = os.path.join(folder, "shown.nbm")
-        write_mascot(document, "Installed")
-        installed = subprocess.Popen([os.path.join(root, "usr", "bin", "nimbolt"), document], env=display.env,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd="/")
-        try:
-            poll("the installed program's window", lambda: display.window_named("Installed"))
-        finally:
-            stop(installed)
-    finally:
-        shutil.rmtree(folder, ignore_errors=True)
+    folder = tempfile.mkdtemp(prefix="nimbolt-package-", dir=display.home)
+    display.run("cpack", "--config", os.path.join(sys.argv[3], "CPackConfig.cmake"), "-G", "DEB", "-B", folder,
+                timeout=300)
+    package = glob.glob(os.path.join(folder, "nimbolt_*.deb"))
+    check(len(package) == 1, "no package in %s" % os.listdir(folder))
+    root = os.path.join(folder, "root")
+    display.run("dpkg-deb", "-x", package[0], root)
+    share = os.path.join(root, "usr", "share")
+    entry = os.path.join(share, "applications", "org.nimbolt.Nimbolt.desktop")
+    metainfo = os.path.join(share, "metainfo", "org.nimbolt.Nimbolt.metainfo.xml")
+    for path in [entry, metainfo, os.path.join(share, "mime", "packages", "nimbolt-nbml.xml")] + [
+            os.path.join(share, "icons", "hicolor", "%dx%d" % (size, size), "apps", "nimbolt.png")
+            for size in (16, 22, 24, 32, 48, 64, 128, 256)]:
+        check(os.path.isfile(path), "the package lacks " + os.path.relpath(path, root))
+    depends = display.run("dpkg-deb", "-f", package[0], "Depends")
+    check("libqt6widgets6" in depends and "qt6-qpa-plugins" in depends, "depends on " + depends)
+    if shutil.which("desktop-file-validate"):
+        display.run("desktop-file-validate", entry)
+    if shutil.which("appstreamcli"):
+        display.run("appstreamcli", "validate", "--no-net", metainfo)
+    document = os.path.join(folder, "shown.nbm")
+    write_mascot(document, "Installed")
+    display.start_helper(os.path.join(root, "usr", "bin", "nimbolt"), document)
+    poll("the installed program's window", lambda: display.window_named("Installed"))
 
 
 def case_start_trouble(display, executable):

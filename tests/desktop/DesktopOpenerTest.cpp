@@ -5,11 +5,10 @@
 #include <desktop/QtWindowSystem.h>
 
 #include <QDesktopServices>
-#include <QDir>
-#include <QFile>
 #include <QObject>
 #include <QUrl>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -39,9 +38,7 @@ TEST(DesktopOpener, AddressesGoAsTheyAreAndFileNamesAsAbsoluteFiles)
     namespace fs = std::filesystem;
     char pattern[] = "/tmp/nimbolt-opener-XXXXXX";
     fs::path folder = fs::canonical(mkdtemp(pattern));
-    QFile file(QString::fromUtf8((folder / "Read Me.TXT").string().c_str()));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
+    std::ofstream(folder / "Read Me.TXT").put('\n');
     fs::path previous = fs::current_path();
     fs::current_path(folder);
 
@@ -60,16 +57,13 @@ TEST(DesktopOpener, AddressesGoAsTheyAreAndFileNamesAsAbsoluteFiles)
         { "read me.txt", inFolder("Read Me.TXT") },
         { "\x93\xfa\x96\x7b.txt", inFolder("\xE6\x97\xA5\xE6\x9C\xAC.txt") },
         { "file:///etc/hostname", QUrl(QStringLiteral("file:///etc/hostname")) },
+        { "", QUrl() }, // nothing opens
     };
     for (const Row& row : rows) {
         opened.urls.clear();
         system.openWithDesktop(row.target);
-        ASSERT_EQ(opened.urls.size(), 1u) << row.target;
-        EXPECT_EQ(opened.urls[0], row.expected) << row.target;
+        EXPECT_EQ(opened.urls, std::vector<QUrl>(!row.expected.isEmpty(), row.expected)) << row.target;
     }
-    opened.urls.clear();
-    system.openWithDesktop("");
-    EXPECT_TRUE(opened.urls.empty());
 
     for (const char* scheme : { "file", "https" })
         QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));

@@ -4,7 +4,6 @@
 #include <desktop/WindowWidget.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMimeData>
 #include <QPointer>
 #include <QTest>
@@ -55,21 +54,6 @@ public:
     std::function<void()> onTimer;
 };
 
-// Spins until the condition holds or the time (a few seconds unless given) has passed.
-bool spinUntil(const std::function<bool()>& condition, int milliseconds = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition() && clock.elapsed() < milliseconds)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return condition();
-}
-
-void spin(int milliseconds)
-{
-    (void)spinUntil([] { return false; }, milliseconds);
-}
-
 // A new window and the widget that shows it.
 std::pair<std::unique_ptr<NativeWindow>, QPointer<WindowWidget>> create(QtWindowSystem& system, WindowKind kind,
     Recorder& events)
@@ -113,7 +97,7 @@ TEST(QtWindowSystem, WindowsOfEachKind)
         EXPECT_EQ(window->clientSize(), (Size { 0, 10 }));
         // The resize event that arrives later repeats nothing.
         window->setOuterSize(70, 50);
-        spin(30);
+        QTest::qWait(30);
         EXPECT_EQ(std::count(events.calls.begin(), events.calls.end(), "sized 70,50"), 1);
         EXPECT_EQ(events.calls.back(), "sized 70,50");
         EXPECT_EQ(window->outerSize(), (Size { 70, 50 }));
@@ -155,11 +139,11 @@ TEST(QtWindowSystem, EmptyShapesTimersAndDroppedFiles)
 
     window->startTimer(1, 10);
     window->startTimer(2, 40);
-    ASSERT_TRUE(spinUntil([&] { return events.ticks[1] >= 3 && events.ticks[2] >= 3; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return events.ticks[1] >= 3 && events.ticks[2] >= 3; }));
     window->startTimer(1, 60000);
     window->stopTimer(2);
     int ones = events.ticks[1], twos = events.ticks[2];
-    spin(100);
+    QTest::qWait(100);
     EXPECT_EQ(events.ticks[1], ones);
     EXPECT_EQ(events.ticks[2], twos);
 
@@ -192,8 +176,8 @@ TEST(QtWindowSystem, AWindowDestroyedInItsOwnEventHearsNothingMoreAndGoesAwayLat
         EXPECT_TRUE(widget);
         EXPECT_FALSE(widget->isVisible());
     };
-    ASSERT_TRUE(spinUntil([&] { return events.closed; }));
-    spin(50);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return events.closed; }));
+    QTest::qWait(50);
     EXPECT_EQ(events.ticks[1] + events.ticks[2], 1);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(widget);
