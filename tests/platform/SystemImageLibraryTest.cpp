@@ -10,6 +10,7 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace nimbolt::test {
 namespace {
@@ -120,46 +121,34 @@ Bytes rle8(const Bytes& data, int32_t width = 6, int32_t height = 4)
     return makeBmp(width, height, 8, 1, FourColours, data);
 }
 
-// A PNG file written here byte by byte: the IHDR of the given size, depth and colour type, the
-// chunks given (PLTE, tRNS), and the rows (each led by filter byte 0) in one stored deflate block.
+// A PNG file: the IHDR of the given size, depth and colour type, the chunks given (PLTE, tRNS),
+// and the rows (each led by filter byte 0) deflated by zlib.
 Bytes makePng(int32_t width, int32_t height, int depth, int colorType, const Bytes& rows,
     const std::vector<std::pair<std::string, Bytes>>& chunks = {})
 {
-    auto bigEndian = [](Bytes& out, uint32_t value, int size) {
-        for (int i = size - 1; i >= 0; --i)
+    auto bigEndian = [](Bytes& out, uint32_t value) {
+        for (int i = 3; i >= 0; --i)
             out.push_back(static_cast<uint8_t>(value >> (8 * i)));
     };
     Bytes file = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n' };
     auto chunk = [&](const std::string& type, const Bytes& data) {
-        bigEndian(file, static_cast<uint32_t>(data.size()), 4);
+        bigEndian(file, static_cast<uint32_t>(data.size()));
         Bytes body(type.begin(), type.end());
         body.insert(body.end(), data.begin(), data.end());
-        uint32_t crc = 0xFFFFFFFF;
-        for (uint8_t byte : body) {
-            crc ^= byte;
-            for (int bit = 0; bit < 8; ++bit)
-                crc = crc >> 1 ^ (crc & 1 ? 0xEDB88320 : 0);
-        }
         file.insert(file.end(), body.begin(), body.end());
-        bigEndian(file, ~crc, 4);
+        bigEndian(file, static_cast<uint32_t>(crc32(0, body.data(), static_cast<uInt>(body.size()))));
     };
     Bytes header;
-    bigEndian(header, static_cast<uint32_t>(width), 4);
-    bigEndian(header, static_cast<uint32_t>(height), 4);
+    bigEndian(header, static_cast<uint32_t>(width));
+    bigEndian(header, static_cast<uint32_t>(height));
     header.insert(header.end(), { static_cast<uint8_t>(depth), static_cast<uint8_t>(colorType), 0, 0, 0 });
     chunk("IHDR", header);
     for (const auto& [type, data] : chunks)
         chunk(type, data);
-    auto length = static_cast<uint16_t>(rows.size());
-    Bytes deflated = { 0x78, 0x01, 0x01, static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
-        static_cast<uint8_t>(~length), static_cast<uint8_t>(~length >> 8) };
-    deflated.insert(deflated.end(), rows.begin(), rows.end());
-    uint32_t a = 1, b = 0;
-    for (uint8_t byte : rows) {
-        a = (a + byte) % 65521;
-        b = (b + a) % 65521;
-    }
-    bigEndian(deflated, b << 16 | a, 4);
+    uLongf size = compressBound(rows.size());
+    Bytes deflated(size);
+    EXPECT_EQ(compress(deflated.data(), &size, rows.data(), rows.size()), Z_OK);
+    deflated.resize(size);
     chunk("IDAT", deflated);
     chunk("IEND", {});
     return file;
@@ -323,8 +312,6 @@ TEST(SystemImageLibrary, DamagedTruncatedAndOversizedFilesAndFramesAreRefused)
         std::copy(values.begin(), values.end(), bytes.begin() + at);
         return bytes;
     };
-    Bytes rleCutPalette = rle8({});
-    rleCutPalette.resize(54 + 10);
     Bytes keyed = makePng(2, 1, 16, 2, Bytes(13, 0), { { "tRNS", Bytes(6, 0) } }); // its IDAT ends 12 bytes before the end
     struct Row { const char* what; Bytes file; };
     const Row rows[] = {
@@ -345,7 +332,7 @@ TEST(SystemImageLibrary, DamagedTruncatedAndOversizedFilesAndFramesAreRefused)
         { "GIF header only", cut(gif, 13) },
         { "run-length data claiming 4 bits per pixel", changed(rle8(FullRle8), 28, { 4 }) },
         { "run-length data starting past the end", changed(rle8(FullRle8), 10, { 0xF0, 0xFF }) },
-        { "run-length palette cut short", rleCutPalette },
+        { "run-length palette cut short", cut(rle8({}), 54 + 10) },
         { "run-length picture 100000 pixels wide", rle8({ 0x00, 0x01 }, 100000, 1) },
     };
     for (const Row& row : rows)
