@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace nimbolt::test {
 namespace {
@@ -28,10 +29,8 @@ TEST(Surface, SizesDepthsAndStrides)
             continue;
         SurfaceInfo info;
         EXPECT_TRUE(surface->getInfo(info).ok());
-        EXPECT_EQ(info.stride, row.stride) << row.what;
-        EXPECT_EQ(info.width, row.width);
-        EXPECT_EQ(info.height, row.height);
-        EXPECT_EQ(info.bitsPerPixel, row.bitsPerPixel);
+        EXPECT_EQ(std::tuple(info.width, info.height, info.bitsPerPixel, info.stride),
+            std::tuple(row.width, row.height, row.bitsPerPixel, row.stride)) << row.what;
         Bytes bytes(info.bits, info.bits + info.stride * info.height);
         EXPECT_EQ(bytes, Bytes(bytes.size(), 0)) << "zeroed";
         EXPECT_EQ(surface->refCount(), 1) << "the caller's reference only";
@@ -46,60 +45,52 @@ Palette ramp(int32_t count, int32_t seed)
     return colors;
 }
 
-TEST(Surface, PaletteRangesCountsAndTheLogicalPalette)
+// Random ranges, some refused, against a model: the colour table, the count (the highest entry
+// ever set, plus one) and the logical palette (the entries up to the last range's end in red,
+// green, blue order; the static colours 0 to 9 and 246 to 255 may be merged with the display's).
+TEST(Surface, PaletteRangesMatchTheModel)
 {
     RefPtr<Surface> surface = createSurface(2, 2, 8);
-    EXPECT_EQ(surface->paletteCount(), 1) << "the placeholder";
-    ASSERT_EQ(surface->logicalPalette()->size(), 1u);
-    Palette colors = ramp(300, 1);
-    ASSERT_TRUE(surface->setPalette(0, 16, colors.data()).ok());
-
-    struct Range { const char* what; int32_t start, count; };
-    const Range refused[] = { { "past the end", 250, 10 }, { "negative start", -1, 2 }, { "at 256", 256, 0 },
-        { "over the table", 0, 257 }, { "negative count", 5, -1 }, { "overflowing sum", 10, INT32_MAX } };
-    for (const Range& range : refused)
-        EXPECT_EQ(surface->setPalette(range.start, range.count, colors.data() + 50).code(), -1) << range.what;
-    EXPECT_EQ(surface->setPalette(0, 2, nullptr).code(), -1) << "colours missing";
-    Palette table(256);
-    EXPECT_TRUE(surface->getPalette(0, 256, table.data()).ok());
-    Palette expected(colors.begin(), colors.begin() + 16);
-    expected.resize(256);
-    EXPECT_EQ(table, expected) << "nothing refused was stored";
-
-    // The logical palette: the colours in red, green, blue order; the static colours at both ends
-    // (0 to 9, 246 to 255) may be merged with the display's, the others not.
-    const std::vector<LogicalPaletteEntry>* palette = surface->logicalPalette();
-    ASSERT_EQ(palette->size(), 16u);
-    for (size_t i = 0; i < 16; ++i) {
-        uint8_t flags = i < 10 ? 0 : PaletteNoCollapse;
-        const ColorTableEntry& color = colors[i];
-        EXPECT_EQ((*palette)[i], (LogicalPaletteEntry { color.red, color.green, color.blue, flags })) << i;
+    Palette table(256), colors = ramp(300, 1);
+    int32_t count = 1;
+    size_t logical = 1; // the placeholder
+    uint32_t seed = 99;
+    auto next = [&seed](int32_t range) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int32_t>((seed >> 16) % static_cast<uint32_t>(range));
+    };
+    for (int32_t step = 0; step < 200; ++step) {
+        SCOPED_TRACE(step);
+        int32_t start = next(262) - 3, length = next(step % 2 ? 20 : 262) - 3;
+        const ColorTableEntry* from = colors.data() + next(40);
+        bool valid = start >= 0 && start < 256 && length >= 0 && length <= 256 - start;
+        ASSERT_EQ(surface->setPalette(start, length, from).ok(), valid);
+        if (valid) {
+            std::copy(from, from + length, table.begin() + start);
+            count = std::max(count, start + length);
+            logical = static_cast<size_t>(start + length);
+        }
+        Palette read(256);
+        ASSERT_TRUE(surface->getPalette(0, 256, read.data()).ok());
+        ASSERT_EQ(read, table);
+        ASSERT_EQ(surface->paletteCount(), count);
+        const std::vector<LogicalPaletteEntry>* palette = surface->logicalPalette();
+        ASSERT_EQ(palette ? palette->size() : 0, logical);
+        for (size_t i = 0; i < logical; ++i) {
+            uint8_t flags = i < 10 || i >= 246 ? 0 : PaletteNoCollapse;
+            ASSERT_EQ((*palette)[i], (LogicalPaletteEntry { table[i].red, table[i].green, table[i].blue, flags })) << i;
+        }
     }
-    // A range from 250 takes the entries below it from the colour table.
-    Palette top = ramp(6, 90);
-    ASSERT_TRUE(surface->setPalette(250, 6, top.data()).ok());
-    EXPECT_EQ(surface->paletteCount(), 256);
-    palette = surface->logicalPalette();
-    ASSERT_EQ(palette->size(), 256u);
-    EXPECT_EQ((*palette)[3], (LogicalPaletteEntry { colors[3].red, colors[3].green, colors[3].blue, 0 }));
-    EXPECT_EQ((*palette)[100], (LogicalPaletteEntry { 0, 0, 0, PaletteNoCollapse }));
-    EXPECT_EQ((*palette)[245].flags, PaletteNoCollapse);
-    EXPECT_EQ((*palette)[246].flags, 0);
-    EXPECT_EQ((*palette)[252], (LogicalPaletteEntry { top[2].red, top[2].green, top[2].blue, 0 }));
+    EXPECT_EQ(surface->setPalette(10, INT32_MAX, colors.data()).code(), -1) << "overflowing sum";
+    EXPECT_EQ(surface->setPalette(0, 2, nullptr).code(), -1) << "colours missing";
     const ColorTableEntry marker { 9, 9, 9, 9 };
     Palette tail(4, marker);
     ASSERT_TRUE(surface->getPalette(254, 4, tail.data()).ok());
-    EXPECT_EQ(tail, (Palette { top[4], top[5], marker, marker })) << "entries past 255 are not read";
+    EXPECT_EQ(tail, (Palette { table[254], table[255], marker, marker })) << "entries past 255 are not read";
+    struct Range { const char* what; int32_t start, count; };
     for (Range range : { Range { "negative start", -1, 2 }, { "at 256", 256, 1 }, { "negative count", 0, -1 } })
         EXPECT_EQ(surface->getPalette(range.start, range.count, tail.data()).code(), -1) << range.what;
 
-    // The count is the highest entry set, plus one.
-    RefPtr<Surface> counted = createSurface(2, 2, 8);
-    struct Step { int32_t start, count, paletteCount; };
-    for (Step step : { Step { 10, 5, 15 }, Step { 0, 3, 15 }, Step { 7, 0, 15 } }) {
-        EXPECT_TRUE(counted->setPalette(step.start, step.count, colors.data()).ok());
-        EXPECT_EQ(counted->paletteCount(), step.paletteCount) << step.start << "+" << step.count;
-    }
     RefPtr<Surface> none = createSurface(2, 2, 24);
     EXPECT_TRUE(none->setPalette(0, 0, nullptr).ok());
     EXPECT_EQ(none->logicalPalette(), nullptr) << "a palette of no entries leaves none";

@@ -16,36 +16,6 @@ std::vector<Rect> rectsOf(const Region& region)
     return std::vector<Rect>(region.rects.begin(), region.rects.end());
 }
 
-TEST(WindowShape, EachRunOfARowIsOneRectangle)
-{
-    struct Row {
-        const char* what;
-        const char* picture;
-        Rect part;
-        std::vector<Rect> expected;
-    };
-    const Row rows[] = {
-        { "key, A, A, key, B", "99999/91192", { 0, 0, 5, 2 }, { { 1, 1, 3, 2 }, { 4, 1, 5, 2 } } },
-        { "a whole row is one run", "123", { 0, 0, 3, 1 }, { { 0, 0, 3, 1 } } },
-        { "runs are not merged across rows", "19/19", { 0, 0, 2, 2 }, { { 0, 0, 1, 1 }, { 0, 1, 1, 2 } } },
-        // Three runs in five pixels: exactly the (5 + 1) / 2 rectangles a row has room for.
-        { "single pixels", "19191", { 0, 0, 5, 1 }, { { 0, 0, 1, 1 }, { 2, 0, 3, 1 }, { 4, 0, 5, 1 } } },
-        { "only the key", "99/99", { 0, 0, 2, 2 }, {} },
-        { "no width", "19/19", { 0, 0, 0, 2 }, {} },
-        { "a part is scanned in its own coordinates", "1111/1191/1919", { 1, 1, 4, 3 },
-            { { 0, 0, 1, 1 }, { 2, 0, 3, 1 }, { 1, 1, 2, 2 } } },
-    };
-    for (const Row& row : rows) {
-        PixelMemory picture = PixelMemory::fromIndices(row.picture);
-        const Rect& part = row.part;
-        std::optional<Region> region = regionFromPixels(
-            picture.bytes.data(), picture.stride, 8, part.left, part.top, part.width(), part.height(), Key);
-        ASSERT_TRUE(region) << row.what;
-        EXPECT_EQ(rectsOf(*region), row.expected) << row.what;
-        EXPECT_EQ(region->bounds, (Rect { 0, 0, part.width(), part.height() })) << row.what;
-    }
-}
-
 // The room for every possible run is taken before any pixel is read, so a part too large to have
 // room for is refused without scanning (the pixels given here would not hold it). Other depths and
 // missing pixels are refused by the surface form, the only one the program uses.
@@ -68,34 +38,44 @@ TEST(WindowShape, PartsTooLargeForTheirRectanglesGiveNoRegion)
     EXPECT_TRUE(tall->rects.empty());
 }
 
-// The bounds are always the part asked for, even where it reaches past the picture.
-TEST(WindowShape, SurfaceFormScansOnlyWhatLiesInThePicture)
+// The bounds are always the part asked for, even where it reaches past the picture; the part is
+// scanned in its own coordinates.
+TEST(WindowShape, EachRunOfARowIsOneRectangle)
 {
-    PixelMemory picture = PixelMemory::fromIndices("191/911");
-    const SurfaceInfo eight { 3, 2, 8, picture.stride, picture.bytes.data() };
-    const SurfaceInfo wide { 2, 2, 24, 8, picture.bytes.data() }, none { 3, 2, 8, 4, nullptr };
-    struct Row { const char* what; const SurfaceInfo& info; Rect part; bool made; std::vector<Rect> rects; };
+    struct Row { const char* what; const char* picture; Rect part; bool made; std::vector<Rect> rects; };
     const Row rows[] = {
-        { "a part reaching past it", eight, { 1, 0, 101, 100 }, true, { { 1, 0, 2, 1 }, { 0, 1, 2, 2 } } },
-        { "a part from the left edge", eight, { 0, 1, 2, 6 }, true, { { 1, 0, 2, 1 } } },
-        { "a part right of the picture", eight, { 5, 0, 12, 3 }, true, {} },
-        { "a part below the picture", eight, { 0, 5, 2, 7 }, true, {} },
-        { "a part starting left of the picture", eight, { -1, 0, 1, 2 }, false, {} },
-        { "a part starting above the picture", eight, { 0, -1, 2, 1 }, false, {} },
-        { "a negative width", eight, { 0, 0, -1, 2 }, false, {} },
-        { "24 bits", wide, { 0, 0, 2, 2 }, false, {} },
-        { "24 bits, wholly outside", wide, { 5, 0, 7, 2 }, false, {} },
-        { "no pixels, wholly outside", none, { 5, 0, 7, 2 }, false, {} },
+        { "key, A, A, key, B", "99999/91192", { 0, 0, 5, 2 }, true, { { 1, 1, 3, 2 }, { 4, 1, 5, 2 } } },
+        { "a whole row is one run", "123", { 0, 0, 3, 1 }, true, { { 0, 0, 3, 1 } } },
+        { "runs are not merged across rows", "19/19", { 0, 0, 2, 2 }, true, { { 0, 0, 1, 1 }, { 0, 1, 1, 2 } } },
+        // Three runs in five pixels: exactly the (5 + 1) / 2 rectangles a row has room for.
+        { "single pixels", "19191", { 0, 0, 5, 1 }, true, { { 0, 0, 1, 1 }, { 2, 0, 3, 1 }, { 4, 0, 5, 1 } } },
+        { "only the key", "99/99", { 0, 0, 2, 2 }, true, {} },
+        { "no width", "19/19", { 0, 0, 0, 2 }, true, {} },
+        { "a part inside", "1111/1191/1919", { 1, 1, 4, 3 }, true, { { 0, 0, 1, 1 }, { 2, 0, 3, 1 }, { 1, 1, 2, 2 } } },
+        { "a part reaching past it", "191/911", { 1, 0, 101, 100 }, true, { { 1, 0, 2, 1 }, { 0, 1, 2, 2 } } },
+        { "a part from the left edge", "191/911", { 0, 1, 2, 6 }, true, { { 1, 0, 2, 1 } } },
+        { "a part right of the picture", "191/911", { 5, 0, 12, 3 }, true, {} },
+        { "a part below the picture", "191/911", { 0, 5, 2, 7 }, true, {} },
+        { "a part starting left of the picture", "191/911", { -1, 0, 1, 2 }, false, {} },
+        { "a part starting above the picture", "191/911", { 0, -1, 2, 1 }, false, {} },
+        { "a negative width", "191/911", { 0, 0, -1, 2 }, false, {} },
     };
     for (const Row& row : rows) {
+        PixelMemory picture = PixelMemory::fromIndices(row.picture);
+        const SurfaceInfo info { picture.width, picture.height, 8, picture.stride, picture.bytes.data() };
         const Rect& part = row.part;
-        std::optional<Region> region
-            = regionFromPixels(row.info, part.left, part.top, part.width(), part.height(), Key);
+        std::optional<Region> region = regionFromPixels(info, part.left, part.top, part.width(), part.height(), Key);
         ASSERT_EQ(region.has_value(), row.made) << row.what;
         if (region) {
             EXPECT_EQ(rectsOf(*region), row.rects) << row.what;
             EXPECT_EQ(region->bounds, (Rect { 0, 0, part.width(), part.height() })) << row.what;
         }
+    }
+    // Other depths and missing pixels give none, even for a part wholly outside.
+    PixelMemory picture = PixelMemory::fromIndices("191/911");
+    for (const SurfaceInfo& info : { SurfaceInfo { 2, 2, 24, 8, picture.bytes.data() }, SurfaceInfo { 3, 2, 8, 4, nullptr } }) {
+        EXPECT_FALSE(regionFromPixels(info, 0, 0, 2, 2, Key)) << info.bitsPerPixel;
+        EXPECT_FALSE(regionFromPixels(info, 5, 0, 2, 2, Key)) << info.bitsPerPixel;
     }
 }
 

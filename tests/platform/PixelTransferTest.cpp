@@ -73,7 +73,8 @@ TEST(PixelTransfer, NearestIndexPrefersExactThenClosestThenLowestAndPixelColourR
 TEST(PixelTransfer, CopyConvertsBetweenDepths)
 {
     // Source entry 3 is (red 0x99, green 0x66, blue 0x33); target entry 4 is the closest to it.
-    // 0x4D86 widens red 19 to 19 << 3 | 19 >> 2 = 156, green 12 to 99, blue 6 to 49.
+    // 0x4D86 widens red 19 to 19 << 3 | 19 >> 2 = 156, green 12 to 99, blue 6 to 49. The image
+    // library's tests show 8 bits onto 16 and 24, and 24 onto 24.
     struct Row {
         const char* what;
         int32_t sourceDepth;
@@ -82,15 +83,12 @@ TEST(PixelTransfer, CopyConvertsBetweenDepths)
         Bytes targetPixel;
     };
     const Row rows[] = {
-        { "8 to 24 through the table", 8, { 3 }, 24, { 0x33, 0x66, 0x99 } },
-        { "8 to 16 through the table", 8, { 3 }, 16, { 0x86, 0x4D } },
         { "8 to 8 maps to the nearest target entry", 8, { 3 }, 8, { 4 } },
         { "24 to 16 truncates", 24, { 0x33, 0x66, 0x99 }, 16, { 0x86, 0x4D } },
         { "16 to 24 widens by repeating the top bits", 16, { 0x86, 0x4D }, 24, { 49, 99, 156 } },
         { "16 to 24 widens 31 to 255", 16, { 0xFF, 0x7F }, 24, { 255, 255, 255 } },
         { "16 to 8 widens, then takes the nearest entry", 16, { 0x86, 0x4D }, 8, { 4 } },
         { "24 to 8 takes the nearest entry", 24, { 0x33, 0x66, 0x99 }, 8, { 4 } },
-        { "24 to 24 copies", 24, { 1, 2, 3 }, 24, { 1, 2, 3 } },
     };
     for (const Row& row : rows) {
         PixelMemory source(2, 1, row.sourceDepth), target(3, 2, row.targetDepth);

@@ -10,6 +10,7 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace nimbolt::test {
 namespace {
@@ -120,19 +121,59 @@ Bytes rle8(const Bytes& data, int32_t width = 6, int32_t height = 4)
     return makeBmp(width, height, 8, 1, FourColours, data);
 }
 
+// A PNG file: the IHDR of the given size, depth and colour type, the chunks given (PLTE, tRNS),
+// and the rows (each led by filter byte 0) deflated by zlib.
+Bytes makePng(int32_t width, int32_t height, int depth, int colorType, const Bytes& rows,
+    const std::vector<std::pair<std::string, Bytes>>& chunks = {})
+{
+    auto bigEndian = [](Bytes& out, uint32_t value) {
+        for (int i = 3; i >= 0; --i)
+            out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    };
+    Bytes file = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n' };
+    auto chunk = [&](const std::string& type, const Bytes& data) {
+        bigEndian(file, static_cast<uint32_t>(data.size()));
+        Bytes body(type.begin(), type.end());
+        body.insert(body.end(), data.begin(), data.end());
+        file.insert(file.end(), body.begin(), body.end());
+        bigEndian(file, static_cast<uint32_t>(crc32(0, body.data(), static_cast<uInt>(body.size()))));
+    };
+    Bytes header;
+    bigEndian(header, static_cast<uint32_t>(width));
+    bigEndian(header, static_cast<uint32_t>(height));
+    header.insert(header.end(), { static_cast<uint8_t>(depth), static_cast<uint8_t>(colorType), 0, 0, 0 });
+    chunk("IHDR", header);
+    for (const auto& [type, data] : chunks)
+        chunk(type, data);
+    uLongf size = compressBound(rows.size());
+    Bytes deflated(size);
+    EXPECT_EQ(compress(deflated.data(), &size, rows.data(), rows.size()), Z_OK);
+    deflated.resize(size);
+    chunk("IDAT", deflated);
+    chunk("IEND", {});
+    return file;
+}
+
 // Rows come top down whatever the file's order; run-length coded BMPs leave uncoded pixels at
 // index 0.
 TEST(SystemImageLibrary, IndexedPicturesKeepTheirIndicesAndPalette)
 {
     PixelMemory picture = PixelMemory::fromIndices(ThreeByTwo);
-    Bytes bmp = smallBmp();
-    struct Row { const char* what; Bytes file; const char* expected; }; // top row first
+    const char* const tall = "01/12/23/34/45/56/67/78/89/9a/ab";
+    const Bytes fourColours = { 255, 0, 0, 0, 255, 0, 0, 0, 255, 10, 20, 30 }; // as PLTE
+    struct Row { const char* what; Bytes file; const char* expected; Palette palette = FourColours; };
     const Row rows[] = {
-        { "BMP", bmp, ThreeByTwo },
-        { "PNG written by Qt from the BMP",
-            saveWithQt(QImage::fromData(bmp.data(), static_cast<int>(bmp.size())), "PNG"), ThreeByTwo },
+        { "BMP", smallBmp(), ThreeByTwo },
         { "GIF", makeGif(3, 2, picture, FourColours), ThreeByTwo },
         { "GIF, a comment before the frame", makeGif(3, 2, picture, FourColours, false, true), ThreeByTwo },
+        { "GIF, interlaced", makeGif(2, 11, PixelMemory::fromIndices(tall), Palette(16), true), tall, Palette(16) },
+        { "GIF, its transparent index unused",
+            makeGif(3, 2, PixelMemory::fromIndices("012/210"), FourColours, false, false, 3), "012/210" },
+        { "PNG, tRNS all opaque", makePng(3, 1, 8, 3, { 0, 0, 1, 2 }, { { "PLTE", fourColours }, { "tRNS", { 255, 255 } } }),
+            "012" },
+        { "PNG, one bit per pixel becomes eight",
+            makePng(9, 2, 1, 3, { 0, 0, 0, 0, 0, 0x80 }, { { "PLTE", { 0, 0, 0, 200, 100, 50 } } }),
+            "000000000/000000001", { {}, { 50, 100, 200, 0 } } },
         { "runs, literals, line end, delta, bitmap end", rle8(FullRle8), "000112/300000/220000/111231" },
         { "cut inside the literal pixels", rle8(Bytes(FullRle8.begin(), FullRle8.begin() + 5)),
             "000000/000000/000000/111200" },
@@ -154,155 +195,12 @@ TEST(SystemImageLibrary, IndexedPicturesKeepTheirIndicesAndPalette)
         Decoded decoded = decode(row.file);
         ASSERT_TRUE(decoded.header > 0 && decoded.decoded > 0) << row.what;
         EXPECT_EQ(decoded.record.bitsPerPixel, 8) << row.what;
-        EXPECT_EQ(decoded.palette(), FourColours) << row.what;
+        EXPECT_EQ(decoded.palette(), row.palette) << row.what;
         EXPECT_EQ(decoded.indices(), row.expected) << row.what;
         if (row.expected == ThreeByTwo) { // each row's padding left as it was
             EXPECT_EQ(decoded.pixels, (Bytes { 0, 1, 2, 0xEE, 3, 2, 1, 0xEE })) << row.what;
         }
     }
-
-    PixelMemory tall(2, 11, 8);
-    for (int32_t y = 0; y < 11; ++y) {
-        *tall.at(0, y) = static_cast<uint8_t>(y);
-        *tall.at(1, y) = static_cast<uint8_t>(y + 1);
-    }
-    EXPECT_EQ(decode(makeGif(2, 11, tall, Palette(16), true)).indices(), tall.indices()) << "interlaced";
-
-    QImage mono(9, 2, QImage::Format_Mono);
-    mono.setColorTable({ qRgb(0, 0, 0), qRgb(200, 100, 50) });
-    mono.fill(0);
-    mono.setPixel(8, 1, 1);
-    Decoded decoded = decode(saveWithQt(mono, "PNG"));
-    EXPECT_EQ(decoded.record.bitsPerPixel, 8) << "one bit per pixel becomes eight";
-    EXPECT_EQ(decoded.palette(), (Palette { {}, { 50, 100, 200, 0 } }));
-    EXPECT_EQ(decoded.indices(), "000000000/000000001");
-}
-
-// A PNG file written here byte by byte: the IHDR of the given size, depth and colour type, the
-// chunks given (PLTE, tRNS), and the rows (each led by filter byte 0) in one stored deflate block.
-Bytes makePng(int32_t width, int32_t height, int depth, int colorType, const Bytes& rows,
-    const std::vector<std::pair<std::string, Bytes>>& chunks = {})
-{
-    auto bigEndian = [](Bytes& out, uint32_t value, int size) {
-        for (int i = size - 1; i >= 0; --i)
-            out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-    };
-    Bytes file = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n' };
-    auto chunk = [&](const std::string& type, const Bytes& data) {
-        bigEndian(file, static_cast<uint32_t>(data.size()), 4);
-        Bytes body(type.begin(), type.end());
-        body.insert(body.end(), data.begin(), data.end());
-        uint32_t crc = 0xFFFFFFFF;
-        for (uint8_t byte : body) {
-            crc ^= byte;
-            for (int bit = 0; bit < 8; ++bit)
-                crc = crc >> 1 ^ (crc & 1 ? 0xEDB88320 : 0);
-        }
-        file.insert(file.end(), body.begin(), body.end());
-        bigEndian(file, ~crc, 4);
-    };
-    Bytes header;
-    bigEndian(header, static_cast<uint32_t>(width), 4);
-    bigEndian(header, static_cast<uint32_t>(height), 4);
-    header.insert(header.end(), { static_cast<uint8_t>(depth), static_cast<uint8_t>(colorType), 0, 0, 0 });
-    chunk("IHDR", header);
-    for (const auto& [type, data] : chunks)
-        chunk(type, data);
-    auto length = static_cast<uint16_t>(rows.size());
-    Bytes deflated = { 0x78, 0x01, 0x01, static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
-        static_cast<uint8_t>(~length), static_cast<uint8_t>(~length >> 8) };
-    deflated.insert(deflated.end(), rows.begin(), rows.end());
-    uint32_t a = 1, b = 0;
-    for (uint8_t byte : rows) {
-        a = (a + byte) % 65521;
-        b = (b + a) % 65521;
-    }
-    bigEndian(deflated, b << 16 | a, 4);
-    chunk("IDAT", deflated);
-    chunk("IEND", {});
-    return file;
-}
-
-// Every kind of transparency, with the pixels expected as blue, green, red, alpha. 16-bit samples
-// become round(v / 257): 0x12FF (4863) gives 19, 0x8000 (32768) 128, 0x7F80 (32640) 127.
-TEST(SystemImageLibrary, TransparentPixelsKeepTheirAlpha)
-{
-    const Bytes redGreenBlue = { 255, 0, 0, 0, 255, 0, 0, 0, 255 };
-    PixelMemory picture = PixelMemory::fromIndices(ThreeByTwo);
-    struct Row { const char* what; Bytes file; Bytes expected; };
-    const Row rows[] = {
-        { "RGBA, 8 bits", makePng(2, 1, 8, 6, { 0, 10, 20, 30, 0, 200, 100, 50, 128 }),
-            { 30, 20, 10, 0, 50, 100, 200, 128 } },
-        { "RGBA, 16 bits", makePng(1, 1, 16, 6, { 0, 0x12, 0xFF, 0x80, 0x00, 0xFF, 0xFF, 0x7F, 0x80 }),
-            { 255, 128, 19, 127 } },
-        { "grey and alpha", makePng(2, 1, 8, 4, { 0, 90, 0, 90, 200 }), { 90, 90, 90, 0, 90, 90, 90, 200 } },
-        { "palette, tRNS shorter than the palette",
-            makePng(3, 1, 8, 3, { 0, 0, 1, 2 }, { { "PLTE", redGreenBlue }, { "tRNS", { 0, 100 } } }),
-            { 0, 0, 255, 0, 0, 255, 0, 100, 255, 0, 0, 255 } },
-        // Qt's reader makes the keyed grey black; a pixel of alpha 0 never shows its colour.
-        { "grey with a key", makePng(2, 1, 8, 0, { 0, 40, 41 }, { { "tRNS", { 0, 40 } } }),
-            { 0, 0, 0, 0, 41, 41, 41, 255 } },
-        { "truecolour with a key", makePng(2, 1, 8, 2, { 0, 1, 2, 3, 1, 2, 4 }, { { "tRNS", { 0, 1, 0, 2, 0, 3 } } }),
-            { 3, 2, 1, 0, 4, 2, 1, 255 } },
-        // Both pixels reduce to (19, 3, 5); only the one equal to the key in all 16 bits is keyed.
-        { "16-bit truecolour, the key compared before reduction",
-            makePng(2, 1, 16, 2, { 0, 0x12, 0xFF, 0x03, 0x04, 0x05, 0x07, 0x12, 0xFE, 0x03, 0x04, 0x05, 0x07 },
-                { { "tRNS", { 0x12, 0xFF, 0x03, 0x04, 0x05, 0x07 } } }),
-            { 5, 3, 19, 0, 5, 3, 19, 255 } },
-        // FourColours: 0 red, 1 green, 2 blue, 3 (10, 20, 30); index 2 (blue) is transparent.
-        { "GIF transparent index", makeGif(3, 2, picture, FourColours, false, false, 2),
-            { 0, 0, 255, 255, 0, 255, 0, 255, 255, 0, 0, 0, 30, 20, 10, 255, 255, 0, 0, 0, 0, 255, 0, 255 } },
-    };
-    for (const Row& row : rows) {
-        Decoded decoded = decode(row.file);
-        ASSERT_TRUE(decoded.header > 0 && decoded.decoded > 0) << row.what;
-        EXPECT_EQ(decoded.record.bitsPerPixel, 32) << row.what;
-        Bytes pixels;
-        for (int32_t y = 0; y < decoded.record.height; ++y)
-            pixels.insert(pixels.end(), decoded.at(0, y), decoded.at(decoded.record.width, y));
-        EXPECT_EQ(pixels, row.expected) << row.what;
-    }
-
-    // A palette whose tRNS is all 255, and a GIF whose transparent index no pixel uses, have no
-    // transparency: indices and palette as ever.
-    Decoded opaque = decode(makePng(3, 1, 8, 3, { 0, 0, 1, 2 }, { { "PLTE", redGreenBlue }, { "tRNS", { 255, 255 } } }));
-    EXPECT_EQ(opaque.record.bitsPerPixel, 8);
-    EXPECT_EQ(opaque.indices(), "012");
-    EXPECT_EQ(opaque.palette(), (Palette { { 0, 0, 255, 0 }, { 0, 255, 0, 0 }, { 255, 0, 0, 0 } }));
-    Decoded unused = decode(makeGif(3, 2, picture, Palette(8), false, false, 7));
-    EXPECT_EQ(unused.record.bitsPerPixel, 8);
-    EXPECT_EQ(unused.indices(), ThreeByTwo);
-}
-
-TEST(SystemImageLibrary, TrueColourPicturesBecomeBlueGreenRedAndDestinationsOfOtherDepths)
-{
-    QImage image(8, 8, QImage::Format_RGB32);
-    image.fill(QColor(200, 100, 50));
-    image.setPixel(7, 7, qRgb(1, 2, 3));
-    Decoded png = decode(saveWithQt(image, "PNG"));
-    EXPECT_GT(png.decoded, 0);
-    EXPECT_EQ(png.record.bitsPerPixel, 24);
-    EXPECT_EQ(png.record.paletteCount, 0);
-    EXPECT_EQ(Bytes(png.at(0, 0), png.at(1, 0)), (Bytes { 50, 100, 200 }));
-    EXPECT_EQ(Bytes(png.at(7, 7), png.at(7, 7) + 3), (Bytes { 3, 2, 1 }));
-
-    image.fill(QColor(200, 100, 50));
-    Decoded jpeg = decode(saveWithQt(image, "JPEG", 100));
-    EXPECT_EQ(jpeg.record.bitsPerPixel, 24);
-    EXPECT_LE(std::abs(jpeg.at(3, 3)[0] - 50) + std::abs(jpeg.at(3, 3)[2] - 200), 6) << "blue first, nearly";
-
-    Decoded wide = decode(smallBmp(), 24);
-    EXPECT_EQ(Bytes(wide.at(0, 0), wide.at(3, 0)), (Bytes { 0, 0, 255, 0, 255, 0, 255, 0, 0 }));
-    Decoded sixteen = decode(smallBmp(), 16);
-    // Entry 3 (red 10, green 20, blue 30): 1 << 10 | 2 << 5 | 3 = 0x0443.
-    EXPECT_EQ(Bytes(sixteen.at(0, 1), sixteen.at(1, 1)), (Bytes { 0x43, 0x04 }));
-
-    Bytes small = saveWithQt(QImage(4, 4, QImage::Format_RGB32), "PNG");
-    Decoded indexed = decode(small, 8), narrow = decode(small, 24, 8);
-    EXPECT_LT(indexed.decoded, 0) << "a true-colour picture has no indices";
-    EXPECT_LT(narrow.decoded, 0) << "rows of 4 pixels need 12 bytes";
-    EXPECT_EQ(indexed.pixels, Bytes(indexed.pixels.size(), 0xEE));
-    EXPECT_EQ(narrow.pixels, Bytes(narrow.pixels.size(), 0xEE));
 }
 
 // A 16-bit BMP with BI_BITFIELDS: the three masks (red, green, blue) follow the 40-byte header
@@ -319,41 +217,85 @@ Bytes bitFieldsBmp(
     return bytes;
 }
 
-// Pixels as blue, green, red bytes, row by row. A 5-bit channel widens by repeating its top bits
-// (c << 3 | c >> 2): 31 gives 255, 16 gives 132, 1 gives 8; a 6-bit one as c << 2 | c >> 4: 32
-// gives 130, 63 gives 255.
-TEST(SystemImageLibrary, SixteenBitAndTopDownBmpsComeFullyBrightAndTheRightWayUp)
+// Pixels as bytes row by row: blue, green, red (and alpha when the picture has it).
+// 16-bit PNG samples become round(v / 257): 0x12FF (4863) gives 19, 0x8000 (32768) 128, 0x7F80
+// (32640) 127. A 5-bit BMP channel widens by repeating its top bits (c << 3 | c >> 2): 31 gives
+// 255, 16 gives 132, 1 gives 8; a 6-bit one as c << 2 | c >> 4: 32 gives 130, 63 gives 255.
+TEST(SystemImageLibrary, TrueColourAndTransparentPicturesComeBlueFirst)
 {
-    struct Row { const char* what; Bytes file; Bytes expected; }; // top row first
+    const Bytes redGreenBlue = { 255, 0, 0, 0, 255, 0, 0, 0, 255 };
+    struct Row { const char* what; Bytes file; int32_t bits; Bytes expected; int32_t depth = 0; };
     const Row rows[] = {
+        { "RGBA, 8 bits", makePng(2, 1, 8, 6, { 0, 10, 20, 30, 0, 200, 100, 50, 128 }), 32,
+            { 30, 20, 10, 0, 50, 100, 200, 128 } },
+        { "RGBA, 16 bits", makePng(1, 1, 16, 6, { 0, 0x12, 0xFF, 0x80, 0x00, 0xFF, 0xFF, 0x7F, 0x80 }), 32,
+            { 255, 128, 19, 127 } },
+        { "grey and alpha", makePng(2, 1, 8, 4, { 0, 90, 0, 90, 200 }), 32, { 90, 90, 90, 0, 90, 90, 90, 200 } },
+        { "palette, tRNS shorter than the palette",
+            makePng(3, 1, 8, 3, { 0, 0, 1, 2 }, { { "PLTE", redGreenBlue }, { "tRNS", { 0, 100 } } }), 32,
+            { 0, 0, 255, 0, 0, 255, 0, 100, 255, 0, 0, 255 } },
+        // Qt's reader makes the keyed grey black; a pixel of alpha 0 never shows its colour.
+        { "grey with a key", makePng(2, 1, 8, 0, { 0, 40, 41 }, { { "tRNS", { 0, 40 } } }), 32,
+            { 0, 0, 0, 0, 41, 41, 41, 255 } },
+        { "truecolour with a key", makePng(2, 1, 8, 2, { 0, 1, 2, 3, 1, 2, 4 }, { { "tRNS", { 0, 1, 0, 2, 0, 3 } } }),
+            32, { 3, 2, 1, 0, 4, 2, 1, 255 } },
+        // Both pixels reduce to (19, 3, 5); only the one equal to the key in all 16 bits is keyed.
+        { "16-bit truecolour, the key compared before reduction",
+            makePng(2, 1, 16, 2, { 0, 0x12, 0xFF, 0x03, 0x04, 0x05, 0x07, 0x12, 0xFE, 0x03, 0x04, 0x05, 0x07 },
+                { { "tRNS", { 0x12, 0xFF, 0x03, 0x04, 0x05, 0x07 } } }),
+            32, { 5, 3, 19, 0, 5, 3, 19, 255 } },
+        // FourColours: 0 red, 1 green, 2 blue, 3 (10, 20, 30); index 2 (blue) is transparent.
+        { "GIF transparent index", makeGif(3, 2, PixelMemory::fromIndices(ThreeByTwo), FourColours, false, false, 2),
+            32, { 0, 0, 255, 255, 0, 255, 0, 255, 255, 0, 0, 0, 30, 20, 10, 255, 255, 0, 0, 0, 0, 255, 0, 255 } },
+        { "truecolour PNG", makePng(2, 1, 8, 2, { 0, 200, 100, 50, 1, 2, 3 }), 24, { 50, 100, 200, 3, 2, 1 } },
+        { "8-bit BMP onto 24 bits", smallBmp(), 8, { 0, 0, 255, 0, 255, 0, 255, 0, 0, 30, 20, 10, 255, 0, 0, 0, 255, 0 },
+            24 },
+        // Red 0x7C00, green 0x03E0, blue 0x001F; entry 3: 1 << 10 | 2 << 5 | 3 = 0x0443.
+        { "8-bit BMP onto 16 bits", smallBmp(), 8, { 0, 0x7C, 0xE0, 0x03, 0x1F, 0, 0x43, 0x04, 0x1F, 0, 0xE0, 0x03 },
+            16 },
         { "5-5-5 white, grey 16 and red 1",
-            makeBmp(3, 1, 16, 0, {}, { 0xFF, 0x7F, 0x10, 0x42, 0x00, 0x04, 0, 0 }),
+            makeBmp(3, 1, 16, 0, {}, { 0xFF, 0x7F, 0x10, 0x42, 0x00, 0x04, 0, 0 }), 24,
             { 255, 255, 255, 132, 132, 132, 0, 0, 8 } },
         { "5-5-5 with its masks given",
-            bitFieldsBmp(2, 1, 0x7C00, 0x03E0, 0x001F, { 0xFF, 0x7F, 0x10, 0x42 }),
+            bitFieldsBmp(2, 1, 0x7C00, 0x03E0, 0x001F, { 0xFF, 0x7F, 0x10, 0x42 }), 24,
             { 255, 255, 255, 132, 132, 132 } },
         // 0x8410: red 16, green 32, blue 16.
-        { "5-6-5", bitFieldsBmp(2, 1, 0xF800, 0x07E0, 0x001F, { 0xFF, 0xFF, 0x10, 0x84 }),
+        { "5-6-5", bitFieldsBmp(2, 1, 0xF800, 0x07E0, 0x001F, { 0xFF, 0xFF, 0x10, 0x84 }), 24,
             { 255, 255, 255, 132, 130, 132 } },
         { "5-5-5 bottom up: the last row is the top",
-            makeBmp(1, 2, 16, 0, {}, { 0x1F, 0x00, 0, 0, 0x00, 0x7C, 0, 0 }), { 0, 0, 255, 255, 0, 0 } },
-        { "5-5-5 top down", makeBmp(1, -2, 16, 0, {}, { 0x1F, 0x00, 0, 0, 0x00, 0x7C, 0, 0 }),
+            makeBmp(1, 2, 16, 0, {}, { 0x1F, 0x00, 0, 0, 0x00, 0x7C, 0, 0 }), 24, { 0, 0, 255, 255, 0, 0 } },
+        { "5-5-5 top down", makeBmp(1, -2, 16, 0, {}, { 0x1F, 0x00, 0, 0, 0x00, 0x7C, 0, 0 }), 24,
             { 255, 0, 0, 0, 0, 255 } },
         { "5-6-5 top down",
-            bitFieldsBmp(1, -2, 0xF800, 0x07E0, 0x001F, { 0xE0, 0x07, 0, 0, 0x00, 0xF8, 0, 0 }),
+            bitFieldsBmp(1, -2, 0xF800, 0x07E0, 0x001F, { 0xE0, 0x07, 0, 0, 0x00, 0xF8, 0, 0 }), 24,
             { 0, 255, 0, 0, 0, 255 } },
-        { "24 bits top down", makeBmp(1, -2, 24, 0, {}, { 10, 20, 30, 0, 40, 50, 60, 0 }),
+        { "24 bits top down", makeBmp(1, -2, 24, 0, {}, { 10, 20, 30, 0, 40, 50, 60, 0 }), 24,
             { 10, 20, 30, 40, 50, 60 } },
     };
     for (const Row& row : rows) {
-        Decoded decoded = decode(row.file, 24);
+        Decoded decoded = decode(row.file, row.depth);
         ASSERT_TRUE(decoded.header > 0 && decoded.decoded > 0) << row.what;
+        EXPECT_EQ(decoded.record.bitsPerPixel, row.bits) << row.what;
+        EXPECT_EQ(decoded.record.paletteCount > 0, row.bits == 8) << row.what;
         Bytes pixels;
         for (int32_t y = 0; y < decoded.record.height; ++y)
             pixels.insert(pixels.end(), decoded.at(0, y), decoded.at(decoded.record.width, y));
         EXPECT_EQ(pixels, row.expected) << row.what;
     }
     EXPECT_LE(decode(makeBmp(1, -2, 16, 0, {}, { 0x1F, 0x00, 0, 0 })).header, 0) << "top down, a row missing";
+
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(QColor(200, 100, 50));
+    Decoded jpeg = decode(saveWithQt(image, "JPEG", 100));
+    EXPECT_EQ(jpeg.record.bitsPerPixel, 24);
+    EXPECT_LE(std::abs(jpeg.at(3, 3)[0] - 50) + std::abs(jpeg.at(3, 3)[2] - 200), 6) << "blue first, nearly";
+
+    Bytes small = makePng(4, 1, 8, 2, Bytes(13, 0));
+    Decoded indexed = decode(small, 8), narrow = decode(small, 24, 8);
+    EXPECT_LT(indexed.decoded, 0) << "a true-colour picture has no indices";
+    EXPECT_LT(narrow.decoded, 0) << "rows of 4 pixels need 12 bytes";
+    EXPECT_EQ(indexed.pixels, Bytes(indexed.pixels.size(), 0xEE));
+    EXPECT_EQ(narrow.pixels, Bytes(narrow.pixels.size(), 0xEE));
 }
 
 TEST(SystemImageLibrary, DamagedTruncatedAndOversizedFilesAndFramesAreRefused)
@@ -370,8 +312,6 @@ TEST(SystemImageLibrary, DamagedTruncatedAndOversizedFilesAndFramesAreRefused)
         std::copy(values.begin(), values.end(), bytes.begin() + at);
         return bytes;
     };
-    Bytes rleCutPalette = rle8({});
-    rleCutPalette.resize(54 + 10);
     Bytes keyed = makePng(2, 1, 16, 2, Bytes(13, 0), { { "tRNS", Bytes(6, 0) } }); // its IDAT ends 12 bytes before the end
     struct Row { const char* what; Bytes file; };
     const Row rows[] = {
@@ -392,7 +332,7 @@ TEST(SystemImageLibrary, DamagedTruncatedAndOversizedFilesAndFramesAreRefused)
         { "GIF header only", cut(gif, 13) },
         { "run-length data claiming 4 bits per pixel", changed(rle8(FullRle8), 28, { 4 }) },
         { "run-length data starting past the end", changed(rle8(FullRle8), 10, { 0xF0, 0xFF }) },
-        { "run-length palette cut short", rleCutPalette },
+        { "run-length palette cut short", cut(rle8({}), 54 + 10) },
         { "run-length picture 100000 pixels wide", rle8({ 0x00, 0x01 }, 100000, 1) },
     };
     for (const Row& row : rows)

@@ -1,5 +1,5 @@
-// Test helpers for pixels: pixel memory with a colour table, 8-bit pictures as text, where the
-// pixels of a colour lie, and picture files built byte by byte.
+// Pixel memory with a colour table, 8-bit pictures as text, where the pixels of a colour lie, and
+// BMP files built byte by byte.
 #pragma once
 
 #include <platform/PixelBuffer.h>
@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <gtest/gtest.h>
 #include <string>
 #include <string_view>
@@ -65,11 +64,6 @@ struct PixelMemory {
     Bytes bytes;
     Palette table;
 };
-
-inline Color pixelAt(PixelMemory& memory, int32_t x, int32_t y)
-{
-    return pixelColor(memory.buffer(), x, y);
-}
 
 // The smallest rectangle holding every pixel whose colour `match` accepts, and how many there are.
 struct Ink {
@@ -130,18 +124,6 @@ inline const Palette FourColours
 inline Bytes smallBmp()
 {
     return makeBmp(3, 2, 8, 0, FourColours, { 3, 2, 1, 0, 0, 1, 2, 0 });
-}
-
-// Writes the bytes to a file of that name in the test's temporary folder; returns its path.
-inline std::string writeTempFile(const std::string& name, const Bytes& bytes)
-{
-    std::string path = testing::TempDir() + "nimbolt-" + name;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    bool written = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    EXPECT_TRUE(written) << path;
-    if (file)
-        std::fclose(file);
-    return path;
 }
 
 }
