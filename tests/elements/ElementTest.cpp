@@ -1,5 +1,5 @@
-// Elements against a recording document: attributes, repaints, hit tests, members, the mascot
-// body's shape, and clocks at a fixed time. Background pictures are shown by the render cases.
+// Elements against a recording document: the mascot body's shape and clocks at a fixed time.
+// Attributes, members, repaints and background pictures are shown by the render cases.
 #include <elements/BodyElement.h>
 #include <elements/ClockElement.h>
 #include <elements/TimeFormat.h>
@@ -47,12 +47,7 @@ class ElementTest : public ::testing::Test,
                     public TimeSource {
 protected:
     void invalidate(const Rect* rect) override { invalidations.push_back(rect ? *rect : Rect { -1, -1, -1, -1 }); }
-    Status evaluate(ScriptObject* self, ScriptString& code, ScriptValue* result) override
-    {
-        evaluated.emplace_back(std::string(code.view()), self);
-        *result = UndefinedValue;
-        return Status::Ok;
-    }
+    Status evaluate(ScriptObject*, ScriptString&, ScriptValue*) override { return Status::SomeError; }
     PropertyTable* elementMembers() override { return m_members.ptr(); }
     RefPtr<ElementPicture> createImage(int32_t, int32_t, int32_t) override
     {
@@ -69,13 +64,12 @@ protected:
     void releaseDC(DeviceContext* context) override { (void)m_measure->releaseDC(context); }
     void resizeTo(int32_t width, int32_t height) override { clientSize = { width, height }; }
     void resizeBy(int32_t dw, int32_t dh) override { grownBy = { dw, dh }; }
-    void setRegion(std::optional<Region> region, const Surface* picture) override
+    void setRegion(std::optional<Region> region, const Surface*) override
     {
         ++regionsSet;
         shape = std::move(region);
-        opacityPicture = picture;
     }
-    bool showsOpacity() const override { return desktopBlends; }
+    bool showsOpacity() const override { return false; }
     std::tm localTime() override { return time; }
 
     // An element made from string attributes, as a document node carries them.
@@ -88,19 +82,6 @@ protected:
         }
         return createElement(tag, m_link, *array);
     }
-    Status member(Element& element, const char* name, InvokeOp op, ScriptValue* result,
-        const ScriptValue& argument = UndefinedValue, int32_t argc = 1)
-    {
-        *result = UndefinedValue;
-        return element.invoke(atom(name), op, op == InvokeOp::GetMember ? 0 : argc, &argument, result);
-    }
-    int32_t read(Element& element, const char* name)
-    {
-        ScriptValue result;
-        EXPECT_EQ(member(element, name, InvokeOp::GetMember, &result), Status::Ok) << name;
-        return result.payload.integer;
-    }
-    Atom atom(const char* name) { return m_atoms->intern(name); }
     // Paints the element's part in `area` over a back buffer filled with one colour.
     void paintOver(Element& element, Color color, const Rect& area = { 0, 0, 200, 200 })
     {
@@ -121,13 +102,10 @@ protected:
 
     PictureFiles pictures;
     std::vector<Rect> invalidations;
-    std::vector<std::pair<std::string, ScriptObject*>> evaluated; // the code and its this
     Size clientSize { -1, -1 };
     Size grownBy;
     std::optional<Region> shape;
     int regionsSet { 0 };
-    const Surface* opacityPicture { nullptr };
-    bool desktopBlends { false };
     std::tm time {};
 
 private:
@@ -137,118 +115,6 @@ private:
     RefPtr<Surface> m_backBuffer { createSurface(200, 200, 24) };
     RefPtr<Surface> m_measure { createSurface(1, 1, 24) };
 };
-
-TEST_F(ElementTest, DivsArePlacedColouredMovedRepaintedAndHitAsTheirAttributesAndCallsSay)
-{
-    RefPtr<Element> plain = make("div");
-    EXPECT_EQ(plain->rect(), (Rect { 0, 0, 16, 8 })) << "16 x 16 at first, then the default 16 x 8";
-    EXPECT_EQ(plain->color(), 0u);
-    EXPECT_EQ(plain->bgColor(), NoColor);
-    EXPECT_FALSE(plain->style().font) << "default size and weight make no font";
-
-    RefPtr<Element> styled = make("div",
-        { { "left", "0x10" }, { "top", "12px" }, { "width", "30" }, { "height", "010" }, { "color", "#f00" },
-            { "bgcolor", "red" }, { "fontWeight", "700" } });
-    EXPECT_EQ(styled->rect(), (Rect { 16, 12, 46, 20 })) << "base-0 integers, units ignored";
-    EXPECT_EQ(styled->color(), 0x0000FFu) << "red sits in the low byte";
-    EXPECT_EQ(styled->bgColor(), NoColor) << "a word is not a colour text";
-    ASSERT_TRUE(styled->style().font);
-    EXPECT_EQ(styled->style().fontSpec, (FontSpec { 16, 0, 700, 0, 0, 0 }));
-
-    EXPECT_FALSE(make("DIV")) << "tags match exactly";
-    EXPECT_FALSE(make("span"));
-
-    paintOver(*plain, 0xFFFFFF);
-    EXPECT_EQ(pixel(3, 3), 0xFFFFFFu) << "no bgcolor, no fill";
-    paintOver(*make("div", { { "bgcolor", "#0000ff" }, { "left", "20" } }), 0xFFFFFF, { 0, 0, 22, 200 });
-    EXPECT_EQ(pixel(21, 0), 0x0000FFu);
-    EXPECT_EQ(pixel(22, 0), 0xFFFFFFu) << "painting stays inside the repaint rectangle";
-
-    // Changes ask for repaints only while the element is visible.
-    invalidations.clear();
-    plain->moveBy(5, 7);
-    EXPECT_EQ(invalidations, (std::vector<Rect> { { 0, 0, 16, 8 }, { 5, 7, 21, 15 } })) << "old and new place";
-    invalidations.clear();
-    plain->setVisible(0);
-    EXPECT_EQ(invalidations.size(), 1u) << "hiding repaints once";
-    invalidations.clear();
-    plain->moveTo(50, 50);
-    plain->resizeBy(-20, 0);
-    plain->setColor(5);
-    EXPECT_TRUE(invalidations.empty());
-    EXPECT_EQ(read(*plain, "width"), -4) << "a rectangle may turn inside out";
-    EXPECT_EQ(read(*plain, "left"), 50);
-
-    RefPtr<Element> div = make("div", { { "left", "10" }, { "top", "10" } });
-    EXPECT_EQ(div->hitTest(10, 10), HitResult::Entered);
-    EXPECT_EQ(div->hitTest(25, 17), HitResult::Inside) << "right and bottom are exclusive, 25 and 17 are in";
-    EXPECT_EQ(div->hitTest(26, 17), HitResult::Left);
-    EXPECT_EQ(div->hitTest(26, 17), HitResult::Outside);
-    EXPECT_EQ(div->hitTest(12, 12), HitResult::Entered);
-    div->setVisible(0);
-    EXPECT_EQ(div->hitTest(12, 12), HitResult::Outside) << "hidden: outside, and hover untouched";
-    div->setVisible(1);
-    EXPECT_EQ(div->hitTest(12, 12), HitResult::Inside);
-
-    // Attributes saturate at the ends of the 32-bit range; the 16 x 16 start moved there and sized
-    // 16 x 8 runs past the end and wraps around: INT_MAX + 8 is INT_MIN + 7.
-    RefPtr<Element> low = make("div", { { "left", "2" }, { "top", "80000000000000000000" } });
-    EXPECT_EQ(low->rect(), (Rect { 2, 2147483647, 18, -2147483641 }));
-    div = make("div", { { "left", "-99999999999" } });
-    EXPECT_EQ(div->rect(), (Rect { -2147483647 - 1, 0, -2147483632, 8 }));
-    div->moveBy(-1, 0);
-    EXPECT_EQ(div->rect(), (Rect { 2147483647, 0, -2147483633, 8 }));
-    div->resizeTo(2147483647, 2147483647);
-    EXPECT_EQ(div->rect(), (Rect { 2147483647, 0, -2, 2147483647 }));
-    div->resizeBy(0, 1);
-    EXPECT_EQ(div->rect(), (Rect { 2147483647, 0, -2, -2147483647 - 1 }));
-    div->moveTo(-5, 3);
-    EXPECT_EQ(div->rect(), (Rect { -5, 3, 2147483642, -2147483645 })) << "the size stays as it was, modulo 2^32";
-}
-
-TEST_F(ElementTest, MembersAndTheirRefusals)
-{
-    RefPtr<Element> div = make("div");
-    ScriptValue result;
-    ScriptValue ten = ScriptValue::integer(10);
-    EXPECT_EQ(member(*div, "moveTo", InvokeOp::GetMember, &result), Status::SomeError);
-    EXPECT_EQ(member(*div, "left", InvokeOp::PutMember, &result, ten), Status::ReadOnlyMember);
-    EXPECT_EQ(member(*div, "bgcolor", InvokeOp::CallMember, &result), Status::SomeError);
-    EXPECT_EQ(member(*div, "nothing", InvokeOp::GetMember, &result), Status::NotAMember);
-    EXPECT_EQ(div->invoke(atom("color"), InvokeOp::Apply, 0, nullptr, &result), Status::SomeError);
-    EXPECT_EQ(member(*div, "attachImage", InvokeOp::CallMember, &result, ten), Status::Ok) << "no picture, no background";
-
-    ScriptValue args[] = { ScriptValue::integer(3), ScriptValue::real(4.9) };
-    EXPECT_EQ(div->invoke(atom("moveTo"), InvokeOp::CallMember, 1, args, &result), Status::Ok);
-    EXPECT_EQ(div->rect().left, 0) << "one argument does nothing";
-    EXPECT_EQ(div->invoke(atom("moveTo"), InvokeOp::CallMember, 2, args, &result), Status::Ok);
-    EXPECT_EQ(div->rect(), (Rect { 3, 4, 19, 12 })) << "reals are truncated";
-
-    RefPtr<ScriptString> text = createString("#ff8000");
-    EXPECT_EQ(member(*div, "bgcolor", InvokeOp::PutMember, &result, makeStringValue(text.ptr())), Status::Ok);
-    EXPECT_EQ(result.payload.integer, 0x0080FF) << "a colour text is read as a colour";
-    EXPECT_EQ(member(*div, "color", InvokeOp::PutMember, &result, ScriptValue::integer(0x123456)), Status::Ok);
-    EXPECT_EQ(member(*div, "color", InvokeOp::CallMember, &result), Status::Ok);
-    EXPECT_EQ(result.payload.integer, 0x123456) << "a call of color reads it";
-
-    for (auto [set, expected] : { std::pair { 150, 100 }, { 50, 50 }, { -5, 0 } }) {
-        EXPECT_EQ(member(*div, "filterAlphaOpacity", InvokeOp::PutMember, &result, ScriptValue::integer(set)),
-            Status::Ok);
-        EXPECT_EQ(read(*div, "filterAlphaOpacity"), expected) << "set " << set;
-    }
-    EXPECT_EQ(div->style().transparency, 255);
-
-    RefPtr<ScriptString> code = createString("hit()");
-    EXPECT_EQ(member(*div, "onmouseup", InvokeOp::PutMember, &result, makeStringValue(code.ptr())), Status::Ok);
-    EXPECT_EQ(member(*div, "onmouseup", InvokeOp::GetMember, &result), Status::Ok);
-    ASSERT_EQ(result.tag, ValueTag::String);
-    EXPECT_EQ(stringOf(result)->view(), "hit()");
-    releaseValue(result);
-    div->mouseEvent(MouseEvent::Up, div.ptr());
-    div->mouseEvent(MouseEvent::Down, div.ptr());
-    EXPECT_EQ(evaluated, (std::vector<std::pair<std::string, ScriptObject*>> { { "hit()", div.ptr() } }))
-        << "only the event with a handler runs";
-}
 
 TEST_F(ElementTest, MascotBodyTakesItsPicturesShapeAndSize)
 {
@@ -270,6 +136,8 @@ TEST_F(ElementTest, MascotBodyTakesItsPicturesShapeAndSize)
     EXPECT_EQ(body->rect(), (Rect { 0, 0, 200, 300 })) << "a body never moves";
     ASSERT_TRUE(body->style().font) << "every body has a font";
     EXPECT_EQ(body->style().fontSpec, FontSpec {});
+    EXPECT_FALSE(make("div")->style().font) << "default size and weight make no font";
+    EXPECT_EQ(make("div", { { "fontWeight", "700" } })->style().fontSpec, (FontSpec { 16, 0, 700, 0, 0, 0 }));
 
     body->moveTo(10, 10);
     body->resizeTo(100, 50);
