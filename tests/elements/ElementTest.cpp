@@ -1,6 +1,5 @@
-// Elements against a recording document: the mascot body's shape and clocks at a fixed time.
-// Attributes, members, repaints and background pictures are shown by the render cases.
-#include <elements/BodyElement.h>
+// Elements against a recording document: fonts, and clocks at a fixed time. Attributes, members,
+// repaints, bodies and background pictures are shown by the render cases.
 #include <elements/ClockElement.h>
 #include <elements/TimeFormat.h>
 #include <script/runtime/ScriptArray.h>
@@ -8,38 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <map>
 
 namespace nimbolt::test {
 namespace {
 
-// Pictures by file name, as the test put them there.
-using PictureFiles = std::map<std::string, RefPtr<Surface>>;
-
-class TestPicture final : public ElementPicture {
-public:
-    explicit TestPicture(const PictureFiles& files, RefPtr<Surface> surface = nullptr)
-        : m_files(files)
-        , m_surface(std::move(surface))
-    {
-    }
-    Status invoke(Atom, InvokeOp, int32_t, const ScriptValue*, ScriptValue*) override { return Status::SomeError; }
-    RefPtr<Surface> surface() const override { return m_surface; }
-    void setSource(ScriptString* source) override
-    {
-        m_source = source;
-        auto found = source ? m_files.find(std::string(source->view())) : m_files.end();
-        m_surface = found != m_files.end() ? found->second : nullptr;
-    }
-    RefPtr<ScriptString> source() const override { return m_source; }
-
-    const PictureFiles& m_files;
-    RefPtr<Surface> m_surface;
-    RefPtr<ScriptString> m_source;
-};
-
-// The fixture is the document the elements live in: it records what they ask of it, owns a back
-// buffer, and makes pictures of its own.
+// The fixture is the document the elements live in: it records the repaints they ask for and owns
+// a back buffer.
 class ElementTest : public ::testing::Test,
                     public ElementCanvas,
                     public ElementScripting,
@@ -49,10 +22,7 @@ protected:
     void invalidate(const Rect* rect) override { invalidations.push_back(rect ? *rect : Rect { -1, -1, -1, -1 }); }
     Status evaluate(ScriptObject*, ScriptString&, ScriptValue*) override { return Status::SomeError; }
     PropertyTable* elementMembers() override { return m_members.ptr(); }
-    RefPtr<ElementPicture> createImage(int32_t, int32_t, int32_t) override
-    {
-        return adoptRef(static_cast<ElementPicture*>(new TestPicture(pictures)));
-    }
+    RefPtr<ElementPicture> createImage(int32_t, int32_t, int32_t) override { return nullptr; }
     Status lockBackBuffer(SurfaceInfo& info) override { return m_backBuffer->lock(info); }
     Status unlockBackBuffer(const SurfaceInfo& info) override { return m_backBuffer->unlock(info); }
     DeviceContext* getDC() override
@@ -62,13 +32,9 @@ protected:
         return context;
     }
     void releaseDC(DeviceContext* context) override { (void)m_measure->releaseDC(context); }
-    void resizeTo(int32_t width, int32_t height) override { clientSize = { width, height }; }
-    void resizeBy(int32_t dw, int32_t dh) override { grownBy = { dw, dh }; }
-    void setRegion(std::optional<Region> region, const Surface*) override
-    {
-        ++regionsSet;
-        shape = std::move(region);
-    }
+    void resizeTo(int32_t, int32_t) override { }
+    void resizeBy(int32_t, int32_t) override { }
+    void setRegion(std::optional<Region>, const Surface*) override { }
     bool showsOpacity() const override { return false; }
     std::tm localTime() override { return time; }
 
@@ -100,12 +66,7 @@ protected:
         return static_cast<uint32_t>(p[2]) << 16 | p[1] << 8 | p[0];
     }
 
-    PictureFiles pictures;
     std::vector<Rect> invalidations;
-    Size clientSize { -1, -1 };
-    Size grownBy;
-    std::optional<Region> shape;
-    int regionsSet { 0 };
     std::tm time {};
 
 private:
@@ -116,49 +77,11 @@ private:
     RefPtr<Surface> m_measure { createSurface(1, 1, 24) };
 };
 
-TEST_F(ElementTest, MascotBodyTakesItsPicturesShapeAndSize)
+TEST_F(ElementTest, OnlyASizeOrWeightOtherThanTheDefaultMakesAFont)
 {
-    // 200 x 300, index 0 everywhere but a block of index 1 in rows 10 to 19, columns 20 to 49.
-    RefPtr<Surface> clock = createSurface(200, 300, 8);
-    SurfaceInfo info;
-    (void)clock->lock(info);
-    for (int32_t y = 10; y < 20; ++y)
-        std::memset(info.bits + y * info.stride + 20, 1, 30);
-    (void)clock->unlock(info);
-    pictures["clock.bmp"] = clock;
-    pictures["photo.bmp"] = createSurface(200, 300, 24);
-
-    RefPtr<Element> body = make("body", { { "background", "clock.bmp" }, { "left", "5" } });
-    ASSERT_TRUE(shape);
-    EXPECT_EQ(shape->rects.size(), 10u) << "one rectangle per row of the block";
-    EXPECT_EQ(shape->rects[0], (Rect { 20, 10, 50, 11 }));
-    EXPECT_EQ(clientSize, (Size { 200, 300 }));
-    EXPECT_EQ(body->rect(), (Rect { 0, 0, 200, 300 })) << "a body never moves";
-    ASSERT_TRUE(body->style().font) << "every body has a font";
-    EXPECT_EQ(body->style().fontSpec, FontSpec {});
-    EXPECT_FALSE(make("div")->style().font) << "default size and weight make no font";
+    EXPECT_FALSE(make("div", { { "fontSize", "0" }, { "fontWeight", "400" } })->style().font);
     EXPECT_EQ(make("div", { { "fontWeight", "700" } })->style().fontSpec, (FontSpec { 16, 0, 700, 0, 0, 0 }));
-
-    body->moveTo(10, 10);
-    body->resizeTo(100, 50);
-    EXPECT_EQ(body->rect(), (Rect { 0, 0, 100, 50 }));
-    EXPECT_EQ(clientSize, (Size { 100, 50 }));
-    body->resizeBy(10, 0);
-    EXPECT_EQ(grownBy, (Size { 10, 0 }));
-    EXPECT_EQ(body->rect().width(), 110);
-    body = nullptr;
-    EXPECT_FALSE(shape) << "the body takes its shape away with it";
-
-    regionsSet = 0;
-    (void)make("body", { { "type", "mascot" }, { "background", "photo.bmp" } });
-    EXPECT_EQ(regionsSet, 1);
-    EXPECT_FALSE(shape) << "a 24-bit picture gives no shape";
-    EXPECT_EQ(clientSize, (Size { 200, 300 })) << "but its size";
-
-    regionsSet = 0;
-    (void)make("body", { { "type", "Mascot" }, { "background", "clock.bmp" } });
-    EXPECT_EQ(regionsSet, 0) << "only the exact type mascot shapes";
-    EXPECT_EQ(clientSize, (Size { 16, 8 }));
+    EXPECT_EQ(make("div", { { "fontSize", "20" } })->style().fontSpec, (FontSpec { 20, 0, 400, 0, 0, 0 }));
 }
 
 // The hand is drawn at the time of the last tick; a tick repaints where it was and where it is.
