@@ -85,8 +85,7 @@ TEST_F(ElementTest, OnlyASizeOrWeightOtherThanTheDefaultMakesAFont)
 }
 
 // The hand is drawn at the time of the last tick; a tick repaints where it was and where it is.
-// Digital clocks grow to their text and never shrink.
-TEST_F(ElementTest, ClocksDrawnAtTheTimeOfTheirLastTick)
+TEST_F(ElementTest, HandsDrawnAtTheTimeOfTheirLastTick)
 {
     time.tm_sec = 15;
     RefPtr<Element> hand = make("clock", { { "hand", "sec" }, { "size", "40" }, { "lineWidth", "30" },
@@ -129,24 +128,6 @@ TEST_F(ElementTest, ClocksDrawnAtTheTimeOfTheirLastTick)
     EXPECT_TRUE(invalidations.empty()) << "a hand that did not move";
     paintOver(*hand, 0xFFFFFF, { 0, 75, 30, 100 });
     EXPECT_EQ(pixel(50, 50), 0xFFFFFFu) << "a repaint far from the hand draws nothing";
-
-    time = { 56, 34, 12 };
-    RefPtr<Element> clock = make("clock", { { "fmt", "%H:%M:%S" }, { "locale", "C" } });
-    EXPECT_EQ(static_cast<ClockElement&>(*clock).text(), "12:34:56") << "a pattern ticks at once";
-    // Eight half-width characters of a 16-pixel font, each half as wide as high.
-    EXPECT_EQ(clock->rect().width(), 64);
-    int32_t height = clock->rect().height();
-    EXPECT_GE(height, 16);
-    clock->resizeTo(100, 30);
-    clock->tick();
-    EXPECT_EQ(clock->rect(), (Rect { 0, 0, 100, 30 })) << "larger than the text: it stays";
-    clock->resizeTo(10, 5);
-    clock->tick();
-    EXPECT_EQ(clock->rect(), (Rect { 0, 0, 64, height }));
-
-    RefPtr<Element> cut = make("clock", { { "fmt", "%Y-%m-%d %H:%M:%S %A %B %p and more!" }, { "locale", "C" } });
-    EXPECT_EQ(static_cast<ClockElement&>(*cut).text(), "1900-01-00 12:34:56 Sunday January PM and ")
-        << "the pattern keeps 31 bytes";
 }
 
 TEST(TimeFormat, ConversionsOfEachLocaleAndTheUnknownLeavesTheCurrentOne)
