@@ -120,9 +120,7 @@ TEST_F(DocumentTest, TheMouseReachesEveryElementUnderItInWalkOrderAndHiddenOnesO
     // The button's hit tests left the body and p entered: the first move is a move for p.
     EXPECT_EQ(text("log"), "p" "(Cp" "C)p" "P)");
 
-    EXPECT_EQ(pixel(40, 40), 0xFF0000u);
     run("log = ''; window.document.all['p'].visible = 0;");
-    EXPECT_EQ(pixel(40, 40), 0xFFFFFFu);
     EXPECT_EQ(pixel(15, 15), 0xFFFFFFu) << "the whole subtree goes";
     window().events().windowMouseButton(MouseButtonEvent::Down, 15, 15);
     EXPECT_EQ(text("log"), "QCB") << "hidden p is not hit, its child still is";
@@ -207,9 +205,8 @@ TEST_F(DocumentTest, ImagesHoldTheSurfacesTheyAskFor)
         var none = new Image(); var flat = new Image(10, 0); var deep = new Image(32, 24); var one = new Image(10);
         var mid = new Image(32, 32, 8); var low = new Image(32, 32, 4);
         before = none.src; none.src = "missing.bmp"; after = none.src;
-        var shot = window.captureImage();
     )",
-        "<body type=\"screen\" width=\"30\" height=\"20\" bgcolor=\"#ff0000\"></body>"));
+        "<body type=\"screen\"></body>"));
     auto infoOf = [&](const char* name) {
         ScriptValue value = global(name);
         auto* picture = dynamic_cast<ElementPicture*>(value.objectPayload());
@@ -227,11 +224,6 @@ TEST_F(DocumentTest, ImagesHoldTheSurfacesTheyAskFor)
     EXPECT_EQ(infoOf("deep").height, 24);
     EXPECT_EQ(global("before").tag, ValueTag::Undefined);
     EXPECT_EQ(text("after"), "missing.bmp") << "the name stays, loaded or not";
-    SurfaceInfo info = infoOf("shot");
-    EXPECT_EQ(info.bitsPerPixel, 24);
-    EXPECT_EQ(info.width, 30);
-    ASSERT_TRUE(info.bits);
-    EXPECT_EQ(info.bits[2], 255) << "the body's red is in the capture";
 }
 
 TEST_F(DocumentTest, CyclesOneDocumentLeftBehindGoWhenTheNextLoads)
