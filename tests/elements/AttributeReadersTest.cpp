@@ -72,13 +72,6 @@ TEST(AttributeReaders, TextIsCutToTheBufferAndAbsentAttributesLeaveTheResultAlon
     EXPECT_TRUE(readAttributeText(*array, "background", nullptr, 0).ok()) << "present, nothing copied";
     EXPECT_TRUE(readAttributeText(*array, "background", nullptr, 16).ok()) << "no buffer, whatever its capacity";
 
-    ScriptString* text = createString(std::string_view("0x20")).leakRef();
-    set(*array, "size", makeStringValue(text));
-    int32_t before = text->refCount(), result = 0;
-    EXPECT_TRUE(readAttributeInt(*array, "size", result).ok());
-    EXPECT_EQ(result, 32);
-    EXPECT_EQ(text->refCount(), before) << "reading takes no reference away";
-
     int32_t number = 1234;
     EXPECT_EQ(readAttributeInt(*array, "top", number).code(), -1);
     EXPECT_EQ(readAttributeInt(*array, "Left", number).code(), -1) << "names match case-sensitively";

@@ -1,8 +1,5 @@
-// Clock hands: angles, end points, and the drawn hand covering its line and nothing far beyond.
+// Clock hands: angles and end points. The render cases show the drawn hands.
 #include <elements/ClockHand.h>
-
-#include <support/PixelMemory.h>
-#include <imaging/Surface.h>
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -59,47 +56,6 @@ TEST(ClockHand, EndPointsForWorkedClocks)
         HandGeometry geometry = handGeometry(row.rect, row.size, row.lineWidth, row.angle);
         EXPECT_EQ(geometry.centre, row.centre) << row.what;
         EXPECT_EQ(geometry.end, row.end) << row.what;
-    }
-}
-
-// At 15 seconds the hand runs along row 50 from the centre (50, 50) to x = 50 + 50 - w / 2 - 1. An
-// outlined hand one pixel wide (or less) has no outline of its own: it is a one-pixel line in the
-// outline's colour.
-TEST(ClockHand, DrawnHandsCoverTheirLine)
-{
-    constexpr Color Red = 0x0000FF, Green = 0x00FF00;
-    struct Row {
-        const char* what;
-        int32_t lineWidth;
-        Color outline, along; // the colour along the line from first to last
-        int32_t first, last;
-        Rect reach;
-    };
-    const Row rows[] = {
-        { "a plain line 4 wide", 4, NoColor, Red, 50, 97, { 47, 47, 100, 54 } },
-        { "an outlined line 4 wide", 4, Green, Red, 50, 97, { 47, 47, 100, 54 } },
-        { "an outlined line 1 wide", 1, Green, Green, 51, 98, { 0, 50, 100, 51 } },
-        { "an outlined line 0 wide", 0, Green, Green, 51, 98, { 0, 50, 100, 51 } },
-    };
-    for (const Row& row : rows) {
-        RefPtr<Surface> surface = createSurface(100, 100, 24);
-        DeviceContext* context = nullptr;
-        ASSERT_TRUE(surface->getDC(context).ok());
-        context->selectPen(Pen::solid(1, 0x123456));
-        double angle = handAngle(HandKind::Second, timeOf(0, 0, 15));
-        HandGeometry geometry = handGeometry({ 0, 0, 100, 100 }, 50, row.lineWidth, angle);
-        drawHand(*context, geometry, row.lineWidth, Red, row.outline);
-        EXPECT_EQ(context->pen(), Pen::solid(1, 0x123456)) << row.what << ": the previous pen is back";
-        EXPECT_EQ(context->brush(), Brush::solid(0xFFFFFF)) << row.what << ": and the previous brush";
-        for (int32_t x = row.first; x <= row.last; ++x)
-            EXPECT_EQ(pixelColor(surface->pixels(), x, 50), row.along) << row.what << " at " << x;
-        Ink ink = inkWhere(surface->pixels(), [](Color c) { return c != 0; });
-        EXPECT_TRUE(within(ink.bounds, row.reach)) << row.what;
-        EXPECT_GE(ink.bounds.right, 99) << row.what << ": up to the end point";
-        EXPECT_EQ(inkOf(surface->pixels(), Green).count > 0, row.outline == Green) << row.what << ": edge";
-        if (row.along == Green) {
-            EXPECT_EQ(inkOf(surface->pixels(), Red).count, 0) << row.what << ": never the fill colour";
-        }
     }
 }
 
