@@ -1,9 +1,6 @@
-// Evaluation seen from below the script level: balanced stacks after failures, the operator entry
-// hosts use, and how deep nested evaluations and deep input can go.
+// Evaluation seen from below the script level: balanced stacks after failures, and how deep nested
+// evaluations and deep input can go.
 #include <support/ScriptHarness.h>
-
-#include <script/language/Interpreter.h>
-#include <script/language/TokenKind.h>
 
 #include <gtest/gtest.h>
 
@@ -35,31 +32,6 @@ TEST(Evaluate, StacksAreBalancedAfterFailures)
         EXPECT_EQ(harness.takeErrors().size(), 1u) << text;
         EXPECT_TRUE(harness.balanced()) << text;
         EXPECT_EQ(harness.engine().scopeTable().entryCount(), bindings) << text;
-    }
-}
-
-// Scripts never reach applyOperator with two integers; hosts do.
-TEST(Evaluate, ApplyOperatorOnTwoIntegers)
-{
-    const struct {
-        int32_t kind;
-        int32_t left;
-        int32_t right;
-        int32_t status;
-        int32_t value;
-    } rows[] = {
-        { '/', -7, 2, 0, -3 },
-        { TokenKind::ModuloAssign, -7, 2, 0, -1 },
-        { '%', 7, 0, -1000, 0 },
-        { TokenKind::DivideAssign, INT32_MIN, -1, -1000, 0 },
-        { '?', 1, 2, -1, 0 },
-    };
-    for (const auto& row : rows) {
-        ScriptValue left = ScriptValue::integer(row.left);
-        ScriptValue right = ScriptValue::integer(row.right);
-        ScriptValue result = UndefinedValue;
-        EXPECT_EQ(applyOperator(row.kind, left, right, &result).code(), row.status) << row.kind;
-        EXPECT_TRUE(row.status ? result.tag == ValueTag::Undefined : result.payload.integer == row.value) << row.kind;
     }
 }
 
