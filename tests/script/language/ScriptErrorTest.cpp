@@ -1,5 +1,6 @@
-// What scripts cannot do: each row runs in one runner (bindings of earlier rows stay) and shows
-// what Echo wrote, then each error reported (never returned) as "(line) message".
+// What scripts cannot do: each row runs in one runner and shows what Echo wrote, then each error
+// reported (never returned) as "(line) message". Bindings of earlier rows stay, unless each row
+// runs in a scope of its own: then, whatever failed, the row leaves no binding behind.
 #include <support/ScriptHarness.h>
 
 #include <gtest/gtest.h>
@@ -14,18 +15,22 @@ struct ErrorRow {
     const char* shown;
 };
 
-void runRows(std::initializer_list<ErrorRow> rows)
+enum class RowBindings { Kept, Scoped };
+
+void runRows(std::initializer_list<ErrorRow> rows, RowBindings bindings = RowBindings::Kept)
 {
     ScriptHarness harness;
+    const int32_t globals = harness.engine().scopeTable().entryCount();
     for (const ErrorRow& row : rows) {
         SCOPED_TRACE(row.text);
-        EXPECT_EQ(harness.run(row.text), Status::Ok);
+        EXPECT_EQ(bindings == RowBindings::Kept ? harness.run(row.text) : harness.runInScope(row.text), Status::Ok);
         std::string shown = harness.echoed();
         for (const ReportedError& error : harness.takeErrors())
             shown += "(" + std::to_string(error.line) + ") " + error.message;
         EXPECT_EQ(shown, row.shown);
         EXPECT_TRUE(harness.balanced() && harness.runner().getState() == RunnerState::Ready);
         EXPECT_EQ(harness.site().runBegins, harness.site().runEnds);
+        EXPECT_TRUE(bindings == RowBindings::Kept || harness.engine().scopeTable().entryCount() == globals);
     }
 }
 
@@ -36,6 +41,9 @@ TEST(ScriptErrors, Expressions)
         { "y = 1;\n\nz = \"3\" - 1;", "(3) not support operator" },
         { "t = \"ab\";\nt -= 1;", "(2) not support operator" },
         { "q = 1 << \"2\";", "(1) not support operator" },
+        { "function f(a, b, c) { return a.b; }\nf(1, 2, 3 * \"a\");", "(2) not support operator" },
+        { "a = new Array(); a[1 * \"x\"] = 2;", "(1) not support operator" },
+        { "a = new Array(); a[0] = 1 * \"x\";", "(1) not support operator" },
         { "a = 1;\nb = a / 0;", "(2) some error" },
         { "b = 5 % 0;", "(1) some error" },
         { "b = (-2147483647 - 1) / -1;", "(1) some error" },
@@ -46,20 +54,25 @@ TEST(ScriptErrors, Expressions)
         { "u.f();", "(1) not a object" },
         { "n = 5;\nv = n[0];", "(2) not a object" },
         { "w[0] = 1;", "(1) not a object" },
+        { "function f(a, b, c) { return a.b; }\nf(1, f(2, 3, 4), 5);", "(1) not a object" },
+        { "{ var q = 1; { var w = 2; q.y; } }", "(1) not a object" },
+        { "for (var i = 0; i < 3; i++) { var k = i; i.j; }", "(1) not a object" },
         { "a = new Array(1);\na[0]++;", "(2) invalid lvalue" },
         { "function callable(x) { return callable; }\ncallable(1)(2);", "(2) invalid lvalue" },
         { "f() = 1;", "(1) invalid lvalue" },
         { "1++;", "(1) invalid lvalue" },
-        { "\no = new Missing(1);", "(2) unknown object name" },
+        { "\no = new Missing(1, 2);", "(2) unknown object name" },
         { "n = 4;\no = new n;", "(2) unknown object name" },
         { "s = \"Array\";\no = new s();", "(2) unknown object name" },
         { "o = new Echo();", "(1) unknown object name" },
         // Calls of what is not a function fail at line 0.
         { "n = 4;\nn();", "(0) some error" },
-        { "missing(1);", "(0) some error" },
+        { "missing(1, 2, 3);", "(0) some error" },
+        { "Math.max(1, Math.sin);", "(0) some error" },
+        { "function r(a) { r(a, a); }\nr(1);", "(1) stack overflow" },
         { "v = -Echo;", "(0) some error" },
         { "Echo(\"runs\");\nEcho = 5;\nEcho(1);", "runs (0) some error" },
-    });
+    }, RowBindings::Scoped);
 }
 
 TEST(ScriptErrors, Statements)
