@@ -179,10 +179,16 @@ static Status stringOperation(int32_t kind, ScriptString* a, ScriptString* b, Sc
     return Status::Ok;
 }
 
-// Consumes both operands, never two integers (the caller takes the short way for those). -1 when
-// the operator has no meaning for strings.
-static Status applyOperator(int32_t kind, ScriptValue& left, ScriptValue& right, ScriptValue* result)
+Status applyOperator(int32_t kind, ScriptValue& left, ScriptValue& right, ScriptValue* result)
 {
+    kind = plainOperatorOf(kind);
+    if (left.tag == ValueTag::Integer && right.tag == ValueTag::Integer) {
+        int32_t value;
+        if (!integerOperation(kind, left.payload.integer, right.payload.integer, value))
+            return kind == '/' || kind == '%' ? Status::SomeError : Status::Failed;
+        *result = ScriptValue::integer(value);
+        return Status::Ok;
+    }
     if (left.isNumber() && right.isNumber()) {
         double a = left.tag == ValueTag::Real ? left.payload.real : left.payload.integer;
         double b = right.tag == ValueTag::Real ? right.payload.real : right.payload.integer;

@@ -62,6 +62,9 @@ Status assignTo(ScriptEngine& engine, const CodeNode* target, const ScriptValue&
 // A call, item read or construction whose arguments are already on the value stack.
 Status applyCall(ScriptEngine& engine, const CodeNode* node, int32_t argc, const ScriptValue* args,
     ScriptValue* result);
+// Consumes both operands. -1 when the operator has no meaning for strings; -1000 for an integer
+// division by zero and its kin.
+Status applyOperator(int32_t kind, ScriptValue& left, ScriptValue& right, ScriptValue* result);
 
 NIMBOLT_HOT_INLINE Status execute(ScriptEngine& engine, const CodeNode* statement, ScriptValue* result)
 {

@@ -1,5 +1,8 @@
-// How deep nested evaluations and deep input can go.
+// The operator entry hosts use, and how deep nested evaluations and deep input can go.
 #include <support/ScriptHarness.h>
+
+#include <script/language/Interpreter.h>
+#include <script/language/TokenKind.h>
 
 #include <gtest/gtest.h>
 
@@ -7,6 +10,31 @@
 
 namespace nimbolt::test {
 namespace {
+
+// Scripts never reach applyOperator with two integers; hosts do.
+TEST(Evaluate, ApplyOperatorOnTwoIntegers)
+{
+    const struct {
+        int32_t kind;
+        int32_t left;
+        int32_t right;
+        int32_t status;
+        int32_t value;
+    } rows[] = {
+        { '/', -7, 2, 0, -3 },
+        { TokenKind::ModuloAssign, -7, 2, 0, -1 },
+        { '%', 7, 0, -1000, 0 },
+        { TokenKind::DivideAssign, INT32_MIN, -1, -1000, 0 },
+        { '?', 1, 2, -1, 0 },
+    };
+    for (const auto& row : rows) {
+        ScriptValue left = ScriptValue::integer(row.left);
+        ScriptValue right = ScriptValue::integer(row.right);
+        ScriptValue result = UndefinedValue;
+        EXPECT_EQ(applyOperator(row.kind, left, right, &result).code(), row.status) << row.kind;
+        EXPECT_TRUE(row.status ? result.tag == ValueTag::Undefined : result.payload.integer == row.value) << row.kind;
+    }
+}
 
 struct Nesting {
     ScriptHarness* harness { nullptr };
