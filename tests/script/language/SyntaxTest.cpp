@@ -2,7 +2,6 @@
 // The trees are dumps written by hand.
 #include <support/ScriptSource.h>
 
-#include <script/language/KeywordTable.h>
 #include <script/language/TokenKind.h>
 #include <script/runtime/ScriptString.h>
 
@@ -69,19 +68,6 @@ TEST(Lexer, LinesPiecesAndEndsOfInput)
         EXPECT_EQ(source.lexer().nextToken(token), TokenKind::EndOfInput) << "the end repeats";
         EXPECT_EQ(token.line, line);
     }
-}
-
-TEST(Lexer, IdentifiersAndKeywords)
-{
-    ScriptSource source("foo bar foo");
-    CodeNode tokens[3];
-    for (CodeNode& token : tokens)
-        ASSERT_EQ(source.lexer().nextToken(token), TokenKind::Identifier);
-    // After the three fixed atoms foo is the fourth: bucket of 324 % 11 = 5.
-    EXPECT_TRUE(tokens[0].atom() == 5 + 16 * 4 && tokens[2].atom() == tokens[0].atom());
-    EXPECT_EQ(source.atoms().intern("bar"), tokens[1].atom());
-    // A keyword is found by its bytes and its length, not by a terminating zero.
-    EXPECT_EQ(KeywordTable::instance().lookup("iff", 2), TokenKind::If);
 }
 
 TEST(Parser, TreeShapes)
