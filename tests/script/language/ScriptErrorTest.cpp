@@ -1,6 +1,6 @@
-// What scripts cannot do: each row runs in one runner and shows what Echo wrote, then each error
-// reported (never returned) as "(line) message". Bindings of earlier rows stay, unless each row
-// runs in a scope of its own: then, whatever failed, the row leaves no binding behind.
+// What scripts cannot do and how far they can go: each row runs in one runner and shows what Echo
+// wrote, then each error reported (never returned) as "(line) message". Bindings of earlier rows
+// stay, unless each row runs in a scope of its own: then, whatever failed, it leaves no binding.
 #include <support/ScriptHarness.h>
 
 #include <gtest/gtest.h>
@@ -174,6 +174,49 @@ TEST(ScriptErrors, PrototypesAndBuiltIns)
         { "x = Math.max;", "(0) some error" },
         { "x = Math.min;", "(0) some error" },
         { "x = Math.random;", "(0) some error" },
+    });
+}
+
+// The value stack holds 4095 values: the program frame takes 3, each call its arguments and 3
+// more, so (4095 - 3) / 4 = 1023 calls of one argument and (4095 - 3) / 3 = 1364 of none.
+TEST(ScriptErrors, RecursionUntilTheValueStackIsFull)
+{
+    runRows({
+        { "var depth = 0;\nfunction dive(a) { depth = a; dive(a + 1); }\ndive(1);", "(2) stack overflow" },
+        { "Echo(depth);", "1023 " },
+        { "var calls = 0;\nfunction spin() { calls++; spin(); }\nspin();", "(2) stack overflow" },
+        { "Echo(calls);", "1364 " },
+        { "var built = 0;\nfunction Node() { built++; var child = new Node(); }\nn = new Node();", "(2) stack overflow" },
+        { "Echo(built, \"\" + n);", "1364 undefined " },
+        { "var down = 0;\nfunction F() { }\nfunction goDown() { down++; this.goDown(); }\nF.prototype.goDown = goDown;\n"
+          "o = new F();\no.goDown();",
+            "(3) stack overflow" },
+        { "Echo(down);", "1364 " },
+        { "function countDown(n) { return n == 0 ? 0 : 1 + countDown(n - 1); }\nEcho(countDown(1000));", "1000 " },
+    });
+}
+
+// Chains 100,000 long are freed one link after the other, without native recursion as deep.
+TEST(ScriptErrors, LongChainsAreReleasedWithoutRecursion)
+{
+    runRows({
+        { "a = new Array();\nfor (i = 0; i < 100000; i++) { b = new Array(); b[0] = a; a = b; }\nb = 0;\na = 0;", "" },
+        { "function Link(next) { this.next = next; }\nl = 0;\nfor (i = 0; i < 100000; i++) l = new Link(l);\nl = 0;", "" },
+        { "function Root() { }\nr = new Root();\nfor (i = 0; i < 100000; i++) r = new r();\nr = 0;", "" },
+    });
+}
+
+// Ten rounds of a 64 MiB string, dropped each time, fit the default budget of 256 MiB; doubling a
+// string until the budget refuses it holds 128 MiB, and 256 MiB more do not fit.
+TEST(ScriptErrors, StringsPastTheMemoryBudget)
+{
+    runRows({
+        { "for (round = 0; round < 10; round++) {\n    s = \"x\";\n    for (i = 0; i < 26; i++)\n        s = s + s;\n}\n"
+          "Echo(round);",
+            "10 " },
+        { "s = \"x\";\nfor (i = 0; i < 31; i++)\n    s = s + s;", "(3) out of memory" },
+        { "Echo(i, s.length);\ns = \"\";\nt = \"y\";\nfor (i = 0; i < 27; i++)\n    t = t + t;\nEcho(t.length);",
+            "27 134217728 134217728 " },
     });
 }
 
