@@ -1,5 +1,4 @@
-// The markup parser: tree shapes as dumps, lookups, tokens of any length, limits. The document
-// tests show nesting of any depth.
+// The markup parser: tree shapes, lookups, long tokens, limits; document tests show deep nesting.
 #include <support/MarkupTreeDump.h>
 #include <markup/MarkupReader.h>
 

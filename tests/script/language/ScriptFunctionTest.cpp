@@ -1,5 +1,4 @@
-// Script functions and instances seen from the host: exact counts, callFunction, and what a
-// script makes its host let go of while it still runs, which must live until its run is over.
+// Script functions seen from the host: exact counts, callFunction, lifetimes during a run.
 #include <support/ScriptHarness.h>
 
 #include <script/language/ScriptFunction.h>

@@ -1,5 +1,4 @@
-// The runner's states and the ways a host runs text: runText refuses to nest while evalString
-// nests, and closing releases every global.
+// The runner's states and the ways a host runs text.
 #include <support/ScriptHarness.h>
 
 #include <script/runtime/ScriptArray.h>

@@ -1,5 +1,4 @@
-// The lexer and the parser below the script level: what a script cannot tell apart by running it.
-// The trees are dumps written by hand.
+// The lexer and the parser below the script level, with tree dumps written by hand.
 #include <support/ScriptSource.h>
 
 #include <script/language/TokenKind.h>
