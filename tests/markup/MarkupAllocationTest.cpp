@@ -1,5 +1,4 @@
-// Runs the parser with each of its allocations failing in turn, through a replaced non-throwing
-// operator new that can be told to fail its n-th call.
+// The parser with each of its allocations failing in turn, through a replaced operator new.
 #include <support/MarkupTreeDump.h>
 
 #include <gtest/gtest.h>

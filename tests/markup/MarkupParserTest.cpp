@@ -1,5 +1,4 @@
-// The markup parser: tree shapes as dumps, lookups, tokens of any length, limits. The document
-// tests show nesting of any depth.
+// The markup parser: tree shapes, lookups, long tokens, limits; document tests show deep nesting.
 #include <support/MarkupTreeDump.h>
 #include <markup/MarkupReader.h>
 
@@ -201,14 +200,6 @@ TEST(MarkupParser, WhereReadingStops)
         EXPECT_EQ(stream.readByte(), row.next) << row.what;
     }
 
-    std::string_view bytes = "a\xFF" "b"sv;
-    MarkupStream stream = MarkupStream::fromMemory(bytes.data(), bytes.size());
-    EXPECT_EQ(stream.readByte(), 'a');
-    stream.unreadByte('a');
-    EXPECT_EQ(stream.readByte(), 'a') << "one byte of push-back";
-    EXPECT_EQ(stream.readByte(), MarkupStream::EndOfInput) << "0xFF ends the input";
-    stream.unreadByte(MarkupStream::EndOfInput);
-    EXPECT_EQ(stream.readByte(), MarkupStream::EndOfInput) << "the byte after 0xFF is never read";
 }
 
 // Three tokens wait at most: the one after a text run and the two the tree builder gives back. One

@@ -63,12 +63,10 @@ Status ScriptHarness::eval(ScriptObject* self, std::string_view text, ScriptValu
     return status;
 }
 
-Atom ScriptHarness::atom(std::string_view name) { return engine().atomTable().intern(name); }
-
 ScriptValue ScriptHarness::global(std::string_view name)
 {
     ScriptValue value = UndefinedValue;
-    (void)engine().invoke(atom(name), InvokeOp::GetMember, 0, nullptr, &value);
+    (void)engine().invoke(engine().atomTable().intern(name), InvokeOp::GetMember, 0, nullptr, &value);
     return value;
 }
 
@@ -96,10 +94,10 @@ void ScriptHarness::defineGlobal(const char* name, const ScriptValue& value)
         std::abort();
 }
 
-CountingObject* ScriptHarness::defineProbe(const char* name, ObjectLog& log, bool asFunction)
+CountingObject* ScriptHarness::defineProbe(const char* name, ObjectLog& log)
 {
     CountingObject* object = CountingObject::create(log);
-    defineGlobal(name, asFunction ? functionValue(object) : objectValue(object));
+    defineGlobal(name, objectValue(object));
     object->release();
     return object;
 }

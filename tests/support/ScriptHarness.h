@@ -108,8 +108,6 @@ public:
     // The value stack and the frames are at the bottom and nothing runs.
     bool balanced() { return engine().topSlot() == 0 && engine().frameBase() == 0 && !engine().running(); }
 
-    // The atom of a name in the runner's engine.
-    Atom atom(std::string_view name);
     // The newest binding of a global, retained (the caller releases it); undefined when absent.
     ScriptValue global(std::string_view name);
     // The script function bound to a global (the binding keeps it); aborts on anything else.
@@ -117,9 +115,8 @@ public:
     // The text of a global converted as the language converts it ("undefined" when absent).
     std::string globalText(std::string_view name);
     void defineGlobal(const char* name, const ScriptValue& value);
-    // A new counting object bound to a global (as an object or as a function), which holds the
-    // only reference.
-    CountingObject* defineProbe(const char* name, ObjectLog& log, bool asFunction = false);
+    // A new counting object bound to a global, which holds the only reference.
+    CountingObject* defineProbe(const char* name, ObjectLog& log);
 
 private:
     EchoCapture m_echo;

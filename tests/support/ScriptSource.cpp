@@ -3,7 +3,6 @@
 #include <script/language/CodeTreeDump.h>
 #include <script/language/ErrorObject.h>
 #include <script/language/LineReader.h>
-#include <script/language/MemoryStream.h>
 #include <script/language/Parser.h>
 
 #include <cstdlib>
@@ -13,21 +12,14 @@ namespace nimbolt {
 
 ScriptSource::ScriptSource(std::string_view text)
     : m_text(text)
-    , m_atoms(AtomTable::create().leakRef())
-    , m_stream(createMemoryStream(m_text.data(), static_cast<int32_t>(m_text.size())).leakRef())
+    , m_stream(createMemoryStream(m_text.data(), static_cast<int32_t>(m_text.size())))
+    , m_atoms(AtomTable::create())
 {
     if (!m_atoms || !m_stream || !internFixedAtoms(*m_atoms))
         std::abort();
-    m_lexer = createLexer(createLineReader(*m_stream), *m_atoms).leakRef();
+    m_lexer = createLexer(createLineReader(*m_stream), *m_atoms);
     if (!m_lexer)
         std::abort();
-}
-
-ScriptSource::~ScriptSource()
-{
-    m_lexer->release();
-    m_atoms->release();
-    m_stream->release();
 }
 
 ParseOutcome parseText(std::string_view text)

@@ -1,10 +1,10 @@
 // Test support: a program text with the whole chain a script runner builds over it (atom table
-// with the fixed atoms, memory stream, line reader, lexer). Owns all of them and releases them in
-// the runner's order.
+// with the fixed atoms, memory stream, line reader, lexer), owning all of them.
 #pragma once
 
 #include <script/language/CodeNode.h>
 #include <script/language/Lexer.h>
+#include <script/language/MemoryStream.h>
 #include <script/runtime/AtomTable.h>
 
 #include <cstdint>
@@ -16,7 +16,6 @@ namespace nimbolt {
 class ScriptSource {
 public:
     explicit ScriptSource(std::string_view text);
-    ~ScriptSource();
     ScriptSource(const ScriptSource&) = delete;
     ScriptSource& operator=(const ScriptSource&) = delete;
 
@@ -24,10 +23,11 @@ public:
     AtomTable& atoms() { return *m_atoms; }
 
 private:
+    // Declared in the reverse of the runner's order of release: lexer, atoms, stream.
     std::string m_text;
-    AtomTable* m_atoms;
-    MemoryStream* m_stream;
-    Lexer* m_lexer;
+    RefPtr<MemoryStream> m_stream;
+    RefPtr<AtomTable> m_atoms;
+    RefPtr<Lexer> m_lexer;
 };
 
 // What parsing a whole text gave: the status, the tree and its dump, and the error's code, line

@@ -1,5 +1,4 @@
-// Every allocation of the script side goes through the non-throwing operator new, replaced here by
-// one that fails its n-th call: whichever fails, a run ends balanced with no string left behind.
+// Each allocation of a run failing in turn (a replaced non-throwing operator new) ends cleanly.
 #include <support/ScriptHarness.h>
 
 #include <gtest/gtest.h>

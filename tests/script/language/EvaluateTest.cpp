@@ -1,5 +1,4 @@
-// Evaluation seen from below the script level: balanced stacks after failures, the operator entry
-// hosts use, and how deep nested evaluations and deep input can go.
+// The operator entry hosts use, and how deep nested evaluations and deep input can go.
 #include <support/ScriptHarness.h>
 
 #include <script/language/Interpreter.h>
@@ -11,32 +10,6 @@
 
 namespace nimbolt::test {
 namespace {
-
-// Each text fails at another point of a call, an item assignment, a block or the stack.
-TEST(Evaluate, StacksAreBalancedAfterFailures)
-{
-    ScriptHarness harness;
-    EXPECT_EQ(harness.run("function f(a, b, c) { return a.b; }\nfunction r(a) { r(a, a); }"), Status::Ok);
-    const char* const texts[] = {
-        "f(1, 2, 3 * \"a\");",
-        "f(1, f(2, 3, 4), 5);",
-        "x = new Missing(1, 2);",
-        "a = new Array(); a[1 * \"x\"] = 2;",
-        "a = new Array(); a[0] = 1 * \"x\";",
-        "Math.max(1, Math.sin);",
-        "{ var q = 1; { var w = 2; q.y; } }",
-        "for (var i = 0; i < 3; i++) { var k = i; i.j; }",
-        "r(1);",
-        "missing(1, 2, 3);",
-    };
-    int32_t bindings = harness.engine().scopeTable().entryCount();
-    for (const char* text : texts) {
-        EXPECT_EQ(harness.runInScope(text), Status::Ok) << text;
-        EXPECT_EQ(harness.takeErrors().size(), 1u) << text;
-        EXPECT_TRUE(harness.balanced()) << text;
-        EXPECT_EQ(harness.engine().scopeTable().entryCount(), bindings) << text;
-    }
-}
 
 // Scripts never reach applyOperator with two integers; hosts do.
 TEST(Evaluate, ApplyOperatorOnTwoIntegers)

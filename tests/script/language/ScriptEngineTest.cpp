@@ -1,5 +1,4 @@
-// The engine on its own: the value stack of 4095 values, frames of three slots, calls of a global
-// by name, and the error texts.
+// The engine on its own: value stack, frames, calls of a global by name, error texts.
 #include <support/CountingObject.h>
 
 #include <script/language/ErrorObject.h>

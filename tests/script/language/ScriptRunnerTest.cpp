@@ -1,5 +1,4 @@
-// The runner's states and the ways a host runs text: errors are reported once and never
-// returned, runText refuses to nest while evalString nests, and closing releases every global.
+// The runner's states and the ways a host runs text.
 #include <support/ScriptHarness.h>
 
 #include <script/runtime/ScriptArray.h>
@@ -49,21 +48,6 @@ TEST(ScriptRunner, WithoutASiteStaysClosedAndRefusesToRun)
     EXPECT_EQ(site->refCount(), 1) << "the runner and its engine released the site";
     site->release();
     EXPECT_EQ(createRunner().leakRef()->release(), 0) << "a runner never opened has no engine to clear";
-}
-
-TEST(ScriptRunner, ErrorsAreReportedOnceAndNotReturned)
-{
-    ScriptHarness harness;
-    EXPECT_EQ(harness.run("x = 1;\ny = (2 + ;\n"), Status::Ok);
-    EXPECT_EQ(harness.takeErrors(), (std::vector<ReportedError> { { -1010, 2, "parse" } }));
-    EXPECT_EQ(harness.site().runBegins, 0) << "a text that does not parse is not run";
-    EXPECT_EQ(harness.run("a = 1;\n\nb = a.c;\nd = 2;"), Status::Ok);
-    EXPECT_EQ(harness.takeErrors(), (std::vector<ReportedError> { { -1003, 3, "not a object" } }));
-    EXPECT_TRUE(harness.site().runBegins == 1 && harness.site().runEnds == 1);
-    EXPECT_EQ(harness.run("continue;"), Status::Ok);
-    EXPECT_EQ(harness.takeErrors(), (std::vector<ReportedError> { { -1011, 0, "continue mismatch" } }));
-    EXPECT_TRUE(harness.balanced());
-    EXPECT_EQ(harness.runner().getState(), RunnerState::Ready);
 }
 
 TEST(ScriptRunner, EvalStringGivesTheValueWithTheGivenThisAndKeepsNoBindings)

@@ -1,5 +1,4 @@
-// The property table as a map and as a stack, against a plain model; it owns one reference per
-// stored counted value.
+// The property table as a map and a stack against a model, owning one count per counted value.
 #include <support/CountingObject.h>
 
 #include <script/runtime/MemoryBudget.h>
