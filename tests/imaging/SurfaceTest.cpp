@@ -1,5 +1,5 @@
-// Surfaces: strides and refused sizes, the colour table and logical palette, the surface's own
-// device context, and copies through the colour table, also after a change.
+// Surfaces: strides and refused sizes, the colour table and logical palette, and copies through
+// the colour table, also after a change.
 #include <imaging/Surface.h>
 
 #include <support/PixelMemory.h>
@@ -95,24 +95,6 @@ TEST(Surface, PaletteRangesMatchTheModel)
     EXPECT_TRUE(none->setPalette(0, 0, nullptr).ok());
     EXPECT_EQ(none->logicalPalette(), nullptr) << "a palette of no entries leaves none";
     EXPECT_EQ(none->paletteCount(), 1);
-}
-
-// Background pictures in the render cases show copies at an offset; the pixel transfer tests show
-// copies through the colour table and stretching.
-TEST(Surface, ItsDeviceContextDrawsIntoItsPixelsAndKeepsItsState)
-{
-    RefPtr<Surface> target = createSurface(5, 4, 24);
-    DeviceContext* context = nullptr;
-    ASSERT_TRUE(target->getDC(context).ok());
-    context->fillRect({ 1, 1, 3, 2 }, Brush::solid(0x00AABBCC));
-    context->setTextColor(0x123456);
-    EXPECT_TRUE(target->releaseDC(context).ok());
-    for (int32_t x = 0; x < 5; ++x)
-        EXPECT_EQ(pixelColor(target->pixels(), x, 1), (x == 1 || x == 2) ? 0x00AABBCCu : 0u) << x;
-    DeviceContext* again = nullptr;
-    ASSERT_TRUE(target->getDC(again).ok());
-    EXPECT_EQ(again, context) << "the surface's own context, with its state kept";
-    EXPECT_EQ(again->textColor(), 0x123456u);
 }
 
 // A picture drawn unchanged again and again may be copied from a converted copy; every way of
