@@ -190,6 +190,10 @@ TEST_F(DocumentTest, TicksReachEveryElementLastFirstASecondAfterTheWindow)
     for (const Rect& rect : window().invalidations())
         tops.push_back(rect.top);
     EXPECT_EQ(tops, (std::vector<int32_t> { 100, 50, 0 }));
+    // A function the host defined has no document origin: the error names only what ran it.
+    run("function fail() { missing(); } window.setInterval(fail, 1000);");
+    system.advance(1000);
+    EXPECT_EQ(boxes(), (std::vector<std::string> { "ScriptError: (0) some error\nat setInterval callback: 'missing' is not defined" }));
 }
 
 TEST_F(DocumentTest, ImagesHoldTheSurfacesTheyAskFor)
@@ -307,6 +311,9 @@ TEST_F(DocumentTest, ADocumentReadingItselfAThousandTimesKeepsOneCopy)
     // Each copy holds nbml, head, script, body, div and text; all but the last copy are gone.
     EXPECT_EQ(integer("n"), 5);
     EXPECT_EQ(traces.count("DocObj Destroy("), 999u * 6);
+    // New text lets the document's own children go: no collection can list them any more.
+    run("window.document.innerText = '';");
+    EXPECT_EQ(traces.count("DocObj Destroy(div,a)\n"), 1000u);
 }
 
 TEST_F(DocumentTest, ReleaseTracesCutTagAndIdAt255Bytes)
