@@ -35,6 +35,8 @@ import time
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 PAGE_SIZE = os.sysconf("SC_PAGE_SIZE")
 WARM_UP = 5.0
+# The reference clock, ticking once a second as nimbolt's does, beside it rather than over it.
+XCLOCK = ["xclock", "-update", "1", "-geometry", "164x164+400+0"]
 GTK_LIBRARIES = ("libqgtk3", "libgtk-3")
 
 
@@ -222,16 +224,26 @@ def drawn_rectangles(display, pid, seconds):
 
 # --- the measurements -------------------------------------------------------------------------------
 
-def idle(build, seconds, documents=()):
-    nimbolt = os.path.join(build, "src/app/nimbolt")
+def programs_in(build):
+    """nimbolt, the bare window and the picture the bare window shows, in the build folder."""
+    return (os.path.join(build, "src/app/nimbolt"), os.path.join(build, "bench/bare-window"),
+            os.path.join(build, "src/app/clock.dat/face.bmp"))
+
+
+def need_xclock():
     if not shutil.which("xclock"):
         sys.exit("xclock is missing (Debian package x11-apps; scripts/install-deps.sh bench installs it)")
+
+
+def idle(build, seconds, documents=()):
+    nimbolt = programs_in(build)[0]
+    need_xclock()
     display = Display()
     try:
         print("Idle cost over %.0f s of ticking, after %.0f s of warm-up (start-up excluded; the"
               " machine may be shared, processor time is the figure to go by)" % (seconds, WARM_UP))
         ours = display.start([nimbolt])
-        theirs = display.start(["xclock", "-update", "1", "-geometry", "164x164+400+0"])
+        theirs = display.start(XCLOCK)
         others = []
         for index, document in enumerate(documents):
             # Folders of its own, so that it does not hand its document over to the first nimbolt.
@@ -367,9 +379,7 @@ def first_frames(display, programs, starts):
 
 
 def startup(build, starts):
-    nimbolt = os.path.join(build, "src/app/nimbolt")
-    bare = os.path.join(build, "bench/bare-window")
-    picture = os.path.join(build, "src/app/clock.dat/face.bmp")
+    nimbolt, bare, picture = programs_in(build)
     display = Display()
     try:
         programs = (("nimbolt", [nimbolt]), ("bare-window", [bare, picture]), ("bare + text", [bare, "--text", picture]))
@@ -393,15 +403,12 @@ def startup(build, starts):
 
 def goals(build, seconds, starts, engines=None):
     """Every goal's figure and its reference, taken in one run on one X server with a session bus."""
-    nimbolt = os.path.join(build, "src/app/nimbolt")
-    bare = os.path.join(build, "bench/bare-window")
-    picture = os.path.join(build, "src/app/clock.dat/face.bmp")
-    if not shutil.which("xclock"):
-        sys.exit("xclock is missing (Debian package x11-apps; scripts/install-deps.sh bench installs it)")
+    nimbolt, bare, picture = programs_in(build)
+    need_xclock()
     display = Display()
     try:
         programs = [("nimbolt", display.start([nimbolt])),
-                    ("xclock", display.start(["xclock", "-update", "1", "-geometry", "164x164+400+0"])),
+                    ("xclock", display.start(XCLOCK)),
                     ("bare + text", display.start([bare, "--text", picture]))]
         time.sleep(WARM_UP)
         first = {p.pid: scheduled_seconds(p.pid) for _, p in programs}
