@@ -20,7 +20,7 @@ bool x11HasAlphaVisual();
 bool x11CompositorRuns();
 
 // Where the window shows (bounding) and where the pointer reaches it (input), in logical client
-// coordinates (none: the whole window). Create the widget's native window if it has none yet.
+// coordinates (none: the whole window). Both create the widget's native window if it has none yet.
 void setX11BoundingShape(QWidget& widget, const QRegion* shape);
 void setX11InputShape(QWidget& widget, const QRegion* shape);
 

@@ -1,6 +1,6 @@
 // The byte source of the markup reader: a block of memory, read one byte at a time with one byte
-// of push-back. The byte 0xFF marks the end of input just as the real end does,
-// and the end is final: once reached, every further read gives EndOfInput.
+// of push-back. The byte 0xFF marks the end of input just as the real end does, and the end is
+// final: once reached, every further read gives EndOfInput.
 #pragma once
 
 #include <cstddef>
